@@ -1,0 +1,101 @@
+#include "files/ScreenshotFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "capture/CaptureState.h"
+
+namespace kvd {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string systemReason(int error) {
+    return std::generic_category().message(error);
+}
+
+// A name beside the target that no other file has; "x" in the open mode makes
+// sure of it, and a link planted under that name is never followed.
+fs::path SiblingName(const fs::path& target) {
+    static std::mt19937_64 generator{std::random_device{}()};
+    const auto tag = std::to_string(generator() % 1000000000ULL);
+    fs::path sibling = target;
+    sibling += ".part-" + tag;
+    return sibling;
+}
+
+bool FlushToDisk(std::FILE* file) {
+    if (std::fflush(file) != 0)
+        return false;
+#ifdef _WIN32
+    return _commit(_fileno(file)) == 0;
+#else
+    return ::fsync(fileno(file)) == 0;
+#endif
+}
+
+// Writes the bytes to a fresh file at `sibling`; on failure nothing is left there.
+Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes) {
+    std::FILE* file = std::fopen(sibling.string().c_str(), "wbx");
+    if (file == nullptr)
+        return Outcome::failure(systemReason(errno));
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    int error = errno;
+    if (written && !FlushToDisk(file)) {
+        written = false;
+        error = errno;
+    }
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        std::error_code ignored;
+        fs::remove(sibling, ignored);
+        return Outcome::failure(systemReason(error == 0 ? EIO : error));
+    }
+    return Outcome::success();
+}
+
+// A file that is replaced keeps the permissions it had.
+void KeepPermissions(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    const fs::file_status status = fs::status(from, error);
+    if (!error && fs::is_regular_file(status))
+        fs::permissions(to, status.permissions(), error);
+}
+
+} // namespace
+
+Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& path) {
+    if (imageData.size() < ScreenshotSize)
+        return Outcome::failure("there is no complete screenshot to write");
+
+    const fs::path sibling = SiblingName(path);
+    if (Outcome written =
+            WriteNewFile(sibling, std::string_view(imageData).substr(0, ScreenshotSize));
+        !written)
+        return written;
+
+    KeepPermissions(path, sibling);
+    std::error_code error;
+    fs::rename(sibling, path, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(sibling, ignored);
+        return Outcome::failure(error.message());
+    }
+    return Outcome::success();
+}
+
+} // namespace kvd

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/Outcome.h"
+
+namespace kvd {
+
+// Writes a screenshot to `path`: exactly its ScreenshotSize bytes, as received,
+// nothing added or converted. The bytes go to a new file beside the target, which
+// replaces the target only once all of them are written and flushed, so a failure
+// (no screenshot yet, a folder that cannot be written, a full disk) leaves any
+// earlier file of that name as it was and no partial file behind.
+Outcome WriteScreenshotFile(const std::string& imageData, const std::filesystem::path& path);
+
+} // namespace kvd

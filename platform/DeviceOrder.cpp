@@ -1,0 +1,56 @@
+#include "platform/DeviceOrder.h"
+
+#include <algorithm>
+
+namespace kvd {
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::string_view TakeRun(std::string_view text, std::size_t& at) {
+    const std::size_t start = at;
+    const bool digits = IsDigit(text[at]);
+    while (at < text.size() && IsDigit(text[at]) == digits)
+        ++at;
+    return text.substr(start, at - start);
+}
+
+// Compares two runs of digits by value, however long they are.
+int CompareNumbers(std::string_view a, std::string_view b) {
+    while (a.size() > 1 && a.front() == '0')
+        a.remove_prefix(1);
+    while (b.size() > 1 && b.front() == '0')
+        b.remove_prefix(1);
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    return a.compare(b);
+}
+
+} // namespace
+
+bool NaturallyBefore(std::string_view a, std::string_view b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool bothNumbers = IsDigit(a[i]) && IsDigit(b[j]);
+        const std::string_view runA = TakeRun(a, i);
+        const std::string_view runB = TakeRun(b, j);
+        const int order = bothNumbers ? CompareNumbers(runA, runB) : runA.compare(runB);
+        if (order != 0)
+            return order < 0;
+    }
+    return a.size() - i < b.size() - j || (a.size() - i == b.size() - j && a < b);
+}
+
+std::string NthDevice(std::vector<std::string> devices, int n) {
+    if (n < 1 || static_cast<std::size_t>(n) > devices.size())
+        return {};
+    std::sort(devices.begin(), devices.end(),
+              [](const std::string& a, const std::string& b) { return NaturallyBefore(a, b); });
+    return devices[static_cast<std::size_t>(n) - 1];
+}
+
+} // namespace kvd

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace kvd {
+
+// The result of an operation that can fail: success, or a failure with a reason a
+// person can read ("Permission denied", "no such device"). Every fallible step of
+// the program reports through this type; nothing throws across these interfaces.
+class Outcome {
+public:
+    static Outcome success() { return Outcome{}; }
+    static Outcome failure(std::string reason) { return Outcome{std::move(reason), false}; }
+
+    bool ok() const { return ok_; }
+    explicit operator bool() const { return ok_; }
+    const std::string& reason() const { return reason_; }
+
+private:
+    Outcome() = default;
+    Outcome(std::string reason, bool ok) : reason_(std::move(reason)), ok_(ok) {}
+
+    std::string reason_;
+    bool ok_ = true;
+};
+
+} // namespace kvd

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+
+#include "platform/Outcome.h"
+#include "platform/PortAddress.h"
+
+namespace kvd {
+
+// Where the link stands. Lost means the port was open and then failed under us
+// (an adapter unplugged, a device gone): it has been closed so that nothing spins,
+// and it can be opened again.
+enum class PortState { Closed, Open, Lost };
+
+enum class FlowControl { None, Hardware, Software };
+
+// The serial port as the program uses it: receive-only, polled. Settings given
+// while the port is closed are kept and applied when it opens.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    // Which port to use; takes effect at the next open.
+    virtual void setPort(const PortAddress& port) = 0;
+    virtual PortState state() const = 0;
+    bool isOpen() const { return state() == PortState::Open; }
+    virtual Outcome open() = 0;
+    virtual void close() = 0;
+
+    // Line settings as one text: "57600,N,8,1" is 57600 bit/s, no parity,
+    // 8 data bits, 1 stop bit.
+    virtual void setSettings(const std::string& settings) = 0;
+    virtual void setFlowControl(FlowControl flow) = 0;
+    virtual void setRts(bool on) = 0;
+    virtual void setDtr(bool on) = 0;
+    virtual void setInBufferSize(int bytes) = 0;
+    // 0 means that a read returns every byte waiting.
+    virtual void setInputLength(int bytes) = 0;
+
+    virtual int bytesWaiting() = 0;
+    // Returns and removes the waiting bytes.
+    virtual std::string read() = 0;
+
+    // The device behind the current port ("/dev/ttyUSB0"), or empty when the
+    // port names no device.
+    virtual std::string deviceName() const = 0;
+    // Why the port is not open, in a few words ("Permission denied"); empty when
+    // it is open or was never tried.
+    virtual std::string problem() const = 0;
+};
+
+} // namespace kvd

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <filesystem>
+
+namespace kvd {
+
+// A folder private to the user for short-lived files: the runtime directory on
+// Linux, the user's temporary directory on Windows. Never a shared folder, where
+// another user could plant a link under a name the program writes.
+std::filesystem::path PrivateTempFolder();
+
+} // namespace kvd

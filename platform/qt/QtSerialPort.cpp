@@ -1,0 +1,185 @@
+#include "platform/qt/QtSerialPort.h"
+
+#include <QSerialPortInfo>
+
+#include "platform/DeviceOrder.h"
+#include "platform/LineSettings.h"
+
+namespace kvd {
+
+namespace {
+
+QSerialPort::Parity ToQtParity(char parity) {
+    switch (parity) {
+    case 'E':
+        return QSerialPort::EvenParity;
+    case 'O':
+        return QSerialPort::OddParity;
+    case 'M':
+        return QSerialPort::MarkParity;
+    case 'S':
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+
+QSerialPort::FlowControl ToQtFlow(FlowControl flow) {
+    switch (flow) {
+    case FlowControl::Hardware:
+        return QSerialPort::HardwareControl;
+    case FlowControl::Software:
+        return QSerialPort::SoftwareControl;
+    case FlowControl::None:
+        break;
+    }
+    return QSerialPort::NoFlowControl;
+}
+
+// The device a port address stands for; empty when it names none.
+std::string ResolveDevice(const PortAddress& address) {
+    switch (address.kind()) {
+    case PortAddress::Kind::Device:
+        return address.path();
+    case PortAddress::Kind::Number:
+#ifdef _WIN32
+        return address.portNumber() >= 1 ? "COM" + std::to_string(address.portNumber())
+                                         : std::string{};
+#else
+        return NthDevice(ListSerialDevices(), address.portNumber());
+#endif
+    case PortAddress::Kind::Unusable:
+        break;
+    }
+    return {};
+}
+
+std::string NoDeviceReason(const PortAddress& address) {
+    if (address.kind() == PortAddress::Kind::Unusable)
+        return "\"" + address.path() + "\" is not a port number";
+    const std::size_t count = ListSerialDevices().size();
+    return "there is no serial port " + std::to_string(address.portNumber()) +
+           " (this computer lists " + std::to_string(count) + ")";
+}
+
+} // namespace
+
+std::vector<std::string> ListSerialDevices() {
+    std::vector<std::string> devices;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        devices.push_back(info.systemLocation().toStdString());
+    return devices;
+}
+
+QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent), port_(new QSerialPort(this)) {
+    connect(port_, &QSerialPort::errorOccurred, this, &QtSerialPort::OnError);
+}
+
+void QtSerialPort::setPort(const PortAddress& port) {
+    address_ = port;
+    device_ = ResolveDevice(port);
+}
+
+Outcome QtSerialPort::open() {
+    if (state_ == PortState::Open)
+        return Outcome::success();
+    device_ = ResolveDevice(address_);
+    if (device_.empty()) {
+        problem_ = NoDeviceReason(address_);
+        return Outcome::failure(problem_);
+    }
+    port_->setPortName(QString::fromStdString(device_));
+    if (Outcome settings = ApplyLineSettings(); !settings) {
+        problem_ = settings.reason();
+        return settings;
+    }
+    if (!port_->open(QIODevice::ReadOnly)) {
+        problem_ = port_->errorString().toStdString();
+        port_->clearError();
+        return Outcome::failure(problem_);
+    }
+    state_ = PortState::Open;
+    problem_.clear();
+    ApplyModemLines();
+    return Outcome::success();
+}
+
+void QtSerialPort::close() {
+    if (port_->isOpen())
+        port_->close();
+    port_->clearError();
+    state_ = PortState::Closed;
+}
+
+void QtSerialPort::setSettings(const std::string& settings) {
+    settings_ = settings;
+}
+
+void QtSerialPort::setFlowControl(FlowControl flow) {
+    flow_ = flow;
+    port_->setFlowControl(ToQtFlow(flow));
+}
+
+void QtSerialPort::setRts(bool on) {
+    rts_ = on;
+    ApplyModemLines();
+}
+
+void QtSerialPort::setDtr(bool on) {
+    dtr_ = on;
+    ApplyModemLines();
+}
+
+void QtSerialPort::setInBufferSize(int bytes) {
+    port_->setReadBufferSize(bytes);
+}
+
+// Qt's reads always return everything waiting, which is what the program asks for.
+void QtSerialPort::setInputLength(int) {}
+
+int QtSerialPort::bytesWaiting() {
+    return state_ == PortState::Open ? static_cast<int>(port_->bytesAvailable()) : 0;
+}
+
+std::string QtSerialPort::read() {
+    if (state_ != PortState::Open)
+        return {};
+    const QByteArray bytes = port_->readAll();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+Outcome QtSerialPort::ApplyLineSettings() {
+    const auto line = ParseLineSettings(settings_);
+    if (!line)
+        return Outcome::failure("unreadable line settings \"" + settings_ + "\"");
+    port_->setBaudRate(line->baudRate);
+    port_->setDataBits(static_cast<QSerialPort::DataBits>(line->dataBits));
+    port_->setParity(ToQtParity(line->parity));
+    port_->setStopBits(line->stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    port_->setFlowControl(ToQtFlow(flow_));
+    return Outcome::success();
+}
+
+// The modem lines can only be set on an open port; they are applied on opening
+// and on every change while open. A device without modem lines (a pseudo-terminal)
+// refuses them, which does not stop it from receiving.
+void QtSerialPort::ApplyModemLines() {
+    if (state_ != PortState::Open)
+        return;
+    if (flow_ != FlowControl::Hardware)
+        port_->setRequestToSend(rts_);
+    port_->setDataTerminalReady(dtr_);
+    port_->clearError();
+}
+
+void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
+    if (state_ != PortState::Open ||
+        (error != QSerialPort::ResourceError && error != QSerialPort::ReadError))
+        return;
+    problem_ = port_->errorString().toStdString();
+    port_->close();
+    port_->clearError();
+    state_ = PortState::Lost;
+}
+
+} // namespace kvd

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+
+#include "platform/SerialPort.h"
+
+namespace kvd {
+
+// The serial port on Qt's QSerialPort. A port number n is COMn on Windows and,
+// elsewhere, the n-th serial device the system lists in natural order of path; a
+// device path is opened as it stands. Reading needs the event loop to run, which
+// it does on the user-interface thread between ticks. When the device fails
+// under an open port (unplugged, gone, a read error) the port is closed at once
+// and its state becomes Lost.
+class QtSerialPort final : public QObject, public SerialPort {
+    Q_OBJECT
+
+public:
+    explicit QtSerialPort(QObject* parent = nullptr);
+
+    void setPort(const PortAddress& port) override;
+    PortState state() const override { return state_; }
+    Outcome open() override;
+    void close() override;
+
+    void setSettings(const std::string& settings) override;
+    void setFlowControl(FlowControl flow) override;
+    void setRts(bool on) override;
+    void setDtr(bool on) override;
+    void setInBufferSize(int bytes) override;
+    void setInputLength(int bytes) override;
+
+    int bytesWaiting() override;
+    std::string read() override;
+
+    std::string deviceName() const override { return device_; }
+    std::string problem() const override { return problem_; }
+
+private:
+    Outcome ApplyLineSettings();
+    void ApplyModemLines();
+    void OnError(QSerialPort::SerialPortError error);
+
+    QSerialPort* port_;
+    PortAddress address_ = PortAddress::number(1);
+    std::string device_;
+    std::string settings_;
+    FlowControl flow_ = FlowControl::None;
+    bool rts_ = false;
+    bool dtr_ = false;
+    PortState state_ = PortState::Closed;
+    std::string problem_;
+};
+
+// The serial devices the system lists, as paths.
+std::vector<std::string> ListSerialDevices();
+
+} // namespace kvd

@@ -1,0 +1,109 @@
+#include <QTest>
+
+#include "capture/CaptureState.h"
+#include "capture/ExtractFrame.h"
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+
+namespace {
+
+QByteArray Bytes(const std::string& s) {
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+std::string AllByteValues(std::size_t length) {
+    std::string body;
+    for (std::size_t i = 0; i < length; ++i)
+        body += static_cast<char>(i % 256);
+    return body;
+}
+
+} // namespace
+
+class ExtractFrameTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void findsFrames_data() {
+        QTest::addColumn<QByteArray>("buffer");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<qulonglong>("marker");
+        QTest::addColumn<QByteArray>("frame");
+
+        const std::string frame = test::PlainFrame();
+        const auto row = [](const char* name, const std::string& buffer, FrameStatus status,
+                            qulonglong marker, const std::string& expected) {
+            QTest::newRow(name) << Bytes(buffer) << int(status) << marker << Bytes(expected);
+        };
+        row("empty buffer", "", FrameStatus::NoMarker, 0, "");
+        row("noise only", "noise without a marker B", FrameStatus::NoMarker, 0, "");
+        row("lower case bm is no marker", "bm" + std::string(2748, 'x'), FrameStatus::NoMarker, 0,
+            "");
+        row("mixed case is no marker", "Bm..bM" + std::string(2748, 'x'), FrameStatus::NoMarker, 0,
+            "");
+        row("B and M apart", "B M" + std::string(2748, 'x'), FrameStatus::NoMarker, 0, "");
+        row("exactly one frame", frame, FrameStatus::Complete, 1, frame);
+        row("one byte short", frame.substr(0, 2749), FrameStatus::Incomplete, 1, "");
+        row("marker alone", "BM", FrameStatus::Incomplete, 1, "");
+        row("marker split at the end", "noiseB", FrameStatus::NoMarker, 0, "");
+        row("noise before the frame", "abc" + frame, FrameStatus::Complete, 4, frame);
+        row("bytes after the frame are not part of it", frame + "BMnext", FrameStatus::Complete, 1,
+            frame);
+        const std::string twoMarkers = "BM noise " + frame;
+        row("the first of two markers wins", twoMarkers, FrameStatus::Complete, 1,
+            twoMarkers.substr(0, ScreenshotSize));
+        row("the first of two markers, short", "BM noise" + frame.substr(0, 2000),
+            FrameStatus::Incomplete, 1, "");
+        const std::string binary = "BM" + AllByteValues(2748);
+        row("every byte value is carried through", std::string("\0\xff", 2) + binary,
+            FrameStatus::Complete, 3, binary);
+        row("B followed by a NUL then M", std::string("B\0M", 3) + frame, FrameStatus::Complete, 4,
+            frame);
+        row("marker at position 30017", std::string(30016, 'z') + frame, FrameStatus::Complete,
+            30017, frame);
+        row("marker far beyond 32767", std::string(40000, 'z') + frame, FrameStatus::Complete,
+            40001, frame);
+        const std::string bitmap = test::TwoColourBitmap(7);
+        row("a real 192 x 112 two-colour bitmap", bitmap, FrameStatus::Complete, 1, bitmap);
+        row("a real bitmap after a broken one", bitmap.substr(0, 100) + bitmap,
+            FrameStatus::Complete, 1, (bitmap.substr(0, 100) + bitmap).substr(0, ScreenshotSize));
+    }
+
+    void findsFrames() {
+        QFETCH(QByteArray, buffer);
+        QFETCH(int, status);
+        QFETCH(qulonglong, marker);
+        QFETCH(QByteArray, frame);
+
+        const std::string received(buffer.constData(), std::size_t(buffer.size()));
+        const Extraction result = ExtractFrame(received);
+        QCOMPARE(int(result.status), status);
+        QCOMPARE(qulonglong(result.markerPosition), marker);
+        QCOMPARE(Bytes(result.frame), frame);
+    }
+
+    void realBitmapIsTheRightSize() {
+        const std::string bitmap = test::TwoColourBitmap();
+        QCOMPARE(bitmap.size(), ScreenshotSize);
+        QCOMPARE(bitmap.substr(0, 2), std::string("BM"));
+    }
+
+    void splitArrivalCompletesOnTheNextCall() {
+        const std::string frame = test::TwoColourBitmap(3);
+        std::string buffer = "xx" + frame.substr(0, 1000);
+        QCOMPARE(ExtractFrame(buffer).status, FrameStatus::Incomplete);
+        buffer += frame.substr(1000, 1749);
+        const Extraction shortByOne = ExtractFrame(buffer);
+        QCOMPARE(shortByOne.status, FrameStatus::Incomplete);
+        QCOMPARE(shortByOne.markerPosition, std::size_t(3));
+        buffer += frame.substr(2749);
+        const Extraction whole = ExtractFrame(buffer);
+        QCOMPARE(whole.status, FrameStatus::Complete);
+        QVERIFY(whole.frame == frame);
+    }
+};
+
+KVD_REGISTER_TEST(ExtractFrameTest)
+#include "ExtractFrameTest.moc"

@@ -1,0 +1,194 @@
+#include <QTest>
+
+#include "capture/PortNumber.h"
+#include "capture/SerialLink.h"
+#include "tests/fakes/FakePortSelector.h"
+#include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+using Calls = std::vector<std::string>;
+
+namespace {
+
+const Calls SettingsCalls = {"setRts 1", "setFlowControl none", "setSettings 57600,N,8,1",
+                             "setInputLength 0", "setInBufferSize 6000"};
+
+Calls Join(std::initializer_list<Calls> parts) {
+    Calls all;
+    for (const Calls& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+QStringList Listed(const Calls& calls) {
+    QStringList list;
+    for (const auto& call : calls)
+        list << QString::fromStdString(call);
+    return list;
+}
+
+void VerifyOpenWithLineSettings(const test::FakeSerialPort& comm, int port) {
+    QVERIFY(comm.isOpen());
+    QCOMPARE(comm.port, PortAddress::number(port));
+    QCOMPARE(comm.settings, std::string("57600,N,8,1"));
+    QCOMPARE(comm.flow, FlowControl::None);
+    QVERIFY(comm.rts);
+    QVERIFY(!comm.dtr);
+    QCOMPARE(comm.inBufferSize, 6000);
+    QCOMPARE(comm.inputLength, 0);
+}
+
+} // namespace
+
+class SerialLinkTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void configureRunsItsStepsInOrder_data() {
+        QTest::addColumn<bool>("dtrFirst");
+        QTest::addColumn<bool>("wasOpen");
+        QTest::addColumn<QStringList>("expected");
+
+        const Calls opened = {"open", "setDtr 0"};
+        const Calls dtrThenOpen = {"setDtr 0", "open"};
+        QTest::newRow("picked from the list, port closed")
+            << false << false << Listed(Join({{"setPort port 2"}, SettingsCalls, opened}));
+        QTest::newRow("picked from the list, port open")
+            << false << true << Listed(Join({{"close", "setPort port 2"}, SettingsCalls, opened}));
+        QTest::newRow("text edited, port closed")
+            << true << false << Listed(Join({{"setPort port 2"}, SettingsCalls, dtrThenOpen}));
+        QTest::newRow("text edited, port open")
+            << true << true
+            << Listed(Join({{"close", "setPort port 2"}, SettingsCalls, dtrThenOpen}));
+    }
+
+    void configureRunsItsStepsInOrder() {
+        QFETCH(bool, dtrFirst);
+        QFETCH(bool, wasOpen);
+        QFETCH(QStringList, expected);
+
+        test::FakeSerialPort comm;
+        comm.present = {1, 2};
+        if (wasOpen) {
+            comm.setPort(PortAddress::number(1));
+            QVERIFY(comm.open().ok());
+        }
+        comm.calls.clear();
+        QVERIFY(ConfigurePort(comm, PortAddress::number(2), dtrFirst).ok());
+        QCOMPARE(Listed(comm.calls), expected);
+        VerifyOpenWithLineSettings(comm, 2);
+    }
+
+    void configureReportsAPortThatWillNotOpen() {
+        test::FakeSerialPort comm;
+        comm.refused[3] = "Permission denied";
+        const Outcome opened = ConfigurePort(comm, PortAddress::number(3), false);
+        QVERIFY(!opened.ok());
+        QCOMPARE(opened.reason(), std::string("Permission denied"));
+        QCOMPARE(comm.state(), PortState::Closed);
+    }
+
+    void configureReopensALostPort() {
+        test::FakeSerialPort comm;
+        comm.present = {1};
+        QVERIFY(ConfigurePort(comm, PortAddress::number(1), false).ok());
+        comm.lose();
+        comm.calls.clear();
+        QVERIFY(ConfigurePort(comm, PortAddress::number(1), false).ok());
+        QCOMPARE(comm.calls.front(), std::string("close"));
+        VerifyOpenWithLineSettings(comm, 1);
+    }
+
+    void probeListsAndOpensThePortsPresent_data() {
+        QTest::addColumn<QList<int>>("present");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("openPort");
+        QTest::addColumn<int>("failures");
+
+        QTest::newRow("ports 1 and 2")
+            << QList<int>{1, 2} << QStringList{"1", "2"} << "1" << 1 << 0;
+        QTest::newRow("only port 1") << QList<int>{1} << QStringList{"1"} << "1" << 1 << 1;
+        QTest::newRow("only port 2") << QList<int>{2} << QStringList{"2"} << "2" << 2 << 1;
+        QTest::newRow("ports 1 to 3")
+            << QList<int>{1, 2, 3} << QStringList{"1", "2"} << "1" << 1 << 0;
+        QTest::newRow("no port") << QList<int>{} << QStringList{} << "1" << 0 << 2;
+        QTest::newRow("only port 7") << QList<int>{7} << QStringList{} << "1" << 0 << 2;
+    }
+
+    void probeListsAndOpensThePortsPresent() {
+        QFETCH(QList<int>, present);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, text);
+        QFETCH(int, openPort);
+        QFETCH(int, failures);
+
+        test::FakeSerialPort comm;
+        comm.present = std::set<int>(present.begin(), present.end());
+        test::FakePortSelector selector;
+        int textChanges = 0;
+        selector.onTextChanged = [&](const std::string& changed) {
+            ++textChanges;
+            ConfigurePort(comm, ReadPortAddress(changed), true);
+        };
+        CaptureState state;
+
+        const ProbeReport report = ProbePorts(state, comm, selector);
+
+        QCOMPARE(Listed(selector.entries), listed);
+        QCOMPARE(QString::fromStdString(selector.text), text);
+        QCOMPARE(int(report.failures.size()), failures);
+        QCOMPARE(report.opened, openPort != 0);
+        QCOMPARE(state.Answer, std::int16_t(2));
+        if (openPort == 0) {
+            QVERIFY(!comm.isOpen());
+            QCOMPARE(textChanges, 0);
+            return;
+        }
+        QCOMPARE(textChanges, 1);
+        VerifyOpenWithLineSettings(comm, openPort);
+        for (std::size_t i = 0; i < selector.devices.size(); ++i)
+            QCOMPARE(selector.devices[i], "/dev/ttyFAKE" + selector.entries[i]);
+    }
+
+    // Both ports present: each is tried, listed and closed; the text change opens
+    // port 1 with DTR off first; then it is opened once more with DTR off after.
+    void probeRunsItsStepsInOrder() {
+        test::FakeSerialPort comm;
+        comm.present = {1, 2};
+        test::FakePortSelector selector;
+        selector.onTextChanged = [&](const std::string& changed) {
+            ConfigurePort(comm, ReadPortAddress(changed), true);
+        };
+        CaptureState state;
+        ProbePorts(state, comm, selector);
+
+        const Calls expected = Join({{"setPort port 1", "open", "close"},
+                                     {"setPort port 2", "open", "close"},
+                                     {"setPort port 1"},
+                                     SettingsCalls,
+                                     {"setDtr 0", "open"},
+                                     {"close", "setPort port 1"},
+                                     SettingsCalls,
+                                     {"open", "setDtr 0"}});
+        QCOMPARE(Listed(comm.calls), Listed(expected));
+    }
+
+    void probeReportsWhyEachPortFailed() {
+        test::FakeSerialPort comm;
+        comm.refused[1] = "Permission denied";
+        test::FakePortSelector selector;
+        CaptureState state;
+        const ProbeReport report = ProbePorts(state, comm, selector);
+        QCOMPARE(report.failures.size(), std::size_t(2));
+        QCOMPARE(report.failures[0].port, 1);
+        QCOMPARE(report.failures[0].device, std::string("/dev/ttyFAKE1"));
+        QCOMPARE(report.failures[0].reason, std::string("Permission denied"));
+        QCOMPARE(report.failures[1].port, 2);
+        QCOMPARE(report.failures[1].reason, std::string("no such device"));
+    }
+};
+
+KVD_REGISTER_TEST(SerialLinkTest)
+#include "SerialLinkTest.moc"

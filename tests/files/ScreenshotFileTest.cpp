@@ -1,0 +1,167 @@
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "capture/CaptureState.h"
+#include "files/ScreenshotFile.h"
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteRaw(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::size_t FilesIn(const fs::path& folder) {
+    return std::size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+struct TempFolder {
+    QTemporaryDir dir;
+    fs::path path{dir.path().toStdString()};
+};
+
+// Lowers the largest file this process may write, so that writing a screenshot
+// fails part-way as on a full disk; the old limit comes back on destruction.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit lowered = old_;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old_); }
+
+private:
+    rlimit old_{};
+};
+
+} // namespace
+
+class ScreenshotFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void writesTheBytesExactly_data() {
+        QTest::addColumn<QByteArray>("image");
+        QTest::addColumn<QByteArray>("previous");
+
+        std::string awkward = "BM";
+        const char special[] = {'\0', '\r', '\n', '\x1a', '\x80', '\xff', '\r', '\n', '\n', '\r'};
+        while (awkward.size() < ScreenshotSize)
+            awkward += special[awkward.size() % sizeof special];
+        std::string everyValue = "BM";
+        for (std::size_t i = 0; everyValue.size() < ScreenshotSize; ++i)
+            everyValue += static_cast<char>(255 - i % 256);
+        const std::string bitmap = test::TwoColourBitmap(11);
+        const auto bytes = [](const std::string& s) { return QByteArray::fromStdString(s); };
+
+        QTest::newRow("new file, control bytes") << bytes(awkward) << QByteArray();
+        QTest::newRow("new file, every byte value") << bytes(everyValue) << QByteArray();
+        QTest::newRow("a real bitmap") << bytes(bitmap) << QByteArray();
+        QTest::newRow("over a longer file") << bytes(bitmap) << QByteArray(100000, 'o');
+        QTest::newRow("over a shorter file") << bytes(awkward) << QByteArray("BMold");
+        QTest::newRow("longer image data is cut to a screenshot")
+            << bytes(bitmap + "trailing bytes") << QByteArray();
+    }
+
+    void writesTheBytesExactly() {
+        QFETCH(QByteArray, image);
+        QFETCH(QByteArray, previous);
+        const TempFolder folder;
+        const fs::path target = folder.path / "shot.bmp";
+        if (!previous.isNull())
+            WriteRaw(target, previous.toStdString());
+
+        const Outcome written = WriteScreenshotFile(image.toStdString(), target);
+        QVERIFY2(written.ok(), written.reason().c_str());
+        QVERIFY(ReadAll(target) == image.toStdString().substr(0, ScreenshotSize));
+        QCOMPARE(FilesIn(folder.path), std::size_t(1));
+    }
+
+    void failureLeavesTheOldFile_data() {
+        QTest::addColumn<QByteArray>("image");
+        QTest::addColumn<QString>("how");
+
+        const QByteArray frame = QByteArray::fromStdString(test::TwoColourBitmap(5));
+        QTest::newRow("no screenshot yet") << QByteArray() << "";
+        QTest::newRow("one byte short") << frame.left(2749) << "";
+        QTest::newRow("the disk fills up") << frame << "full";
+        QTest::newRow("a folder that cannot be written") << frame << "read-only";
+        QTest::newRow("the target is a folder") << frame << "folder";
+    }
+
+    void failureLeavesTheOldFile() {
+        QFETCH(QByteArray, image);
+        QFETCH(QString, how);
+        if (how == "read-only" && geteuid() == 0)
+            QSKIP("permissions do not bind the superuser; the full-disk row covers this");
+
+        const TempFolder folder;
+        const fs::path sub = folder.path / "sub";
+        fs::create_directory(sub);
+        const fs::path target = sub / (how == "folder" ? "taken" : "shot.bmp");
+        const std::string old = "BM the previous screenshot";
+        if (how == "folder")
+            fs::create_directory(target);
+        else
+            WriteRaw(target, old);
+
+        Outcome written = Outcome::success();
+        if (how == "full") {
+            FileSizeLimit limit(1000);
+            written = WriteScreenshotFile(image.toStdString(), target);
+        } else if (how == "read-only") {
+            fs::permissions(sub, fs::perms::owner_read | fs::perms::owner_exec);
+            written = WriteScreenshotFile(image.toStdString(), target);
+            fs::permissions(sub, fs::perms::owner_all);
+        } else {
+            written = WriteScreenshotFile(image.toStdString(), target);
+        }
+
+        QVERIFY(!written.ok());
+        QVERIFY(!written.reason().empty());
+        if (how != "folder")
+            QVERIFY(ReadAll(target) == old);
+        QCOMPARE(FilesIn(sub), std::size_t(1));
+    }
+
+    void writingIntoAFileAsIfAFolderFails() {
+        const TempFolder folder;
+        const fs::path plainFile = folder.path / "not-a-folder";
+        WriteRaw(plainFile, "x");
+        const Outcome written =
+            WriteScreenshotFile(test::TwoColourBitmap(), plainFile / "shot.bmp");
+        QVERIFY(!written.ok());
+        QCOMPARE(ReadAll(plainFile), std::string("x"));
+    }
+
+    void replacingKeepsTheFilePermissions() {
+        const TempFolder folder;
+        const fs::path target = folder.path / "shared.bmp";
+        WriteRaw(target, "old");
+        const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                           fs::perms::others_read;
+        fs::permissions(target, perms);
+        QVERIFY(WriteScreenshotFile(test::TwoColourBitmap(), target).ok());
+        QCOMPARE(fs::status(target).permissions(), perms);
+    }
+};
+
+KVD_REGISTER_TEST(ScreenshotFileTest)
+#include "ScreenshotFileTest.moc"

@@ -1,0 +1,105 @@
+#include <QTest>
+
+#include "platform/DeviceOrder.h"
+#include "platform/LineSettings.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+
+namespace {
+
+std::vector<std::string> Split(const QString& list) {
+    std::vector<std::string> items;
+    for (const QString& item : list.split(' ', Qt::SkipEmptyParts))
+        items.push_back(item.toStdString());
+    return items;
+}
+
+} // namespace
+
+class PortTextTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void picksTheNthDeviceInNaturalOrder_data() {
+        QTest::addColumn<QString>("devices");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QString>("expected");
+
+        const QString mixed = "/dev/ttyS10 /dev/ttyUSB0 /dev/ttyS2 /dev/ttyACM0 /dev/ttyS0";
+        QTest::newRow("one adapter is port 1") << "/dev/ttyUSB0" << 1 << "/dev/ttyUSB0";
+        QTest::newRow("no port 2 with one adapter") << "/dev/ttyUSB0" << 2 << "";
+        QTest::newRow("no devices") << "" << 1 << "";
+        QTest::newRow("port 0") << "/dev/ttyS0" << 0 << "";
+        QTest::newRow("negative port") << "/dev/ttyS0" << -1 << "";
+        QTest::newRow("mixed, port 1") << mixed << 1 << "/dev/ttyACM0";
+        QTest::newRow("mixed, port 2") << mixed << 2 << "/dev/ttyS0";
+        QTest::newRow("S2 before S10") << mixed << 3 << "/dev/ttyS2";
+        QTest::newRow("S10 after S2") << mixed << 4 << "/dev/ttyS10";
+        QTest::newRow("mixed, port 5") << mixed << 5 << "/dev/ttyUSB0";
+        QTest::newRow("USB9 before USB10")
+            << "/dev/ttyUSB10 /dev/ttyUSB9 /dev/ttyUSB100" << 1 << "/dev/ttyUSB9";
+        QTest::newRow("long numbers")
+            << "/dev/tty99999999999999999999 /dev/tty100000000000000000000" << 1
+            << "/dev/tty99999999999999999999";
+        QTest::newRow("leading zeros") << "/dev/tty010 /dev/tty9" << 1 << "/dev/tty9";
+    }
+
+    void picksTheNthDeviceInNaturalOrder() {
+        QFETCH(QString, devices);
+        QFETCH(int, n);
+        QFETCH(QString, expected);
+        QCOMPARE(QString::fromStdString(NthDevice(Split(devices), n)), expected);
+    }
+
+    void naturalOrderIsStrict() {
+        const auto names = Split("/dev/tty1 /dev/tty01 /dev/ttyS /dev/ttyS1 /dev/tty /dev/a");
+        for (const auto& a : names) {
+            QVERIFY(!NaturallyBefore(a, a));
+            for (const auto& b : names)
+                if (a != b)
+                    QVERIFY2(NaturallyBefore(a, b) != NaturallyBefore(b, a), (a + " " + b).c_str());
+        }
+    }
+
+    void readsLineSettings_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QString>("parity");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("stopBits");
+
+        QTest::newRow("the instrument's line") << "57600,N,8,1" << true << 57600 << "N" << 8 << 1;
+        QTest::newRow("lower case parity") << "9600,e,7,2" << true << 9600 << "E" << 7 << 2;
+        QTest::newRow("odd parity") << "1200,O,5,1" << true << 1200 << "O" << 5 << 1;
+        QTest::newRow("empty") << "" << false << 0 << "" << 0 << 0;
+        QTest::newRow("missing field") << "57600,N,8" << false << 0 << "" << 0 << 0;
+        QTest::newRow("extra field") << "57600,N,8,1,1" << false << 0 << "" << 0 << 0;
+        QTest::newRow("unknown parity") << "57600,X,8,1" << false << 0 << "" << 0 << 0;
+        QTest::newRow("nine data bits") << "57600,N,9,1" << false << 0 << "" << 0 << 0;
+        QTest::newRow("three stop bits") << "57600,N,8,3" << false << 0 << "" << 0 << 0;
+        QTest::newRow("zero baud") << "0,N,8,1" << false << 0 << "" << 0 << 0;
+        QTest::newRow("blank in a number") << "57600 ,N,8,1" << false << 0 << "" << 0 << 0;
+    }
+
+    void readsLineSettings() {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        const auto parsed = ParseLineSettings(text.toStdString());
+        QCOMPARE(parsed.has_value(), valid);
+        if (!valid)
+            return;
+        QFETCH(int, baud);
+        QFETCH(QString, parity);
+        QFETCH(int, dataBits);
+        QFETCH(int, stopBits);
+        QCOMPARE(parsed->baudRate, baud);
+        QCOMPARE(QString(QChar(parsed->parity)), parity);
+        QCOMPARE(parsed->dataBits, dataBits);
+        QCOMPARE(parsed->stopBits, stopBits);
+    }
+};
+
+KVD_REGISTER_TEST(PortTextTest)
+#include "PortTextTest.moc"

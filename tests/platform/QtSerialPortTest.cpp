@@ -1,0 +1,117 @@
+#include <QTest>
+#include <termios.h>
+
+#include "capture/SerialLink.h"
+#include "platform/qt/QtSerialPort.h"
+#include "tests/support/PseudoTerminal.h"
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+
+namespace {
+
+// Drains the port the way the poll tick does, until `count` bytes have come.
+std::string Receive(QtSerialPort& port, std::size_t count) {
+    std::string received;
+    QElapsedTimer guard;
+    guard.start();
+    while (received.size() < count && guard.elapsed() < 20000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (port.bytesWaiting() > 0)
+            received += port.read();
+    }
+    return received;
+}
+
+} // namespace
+
+class QtSerialPortTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void opensADevicePathWithTheLineSettings() {
+        test::PseudoTerminal cable;
+        QVERIFY(cable.ok());
+        QtSerialPort port;
+        const Outcome opened = ConfigurePort(port, PortAddress::device(cable.devicePath()), false);
+        QVERIFY2(opened.ok(), opened.reason().c_str());
+        QCOMPARE(port.state(), PortState::Open);
+        QCOMPARE(port.deviceName(), cable.devicePath());
+
+        termios line{};
+        QCOMPARE(tcgetattr(cable.programEnd(), &line), 0);
+        QCOMPARE(cfgetispeed(&line), speed_t(B57600));
+        QCOMPARE(line.c_cflag & CSIZE, tcflag_t(CS8));
+        QCOMPARE(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+        QCOMPARE(line.c_iflag & (IXON | IXOFF | ICRNL | INLCR | ISTRIP), tcflag_t(0));
+        QCOMPARE(line.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
+    }
+
+    void receivesEveryByteUnchanged() {
+        test::PseudoTerminal cable;
+        QtSerialPort port;
+        QVERIFY(ConfigurePort(port, PortAddress::device(cable.devicePath()), true).ok());
+
+        std::string bytes;
+        for (int i = 0; i < 512; ++i)
+            bytes += static_cast<char>(i % 256);
+        bytes += test::TwoColourBitmap(9);
+        QVERIFY(cable.send(bytes));
+        QVERIFY(Receive(port, bytes.size()) == bytes);
+        QCOMPARE(port.bytesWaiting(), 0);
+    }
+
+    void anUnpluggedCableLosesThePort() {
+        test::PseudoTerminal cable;
+        QtSerialPort port;
+        QVERIFY(ConfigurePort(port, PortAddress::device(cable.devicePath()), false).ok());
+        cable.unplug();
+        QTRY_COMPARE_WITH_TIMEOUT(port.state(), PortState::Lost, 10000);
+        QVERIFY(!port.problem().empty());
+        QCOMPARE(port.bytesWaiting(), 0);
+        QVERIFY(port.read().empty());
+    }
+
+    void portsThatDoNotOpen_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reason");
+
+        QTest::newRow("a missing device")
+            << int(PortAddress::Kind::Device) << "/nonexistent/ttyUSB7"
+            << "";
+        QTest::newRow("a file that is no terminal") << int(PortAddress::Kind::Device) << "/dev/null"
+                                                    << "";
+        QTest::newRow("port 0") << int(PortAddress::Kind::Number) << "0"
+                                << "there is no serial port 0";
+        QTest::newRow("port 32767") << int(PortAddress::Kind::Number) << "32767"
+                                    << "there is no serial port 32767";
+        QTest::newRow("an unusable number") << int(PortAddress::Kind::Unusable) << "99999"
+                                            << "\"99999\" is not a port number";
+    }
+
+    void portsThatDoNotOpen() {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        QFETCH(QString, reason);
+        PortAddress address = PortAddress::unusable(text.toStdString());
+        if (kind == int(PortAddress::Kind::Device))
+            address = PortAddress::device(text.toStdString());
+        else if (kind == int(PortAddress::Kind::Number))
+            address = PortAddress::number(text.toInt());
+
+        QtSerialPort port;
+        const Outcome opened = ConfigurePort(port, address, false);
+        QVERIFY(!opened.ok());
+        QVERIFY(!opened.reason().empty());
+        QVERIFY2(QString::fromStdString(opened.reason()).startsWith(reason),
+                 opened.reason().c_str());
+        QCOMPARE(port.problem(), opened.reason());
+        QCOMPARE(port.state(), PortState::Closed);
+        QCOMPARE(port.bytesWaiting(), 0);
+    }
+};
+
+KVD_REGISTER_TEST(QtSerialPortTest)
+#include "QtSerialPortTest.moc"

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Several QtTest classes in one test program: each test file registers its class
+// with KVD_REGISTER_TEST, and the program's main runs them all in turn.
+namespace kvd::test {
+
+using TestFactory = std::function<std::unique_ptr<QObject>()>;
+
+std::vector<TestFactory>& Registry();
+bool Register(TestFactory factory);
+// Runs every registered class; the result is the number of failed test functions.
+int RunRegisteredTests(int argc, char** argv);
+
+} // namespace kvd::test
+
+#define KVD_REGISTER_TEST(Class)                                                                   \
+    static const bool kvdRegistered##Class =                                                       \
+        ::kvd::test::Register([] { return std::make_unique<Class>(); });

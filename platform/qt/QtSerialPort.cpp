@@ -148,7 +148,10 @@ std::string QtSerialPort::read() {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+// Without line settings the port opens with the ones it has.
 Outcome QtSerialPort::ApplyLineSettings() {
+    if (settings_.empty())
+        return Outcome::success();
     const auto line = ParseLineSettings(settings_);
     if (!line)
         return Outcome::failure("unreadable line settings \"" + settings_ + "\"");

@@ -48,6 +48,27 @@ private slots:
         QCOMPARE(line.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
     }
 
+    // The start-up probe opens ports before any line settings are given.
+    void opensWithoutLineSettings() {
+        test::PseudoTerminal cable;
+        QtSerialPort port;
+        port.setPort(PortAddress::device(cable.devicePath()));
+        const Outcome opened = port.open();
+        QVERIFY2(opened.ok(), opened.reason().c_str());
+        port.close();
+        QCOMPARE(port.state(), PortState::Closed);
+    }
+
+    void unreadableLineSettingsDoNotOpen() {
+        test::PseudoTerminal cable;
+        QtSerialPort port;
+        port.setPort(PortAddress::device(cable.devicePath()));
+        port.setSettings("57600,N,9,1");
+        const Outcome opened = port.open();
+        QVERIFY(!opened.ok());
+        QCOMPARE(opened.reason(), std::string("unreadable line settings \"57600,N,9,1\""));
+    }
+
     void receivesEveryByteUnchanged() {
         test::PseudoTerminal cable;
         QtSerialPort port;

@@ -78,6 +78,8 @@ std::string FakeSerialPort::read() {
 std::string FakeSerialPort::deviceName() const {
     if (port.kind() == PortAddress::Kind::Device)
         return port.path();
+    if (port.kind() == PortAddress::Kind::Unusable)
+        return {};
     return "/dev/ttyFAKE" + std::to_string(port.portNumber());
 }
 

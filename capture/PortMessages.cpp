@@ -1,0 +1,54 @@
+#include "capture/PortMessages.h"
+
+#include <cctype>
+
+namespace kvd {
+
+namespace {
+
+std::string LowerFirst(std::string text) {
+    if (!text.empty() && std::isupper(static_cast<unsigned char>(text[0])) &&
+        (text.size() < 2 || !std::isupper(static_cast<unsigned char>(text[1]))))
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+bool IsPermissionProblem(const std::string& reason) {
+    return reason.find("ermission") != std::string::npos ||
+           reason.find("ccess denied") != std::string::npos;
+}
+
+} // namespace
+
+std::string DescribePortState(const SerialPort& comm, const PortAddress& address) {
+    const std::string device = comm.deviceName().empty() ? address.describe() : comm.deviceName();
+    switch (comm.state()) {
+    case PortState::Open:
+        return device + ": open";
+    case PortState::Lost:
+        return device + ": lost (" + LowerFirst(comm.problem()) + "), waiting for it to return";
+    case PortState::Closed:
+        break;
+    }
+    return device + ": " + (comm.problem().empty() ? "closed" : LowerFirst(comm.problem()));
+}
+
+std::string NoPortMessage(const ProbeReport& report) {
+    std::string text = "No serial port could be opened, so no screenshots can be received.\r\n";
+    bool permission = false;
+    for (const ProbeReport::Failure& failure : report.failures) {
+        text += "\r\nPort " + std::to_string(failure.port);
+        if (!failure.device.empty())
+            text += " (" + failure.device + ")";
+        text += ": " + LowerFirst(failure.reason) + ".";
+        permission = permission || IsPermissionProblem(failure.reason);
+    }
+    if (permission)
+        text += "\r\n\r\nYou need access to serial devices. On Debian, join the dialout group "
+                "(sudo adduser $USER dialout), then log out and in again.";
+    text += "\r\n\r\nConnect the instrument's cable, then type its port number or device path "
+            "(such as /dev/ttyUSB0) into \"Serial port\".";
+    return text;
+}
+
+} // namespace kvd

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "capture/SerialLink.h"
+#include "platform/PortAddress.h"
+#include "platform/SerialPort.h"
+
+namespace kvd {
+
+// The link's state in a line for the selector's tooltip: the device and how it
+// stands, as "/dev/ttyUSB0: open" or "/dev/ttyUSB0: permission denied".
+std::string DescribePortState(const SerialPort& comm, const PortAddress& address);
+
+// The one message shown when the start-up probe opened no port: what was tried,
+// why each failed, and what to do.
+std::string NoPortMessage(const ProbeReport& report);
+
+} // namespace kvd

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "capture/CaptureState.h"
+#include "capture/CaptureView.h"
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+
+namespace kvd {
+
+// The services the save flow shows its dialogs and questions through.
+struct SaveServices {
+    FileDialog& dialog;
+    FileSystem& files;
+    MessageBox& box;
+};
+
+// "1" when a file of that path exists, "0" when not.
+std::string ReportFileStatus(FileSystem& files, const std::string& filespec);
+
+// Saves the held screenshot to a file the user picks. Entered from the "Save
+// image" button (SaveRequested set) it goes straight to the Save dialog; entered
+// when a new screenshot arrives while the shown one is unsaved, it first asks
+// whether to save the shown one. An existing file is overwritten only after the
+// user says Yes; No brings the dialog back. Cancel ends the flow silently; a
+// write that fails is said, and nothing is marked saved.
+void SaveScreenshot(CaptureState& state, SaveServices& services, CaptureView& view);
+
+// The "Save image" button.
+void OnSaveImageClicked(CaptureState& state, SaveServices& services, CaptureView& view);
+
+} // namespace kvd

@@ -1,0 +1,98 @@
+#include "platform/qt/QtDialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace kvd {
+
+namespace {
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// A carriage return and line feed start a new line, as a lone line feed does.
+QString Lines(const std::string& text) {
+    return FromUtf8(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+DialogAnswer ToAnswer(int button) {
+    switch (button) {
+    case QMessageBox::Yes:
+        return DialogAnswer::Yes;
+    case QMessageBox::No:
+        return DialogAnswer::No;
+    default:
+        return DialogAnswer::Cancel;
+    }
+}
+
+} // namespace
+
+DialogAnswer QtMessageBox::ask(const std::string& text, const std::string& title, Buttons buttons) {
+    QMessageBox box(QMessageBox::Question, FromUtf8(title), Lines(text),
+                    QMessageBox::Yes | QMessageBox::No, parent_);
+    if (buttons == Buttons::YesNoCancel)
+        box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Yes);
+    return ToAnswer(box.exec());
+}
+
+void QtMessageBox::tell(const std::string& text, const std::string& title) {
+    QMessageBox box(QMessageBox::Warning, FromUtf8(title), Lines(text), QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+std::string QtInputBox::ask(const std::string& prompt, const std::string& title,
+                            const std::string& defaultText) {
+    bool accepted = false;
+    const QString text = QInputDialog::getText(parent_, FromUtf8(title), FromUtf8(prompt),
+                                               QLineEdit::Normal, FromUtf8(defaultText), &accepted);
+    return accepted ? text.toStdString() : std::string{};
+}
+
+QStringList ToQtNameFilters(const std::string& filter) {
+    const QStringList parts = FromUtf8(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << (description.contains(QLatin1Char('(') + patterns + QLatin1Char(')'))
+                        ? description
+                        : description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+    return filters;
+}
+
+bool QtFileDialog::showSave() {
+    return Show(true);
+}
+
+bool QtFileDialog::showOpen() {
+    return Show(false);
+}
+
+std::string QtFileDialog::fileTitle() const {
+    return QFileInfo(FromUtf8(fileName_)).fileName().toStdString();
+}
+
+bool QtFileDialog::Show(bool saving) {
+    QFileDialog dialog(parent_, FromUtf8(title_));
+    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilters(ToQtNameFilters(filter_));
+    if (!fileName_.empty()) {
+        const QFileInfo last(FromUtf8(fileName_));
+        dialog.setDirectory(last.absolutePath());
+        dialog.selectFile(last.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName_ = dialog.selectedFiles().constFirst().toStdString();
+    return true;
+}
+
+} // namespace kvd

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "platform/FileDialog.h"
+#include "platform/MessageBox.h"
+
+namespace kvd {
+
+// Message boxes, the input box and the shared file dialog on Qt's own dialogs.
+// Each is modal to the window given as parent.
+class QtMessageBox final : public MessageBox {
+public:
+    void setParent(QWidget* parent) { parent_ = parent; }
+    DialogAnswer ask(const std::string& text, const std::string& title, Buttons buttons) override;
+    void tell(const std::string& text, const std::string& title) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+class QtInputBox final : public InputBox {
+public:
+    void setParent(QWidget* parent) { parent_ = parent; }
+    std::string ask(const std::string& prompt, const std::string& title,
+                    const std::string& defaultText) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+class QtFileDialog final : public FileDialog {
+public:
+    void setParent(QWidget* parent) { parent_ = parent; }
+    void setFilter(const std::string& filter) override { filter_ = filter; }
+    void setTitle(const std::string& title) override { title_ = title; }
+    bool showSave() override;
+    bool showOpen() override;
+    std::string fileName() const override { return fileName_; }
+    std::string fileTitle() const override;
+
+private:
+    bool Show(bool saving);
+
+    QPointer<QWidget> parent_;
+    std::string filter_;
+    std::string title_;
+    std::string fileName_;
+};
+
+// "description|pattern|description|pattern" as Qt's name filters.
+QStringList ToQtNameFilters(const std::string& filter);
+
+} // namespace kvd

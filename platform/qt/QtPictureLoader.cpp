@@ -1,0 +1,57 @@
+#include "platform/qt/QtPictureLoader.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageReader>
+
+namespace kvd {
+
+namespace {
+
+std::optional<Picture> Read(QImageReader& reader, std::string& whyNot) {
+    const QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() > MaxPicturePixels) {
+        whyNot = "the picture is too large (" + std::to_string(size.width()) + " x " +
+                 std::to_string(size.height()) + " pixels)";
+        return std::nullopt;
+    }
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        whyNot = "it is not a picture this program can read (" +
+                 reader.errorString().toLower().toStdString() + ")";
+        return std::nullopt;
+    }
+    return ToPicture(image);
+}
+
+} // namespace
+
+Picture ToPicture(const QImage& image) {
+    return Picture{image, image.width(), image.height()};
+}
+
+QImage ToImage(const Picture& picture) {
+    const QImage* image = std::any_cast<QImage>(&picture.image);
+    return image ? *image : QImage();
+}
+
+std::optional<Picture> QtPictureLoader::loadFile(const std::filesystem::path& path,
+                                                 std::string& whyNot) {
+    const QString name = QString::fromStdString(path.string());
+    if (!QFileInfo(name).isFile()) {
+        whyNot = "there is no such file";
+        return std::nullopt;
+    }
+    QImageReader reader(name);
+    return Read(reader, whyNot);
+}
+
+std::optional<Picture> QtPictureLoader::loadBytes(std::string_view bytes, std::string& whyNot) {
+    QByteArray data(bytes.data(), qsizetype(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return Read(reader, whyNot);
+}
+
+} // namespace kvd

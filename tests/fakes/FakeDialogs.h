@@ -1,0 +1,138 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "capture/CaptureView.h"
+#include "platform/FileDialog.h"
+#include "platform/FormPrinter.h"
+#include "platform/MessageBox.h"
+#include "platform/Picture.h"
+
+namespace kvd::test {
+
+// Message boxes answered from a script. A question with no scripted answer left
+// is recorded and answered Cancel, so a test never blocks.
+class FakeMessageBox final : public MessageBox {
+public:
+    struct Shown {
+        std::string text;
+        std::string title;
+        int buttons = 0; // 0 for a message with only OK
+    };
+    std::deque<DialogAnswer> answers;
+    std::vector<Shown> shown;
+
+    DialogAnswer ask(const std::string& text, const std::string& title, Buttons buttons) override {
+        shown.push_back({text, title, int(buttons)});
+        if (answers.empty())
+            return DialogAnswer::Cancel;
+        const DialogAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void tell(const std::string& text, const std::string& title) override {
+        shown.push_back({text, title, 0});
+    }
+};
+
+class FakeInputBox final : public InputBox {
+public:
+    std::deque<std::string> answers;
+    int asked = 0;
+    std::string prompt, title, defaultText;
+
+    std::string ask(const std::string& p, const std::string& t, const std::string& d) override {
+        ++asked;
+        prompt = p;
+        title = t;
+        defaultText = d;
+        if (answers.empty())
+            return {};
+        std::string answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+// The shared file dialog with scripted choices: a path, or nothing for Cancel.
+// Filter, title and file name persist between shows, as in the real one.
+class FakeFileDialog final : public FileDialog {
+public:
+    struct Shown {
+        bool saving = false;
+        std::string title;
+        std::string filter;
+        std::string startName; // the file name the dialog started from
+    };
+    std::deque<std::optional<std::string>> choices;
+    std::vector<Shown> shown;
+
+    void setFilter(const std::string& value) override { filter_ = value; }
+    void setTitle(const std::string& value) override { title_ = value; }
+    bool showSave() override { return Show(true); }
+    bool showOpen() override { return Show(false); }
+    std::string fileName() const override { return fileName_; }
+    std::string fileTitle() const override {
+        const auto slash = fileName_.find_last_of('/');
+        return slash == std::string::npos ? fileName_ : fileName_.substr(slash + 1);
+    }
+
+private:
+    bool Show(bool saving) {
+        shown.push_back({saving, title_, filter_, fileName_});
+        if (choices.empty() || !choices.front()) {
+            if (!choices.empty())
+                choices.pop_front();
+            return false;
+        }
+        fileName_ = *choices.front();
+        choices.pop_front();
+        return true;
+    }
+
+    std::string filter_, title_, fileName_;
+};
+
+// Loads "pictures" that are the bytes themselves: anything starting with the
+// bitmap signature is a picture, anything else is refused.
+class FakePictureLoader final : public PictureLoader {
+public:
+    std::vector<std::string> loadedFiles;
+
+    std::optional<Picture> loadFile(const std::filesystem::path& path,
+                                    std::string& whyNot) override;
+    std::optional<Picture> loadBytes(std::string_view bytes, std::string& whyNot) override;
+};
+
+class FakeFormPrinter final : public FormPrinter {
+public:
+    int printed = 0;
+    std::optional<std::string> failure;
+    Outcome printForm(const std::any&) override {
+        if (failure)
+            return Outcome::failure(*failure);
+        ++printed;
+        return Outcome::success();
+    }
+};
+
+// The window's controls as the flows see them.
+class FakeCaptureView final : public CaptureView {
+public:
+    bool saveEnabled = false;
+    bool disableSaveEnabled = true;
+    std::optional<Picture> picture;
+    int pictureShows = 0;
+
+    void setSaveEnabled(bool enabled) override { saveEnabled = enabled; }
+    void setDisableSaveEnabled(bool enabled) override { disableSaveEnabled = enabled; }
+    void showPicture(const Picture& shown) override {
+        picture = shown;
+        ++pictureShows;
+    }
+};
+
+} // namespace kvd::test

@@ -1,0 +1,228 @@
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "files/SaveFlow.h"
+#include "platform/StdFileSystem.h"
+#include "tests/fakes/FakeDialogs.h"
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* Cancel = "<cancel>";
+const std::string OldContent = "BM old screenshot";
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Everything one save needs, with its files in a folder of its own.
+struct SaveBench {
+    QTemporaryDir dir;
+    fs::path folder{dir.path().toStdString()};
+    test::FakeFileDialog dialog;
+    StdFileSystem files;
+    test::FakeMessageBox box;
+    test::FakeCaptureView view;
+    SaveServices services{dialog, files, box};
+    CaptureState state;
+
+    std::string path(const QString& name) const {
+        return name.isEmpty() ? std::string{} : (folder / name.toStdString()).string();
+    }
+    void script(const QStringList& choices, const QList<int>& answers) {
+        for (const QString& choice : choices)
+            dialog.choices.push_back(choice == Cancel ? std::nullopt
+                                                      : std::optional<std::string>(path(choice)));
+        for (int answer : answers)
+            box.answers.push_back(DialogAnswer(answer));
+    }
+};
+
+constexpr int Yes = int(DialogAnswer::Yes);
+constexpr int No = int(DialogAnswer::No);
+constexpr int CancelAnswer = int(DialogAnswer::Cancel);
+
+} // namespace
+
+class SaveFlowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void runsTheDialogLoop_data() {
+        QTest::addColumn<bool>("arrival");
+        QTest::addColumn<bool>("hasImage");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QStringList>("choices");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<int>("dialogs");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<int>("answer");
+
+        const QStringList none;
+        const QString shot = "shot.bmp";
+        QTest::newRow("new path: written, no question")
+            << false << true << none << QStringList{shot} << QList<int>{} << shot << true << 1
+            << none << 0;
+        QTest::newRow("existing path, Yes: written")
+            << false << true << QStringList{shot} << QStringList{shot} << QList<int>{Yes} << shot
+            << true << 1 << QStringList{"Save as"} << Yes;
+        QTest::newRow("existing path, No: the dialog comes back")
+            << false << true << QStringList{shot} << QStringList{shot, "other.bmp"}
+            << QList<int>{No} << "other.bmp" << true << 2 << QStringList{"Save as"} << 0;
+        QTest::newRow("existing path, No, then Cancel in the dialog")
+            << false << true << QStringList{shot} << QStringList{shot, Cancel} << QList<int>{No}
+            << "" << false << 2 << QStringList{"Save as"} << No;
+        QTest::newRow("existing path, Cancel: nothing written")
+            << false << true << QStringList{shot} << QStringList{shot} << QList<int>{CancelAnswer}
+            << "" << false << 1 << QStringList{"Save as"} << CancelAnswer;
+        QTest::newRow("Cancel in the dialog") << false << true << none << QStringList{Cancel}
+                                              << QList<int>{} << "" << false << 1 << none << 1;
+        QTest::newRow("an empty path brings the dialog back")
+            << false << true << none << QStringList{"", shot} << QList<int>{} << shot << true << 2
+            << none << 0;
+        QTest::newRow("arrival, No: marked saved, no dialog")
+            << true << true << none << none << QList<int>{No} << "" << true << 0
+            << QStringList{"Incoming data"} << No;
+        QTest::newRow("arrival, Yes, then Cancel")
+            << true << true << none << QStringList{Cancel} << QList<int>{Yes} << "" << false << 1
+            << QStringList{"Incoming data"} << Yes;
+        QTest::newRow("arrival, Yes, then a new path")
+            << true << true << none << QStringList{shot} << QList<int>{Yes} << shot << true << 1
+            << QStringList{"Incoming data"} << 0;
+        QTest::newRow("arrival, Yes, existing path, Yes")
+            << true << true << QStringList{shot} << QStringList{shot} << QList<int>{Yes, Yes}
+            << shot << true << 1 << QStringList{"Incoming data", "Save as"} << Yes;
+        QTest::newRow("no screenshot yet: said, nothing created")
+            << false << false << none << QStringList{shot} << QList<int>{} << "" << false << 1
+            << QStringList{"Save as"} << 1;
+        QTest::newRow("no screenshot yet, existing file untouched")
+            << false << false << QStringList{shot} << QStringList{shot} << QList<int>{} << ""
+            << false << 1 << QStringList{"Save as"} << 1;
+        QTest::newRow("a folder that does not exist: said, not saved")
+            << false << true << none << QStringList{"missing/shot.bmp"} << QList<int>{} << ""
+            << false << 1 << QStringList{"Save as"} << 0;
+    }
+
+    void runsTheDialogLoop() {
+        QFETCH(bool, arrival);
+        QFETCH(bool, hasImage);
+        QFETCH(QStringList, existing);
+        QFETCH(QStringList, choices);
+        QFETCH(QList<int>, answers);
+        QFETCH(QString, written);
+        QFETCH(bool, saved);
+        QFETCH(int, dialogs);
+        QFETCH(QStringList, boxes);
+        QFETCH(int, answer);
+
+        SaveBench bench;
+        for (const QString& name : existing)
+            std::ofstream(bench.path(name), std::ios::binary) << OldContent;
+        bench.script(choices, answers);
+        const std::string image = test::TwoColourBitmap(21);
+        bench.state.ImageData = hasImage ? image : std::string{};
+        bench.state.CurrentSaved = false;
+        bench.view.disableSaveEnabled = false;
+
+        if (arrival)
+            SaveScreenshot(bench.state, bench.services, bench.view);
+        else
+            OnSaveImageClicked(bench.state, bench.services, bench.view);
+
+        QCOMPARE(bench.state.CurrentSaved, saved);
+        QVERIFY(!bench.state.SaveRequested);
+        QCOMPARE(int(bench.dialog.shown.size()), dialogs);
+        QStringList titles;
+        for (const auto& shown : bench.box.shown)
+            titles << QString::fromStdString(shown.title);
+        QCOMPARE(titles, boxes);
+        QCOMPARE(int(bench.state.Answer), answer);
+        QCOMPARE(bench.view.disableSaveEnabled, arrival);
+        for (const QString& name : existing)
+            if (name != written)
+                QCOMPARE(ReadAll(bench.path(name)), OldContent);
+        if (!written.isEmpty())
+            QVERIFY(ReadAll(bench.path(written)) == image);
+        else if (existing.isEmpty())
+            QCOMPARE(std::distance(fs::directory_iterator(bench.folder), {}), 0);
+    }
+
+    void asksInItsOwnWords() {
+        SaveBench bench;
+        std::ofstream(bench.path("shot1.bmp")) << OldContent;
+        bench.state.ImageData = test::TwoColourBitmap();
+        bench.state.CurrentSaved = false;
+        bench.script({"shot1.bmp"}, {Yes, Yes});
+        SaveScreenshot(bench.state, bench.services, bench.view);
+
+        QCOMPARE(bench.box.shown.size(), std::size_t(2));
+        QCOMPARE(bench.box.shown[0].text, std::string("A new screenshot arrived, save current ?"));
+        QCOMPARE(bench.box.shown[0].buttons, int(Buttons::YesNo));
+        QCOMPARE(bench.box.shown[1].text, std::string("shot1.bmp exists\r\nOverwrite ?"));
+        QCOMPARE(bench.box.shown[1].buttons, int(Buttons::YesNoCancel));
+        QCOMPARE(bench.dialog.shown[0].title, std::string("Save current screenshot as"));
+        QCOMPARE(bench.dialog.shown[0].filter, std::string("KVD62 screenshots (*.bmp)|*.bmp"));
+        QVERIFY(bench.dialog.shown[0].saving);
+    }
+
+    void failuresAreSaidWithTheFileAndTheReason() {
+        SaveBench bench;
+        bench.state.ImageData = test::TwoColourBitmap();
+        bench.script({"missing/shot.bmp"}, {});
+        OnSaveImageClicked(bench.state, bench.services, bench.view);
+        QCOMPARE(bench.box.shown.size(), std::size_t(1));
+        const std::string text = bench.box.shown[0].text;
+        QVERIFY2(text.find(bench.path("missing/shot.bmp")) != std::string::npos, text.c_str());
+        QVERIFY2(text.find("No such file or directory") != std::string::npos, text.c_str());
+
+        SaveBench empty;
+        empty.script({"shot.bmp"}, {});
+        OnSaveImageClicked(empty.state, empty.services, empty.view);
+        QCOMPARE(empty.box.shown.at(0).text, std::string("There is no screenshot to save yet."));
+    }
+
+    void theDialogRemembersTheLastFile() {
+        SaveBench bench;
+        bench.state.ImageData = test::TwoColourBitmap();
+        bench.script({"first.bmp", Cancel}, {});
+        OnSaveImageClicked(bench.state, bench.services, bench.view);
+        OnSaveImageClicked(bench.state, bench.services, bench.view);
+        QCOMPARE(bench.dialog.shown.size(), std::size_t(2));
+        QCOMPARE(bench.dialog.shown[0].startName, std::string());
+        QCOMPARE(bench.dialog.shown[1].startName, bench.path("first.bmp"));
+    }
+
+    void reportFileStatusAnswersOneOrZero_data() {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("an existing file") << "file"
+                                          << "1";
+        QTest::newRow("a missing file") << "missing"
+                                        << "0";
+        QTest::newRow("a folder") << "folder"
+                                  << "0";
+        QTest::newRow("an empty path") << ""
+                                       << "0";
+    }
+
+    void reportFileStatusAnswersOneOrZero() {
+        QFETCH(QString, what);
+        QFETCH(QString, expected);
+        SaveBench bench;
+        std::ofstream(bench.path("file")) << "x";
+        fs::create_directory(bench.path("folder"));
+        QCOMPARE(QString::fromStdString(ReportFileStatus(bench.files, bench.path(what))), expected);
+    }
+};
+
+KVD_REGISTER_TEST(SaveFlowTest)
+#include "SaveFlowTest.moc"

@@ -1,0 +1,137 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "tests/support/TestMain.h"
+#include "tests/windows/FormBench.h"
+#include "windows/PictureControl.h"
+
+using namespace kvd;
+
+// The main window against its layout table: positions and sizes are the design's
+// twips divided by 15.
+class Form1LayoutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void controlsStandWhereTheLayoutPutsThem_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("toolTip");
+        QTest::addColumn<bool>("enabled");
+
+        const auto row = [](const char* name, const char* parent, int left, int top, int width,
+                            int height, const char* text, const char* toolTip, bool enabled) {
+            QTest::newRow(name) << name << parent
+                                << QRect(qRound(left / 15.0), qRound(top / 15.0), width / 15,
+                                         height / 15)
+                                << text << toolTip << enabled;
+        };
+        row("Command4", "Form1", 6360, 960, 1335, 615, "Print Image", "Print the current image",
+            true);
+        row("Command2", "Form1", 6360, 1680, 1335, 615, "Load image",
+            "Load a previously saved image", true);
+        row("Command1", "Form1", 6360, 2400, 1335, 615, "Save image",
+            "Save the current image in a BMP format", false);
+        row("Combo1", "Form1", 7200, 480, 495, 315, "1", "", true);
+        row("Frame1", "Form1", 6240, 120, 1575, 3720, "", "", true);
+        row("Label2", "Frame1", 120, 480, 735, 255, "Serial port", "", true);
+        row("Check2", "Frame1", 120, 3360, 1335, 255, "Disable Save",
+            "If checked, screen will update without prompting to save current screen", true);
+        row("Image1", "Form1", 240, 360, 5820, 3420, "", "Current screenshot", true);
+        row("Shape1", "Form1", 143, 240, 6015, 3615, "", "", true);
+    }
+
+    void controlsStandWhereTheLayoutPutsThem() {
+        QFETCH(QString, name);
+        QFETCH(QString, parent);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, text);
+        QFETCH(QString, toolTip);
+        QFETCH(bool, enabled);
+
+        test::FormBench bench(std::set<int>{});
+        bench.form.StartUp();
+        QWidget* control = bench.form.findChild<QWidget*>(name);
+        QVERIFY(control);
+        QCOMPARE(control->parentWidget()->objectName(), parent);
+        QCOMPARE(control->geometry(), geometry);
+        QCOMPARE(control->isEnabled(), enabled);
+        if (auto* button = qobject_cast<QAbstractButton*>(control))
+            QCOMPARE(button->text(), text);
+        if (auto* label = qobject_cast<QLabel*>(control))
+            QCOMPARE(label->text(), text);
+        if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            QCOMPARE(combo->currentText(), text);
+            QVERIFY(combo->isEditable());
+            QVERIFY(combo->toolTip().startsWith("Current serial port\n"));
+        } else {
+            QCOMPARE(control->toolTip(), toolTip);
+        }
+    }
+
+    void theWindowIsFixedAndCaptioned() {
+        test::FormBench bench;
+        QCOMPARE(bench.form.windowTitle(), QString("KVD62 screen capture V2.00"));
+        QCOMPARE(bench.form.size(), QSize(529, 273));
+        QCOMPARE(bench.form.minimumSize(), QSize(529, 273));
+        QCOMPARE(bench.form.maximumSize(), QSize(529, 273));
+        const Qt::WindowFlags flags = bench.form.windowFlags();
+        QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+        QCOMPARE(bench.form.Timer1->interval(), 500);
+        QVERIFY(!bench.control<QCheckBox>("Check2")->isChecked());
+    }
+
+    // Later children are drawn above earlier ones.
+    void controlsAreStackedAsDesigned() {
+        test::FormBench bench;
+        const QStringList bottomToTop = {"Shape1",   "Image1",   "Frame1",  "Combo1",
+                                         "Command1", "Command2", "Command4"};
+        qsizetype previous = -1;
+        for (const QString& name : bottomToTop) {
+            const qsizetype at =
+                bench.form.children().indexOf(bench.form.findChild<QWidget*>(name));
+            QVERIFY2(at > previous, qPrintable(name));
+            previous = at;
+        }
+    }
+
+    void tabOrderFollowsTheDesign() {
+        test::FormBench bench;
+        const QStringList expected = {"Combo1", "Command1", "Command2", "Command4", "Check2"};
+        QStringList order;
+        QWidget* widget = bench.control<QWidget>("Combo1");
+        for (int steps = 0; steps < 100 && order.size() < expected.size(); ++steps) {
+            if (expected.contains(widget->objectName()) && !order.contains(widget->objectName()))
+                order << widget->objectName();
+            widget = widget->nextInFocusChain();
+        }
+        QCOMPARE(order, expected);
+    }
+
+    void placeholderIsAGreyPictureStretchedToTheControl() {
+        const QImage placeholder = PlaceholderPicture();
+        QCOMPARE(placeholder.size(), QSize(384, 224));
+        QVERIFY(placeholder.isGrayscale());
+
+        test::FormBench bench;
+        const QImage window = bench.form.grab().toImage();
+        QCOMPARE(window.size(), QSize(529, 273));
+        const QRect image1 = bench.control<QWidget>("Image1")->geometry();
+        // The placeholder's own grey, just inside the stretched picture.
+        QCOMPARE(QColor(window.pixel(image1.topLeft() + QPoint(6, 6))).red(),
+                 QColor(placeholder.pixel(3, 3)).red());
+        // The white mat of Shape1 between its outline and the picture.
+        QCOMPARE(QColor(window.pixel(image1.left() - 3, image1.center().y())), QColor(Qt::white));
+    }
+};
+
+KVD_REGISTER_TEST(Form1LayoutTest)
+#include "Form1LayoutTest.moc"

@@ -1,0 +1,202 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "tests/support/TestMain.h"
+#include "tests/windows/FormBench.h"
+
+using namespace kvd;
+
+namespace {
+
+QStringList Items(QComboBox* combo) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+bool ShownRed(QComboBox* combo) {
+    return combo->lineEdit()->palette().color(QPalette::Text) == QColor(Qt::red);
+}
+
+// Index of the first call equal to `call` after position `from`.
+qsizetype Find(const std::vector<std::string>& calls, const std::string& call, qsizetype from) {
+    for (auto i = std::size_t(from); i < calls.size(); ++i)
+        if (calls[i] == call)
+            return qsizetype(i);
+    return -1;
+}
+
+} // namespace
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startUpProbesThePorts_data() {
+        QTest::addColumn<QList<int>>("present");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("openPort");
+        QTest::addColumn<QString>("stateLine");
+
+        QTest::newRow("ports 1 and 2")
+            << QList<int>{1, 2} << QStringList{"1", "2"} << "1" << 1 << "/dev/ttyFAKE1: open";
+        QTest::newRow("only port 1")
+            << QList<int>{1} << QStringList{"1"} << "1" << 1 << "/dev/ttyFAKE1: open";
+        QTest::newRow("only port 2")
+            << QList<int>{2} << QStringList{"2"} << "2" << 2 << "/dev/ttyFAKE2: open";
+        QTest::newRow("no port") << QList<int>{} << QStringList{} << "1" << 0
+                                 << "/dev/ttyFAKE1: no such device";
+    }
+
+    void startUpProbesThePorts() {
+        QFETCH(QList<int>, present);
+        QFETCH(QStringList, items);
+        QFETCH(QString, text);
+        QFETCH(int, openPort);
+        QFETCH(QString, stateLine);
+
+        test::FormBench bench(std::set<int>(present.begin(), present.end()));
+        bench.form.StartUp();
+        auto* combo = bench.control<QComboBox>("Combo1");
+        QCOMPARE(Items(combo), items);
+        QCOMPARE(combo->currentText(), text);
+        QCOMPARE(bench.comm.isOpen(), openPort != 0);
+        if (openPort != 0)
+            QCOMPARE(bench.comm.port, PortAddress::number(openPort));
+        QCOMPARE(combo->toolTip(), "Current serial port\n" + stateLine);
+        QCOMPARE(ShownRed(combo), openPort == 0);
+        for (int i = 0; i < combo->count(); ++i)
+            QCOMPARE(combo->itemData(i, Qt::ToolTipRole).toString(),
+                     "/dev/ttyFAKE" + combo->itemText(i));
+        QVERIFY(!bench.control<QPushButton>("Command1")->isEnabled());
+
+        bench.form.ReportPortProblems();
+        QCOMPARE(int(bench.box.shown.size()), openPort == 0 ? 1 : 0);
+    }
+
+    void noPortAtStartUpIsSaidOnceWithTheReasons() {
+        test::FormBench bench(std::set<int>{});
+        bench.comm.refused[1] = "Permission denied";
+        bench.form.StartUp();
+        bench.form.ReportPortProblems();
+        QCOMPARE(bench.box.shown.size(), std::size_t(1));
+        const QString text = QString::fromStdString(bench.box.shown[0].text);
+        QVERIFY2(text.contains("Port 1 (/dev/ttyFAKE1): permission denied."), qPrintable(text));
+        QVERIFY2(text.contains("Port 2 (/dev/ttyFAKE2): no such device."), qPrintable(text));
+        QVERIFY2(text.contains("dialout"), qPrintable(text));
+        QCOMPARE(bench.box.shown[0].title, std::string("Serial port"));
+    }
+
+    void typingAPortReopensWithDtrOffFirst() {
+        test::FormBench bench;
+        bench.form.StartUp();
+        bench.comm.calls.clear();
+        auto* combo = bench.control<QComboBox>("Combo1");
+        combo->lineEdit()->clear();
+        QTest::keyClicks(combo->lineEdit(), "2");
+        QVERIFY(bench.comm.isOpen());
+        QCOMPARE(bench.comm.port, PortAddress::number(2));
+        const qsizetype lastPort = Find(bench.comm.calls, "setPort port 2", 0);
+        QVERIFY(lastPort >= 0);
+        QVERIFY(Find(bench.comm.calls, "setDtr 0", lastPort) <
+                Find(bench.comm.calls, "open", lastPort));
+    }
+
+    void pickingAPortOpensThenSwitchesDtrOff() {
+        test::FormBench bench;
+        bench.form.StartUp();
+        bench.comm.calls.clear();
+        auto* combo = bench.control<QComboBox>("Combo1");
+        combo->setCurrentIndex(1);
+        emit combo->activated(1);
+        QCOMPARE(bench.comm.port, PortAddress::number(2));
+        QVERIFY(bench.comm.isOpen());
+        const std::vector<std::string> tail(bench.comm.calls.end() - 2, bench.comm.calls.end());
+        QCOMPARE(tail, (std::vector<std::string>{"open", "setDtr 0"}));
+    }
+
+    void aPortThatWillNotOpenTurnsTheSelectorRed_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stateLine");
+        QTest::newRow("a missing number") << "7"
+                                          << "/dev/ttyFAKE7: no such device";
+        QTest::newRow("an emptied text") << ""
+                                         << "/dev/ttyFAKE0: no such device";
+        QTest::newRow("too large") << "99999"
+                                   << "port 99999: no such device";
+        QTest::newRow("a device path") << "/dev/ttyUSB3"
+                                       << "/dev/ttyUSB3: no such device";
+    }
+
+    void aPortThatWillNotOpenTurnsTheSelectorRed() {
+        QFETCH(QString, typed);
+        QFETCH(QString, stateLine);
+        test::FormBench bench;
+        bench.form.StartUp();
+        auto* combo = bench.control<QComboBox>("Combo1");
+        QVERIFY(!ShownRed(combo));
+        combo->lineEdit()->selectAll();
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Delete);
+        QTest::keyClicks(combo->lineEdit(), typed);
+        QVERIFY(!bench.comm.isOpen());
+        QVERIFY(ShownRed(combo));
+        QCOMPARE(combo->toolTip(), "Current serial port\n" + stateLine);
+        QVERIFY(bench.box.shown.empty());
+
+        QTest::keyClick(combo->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(combo->lineEdit(), "1");
+        QVERIFY(bench.comm.isOpen());
+        QVERIFY(!ShownRed(combo));
+    }
+
+    void disableSaveSwitchesSaveImage() {
+        test::FormBench bench;
+        bench.form.StartUp();
+        auto* check = bench.control<QCheckBox>("Check2");
+        auto* save = bench.control<QPushButton>("Command1");
+        QVERIFY(!save->isEnabled());
+
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(bench.form.state().SaveDisabled);
+        QVERIFY(!save->isEnabled());
+
+        // Unchecking enables "Save image" even before any screenshot.
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY(!bench.form.state().SaveDisabled);
+        QVERIFY(save->isEnabled());
+
+        // A greyed box counts as unchecked.
+        check->setTristate(true);
+        check->setCheckState(Qt::Unchecked);
+        QTest::mouseClick(check, Qt::LeftButton);
+        QCOMPARE(check->checkState(), Qt::PartiallyChecked);
+        QVERIFY(!bench.form.state().SaveDisabled);
+        QVERIFY(save->isEnabled());
+        QTest::mouseClick(check, Qt::LeftButton);
+        QCOMPARE(check->checkState(), Qt::Checked);
+        QVERIFY(bench.form.state().SaveDisabled);
+        QVERIFY(!save->isEnabled());
+    }
+
+    void saveImageGoesStraightToTheSaveDialog() {
+        test::FormBench bench;
+        bench.form.StartUp();
+        QTest::mouseClick(bench.control<QCheckBox>("Check2"), Qt::LeftButton);
+        QTest::mouseClick(bench.control<QCheckBox>("Check2"), Qt::LeftButton);
+        bench.dialog.choices.push_back(bench.dir.path().toStdString() + "/shot.bmp");
+        QTest::mouseClick(bench.control<QPushButton>("Command1"), Qt::LeftButton);
+
+        QCOMPARE(bench.dialog.shown.size(), std::size_t(1));
+        QCOMPARE(bench.box.shown.size(), std::size_t(1));
+        QCOMPARE(bench.box.shown[0].text, std::string("There is no screenshot to save yet."));
+        QVERIFY(!QFile::exists(bench.dir.path() + "/shot.bmp"));
+    }
+};
+
+KVD_REGISTER_TEST(Form1Test)
+#include "Form1Test.moc"

@@ -1,0 +1,238 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QBuffer>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+#include <functional>
+
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtPictureLoader.h"
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+
+namespace {
+
+// Waits, from the event loop the modal dialog runs, until that dialog is up,
+// then hands it to `act` (which checks it and closes it).
+void WhenModalIsUp(std::function<void(QWidget*)> act) {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            act(modal);
+        }
+    });
+    poll->start(10);
+}
+
+void PressButton(QMessageBox* box, QMessageBox::StandardButton which) {
+    QVERIFY(box);
+    QAbstractButton* button = box->button(which);
+    QVERIFY(button);
+    button->click();
+}
+
+} // namespace
+
+class QtDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void messageBoxAsksWithTheGivenButtons_data() {
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<int>("press");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("Yes of Yes/No")
+            << int(Buttons::YesNo) << int(QMessageBox::Yes) << int(DialogAnswer::Yes);
+        QTest::newRow("No of Yes/No")
+            << int(Buttons::YesNo) << int(QMessageBox::No) << int(DialogAnswer::No);
+        QTest::newRow("Cancel of Yes/No/Cancel")
+            << int(Buttons::YesNoCancel) << int(QMessageBox::Cancel) << int(DialogAnswer::Cancel);
+        QTest::newRow("No of Yes/No/Cancel")
+            << int(Buttons::YesNoCancel) << int(QMessageBox::No) << int(DialogAnswer::No);
+    }
+
+    void messageBoxAsksWithTheGivenButtons() {
+        QFETCH(int, buttons);
+        QFETCH(int, press);
+        QFETCH(int, expected);
+        QtMessageBox box;
+        QString seenText, seenTitle;
+        bool hasCancel = false;
+        WhenModalIsUp([&](QWidget* modal) {
+            auto* shown = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(shown);
+            seenText = shown->text();
+            seenTitle = shown->windowTitle();
+            hasCancel = shown->button(QMessageBox::Cancel) != nullptr;
+            PressButton(shown, QMessageBox::StandardButton(press));
+        });
+        const DialogAnswer answer =
+            box.ask("shot1.bmp exists\r\nOverwrite ?", "Save as", Buttons(buttons));
+        QCOMPARE(int(answer), expected);
+        QCOMPARE(seenText, QString("shot1.bmp exists\nOverwrite ?"));
+        QCOMPARE(seenTitle, QString("Save as"));
+        QCOMPARE(hasCancel, buttons == int(Buttons::YesNoCancel));
+    }
+
+    void messageBoxTellsWithOk() {
+        QtMessageBox box;
+        QString seen;
+        WhenModalIsUp([&](QWidget* modal) {
+            auto* shown = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(shown);
+            seen = shown->text();
+            PressButton(shown, QMessageBox::Ok);
+        });
+        box.tell("There is no screenshot to save yet.", "Save as");
+        QCOMPARE(seen, QString("There is no screenshot to save yet."));
+    }
+
+    void inputBoxGivesTheTextOrNothingOnCancel() {
+        QtInputBox input;
+        QString label, title, preset;
+        WhenModalIsUp([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QInputDialog*>(modal);
+            QVERIFY(dialog);
+            label = dialog->labelText();
+            title = dialog->windowTitle();
+            preset = dialog->textValue();
+            dialog->setTextValue("bench 4");
+            dialog->accept();
+        });
+        QCOMPARE(input.ask("Comment:", "Add comment to your print", "KVD62 screenshot"),
+                 std::string("bench 4"));
+        QCOMPARE(label, QString("Comment:"));
+        QCOMPARE(title, QString("Add comment to your print"));
+        QCOMPARE(preset, QString("KVD62 screenshot"));
+
+        WhenModalIsUp([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+        QCOMPARE(input.ask("Comment:", "Add comment to your print", "KVD62 screenshot"),
+                 std::string());
+    }
+
+    // The dialog keeps title, filter and the chosen file between uses, asks no
+    // overwrite question of its own, and reports Cancel as a failure.
+    void fileDialogPersistsBetweenUses() {
+        QTemporaryDir dir;
+        const QString chosen = dir.path() + "/first.bmp";
+        std::ofstream(chosen.toStdString()) << "BM";
+        QtFileDialog dialog;
+        dialog.setFilter("KVD62 screenshots (*.bmp)|*.bmp");
+        dialog.setTitle("Save current screenshot as");
+
+        QString title;
+        QStringList filters;
+        bool confirms = true;
+        WhenModalIsUp([&](QWidget* modal) {
+            auto* shown = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(shown);
+            title = shown->windowTitle();
+            filters = shown->nameFilters();
+            confirms = !shown->testOption(QFileDialog::DontConfirmOverwrite);
+            shown->selectFile(chosen);
+            static_cast<QDialog*>(shown)->accept();
+        });
+        QVERIFY(dialog.showSave());
+        QCOMPARE(title, QString("Save current screenshot as"));
+        QCOMPARE(filters, QStringList{"KVD62 screenshots (*.bmp)"});
+        QVERIFY(!confirms);
+        QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
+        QCOMPARE(dialog.fileTitle(), std::string("first.bmp"));
+
+        QString openTitle;
+        QStringList preselected;
+        WhenModalIsUp([&](QWidget* modal) {
+            auto* shown = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(shown);
+            openTitle = shown->windowTitle();
+            preselected = shown->selectedFiles();
+            shown->reject();
+        });
+        QVERIFY(!dialog.showOpen());
+        QCOMPARE(openTitle, QString("Save current screenshot as"));
+        QCOMPARE(preselected, QStringList{chosen});
+        QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
+    }
+
+    void nameFiltersComeFromTheFilterText_data() {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("pattern already in the description")
+            << "KVD62 screenshots (*.bmp)|*.bmp" << QStringList{"KVD62 screenshots (*.bmp)"};
+        QTest::newRow("pattern added") << "Bitmaps|*.bmp" << QStringList{"Bitmaps (*.bmp)"};
+        QTest::newRow("two entries, two patterns")
+            << "Pictures|*.bmp;*.png|All files|*.*"
+            << QStringList{"Pictures (*.bmp *.png)", "All files (*.*)"};
+        QTest::newRow("no filter") << "" << QStringList{};
+    }
+
+    void nameFiltersComeFromTheFilterText() {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, expected);
+        QCOMPARE(ToQtNameFilters(filter.toStdString()), expected);
+    }
+
+    void pictureLoaderReadsBitmapsAndRefusesTheRest_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("reason");
+
+        const std::string bitmap = test::TwoColourBitmap(4);
+        // Just over the limit; all black, so the file itself is small.
+        QImage hugeImage(4001, 4001, QImage::Format_Grayscale8);
+        hugeImage.fill(0);
+        QByteArray huge;
+        QBuffer buffer(&huge);
+        buffer.open(QIODevice::WriteOnly);
+        hugeImage.save(&buffer, "PNG");
+        QTest::newRow("the instrument's bitmap")
+            << QByteArray::fromStdString(bitmap) << QSize(192, 112) << "";
+        QTest::newRow("text") << QByteArray("hello, not a picture") << QSize() << "not a picture";
+        QTest::newRow("a cut-off bitmap")
+            << QByteArray::fromStdString(bitmap.substr(0, 40)) << QSize() << "not a picture";
+        QTest::newRow("a picture of over 16 million pixels")
+            << huge << QSize() << "too large (4001 x 4001 pixels)";
+    }
+
+    void pictureLoaderReadsBitmapsAndRefusesTheRest() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, size);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const std::string path = dir.path().toStdString() + "/picture.bmp";
+        std::ofstream(path, std::ios::binary) << bytes.toStdString();
+
+        QtPictureLoader loader;
+        std::string fromFile, fromBytes;
+        const auto filePicture = loader.loadFile(path, fromFile);
+        const auto bytesPicture = loader.loadBytes(bytes.toStdString(), fromBytes);
+        QCOMPARE(filePicture.has_value(), size.isValid());
+        QCOMPARE(bytesPicture.has_value(), size.isValid());
+        if (size.isValid()) {
+            QCOMPARE(ToImage(*filePicture).size(), size);
+            QCOMPARE(ToImage(*bytesPicture), ToImage(*filePicture));
+            return;
+        }
+        QVERIFY2(QString::fromStdString(fromFile).contains(reason), fromFile.c_str());
+        QVERIFY2(QString::fromStdString(fromBytes).contains(reason), fromBytes.c_str());
+    }
+
+    void pictureLoaderSaysWhenThereIsNoFile() {
+        QtPictureLoader loader;
+        std::string whyNot;
+        QVERIFY(!loader.loadFile("/nonexistent/picture.bmp", whyNot));
+        QCOMPARE(whyNot, std::string("there is no such file"));
+    }
+};
+
+KVD_REGISTER_TEST(QtDialogsTest)
+#include "QtDialogsTest.moc"

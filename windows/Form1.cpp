@@ -1,0 +1,109 @@
+#include "windows/Form1.h"
+
+#include <QLineEdit>
+#include <QTimer>
+
+#include "capture/PortMessages.h"
+#include "capture/PortNumber.h"
+#include "platform/qt/QtPictureLoader.h"
+#include "ui_Form1.h"
+
+namespace kvd {
+
+namespace {
+
+constexpr int PollIntervalMs = 500;
+
+} // namespace
+
+Form1::Form1(Services& services, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::Form1>()),
+      services_(services), saveServices_{services.dialog, services.files, services.box} {
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(PollIntervalMs);
+    Timer1->start();
+
+    connect(ui_->Combo1->lineEdit(), &QLineEdit::textEdited, this,
+            [this] { ConfigureFromSelector(true); });
+    connect(ui_->Combo1, &QComboBox::activated, this, [this] { ConfigureFromSelector(false); });
+    connect(ui_->Command1, &QPushButton::clicked, this,
+            [this] { OnSaveImageClicked(state_, saveServices_, *this); });
+    connect(ui_->Check2, &QCheckBox::clicked, this, &Form1::OnDisableSaveClicked);
+}
+
+Form1::~Form1() = default;
+
+void Form1::StartUp() {
+    state_ = CaptureState{};
+    ui_->Command1->setEnabled(false);
+    probe_ = ProbePorts(state_, services_.comm, *this);
+    if (!probe_.opened)
+        ConfigureFromSelector(false); // aim the link at what the selector shows
+    ShowPortState();
+}
+
+void Form1::ReportPortProblems() {
+    if (!services_.comm.isOpen())
+        services_.box.tell(NoPortMessage(probe_), "Serial port");
+}
+
+void Form1::setSaveEnabled(bool enabled) {
+    ui_->Command1->setEnabled(enabled);
+}
+
+void Form1::setDisableSaveEnabled(bool enabled) {
+    ui_->Check2->setEnabled(enabled);
+}
+
+void Form1::showPicture(const Picture& picture) {
+    ui_->Image1->setPicture(ToImage(picture));
+    ui_->Image1->setVisible(true);
+}
+
+void Form1::addPort(const std::string& entry, const std::string& device) {
+    ui_->Combo1->addItem(QString::fromStdString(entry));
+    ui_->Combo1->setItemData(ui_->Combo1->count() - 1, QString::fromStdString(device),
+                             Qt::ToolTipRole);
+}
+
+std::string Form1::firstPort() const {
+    return ui_->Combo1->count() > 0 ? ui_->Combo1->itemText(0).toStdString() : std::string{};
+}
+
+void Form1::setText(const std::string& text) {
+    ui_->Combo1->setEditText(QString::fromStdString(text));
+    ConfigureFromSelector(true);
+}
+
+// The selector's change rule: reopen the link on the port its text names.
+void Form1::ConfigureFromSelector(bool dtrFirst) {
+    port_ = ReadPortAddress(ui_->Combo1->currentText().toStdString());
+    ConfigurePort(services_.comm, port_, dtrFirst);
+    ShowPortState();
+}
+
+// The selector shows how the link stands: red text while no port is open, and
+// the device and its state in the tooltip's second line.
+void Form1::ShowPortState() {
+    QLineEdit* edit = ui_->Combo1->lineEdit();
+    QPalette palette = ui_->Combo1->palette();
+    if (!services_.comm.isOpen())
+        palette.setColor(QPalette::Text, Qt::red);
+    edit->setPalette(palette);
+    ui_->Combo1->setToolTip(QStringLiteral("Current serial port\n") +
+                            QString::fromStdString(DescribePortState(services_.comm, port_)));
+}
+
+// "Disable Save": while checked, new screenshots replace the shown one without a
+// question and "Save image" is off. A greyed box counts as unchecked.
+void Form1::OnDisableSaveClicked() {
+    state_.SaveDisabled = ui_->Check2->checkState() == Qt::Checked;
+    ui_->Command1->setEnabled(!state_.SaveDisabled);
+}
+
+} // namespace kvd

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+
+#include "platform/FileDialog.h"
+#include "platform/FormPrinter.h"
+#include "platform/MessageBox.h"
+#include "platform/Picture.h"
+#include "platform/SerialPort.h"
+
+namespace kvd {
+
+// The platform services the main window runs on: the real ones in the program,
+// scripted fakes in tests.
+struct Services {
+    SerialPort& comm;
+    FileDialog& dialog;
+    FileSystem& files;
+    MessageBox& box;
+    InputBox& input;
+    PictureLoader& pictures;
+    FormPrinter& printer;
+    // The file through which each new screenshot is shown.
+    std::filesystem::path tempImagePath;
+};
+
+} // namespace kvd

@@ -8,8 +8,9 @@
 namespace kvd {
 
 // Where the link stands. Lost means the port was open and then failed under us
-// (an adapter unplugged, a device gone): it has been closed so that nothing spins,
-// and it can be opened again.
+// (an adapter unplugged, a device gone): it has been closed so that nothing spins.
+// A lost port stays lost, through closes and failed opens, until it opens again
+// or is pointed at another port.
 enum class PortState { Closed, Open, Lost };
 
 enum class FlowControl { None, Hardware, Software };

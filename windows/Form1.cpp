@@ -3,10 +3,12 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include "capture/PollCycle.h"
 #include "capture/PortMessages.h"
 #include "capture/PortNumber.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "ui_Form1.h"
+#include "windows/Form2.h"
 
 namespace kvd {
 
@@ -16,9 +18,23 @@ constexpr int PollIntervalMs = 500;
 
 } // namespace
 
+class Form1::FlowGuard {
+public:
+    explicit FlowGuard(bool& inFlow) : inFlow_(inFlow), was_(inFlow) { inFlow_ = true; }
+    ~FlowGuard() { inFlow_ = was_; }
+    FlowGuard(const FlowGuard&) = delete;
+    FlowGuard& operator=(const FlowGuard&) = delete;
+
+private:
+    bool& inFlow_;
+    bool was_;
+};
+
 Form1::Form1(Services& services, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::Form1>()),
-      services_(services), saveServices_{services.dialog, services.files, services.box} {
+      services_(services), saveServices_{services.dialog, services.files, services.box},
+      arrivalServices_{saveServices_, services.pictures, services.tempImagePath},
+      loadServices_{services.dialog, services.pictures, services.box} {
     ui_->setupUi(this);
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -27,12 +43,20 @@ Form1::Form1(Services& services, QWidget* parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(PollIntervalMs);
     Timer1->start();
+    connect(Timer1, &QTimer::timeout, this, &Form1::OnPollTick);
 
     connect(ui_->Combo1->lineEdit(), &QLineEdit::textEdited, this,
             [this] { ConfigureFromSelector(true); });
     connect(ui_->Combo1, &QComboBox::activated, this, [this] { ConfigureFromSelector(false); });
-    connect(ui_->Command1, &QPushButton::clicked, this,
-            [this] { OnSaveImageClicked(state_, saveServices_, *this); });
+    connect(ui_->Command1, &QPushButton::clicked, this, [this] {
+        FlowGuard guard(inFlow_);
+        OnSaveImageClicked(state_, saveServices_, *this);
+    });
+    connect(ui_->Command2, &QPushButton::clicked, this, [this] {
+        FlowGuard guard(inFlow_);
+        LoadImage(loadServices_, *this);
+    });
+    connect(ui_->Command4, &QPushButton::clicked, this, &Form1::PrintScreenshot);
     connect(ui_->Check2, &QCheckBox::clicked, this, &Form1::OnDisableSaveClicked);
 }
 
@@ -48,8 +72,42 @@ void Form1::StartUp() {
 }
 
 void Form1::ReportPortProblems() {
-    if (!services_.comm.isOpen())
-        services_.box.tell(NoPortMessage(probe_), "Serial port");
+    if (services_.comm.isOpen())
+        return;
+    FlowGuard guard(inFlow_);
+    services_.box.tell(NoPortMessage(probe_), "Serial port");
+}
+
+void Form1::OnPollTick() {
+    KeepLinkUp();
+    DrainPort(state_, services_.comm);
+    if (inFlow_) {
+        BoundReceiveBuffer(state_.ReceiveBuffer);
+        return;
+    }
+    const std::optional<std::string> frame = TakeScreenshot(state_);
+    if (!frame)
+        return;
+    FlowGuard guard(inFlow_);
+    ShowNewScreenshot(state_, *frame, arrivalServices_, *this);
+}
+
+void Form1::PrintScreenshot() {
+    FlowGuard guard(inFlow_);
+    const std::string comment =
+        services_.input.ask("Comment:", "Add comment to your print", "KVD62 screenshot");
+    if (comment.empty())
+        return;
+    if (!form2_)
+        form2_ = std::make_unique<Form2>();
+    form2_->setPicture(ui_->Image1->picture());
+    form2_->setComment(QString::fromStdString(comment));
+    const Outcome printed = services_.printer.printForm(static_cast<QWidget*>(form2_.get()));
+    if (!printed)
+        services_.box.tell("The screenshot was not printed: " + printed.reason() +
+                               ".\r\nSet up a default printer in the system's settings, then "
+                               "press \"Print Image\" again.",
+                           "Print Image");
 }
 
 void Form1::setSaveEnabled(bool enabled) {
@@ -87,9 +145,19 @@ void Form1::ConfigureFromSelector(bool dtrFirst) {
     ShowPortState();
 }
 
+// A port lost under us (an adapter unplugged) is tried again quietly on every
+// tick until it comes back; capture then goes on by itself.
+void Form1::KeepLinkUp() {
+    if (services_.comm.state() == PortState::Lost)
+        ConfigurePort(services_.comm, port_, false);
+    if (services_.comm.state() != shownState_)
+        ShowPortState();
+}
+
 // The selector shows how the link stands: red text while no port is open, and
 // the device and its state in the tooltip's second line.
 void Form1::ShowPortState() {
+    shownState_ = services_.comm.state();
     QLineEdit* edit = ui_->Combo1->lineEdit();
     QPalette palette = ui_->Combo1->palette();
     if (!services_.comm.isOpen())

@@ -13,7 +13,10 @@ void PictureControl::setPicture(const QImage& picture) {
 
 void PictureControl::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    // The instrument's pixels stay sharp, on screen and on paper (where a printer
+    // would otherwise get a lossy copy of the picture).
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setRenderHint(QPainter::LosslessImageRendering, true);
     painter.drawImage(rect(), picture_);
 }
 

@@ -1,9 +1,77 @@
 #include "platform/qt/QtFormPrinter.h"
 
+#include <QPainter>
+#include <QPicture>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QWidget>
+
 namespace kvd {
 
-Outcome QtFormPrinter::printForm(const std::any&) {
-    return Outcome::failure("printing is not available yet");
+namespace {
+
+// The forms are laid out in pixels of a 96 dots-per-inch screen.
+constexpr double FormDotsPerInch = 96.0;
+
+Outcome ChoosePrinter(QtFormPrinter::Target target, const QString& name, QPrinter& printer,
+                      const QWidget& form) {
+    switch (target) {
+    case QtFormPrinter::Target::PdfFile: {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(name);
+        const QSizeF inches = QSizeF(form.size()) / FormDotsPerInch;
+        printer.setPageSize(QPageSize(inches, QPageSize::Inch));
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        return Outcome::success();
+    }
+    case QtFormPrinter::Target::NamedPrinter:
+        if (QPrinterInfo::printerInfo(name).isNull())
+            return Outcome::failure("there is no printer named \"" + name.toStdString() + "\"");
+        printer.setPrinterName(name);
+        return Outcome::success();
+    case QtFormPrinter::Target::DefaultPrinter:
+        break;
+    }
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull())
+        return Outcome::failure("there is no default printer");
+    printer.setPrinterName(info.printerName());
+    return Outcome::success();
+}
+
+} // namespace
+
+Outcome QtFormPrinter::printForm(const std::any& form) {
+    QWidget* const* widget = std::any_cast<QWidget*>(&form);
+    if (widget == nullptr || *widget == nullptr)
+        return Outcome::failure("there is nothing to print");
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("KVD62 screenshot"));
+    if (Outcome chosen = ChoosePrinter(target_, name_, printer, **widget); !chosen)
+        return chosen;
+
+    // Qt renders a widget straight onto a printer only as one flattened, lossily
+    // compressed picture. Recorded as drawing commands first and then replayed,
+    // the page keeps its text as text, its lines as lines and its picture whole.
+    QPicture recording;
+    QPainter recorder(&recording);
+    (*widget)->ensurePolished();
+    (*widget)->render(&recorder, QPoint(), QRegion(),
+                      QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    recorder.end();
+
+    printer.setResolution(int(FormDotsPerInch));
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return Outcome::failure("the printer could not be started");
+    const double scale = printer.resolution() / FormDotsPerInch;
+    painter.scale(scale, scale);
+    painter.setRenderHint(QPainter::LosslessImageRendering);
+    painter.drawPicture(0, 0, recording);
+    if (!painter.end())
+        return Outcome::failure("the page could not be sent to the printer");
+    return Outcome::success();
 }
 
 } // namespace kvd

@@ -76,6 +76,8 @@ QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent), port_(new QSerial
 }
 
 void QtSerialPort::setPort(const PortAddress& port) {
+    if (state_ == PortState::Lost && !(port == address_))
+        state_ = PortState::Closed;
     address_ = port;
     device_ = ResolveDevice(port);
 }
@@ -108,7 +110,8 @@ void QtSerialPort::close() {
     if (port_->isOpen())
         port_->close();
     port_->clearError();
-    state_ = PortState::Closed;
+    if (state_ == PortState::Open)
+        state_ = PortState::Closed;
 }
 
 void QtSerialPort::setSettings(const std::string& settings) {

@@ -94,10 +94,22 @@ private slots:
         comm.present = {1};
         QVERIFY(ConfigurePort(comm, PortAddress::number(1), false).ok());
         comm.lose();
+        QVERIFY(!ConfigurePort(comm, PortAddress::number(1), false).ok());
+        QCOMPARE(comm.state(), PortState::Lost);
+        comm.plugBackIn();
         comm.calls.clear();
         QVERIFY(ConfigurePort(comm, PortAddress::number(1), false).ok());
         QCOMPARE(comm.calls.front(), std::string("close"));
         VerifyOpenWithLineSettings(comm, 1);
+    }
+
+    void aLostPortPointedElsewhereIsNoLongerLost() {
+        test::FakeSerialPort comm;
+        comm.present = {1};
+        QVERIFY(ConfigurePort(comm, PortAddress::number(1), false).ok());
+        comm.lose();
+        QVERIFY(!ConfigurePort(comm, PortAddress::number(2), false).ok());
+        QCOMPARE(comm.state(), PortState::Closed);
     }
 
     void probeListsAndOpensThePortsPresent_data() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,9 +25,13 @@ public:
     };
     std::deque<DialogAnswer> answers;
     std::vector<Shown> shown;
+    // Runs while a box is up, as the event loop of a modal box would.
+    std::function<void()> whileShown;
 
     DialogAnswer ask(const std::string& text, const std::string& title, Buttons buttons) override {
         shown.push_back({text, title, int(buttons)});
+        if (whileShown)
+            whileShown();
         if (answers.empty())
             return DialogAnswer::Cancel;
         const DialogAnswer answer = answers.front();
@@ -35,6 +40,8 @@ public:
     }
     void tell(const std::string& text, const std::string& title) override {
         shown.push_back({text, title, 0});
+        if (whileShown)
+            whileShown();
     }
 };
 
@@ -69,6 +76,7 @@ public:
     };
     std::deque<std::optional<std::string>> choices;
     std::vector<Shown> shown;
+    std::function<void()> whileShown;
 
     void setFilter(const std::string& value) override { filter_ = value; }
     void setTitle(const std::string& value) override { title_ = value; }
@@ -83,6 +91,8 @@ public:
 private:
     bool Show(bool saving) {
         shown.push_back({saving, title_, filter_, fileName_});
+        if (whileShown)
+            whileShown();
         if (choices.empty() || !choices.front()) {
             if (!choices.empty())
                 choices.pop_front();
@@ -110,8 +120,10 @@ public:
 class FakeFormPrinter final : public FormPrinter {
 public:
     int printed = 0;
+    std::any lastForm;
     std::optional<std::string> failure;
-    Outcome printForm(const std::any&) override {
+    Outcome printForm(const std::any& form) override {
+        lastForm = form;
         if (failure)
             return Outcome::failure(*failure);
         ++printed;

@@ -6,17 +6,22 @@ void FakeSerialPort::lose() {
     calls.push_back("lost");
     state_ = PortState::Lost;
     problem_ = "device removed";
+    unplugged = true;
 }
 
 void FakeSerialPort::setPort(const PortAddress& address) {
     calls.push_back("setPort " + address.describe());
+    if (state_ == PortState::Lost && !(address == port))
+        state_ = PortState::Closed;
     port = address;
 }
 
 Outcome FakeSerialPort::open() {
     calls.push_back("open");
     const bool isNumber = port.kind() == PortAddress::Kind::Number;
-    if (isNumber && refused.count(port.portNumber()))
+    if (state_ == PortState::Lost && unplugged)
+        problem_ = "no such device";
+    else if (isNumber && refused.count(port.portNumber()))
         problem_ = refused.at(port.portNumber());
     else if (!isNumber || !present.count(port.portNumber()))
         problem_ = "no such device";
@@ -30,7 +35,8 @@ Outcome FakeSerialPort::open() {
 
 void FakeSerialPort::close() {
     calls.push_back("close");
-    state_ = PortState::Closed;
+    if (state_ == PortState::Open)
+        state_ = PortState::Closed;
 }
 
 void FakeSerialPort::setSettings(const std::string& text) {

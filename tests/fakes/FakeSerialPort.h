@@ -34,8 +34,11 @@ public:
     std::string waiting;
 
     void arrive(const std::string& bytes) { waiting += bytes; }
-    // The device fails under an open port, as an unplugged adapter does.
+    // The device fails under an open port, as an unplugged adapter does; it
+    // cannot be opened again until plugged back in.
     void lose();
+    void plugBackIn() { unplugged = false; }
+    bool unplugged = false;
 
     void setPort(const PortAddress& address) override;
     PortState state() const override { return state_; }

@@ -4,9 +4,11 @@
 #include <QTimer>
 
 #include "platform/StdFileSystem.h"
+#include "platform/qt/QtPictureLoader.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
 #include "windows/Form1.h"
+#include "windows/PictureControl.h"
 
 namespace kvd::test {
 
@@ -19,7 +21,7 @@ struct FormBench {
     StdFileSystem files;
     FakeMessageBox box;
     FakeInputBox input;
-    FakePictureLoader pictures;
+    QtPictureLoader pictures;
     FakeFormPrinter printer;
     Services services{comm,  dialog,   files,   box,
                       input, pictures, printer, dir.path().toStdString() + "/kvd62temp.bmp"};
@@ -33,6 +35,16 @@ struct FormBench {
     template <typename T> T* control(const char* name) {
         return form.findChild<T*>(QString::fromLatin1(name));
     }
+
+    // Opens port 1 as start-up does.
+    void startUp() { form.StartUp(); }
+    // One poll tick with these bytes arriving on the line just before it.
+    void tick(const std::string& bytes = {}) {
+        comm.arrive(bytes);
+        form.OnPollTick();
+    }
+    QImage shown() { return control<PictureControl>("Image1")->picture(); }
+    std::string path(const char* name) const { return dir.path().toStdString() + "/" + name; }
 };
 
 } // namespace kvd::test

@@ -1,0 +1,41 @@
+#include "capture/PollCycle.h"
+
+#include "capture/ExtractFrame.h"
+
+namespace kvd {
+
+void DrainPort(CaptureState& state, SerialPort& comm) {
+    if (comm.bytesWaiting() != 0)
+        state.ReceiveBuffer += comm.read();
+}
+
+void BoundReceiveBuffer(std::string& buffer) {
+    const std::size_t marker = buffer.find(ScreenshotMarker);
+    if (marker == std::string::npos) {
+        if (buffer.size() > MaxMarkerPosition)
+            buffer = buffer.back() == ScreenshotMarker.front() ? buffer.substr(buffer.size() - 1)
+                                                               : std::string{};
+        return;
+    }
+    if (marker + 1 > MaxMarkerPosition) {
+        buffer.erase(0, marker);
+        BoundReceiveBuffer(buffer);
+        return;
+    }
+    if (buffer.size() > marker + ScreenshotSize)
+        buffer.resize(marker + ScreenshotSize);
+}
+
+std::optional<std::string> TakeScreenshot(CaptureState& state) {
+    BoundReceiveBuffer(state.ReceiveBuffer);
+    Extraction found = ExtractFrame(state.ReceiveBuffer);
+    if (found.status == FrameStatus::NoMarker)
+        return std::nullopt;
+    state.MarkerPosition = static_cast<std::int16_t>(found.markerPosition);
+    if (found.status == FrameStatus::Incomplete)
+        return std::nullopt;
+    state.ReceiveBuffer.clear();
+    return std::move(found.frame);
+}
+
+} // namespace kvd

@@ -1,0 +1,24 @@
+#include "files/LoadImage.h"
+
+#include "capture/CaptureState.h"
+
+namespace kvd {
+
+void LoadImage(LoadServices& services, CaptureView& view) {
+    view.setSaveEnabled(false);
+    view.setDisableSaveEnabled(false);
+    services.dialog.setFilter(std::string(ScreenshotFilter));
+    if (!services.dialog.showOpen())
+        return;
+
+    const std::string path = services.dialog.fileName();
+    std::string whyNot;
+    const auto picture = services.pictures.loadFile(path, whyNot);
+    if (!picture) {
+        services.box.tell(path + " could not be loaded: " + whyNot + ".", "Load image");
+        return;
+    }
+    view.showPicture(*picture);
+}
+
+} // namespace kvd

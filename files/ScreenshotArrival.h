@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "capture/CaptureState.h"
+#include "capture/CaptureView.h"
+#include "files/SaveFlow.h"
+#include "platform/Picture.h"
+
+namespace kvd {
+
+struct ArrivalServices {
+    SaveServices& save;
+    PictureLoader& pictures;
+    // The file through which each new screenshot is shown.
+    std::filesystem::path tempImagePath;
+};
+
+// A whole screenshot has arrived: offers to save the shown one if it is unsaved
+// (unless saving is disabled), makes the new one current, writes it to the
+// temporary file and shows it from there, and marks it unsaved. A frame that is
+// not a readable bitmap is dropped before anything changes. When the temporary
+// file cannot be written the screenshot is shown from memory all the same.
+// Returns false when the frame was dropped.
+bool ShowNewScreenshot(CaptureState& state, const std::string& frame, ArrivalServices& services,
+                       CaptureView& view);
+
+} // namespace kvd

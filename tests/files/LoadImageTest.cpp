@@ -1,0 +1,89 @@
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+
+#include "files/LoadImage.h"
+#include "tests/fakes/FakeDialogs.h"
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+
+class LoadImageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void loadsAndShowsAPicture_data() {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QString>("message");
+
+        const QByteArray bitmap = QByteArray::fromStdString(test::TwoColourBitmap(31));
+        QTest::newRow("a saved screenshot") << "shot.bmp" << bitmap << true << "";
+        QTest::newRow("a file that is no picture")
+            << "notes.bmp" << QByteArray("plain text") << false
+            << "notes.bmp could not be loaded: it is not a picture.";
+        QTest::newRow("a file that has gone")
+            << "gone.bmp" << QByteArray() << false
+            << "gone.bmp could not be loaded: there is no such file.";
+        QTest::newRow("Cancel") << "" << QByteArray() << false << "";
+    }
+
+    void loadsAndShowsAPicture() {
+        QFETCH(QString, choice);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, shown);
+        QFETCH(QString, message);
+
+        QTemporaryDir dir;
+        const std::string path = dir.path().toStdString() + "/" + choice.toStdString();
+        if (!content.isEmpty())
+            std::ofstream(path, std::ios::binary) << content.toStdString();
+        test::FakeFileDialog dialog;
+        dialog.choices.push_back(choice.isEmpty() ? std::nullopt : std::optional(path));
+        test::FakePictureLoader pictures;
+        test::FakeMessageBox box;
+        test::FakeCaptureView view;
+        view.saveEnabled = view.disableSaveEnabled = true;
+        LoadServices services{dialog, pictures, box};
+
+        LoadImage(services, view);
+
+        QVERIFY(!view.saveEnabled);
+        QVERIFY(!view.disableSaveEnabled);
+        QCOMPARE(dialog.shown.size(), std::size_t(1));
+        QVERIFY(!dialog.shown[0].saving);
+        QCOMPARE(dialog.shown[0].filter, std::string("KVD62 screenshots (*.bmp)|*.bmp"));
+        QCOMPARE(view.picture.has_value(), shown);
+        if (shown)
+            QCOMPARE(std::any_cast<std::string>(view.picture->image), content.toStdString());
+        if (message.isEmpty()) {
+            QVERIFY(box.shown.empty());
+        } else {
+            QCOMPARE(box.shown.size(), std::size_t(1));
+            QCOMPARE(QString::fromStdString(box.shown[0].text), dir.path() + "/" + message);
+            QCOMPARE(box.shown[0].title, std::string("Load image"));
+        }
+    }
+
+    // The dialog is shared with saving: the open dialog keeps the save flow's
+    // title and starts from the file last chosen.
+    void theOpenDialogKeepsWhatSavingSet() {
+        test::FakeFileDialog dialog;
+        dialog.setTitle("Save current screenshot as");
+        dialog.choices = {std::optional<std::string>("/tmp/kvd62-last.bmp"), std::nullopt};
+        QVERIFY(dialog.showSave());
+        test::FakePictureLoader pictures;
+        test::FakeMessageBox box;
+        test::FakeCaptureView view;
+        LoadServices services{dialog, pictures, box};
+        LoadImage(services, view);
+        QCOMPARE(dialog.shown.back().title, std::string("Save current screenshot as"));
+        QCOMPARE(dialog.shown.back().startName, std::string("/tmp/kvd62-last.bmp"));
+        QVERIFY(!view.picture);
+    }
+};
+
+KVD_REGISTER_TEST(LoadImageTest)
+#include "LoadImageTest.moc"

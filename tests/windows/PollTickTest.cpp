@@ -1,0 +1,220 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <fstream>
+
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestMain.h"
+#include "tests/windows/FormBench.h"
+
+using namespace kvd;
+
+namespace {
+
+QImage Decoded(const std::string& frame) {
+    return QImage::fromData(QByteArray(frame.data(), qsizetype(frame.size())));
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+const std::string First = test::TwoColourBitmap(101);
+const std::string Second = test::TwoColourBitmap(202);
+const std::string Third = test::TwoColourBitmap(303);
+
+constexpr int Yes = int(DialogAnswer::Yes);
+constexpr int No = int(DialogAnswer::No);
+
+} // namespace
+
+class PollTickTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void nothingWaitingChangesNothing() {
+        test::FormBench bench;
+        bench.startUp();
+        const QImage before = bench.shown();
+        bench.tick();
+        bench.tick("noise without a marker");
+        QCOMPARE(bench.shown(), before);
+        QVERIFY(bench.form.state().ImageData.empty());
+        QVERIFY(bench.form.state().CurrentSaved);
+        QVERIFY(!bench.control<QPushButton>("Command1")->isEnabled());
+    }
+
+    void aScreenshotSplitOverTwoTicksShowsOnTheSecond() {
+        test::FormBench bench;
+        bench.startUp();
+        const QImage placeholder = bench.shown();
+        bench.tick("xyz" + First.substr(0, 1400));
+        QCOMPARE(bench.form.state().MarkerPosition, std::int16_t(4));
+        QCOMPARE(bench.shown(), placeholder);
+        QVERIFY(bench.form.state().ImageData.empty());
+
+        bench.tick(First.substr(1400));
+        QCOMPARE(bench.shown(), Decoded(First));
+        QVERIFY(bench.form.state().ImageData == First);
+        QVERIFY(bench.form.state().ReceiveBuffer.empty());
+        QVERIFY(!bench.form.state().CurrentSaved);
+        QVERIFY(bench.control<QPushButton>("Command1")->isEnabled());
+        QVERIFY(bench.box.shown.empty()); // the first screenshot never prompts
+        QVERIFY(ReadAll(bench.path("kvd62temp.bmp")) == First);
+    }
+
+    void bytesAfterAScreenshotInTheSameReadAreDropped() {
+        test::FormBench bench;
+        bench.startUp();
+        bench.tick(First + Second.substr(0, 1000));
+        QVERIFY(bench.form.state().ImageData == First);
+        QVERIFY(bench.form.state().ReceiveBuffer.empty());
+    }
+
+    void theSecondScreenshotAsksAboutTheFirst_data() {
+        QTest::addColumn<bool>("disableSave");
+        QTest::addColumn<bool>("firstSaved");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QStringList>("choices");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QString>("savedAs");
+
+        QTest::newRow("No: the new one is shown, unsaved")
+            << false << false << QList<int>{No} << QStringList{} << true << "";
+        QTest::newRow("Yes and a file: the first one is saved")
+            << false << false << QList<int>{Yes} << QStringList{"first.bmp"} << true << "first.bmp";
+        QTest::newRow("Yes, then Cancel: nothing saved")
+            << false << false << QList<int>{Yes} << QStringList{"<cancel>"} << true << "";
+        QTest::newRow("the first was saved: no question")
+            << false << true << QList<int>{} << QStringList{} << false << "";
+        QTest::newRow("Disable Save checked: no question")
+            << true << false << QList<int>{} << QStringList{} << false << "";
+    }
+
+    void theSecondScreenshotAsksAboutTheFirst() {
+        QFETCH(bool, disableSave);
+        QFETCH(bool, firstSaved);
+        QFETCH(QList<int>, answers);
+        QFETCH(QStringList, choices);
+        QFETCH(bool, asked);
+        QFETCH(QString, savedAs);
+
+        test::FormBench bench;
+        bench.startUp();
+        bench.tick(First);
+        if (firstSaved) {
+            bench.dialog.choices.push_back(bench.path("kept.bmp"));
+            QTest::mouseClick(bench.control<QPushButton>("Command1"), Qt::LeftButton);
+            QVERIFY(bench.form.state().CurrentSaved);
+        }
+        auto* save = bench.control<QPushButton>("Command1");
+        if (disableSave) {
+            QTest::mouseClick(bench.control<QCheckBox>("Check2"), Qt::LeftButton);
+            QVERIFY(!save->isEnabled());
+        }
+        for (int answer : answers)
+            bench.box.answers.push_back(DialogAnswer(answer));
+        for (const QString& choice : choices)
+            bench.dialog.choices.push_back(choice == "<cancel>"
+                                               ? std::nullopt
+                                               : std::optional(bench.path(qPrintable(choice))));
+
+        bench.tick(Second);
+
+        QCOMPARE(!bench.box.shown.empty(), asked);
+        if (asked)
+            QCOMPARE(bench.box.shown[0].text,
+                     std::string("A new screenshot arrived, save current ?"));
+        if (!savedAs.isEmpty())
+            QVERIFY(ReadAll(bench.path(qPrintable(savedAs))) == First);
+        QCOMPARE(bench.shown(), Decoded(Second));
+        QVERIFY(bench.form.state().ImageData == Second);
+        QVERIFY(!bench.form.state().CurrentSaved);
+        QCOMPARE(save->isEnabled(), !disableSave);
+        QVERIFY(bench.control<QCheckBox>("Check2")->isEnabled());
+        QVERIFY(bench.box.answers.empty());
+        QVERIFY(bench.dialog.choices.empty());
+    }
+
+    // While the question about the second screenshot is up, the third arrives and
+    // the timer keeps ticking: nothing is asked twice, nothing is replaced under
+    // the question, and the third is shown once the question is answered.
+    void aScreenshotArrivingUnderADialogWaitsForIt() {
+        test::FormBench bench;
+        bench.startUp();
+        bench.tick(First);
+        bench.box.answers = {DialogAnswer::No, DialogAnswer::No};
+        bool arrived = false;
+        bench.box.whileShown = [&] {
+            if (arrived)
+                return;
+            arrived = true;
+            bench.tick(Third.substr(0, 2000));
+            bench.tick(Third.substr(2000));
+            QVERIFY(bench.form.state().ImageData == First);
+            QCOMPARE(bench.box.shown.size(), std::size_t(1));
+        };
+        bench.tick(Second);
+        QVERIFY(bench.form.state().ImageData == Second);
+        QCOMPARE(bench.shown(), Decoded(Second));
+
+        bench.tick();
+        QCOMPARE(bench.box.shown.size(), std::size_t(2));
+        QVERIFY(bench.form.state().ImageData == Third);
+        QCOMPARE(bench.shown(), Decoded(Third));
+    }
+
+    void anUnreadableFrameIsDropped() {
+        test::FormBench bench;
+        bench.startUp();
+        bench.tick(First);
+        const std::string garbage = "BM" + std::string(2748, '\x7f');
+        bench.tick(garbage);
+        QVERIFY(bench.box.shown.empty());
+        QVERIFY(bench.form.state().ImageData == First);
+        QCOMPARE(bench.shown(), Decoded(First));
+        QVERIFY(!bench.form.state().CurrentSaved);
+        QVERIFY(bench.form.state().ReceiveBuffer.empty());
+        QVERIFY(ReadAll(bench.path("kvd62temp.bmp")) == First);
+    }
+
+    void aTempFileThatCannotBeWrittenStillShowsTheScreenshot() {
+        test::FormBench bench;
+        bench.services.tempImagePath = bench.path("missing-folder/kvd62temp.bmp");
+        bench.startUp();
+        bench.tick(First);
+        QCOMPARE(bench.shown(), Decoded(First));
+        QVERIFY(bench.form.state().ImageData == First);
+        QVERIFY(!bench.form.state().CurrentSaved);
+        QVERIFY(!QFile::exists(QString::fromStdString(bench.path("missing-folder"))));
+    }
+
+    void aLostPortComesBackByItself() {
+        test::FormBench bench;
+        bench.startUp();
+        auto* combo = bench.control<QComboBox>("Combo1");
+        bench.comm.lose();
+        bench.tick();
+        bench.tick();
+        QCOMPARE(bench.comm.state(), PortState::Lost);
+        QVERIFY2(combo->toolTip().contains("/dev/ttyFAKE1: lost"), qPrintable(combo->toolTip()));
+        QCOMPARE(combo->lineEdit()->palette().color(QPalette::Text), QColor(Qt::red));
+        QVERIFY(bench.box.shown.empty());
+
+        bench.comm.plugBackIn();
+        bench.tick();
+        QVERIFY(bench.comm.isOpen());
+        QCOMPARE(bench.comm.port, PortAddress::number(1));
+        QCOMPARE(combo->toolTip(), QString("Current serial port\n/dev/ttyFAKE1: open"));
+        QVERIFY(combo->lineEdit()->palette().color(QPalette::Text) != QColor(Qt::red));
+        bench.tick(First);
+        QVERIFY(bench.form.state().ImageData == First);
+    }
+};
+
+KVD_REGISTER_TEST(PollTickTest)
+#include "PollTickTest.moc"

@@ -47,8 +47,8 @@ void WriteChosenFile(CaptureState& state, SaveServices& services, const std::str
 
 } // namespace
 
-std::string ReportFileStatus(FileSystem& files, const std::string& filespec) {
-    return files.fileExists(filespec) ? "1" : "0";
+std::string ReportFileStatus(FileSystem& files, const std::string& path) {
+    return files.fileExists(path) ? "1" : "0";
 }
 
 void SaveScreenshot(CaptureState& state, SaveServices& services, CaptureView& view) {

@@ -17,7 +17,7 @@ struct SaveServices {
 };
 
 // "1" when a file of that path exists, "0" when not.
-std::string ReportFileStatus(FileSystem& files, const std::string& filespec);
+std::string ReportFileStatus(FileSystem& files, const std::string& path);
 
 // Saves the held screenshot to a file the user picks. Entered from the "Save
 // image" button (SaveRequested set) it goes straight to the Save dialog; entered

@@ -3,15 +3,12 @@
 #include "capture/CaptureState.h"
 #include "capture/ExtractFrame.h"
 #include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
 
 namespace {
-
-QByteArray Bytes(const std::string& s) {
-    return QByteArray(s.data(), qsizetype(s.size()));
-}
 
 std::string AllByteValues(std::size_t length) {
     std::string body;
@@ -35,7 +32,8 @@ private slots:
         const std::string frame = test::PlainFrame();
         const auto row = [](const char* name, const std::string& buffer, FrameStatus status,
                             qulonglong marker, const std::string& expected) {
-            QTest::newRow(name) << Bytes(buffer) << int(status) << marker << Bytes(expected);
+            QTest::newRow(name) << test::AsBytes(buffer) << int(status) << marker
+                                << test::AsBytes(expected);
         };
         row("empty buffer", "", FrameStatus::NoMarker, 0, "");
         row("noise only", "noise without a marker B", FrameStatus::NoMarker, 0, "");
@@ -81,7 +79,7 @@ private slots:
         const Extraction result = ExtractFrame(received);
         QCOMPARE(int(result.status), status);
         QCOMPARE(qulonglong(result.markerPosition), marker);
-        QCOMPARE(Bytes(result.frame), frame);
+        QCOMPARE(test::AsBytes(result.frame), frame);
     }
 
     void realBitmapIsTheRightSize() {

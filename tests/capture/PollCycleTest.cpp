@@ -3,17 +3,10 @@
 #include "capture/PollCycle.h"
 #include "tests/fakes/FakeSerialPort.h"
 #include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
-
-namespace {
-
-QByteArray Bytes(const std::string& s) {
-    return QByteArray(s.data(), qsizetype(s.size()));
-}
-
-} // namespace
 
 class PollCycleTest : public QObject {
     Q_OBJECT
@@ -26,7 +19,7 @@ private slots:
         const std::string frame = test::TwoColourBitmap(2);
         const std::string noise(MaxMarkerPosition, 'n');
         const auto row = [](const char* name, const std::string& buffer, const std::string& kept) {
-            QTest::newRow(name) << Bytes(buffer) << Bytes(kept);
+            QTest::newRow(name) << test::AsBytes(buffer) << test::AsBytes(kept);
         };
         row("empty", "", "");
         row("short noise is kept", "noise", "noise");
@@ -50,7 +43,7 @@ private slots:
         QFETCH(QByteArray, kept);
         std::string received(buffer.constData(), std::size_t(buffer.size()));
         BoundReceiveBuffer(received);
-        QCOMPARE(Bytes(received), kept);
+        QCOMPARE(test::AsBytes(received), kept);
     }
 
     void takesAScreenshotOnceAllOfItHasCome() {

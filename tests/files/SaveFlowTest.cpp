@@ -7,20 +7,17 @@
 #include "platform/StdFileSystem.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
+using test::ReadAll;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* Cancel = "<cancel>";
 const std::string OldContent = "BM old screenshot";
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Everything one save needs, with its files in a folder of its own.
 struct SaveBench {

@@ -9,21 +9,15 @@
 #include "capture/CaptureState.h"
 #include "files/ScreenshotFile.h"
 #include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
+using test::ReadAll;
+using test::WriteRaw;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteRaw(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::size_t FilesIn(const fs::path& folder) {
     return std::size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));

@@ -15,23 +15,18 @@
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
+#include "tests/windows/FormBench.h"
 #include "windows/Form1.h"
 #include "windows/PictureControl.h"
 
 using namespace kvd;
+using test::Decoded;
+using test::ReadAll;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-QImage Decoded(const std::string& frame) {
-    return QImage::fromData(QByteArray(frame.data(), qsizetype(frame.size())));
-}
 
 // The whole program on its real serial port and picture loader, with the
 // instrument on a pseudo-terminal reached through a link, as a user reaches an

@@ -12,6 +12,11 @@
 
 namespace kvd::test {
 
+// The picture a screenshot's bytes decode to.
+inline QImage Decoded(const std::string& frame) {
+    return QImage::fromData(QByteArray(frame.data(), qsizetype(frame.size())));
+}
+
 // The main window on scripted fakes, its temporary file in a folder of its own.
 // The poll timer is stopped: tests run the ticks themselves.
 struct FormBench {

@@ -13,12 +13,9 @@
 #include "windows/Form2.h"
 
 using namespace kvd;
+using test::Decoded;
 
 namespace {
-
-QImage Decoded(const std::string& frame) {
-    return QImage::fromData(QByteArray(frame.data(), qsizetype(frame.size())));
-}
 
 QWidget* PrintedForm(const test::FakeFormPrinter& printer) {
     QWidget* const* form = std::any_cast<QWidget*>(&printer.lastForm);

@@ -7,21 +7,15 @@
 #include <fstream>
 
 #include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
 #include "tests/windows/FormBench.h"
 
 using namespace kvd;
+using test::Decoded;
+using test::ReadAll;
 
 namespace {
-
-QImage Decoded(const std::string& frame) {
-    return QImage::fromData(QByteArray(frame.data(), qsizetype(frame.size())));
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 const std::string First = test::TwoColourBitmap(101);
 const std::string Second = test::TwoColourBitmap(202);

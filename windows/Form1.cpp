@@ -85,11 +85,20 @@ void Form1::OnPollTick() {
         BoundReceiveBuffer(state_.ReceiveBuffer);
         return;
     }
-    const std::optional<std::string> frame = TakeScreenshot(state_);
+    std::optional<std::string> frame = TakeScreenshot(state_);
     if (!frame)
         return;
-    FlowGuard guard(inFlow_);
-    ShowNewScreenshot(state_, *frame, arrivalServices_, *this);
+    // The screenshot is shown from the event loop rather than inside this tick:
+    // Qt never fires a timer again while its own handler runs, and the question
+    // the arrival may ask must not stop the ticks that drain the port meanwhile.
+    inFlow_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, arrived = std::move(*frame)] {
+            ShowNewScreenshot(state_, arrived, arrivalServices_, *this);
+            inFlow_ = false;
+        },
+        Qt::QueuedConnection);
 }
 
 void Form1::PrintScreenshot() {

@@ -37,10 +37,10 @@ public:
     void StartUp();
     // Says once, after start-up, when no port could be opened.
     void ReportPortProblems();
-    // The poll timer's tick: keeps the link up, drains the port, and shows a
-    // screenshot once all of it has arrived. While one of the window's dialogs is
-    // open it only drains, so no question is stacked on another and no newer
-    // screenshot is replaced by an older one.
+    // The poll timer's tick: keeps the link up, drains the port, and once a whole
+    // screenshot has arrived, shows it from the event loop that runs next. While
+    // one of the window's dialogs is open it only drains, so no question is
+    // stacked on another and no newer screenshot is replaced by an older one.
     void OnPollTick();
     // "Print Image": the shown picture with a typed comment, on the default printer.
     void PrintScreenshot();

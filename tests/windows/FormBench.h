@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -43,10 +44,12 @@ struct FormBench {
 
     // Opens port 1 as start-up does.
     void startUp() { form.StartUp(); }
-    // One poll tick with these bytes arriving on the line just before it.
+    // One poll tick with these bytes arriving on the line just before it, and
+    // what the tick left for the event loop.
     void tick(const std::string& bytes = {}) {
         comm.arrive(bytes);
         form.OnPollTick();
+        QCoreApplication::processEvents();
     }
     QImage shown() { return control<PictureControl>("Image1")->picture(); }
     std::string path(const char* name) const { return dir.path().toStdString() + "/" + name; }

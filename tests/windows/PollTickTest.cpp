@@ -162,6 +162,26 @@ private slots:
         QCOMPARE(bench.shown(), Decoded(Third));
     }
 
+    // With the real timer running, the port is still drained while the arrival
+    // question waits for an answer.
+    void thePortIsDrainedWhileTheArrivalQuestionIsOpen() {
+        test::FormBench bench;
+        bench.startUp();
+        bench.tick(First);
+        bench.form.Timer1->start();
+        bool drained = false;
+        bench.box.whileShown = [&] {
+            bench.comm.arrive(Third.substr(0, 1000));
+            QTRY_VERIFY_WITH_TIMEOUT(bench.comm.waiting.empty(), 5000);
+            drained = bench.form.state().ReceiveBuffer == Third.substr(0, 1000);
+        };
+        bench.box.answers = {DialogAnswer::No};
+        bench.comm.arrive(Second);
+        QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == Second, 5000);
+        QVERIFY(drained);
+        bench.form.Timer1->stop();
+    }
+
     void anUnreadableFrameIsDropped() {
         test::FormBench bench;
         bench.startUp();

@@ -1,0 +1,36 @@
+// Figures for the receive path: how long finding a screenshot takes on the
+// buffers a tick can meet, from a short arrival to a buffer at its bound.
+#include <benchmark/benchmark.h>
+
+#include "capture/CaptureState.h"
+#include "capture/ExtractFrame.h"
+#include "capture/PollCycle.h"
+
+namespace {
+
+std::string NoiseThenFrame(std::size_t noise) {
+    return std::string(noise, 'x') + "BM" + std::string(kvd::ScreenshotSize - 2, '\x55');
+}
+
+void ExtractAfterNoise(benchmark::State& state) {
+    const std::string buffer = NoiseThenFrame(std::size_t(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kvd::ExtractFrame(buffer));
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(buffer.size()));
+}
+BENCHMARK(ExtractAfterNoise)->Arg(0)->Arg(3000)->Arg(int(kvd::MaxMarkerPosition));
+
+// A tick on a line that carries only noise: drain, bound, look for a marker.
+void NoiseTick(benchmark::State& state) {
+    kvd::CaptureState capture;
+    const std::string read(2880, 'n');
+    for (auto _ : state) {
+        capture.ReceiveBuffer += read;
+        benchmark::DoNotOptimize(kvd::TakeScreenshot(capture));
+    }
+}
+BENCHMARK(NoiseTick);
+
+} // namespace
+
+BENCHMARK_MAIN();

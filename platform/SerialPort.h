@@ -42,8 +42,8 @@ public:
     // Returns and removes the waiting bytes.
     virtual std::string read() = 0;
 
-    // The device behind the current port ("/dev/ttyUSB0"), or empty when the
-    // port names no device.
+    // The device the last open tried for the current port ("/dev/ttyUSB0"), or
+    // empty when the port names no device or was not opened yet.
     virtual std::string deviceName() const = 0;
     // Why the port is not open, in a few words ("Permission denied"); empty when
     // it is open or was never tried.

@@ -79,7 +79,7 @@ void QtSerialPort::setPort(const PortAddress& port) {
     if (state_ == PortState::Lost && !(port == address_))
         state_ = PortState::Closed;
     address_ = port;
-    device_ = ResolveDevice(port);
+    device_.clear(); // found again, in the system's current list, when opened
 }
 
 Outcome QtSerialPort::open() {

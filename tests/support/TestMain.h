@@ -13,7 +13,8 @@ using TestFactory = std::function<std::unique_ptr<QObject>()>;
 
 std::vector<TestFactory>& Registry();
 bool Register(TestFactory factory);
-// Runs every registered class; the result is the number of failed test functions.
+// Runs the registered classes (or the one named first); the result is the number
+// of failed test functions.
 int RunRegisteredTests(int argc, char** argv);
 
 } // namespace kvd::test

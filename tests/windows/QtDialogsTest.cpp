@@ -1,8 +1,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,18 +21,59 @@ using namespace kvd;
 
 namespace {
 
-// Waits, from the event loop the modal dialog runs, until that dialog is up,
-// then hands it to `act` (which checks it and closes it).
-void WhenModalIsUp(std::function<void(QWidget*)> act) {
-    auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act)] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            act(modal);
+// Acts on the modal dialog that the code under test opens, once it is up and
+// active, as a person finds it (the file dialog's name field then has the
+// keyboard focus). Lives for one step of a test: if no such dialog comes up
+// within a few seconds, or the action leaves it open, it closes whatever is
+// modal, so the code under test returns instead of hanging, and says why.
+template <typename Dialog> class OnDialog {
+public:
+    OnDialog(QString what, std::function<void(Dialog*)> act)
+        : what_(std::move(what)), act_(std::move(act)) {
+        waited_.start();
+        QObject::connect(&poll_, &QTimer::timeout, &poll_, [this] { Poll(); });
+        poll_.start(10);
+    }
+    // Empty when the dialog came up and the action closed it; else what went wrong.
+    const QString& failure() const { return failure_; }
+
+private:
+    void Poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* dialog = qobject_cast<Dialog*>(modal);
+        if (dialog && dialog->isVisible() && dialog->isActiveWindow()) {
+            poll_.stop();
+            failure_.clear();
+            act_(dialog);
+            if (dialog->isVisible())
+                GiveUp(dialog, "the action left the " + what_ + " open");
+            return;
         }
-    });
-    poll->start(10);
+        if (waited_.elapsed() > WaitMs)
+            GiveUp(modal, "no " + what_ + " came up within " + QString::number(WaitMs / 1000) +
+                              " s" + (modal ? " (another dialog was up)" : ""));
+    }
+    void GiveUp(QWidget* modal, const QString& why) {
+        poll_.stop();
+        failure_ = why;
+        if (auto* stuck = qobject_cast<QDialog*>(modal))
+            stuck->reject();
+    }
+
+    static constexpr int WaitMs = 5000;
+    QString what_;
+    std::function<void(Dialog*)> act_;
+    QString failure_ = QStringLiteral("not acted on yet");
+    QElapsedTimer waited_;
+    QTimer poll_;
+};
+
+// Types a file name into the dialog's name field, as a person does. (selectFile()
+// leaves a name field that has the keyboard focus as it is.)
+void TypeFileName(QFileDialog* dialog, const QString& name) {
+    auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY2(field, "the file dialog has no name field");
+    field->setText(name);
 }
 
 void PressButton(QMessageBox* box, QMessageBox::StandardButton which) {
@@ -67,9 +110,7 @@ private slots:
         QtMessageBox box;
         QString seenText, seenTitle;
         bool hasCancel = false;
-        WhenModalIsUp([&](QWidget* modal) {
-            auto* shown = qobject_cast<QMessageBox*>(modal);
-            QVERIFY(shown);
+        OnDialog<QMessageBox> question("question", [&](QMessageBox* shown) {
             seenText = shown->text();
             seenTitle = shown->windowTitle();
             hasCancel = shown->button(QMessageBox::Cancel) != nullptr;
@@ -77,6 +118,7 @@ private slots:
         });
         const DialogAnswer answer =
             box.ask("shot1.bmp exists\r\nOverwrite ?", "Save as", Buttons(buttons));
+        QVERIFY2(question.failure().isEmpty(), qPrintable(question.failure()));
         QCOMPARE(int(answer), expected);
         QCOMPARE(seenText, QString("shot1.bmp exists\nOverwrite ?"));
         QCOMPARE(seenTitle, QString("Save as"));
@@ -86,37 +128,39 @@ private slots:
     void messageBoxTellsWithOk() {
         QtMessageBox box;
         QString seen;
-        WhenModalIsUp([&](QWidget* modal) {
-            auto* shown = qobject_cast<QMessageBox*>(modal);
-            QVERIFY(shown);
+        OnDialog<QMessageBox> message("message", [&](QMessageBox* shown) {
             seen = shown->text();
             PressButton(shown, QMessageBox::Ok);
         });
         box.tell("There is no screenshot to save yet.", "Save as");
+        QVERIFY2(message.failure().isEmpty(), qPrintable(message.failure()));
         QCOMPARE(seen, QString("There is no screenshot to save yet."));
     }
 
     void inputBoxGivesTheTextOrNothingOnCancel() {
         QtInputBox input;
         QString label, title, preset;
-        WhenModalIsUp([&](QWidget* modal) {
-            auto* dialog = qobject_cast<QInputDialog*>(modal);
-            QVERIFY(dialog);
+        OnDialog<QInputDialog> edited("input box", [&](QInputDialog* dialog) {
             label = dialog->labelText();
             title = dialog->windowTitle();
             preset = dialog->textValue();
             dialog->setTextValue("bench 4");
             dialog->accept();
         });
-        QCOMPARE(input.ask("Comment:", "Add comment to your print", "KVD62 screenshot"),
-                 std::string("bench 4"));
+        const std::string comment =
+            input.ask("Comment:", "Add comment to your print", "KVD62 screenshot");
+        QVERIFY2(edited.failure().isEmpty(), qPrintable(edited.failure()));
+        QCOMPARE(comment, std::string("bench 4"));
         QCOMPARE(label, QString("Comment:"));
         QCOMPARE(title, QString("Add comment to your print"));
         QCOMPARE(preset, QString("KVD62 screenshot"));
 
-        WhenModalIsUp([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-        QCOMPARE(input.ask("Comment:", "Add comment to your print", "KVD62 screenshot"),
-                 std::string());
+        OnDialog<QInputDialog> cancelled("input box",
+                                         [](QInputDialog* dialog) { dialog->reject(); });
+        const std::string none =
+            input.ask("Comment:", "Add comment to your print", "KVD62 screenshot");
+        QVERIFY2(cancelled.failure().isEmpty(), qPrintable(cancelled.failure()));
+        QCOMPARE(none, std::string());
     }
 
     // The dialog keeps title, filter and the chosen file between uses, asks no
@@ -132,16 +176,16 @@ private slots:
         QString title;
         QStringList filters;
         bool confirms = true;
-        WhenModalIsUp([&](QWidget* modal) {
-            auto* shown = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(shown);
+        OnDialog<QFileDialog> save("Save dialog", [&](QFileDialog* shown) {
             title = shown->windowTitle();
             filters = shown->nameFilters();
             confirms = !shown->testOption(QFileDialog::DontConfirmOverwrite);
-            shown->selectFile(chosen);
+            TypeFileName(shown, chosen);
             static_cast<QDialog*>(shown)->accept();
         });
-        QVERIFY(dialog.showSave());
+        const bool saved = dialog.showSave();
+        QVERIFY2(save.failure().isEmpty(), qPrintable(save.failure()));
+        QVERIFY(saved);
         QCOMPARE(title, QString("Save current screenshot as"));
         QCOMPARE(filters, QStringList{"KVD62 screenshots (*.bmp)"});
         QVERIFY(!confirms);
@@ -150,14 +194,14 @@ private slots:
 
         QString openTitle;
         QStringList preselected;
-        WhenModalIsUp([&](QWidget* modal) {
-            auto* shown = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(shown);
+        OnDialog<QFileDialog> open("Open dialog", [&](QFileDialog* shown) {
             openTitle = shown->windowTitle();
             preselected = shown->selectedFiles();
             shown->reject();
         });
-        QVERIFY(!dialog.showOpen());
+        const bool opened = dialog.showOpen();
+        QVERIFY2(open.failure().isEmpty(), qPrintable(open.failure()));
+        QVERIFY(!opened);
         QCOMPARE(openTitle, QString("Save current screenshot as"));
         QCOMPARE(preselected, QStringList{chosen});
         QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);

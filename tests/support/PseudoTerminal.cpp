@@ -1,7 +1,13 @@
 #include "tests/support/PseudoTerminal.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <thread>
@@ -9,18 +15,54 @@
 
 namespace kvd::test {
 
+namespace {
+
+// How long a write may wait for the program's end to make room before the
+// cable counts as stuck.
+constexpr int StuckMs = 5000;
+
+// The path of the program's end, written by the system into a string sized
+// for any path.
+std::string DevicePath(int instrument) {
+    std::string path(PATH_MAX, '\0');
+    if (ptsname_r(instrument, path.data(), path.size()) != 0)
+        return {};
+    path.resize(std::strlen(path.c_str()));
+    return path;
+}
+
+// Writes all of `bytes`, waiting a bounded time whenever the line is full.
+bool WriteAll(int fd, const char* bytes, std::size_t length) {
+    std::size_t done = 0;
+    while (done < length) {
+        pollfd room{fd, POLLOUT, 0};
+        if (::poll(&room, 1, StuckMs) != 1 || (room.revents & POLLOUT) == 0)
+            return false;
+        const ssize_t n = ::write(fd, bytes + done, length - done);
+        if (n < 0 && errno == EAGAIN)
+            continue;
+        if (n <= 0)
+            return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+} // namespace
+
 PseudoTerminal::PseudoTerminal() {
-    char name[256] = {};
-    if (openpty(&instrument_, &program_, name, nullptr, nullptr) != 0) {
+    if (openpty(&instrument_, &program_, nullptr, nullptr, nullptr) != 0) {
         instrument_ = program_ = -1;
         return;
     }
-    device_ = name;
-    // Raw on the instrument's side too, so bytes pass unchanged both ways.
+    device_ = DevicePath(instrument_);
+    // Raw on the instrument's side too, so bytes pass unchanged both ways; and
+    // never blocking, so a program that stops reading cannot hang a test.
     termios raw{};
     tcgetattr(instrument_, &raw);
     cfmakeraw(&raw);
     tcsetattr(instrument_, TCSANOW, &raw);
+    fcntl(instrument_, F_SETFL, fcntl(instrument_, F_GETFL) | O_NONBLOCK);
 }
 
 PseudoTerminal::~PseudoTerminal() {
@@ -35,13 +77,8 @@ bool PseudoTerminal::send(const std::string& bytes, int bitsPerSecond) {
     const auto start = steady_clock::now();
     for (std::size_t at = 0; at < bytes.size(); at += burst) {
         const std::size_t length = std::min(burst, bytes.size() - at);
-        std::size_t done = 0;
-        while (done < length) {
-            const ssize_t n = ::write(instrument_, bytes.data() + at + done, length - done);
-            if (n <= 0)
-                return false;
-            done += std::size_t(n);
-        }
+        if (!WriteAll(instrument_, bytes.data() + at, length))
+            return false;
         // Pace only: the line needs this long for the bytes sent so far.
         const auto due = start + microseconds((at + length) * 10 * 1000000 / bitsPerSecond);
         std::this_thread::sleep_until(due);

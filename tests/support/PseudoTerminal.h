@@ -21,7 +21,8 @@ public:
     int programEnd() const { return program_; }
 
     // Writes the bytes as a 57600 bit/s line delivers them (ten bits a byte),
-    // in small bursts; returns false when the far end refused them.
+    // in small bursts; returns false when the far end refused them or stopped
+    // taking them for several seconds.
     bool send(const std::string& bytes, int bitsPerSecond = 57600);
     // Unplugs the cable: closes the instrument's end.
     void unplug();

@@ -1,8 +1,30 @@
 #include "tests/support/TestMain.h"
 
+#include <QFile>
 #include <QTest>
 
 namespace kvd::test {
+
+namespace {
+
+// QtTest's crash handler, installed by a second qExec in the same process,
+// chains to the first one's handler, which is itself: on a fatal signal it
+// then prints "Received signal" for ever (seen with Qt 6.4). So only the first
+// class of a run gets one; it stays installed and serves the later classes.
+constexpr char NoCrashHandler[] = "-nocrashhandler";
+
+int Run(QObject* test, std::vector<char*> arguments, bool firstOfRun) {
+    if (!firstOfRun)
+        arguments.push_back(const_cast<char*>(NoCrashHandler));
+    return QTest::qExec(test, int(arguments.size()), arguments.data());
+}
+
+void SetDefault(const char* name, const QByteArray& value) {
+    if (!qEnvironmentVariableIsSet(name))
+        qputenv(name, value);
+}
+
+} // namespace
 
 std::vector<TestFactory>& Registry() {
     static std::vector<TestFactory> factories;
@@ -14,27 +36,40 @@ bool Register(TestFactory factory) {
     return true;
 }
 
+TestEnvironment::TestEnvironment(int functionTimeoutMs) {
+    // A test function that hangs is stopped after this long, with its name.
+    SetDefault("QTEST_FUNCTION_TIMEOUT", QByteArray::number(functionTimeoutMs));
+    // The crash handler would attach gdb for a stack trace; under CTest that
+    // never finishes and leaves the test stopped. A failing test ends at once.
+    SetDefault("QTEST_DISABLE_STACK_DUMP", "1");
+    SetDefault("QTEST_DISABLE_CORE_DUMP", "1");
+    // Qt keeps per-user settings (the file dialog's last folder and history):
+    // every run starts from none and leaves the user's own untouched.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
+}
+
 // With a class name first ("tst_windows PollTickTest aLostPortComesBackByItself")
 // only that class runs, given the arguments after the name; otherwise every
 // class runs with all the arguments.
 int RunRegisteredTests(int argc, char** argv) {
     const QByteArray chosen = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     int failures = 0;
-    bool ranChosen = false;
+    bool ran = false;
     for (const TestFactory& make : Registry()) {
         const std::unique_ptr<QObject> test = make();
         if (chosen == test->metaObject()->className()) {
             std::vector<char*> rest{argv[0]};
             rest.insert(rest.end(), argv + 2, argv + argc);
-            ranChosen = true;
-            failures += QTest::qExec(test.get(), int(rest.size()), rest.data());
+            failures += Run(test.get(), rest, !ran);
+            ran = true;
         }
     }
-    if (ranChosen)
+    if (ran)
         return failures;
     for (const TestFactory& make : Registry()) {
         const std::unique_ptr<QObject> test = make();
-        failures += QTest::qExec(test.get(), argc, argv);
+        failures += Run(test.get(), std::vector<char*>(argv, argv + argc), !ran);
+        ran = true;
     }
     return failures;
 }

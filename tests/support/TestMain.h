@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -13,6 +14,17 @@ using TestFactory = std::function<std::unique_ptr<QObject>()>;
 
 std::vector<TestFactory>& Registry();
 bool Register(TestFactory factory);
+// What a test program sets up before its application object: a watchdog that
+// stops a hanging test function after the given time, no debugger attached to
+// a failing test (unless the environment already says otherwise), and a fresh
+// settings folder of its own for the run.
+class TestEnvironment {
+public:
+    explicit TestEnvironment(int functionTimeoutMs);
+
+private:
+    QTemporaryDir config_;
+};
 // Runs the registered classes (or the one named first); the result is the number
 // of failed test functions.
 int RunRegisteredTests(int argc, char** argv);

@@ -4,8 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+build=${1:-build}
+shift || true
+
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
           fonts-dejavu-core poppler-utils)
+[[ " $* " == *" -DKVD_BUILD_BENCH=ON "* ]] && packages+=(libbenchmark-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -18,9 +22,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-build=${1:-build}
-shift || true
-if [ ! -f "$build/build.ninja" ]; then
+# Configure on the first run, and again whenever options are given; options not
+# given keep the values the build folder already has.
+if [ ! -f "$build/build.ninja" ] || [ $# -gt 0 ]; then
     cmake -S . -B "$build" -G Ninja "$@"
 fi
 cmake --build "$build"

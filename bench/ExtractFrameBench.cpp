@@ -23,10 +23,11 @@ BENCHMARK(ExtractAfterNoise)->Arg(0)->Arg(3000)->Arg(int(kvd::MaxMarkerPosition)
 // A tick on a line that carries only noise: drain, bound, look for a marker.
 void NoiseTick(benchmark::State& state) {
     kvd::CaptureState capture;
+    kvd::WaitingScreenshots waiting;
     const std::string read(2880, 'n');
     for (auto _ : state) {
         capture.ReceiveBuffer += read;
-        benchmark::DoNotOptimize(kvd::TakeScreenshot(capture));
+        benchmark::DoNotOptimize(kvd::CutScreenshots(capture, waiting));
     }
 }
 BENCHMARK(NoiseTick);

@@ -17,25 +17,24 @@ void BoundReceiveBuffer(std::string& buffer) {
                                                                : std::string{};
         return;
     }
-    if (marker + 1 > MaxMarkerPosition) {
+    if (marker + 1 > MaxMarkerPosition)
         buffer.erase(0, marker);
-        BoundReceiveBuffer(buffer);
-        return;
-    }
-    if (buffer.size() > marker + ScreenshotSize)
-        buffer.resize(marker + ScreenshotSize);
 }
 
-std::optional<std::string> TakeScreenshot(CaptureState& state) {
-    BoundReceiveBuffer(state.ReceiveBuffer);
-    Extraction found = ExtractFrame(state.ReceiveBuffer);
-    if (found.status == FrameStatus::NoMarker)
-        return std::nullopt;
-    state.MarkerPosition = static_cast<std::int16_t>(found.markerPosition);
-    if (found.status == FrameStatus::Incomplete)
-        return std::nullopt;
-    state.ReceiveBuffer.clear();
-    return std::move(found.frame);
+std::size_t CutScreenshots(CaptureState& state, WaitingScreenshots& waiting) {
+    std::size_t cut = 0;
+    while (true) {
+        BoundReceiveBuffer(state.ReceiveBuffer);
+        Extraction found = ExtractFrame(state.ReceiveBuffer);
+        if (found.status == FrameStatus::NoMarker)
+            return cut;
+        state.MarkerPosition = static_cast<std::int16_t>(found.markerPosition);
+        if (found.status == FrameStatus::Incomplete)
+            return cut;
+        state.ReceiveBuffer.erase(0, found.markerPosition - 1 + ScreenshotSize);
+        waiting.add(std::move(found.frame));
+        ++cut;
+    }
 }
 
 } // namespace kvd

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 
 #include "capture/CaptureState.h"
+#include "capture/WaitingScreenshots.h"
 #include "platform/SerialPort.h"
 
 namespace kvd {
@@ -20,12 +20,12 @@ void DrainPort(CaptureState& state, SerialPort& comm);
 // - No marker and more than MaxMarkerPosition bytes: only a last "B" is kept,
 //   the first half of a marker split across reads.
 // - A marker beyond MaxMarkerPosition: the noise before it is dropped.
-// - More than a screenshot from the marker on: the excess is dropped, as it would
-//   be when the screenshot is taken.
 void BoundReceiveBuffer(std::string& buffer);
 
-// Bounds the buffer and looks for a whole screenshot in it. When one is there it
-// is returned and the buffer is emptied; bytes after it go with the buffer.
-std::optional<std::string> TakeScreenshot(CaptureState& state);
+// Cuts every whole screenshot out of the receive buffer, in order, and adds it
+// to the waiting screenshots. What precedes a screenshot's marker goes with it;
+// what follows the last one stays, as the start of the next screenshot. The rest
+// is bounded. Returns how many were cut.
+std::size_t CutScreenshots(CaptureState& state, WaitingScreenshots& waiting);
 
 } // namespace kvd

@@ -18,16 +18,18 @@ constexpr int PollIntervalMs = 500;
 
 } // namespace
 
-class Form1::FlowGuard {
+class Form1::DialogScope {
 public:
-    explicit FlowGuard(bool& inFlow) : inFlow_(inFlow), was_(inFlow) { inFlow_ = true; }
-    ~FlowGuard() { inFlow_ = was_; }
-    FlowGuard(const FlowGuard&) = delete;
-    FlowGuard& operator=(const FlowGuard&) = delete;
+    explicit DialogScope(Form1& form) : form_(form) { form_.waiting_.dialogOpened(); }
+    ~DialogScope() {
+        form_.waiting_.dialogClosed();
+        form_.ShowWaitingLater();
+    }
+    DialogScope(const DialogScope&) = delete;
+    DialogScope& operator=(const DialogScope&) = delete;
 
 private:
-    bool& inFlow_;
-    bool was_;
+    Form1& form_;
 };
 
 Form1::Form1(Services& services, QWidget* parent)
@@ -36,6 +38,7 @@ Form1::Form1(Services& services, QWidget* parent)
       arrivalServices_{saveServices_, services.pictures, services.tempImagePath},
       loadServices_{services.dialog, services.pictures, services.box} {
     ui_->setupUi(this);
+    caption_ = windowTitle();
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
@@ -49,11 +52,11 @@ Form1::Form1(Services& services, QWidget* parent)
             [this] { ConfigureFromSelector(true); });
     connect(ui_->Combo1, &QComboBox::activated, this, [this] { ConfigureFromSelector(false); });
     connect(ui_->Command1, &QPushButton::clicked, this, [this] {
-        FlowGuard guard(inFlow_);
+        DialogScope dialog(*this);
         OnSaveImageClicked(state_, saveServices_, *this);
     });
     connect(ui_->Command2, &QPushButton::clicked, this, [this] {
-        FlowGuard guard(inFlow_);
+        DialogScope dialog(*this);
         LoadImage(loadServices_, *this);
     });
     connect(ui_->Command4, &QPushButton::clicked, this, &Form1::PrintScreenshot);
@@ -74,35 +77,66 @@ void Form1::StartUp() {
 void Form1::ReportPortProblems() {
     if (services_.comm.isOpen())
         return;
-    FlowGuard guard(inFlow_);
+    DialogScope dialog(*this);
     services_.box.tell(NoPortMessage(probe_), "Serial port");
 }
 
 void Form1::OnPollTick() {
     KeepLinkUp();
     DrainPort(state_, services_.comm);
-    if (inFlow_) {
-        BoundReceiveBuffer(state_.ReceiveBuffer);
+    if (CutScreenshots(state_, waiting_) == 0)
         return;
-    }
-    std::optional<std::string> frame = TakeScreenshot(state_);
+    ShowWaitingCount();
+    ShowWaitingLater();
+}
+
+// Screenshots are shown from the event loop rather than inside the tick: Qt never
+// fires a timer again while its own handler runs, and the question an arrival
+// may ask must not stop the ticks that drain the port meanwhile.
+void Form1::ShowWaitingLater() {
+    if (waiting_.dialogOpen() || waiting_.count() == 0)
+        return;
+    QMetaObject::invokeMethod(this, &Form1::ShowNextWaiting, Qt::QueuedConnection);
+}
+
+// Shows the oldest waiting screenshot, unless a dialog opened meanwhile (a click
+// handled before this ran); the dialog's end brings it back here.
+void Form1::ShowNextWaiting() {
+    ReportDroppedScreenshots();
+    std::optional<std::string> frame = waiting_.next();
     if (!frame)
         return;
-    // The screenshot is shown from the event loop rather than inside this tick:
-    // Qt never fires a timer again while its own handler runs, and the question
-    // the arrival may ask must not stop the ticks that drain the port meanwhile.
-    inFlow_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this, arrived = std::move(*frame)] {
-            ShowNewScreenshot(state_, arrived, arrivalServices_, *this);
-            inFlow_ = false;
-        },
-        Qt::QueuedConnection);
+    ShowWaitingCount();
+    DialogScope arrival(*this); // the arrival may ask about the shown screenshot
+    ShowNewScreenshot(state_, *frame, arrivalServices_, *this);
+}
+
+void Form1::ReportDroppedScreenshots() {
+    if (waiting_.dialogOpen())
+        return;
+    const std::size_t dropped = waiting_.takeDropped();
+    if (dropped == 0)
+        return;
+    DialogScope dialog(*this);
+    services_.box.tell("More screenshots arrived while a dialog was open than the program "
+                       "keeps waiting (" +
+                           std::to_string(WaitingScreenshots::Capacity) + "). The oldest " +
+                           std::to_string(dropped) + (dropped == 1 ? " was" : " were") +
+                           " dropped; the others follow.",
+                       "Incoming data");
+}
+
+// The caption says how many screenshots wait to be shown, while any do.
+void Form1::ShowWaitingCount() {
+    const std::size_t count = waiting_.count();
+    setWindowTitle(count == 0 ? caption_
+                              : caption_ + QStringLiteral(" - %1 screenshot%2 waiting")
+                                               .arg(count)
+                                               .arg(count == 1 ? "" : "s"));
 }
 
 void Form1::PrintScreenshot() {
-    FlowGuard guard(inFlow_);
+    DialogScope dialog(*this);
     const std::string comment =
         services_.input.ask("Comment:", "Add comment to your print", "KVD62 screenshot");
     if (comment.empty())

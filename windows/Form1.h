@@ -7,6 +7,7 @@
 #include "capture/CaptureView.h"
 #include "capture/PortSelector.h"
 #include "capture/SerialLink.h"
+#include "capture/WaitingScreenshots.h"
 #include "files/LoadImage.h"
 #include "files/SaveFlow.h"
 #include "files/ScreenshotArrival.h"
@@ -37,15 +38,18 @@ public:
     void StartUp();
     // Says once, after start-up, when no port could be opened.
     void ReportPortProblems();
-    // The poll timer's tick: keeps the link up, drains the port, and once a whole
-    // screenshot has arrived, shows it from the event loop that runs next. While
-    // one of the window's dialogs is open it only drains, so no question is
-    // stacked on another and no newer screenshot is replaced by an older one.
+    // The poll timer's tick: keeps the link up, drains the port and cuts every
+    // whole screenshot out of what came. Screenshots are shown from the event loop,
+    // one at a time, in arrival order; while one of the window's dialogs is open
+    // they wait, so no question is stacked on another and nothing is replaced
+    // under a dialog.
     void OnPollTick();
     // "Print Image": the shown picture with a typed comment, on the default printer.
     void PrintScreenshot();
 
     CaptureState& state() { return state_; }
+    // How many whole screenshots wait to be shown.
+    std::size_t waitingCount() const { return waiting_.count(); }
     QTimer* Timer1 = nullptr;
 
     // CaptureView
@@ -59,13 +63,18 @@ public:
     void setText(const std::string& text) override;
 
 private:
-    // Marks the window busy with a dialog flow for the guard's lifetime.
-    class FlowGuard;
+    // One of the window's dialogs is open for the scope's lifetime; when the last
+    // one closes, the screenshots that waited are shown.
+    class DialogScope;
 
     void ConfigureFromSelector(bool dtrFirst);
     void KeepLinkUp();
     void ShowPortState();
     void OnDisableSaveClicked();
+    void ShowWaitingLater();
+    void ShowNextWaiting();
+    void ReportDroppedScreenshots();
+    void ShowWaitingCount();
 
     std::unique_ptr<Ui::Form1> ui_;
     Services& services_;
@@ -76,7 +85,8 @@ private:
     ProbeReport probe_;
     PortAddress port_ = PortAddress::number(1);
     PortState shownState_ = PortState::Closed;
-    bool inFlow_ = false;
+    WaitingScreenshots waiting_;
+    QString caption_;
     std::unique_ptr<Form2> form2_;
 };
 

@@ -32,10 +32,10 @@ private slots:
         row("a marker past the limit drops what is before it", noise + "BM" + "abc", "BMabc");
         row("a marker far past the limit", noise + noise + frame.substr(0, 100),
             frame.substr(0, 100));
-        row("a whole frame and more keeps just the frame", "xy" + frame + "BMnext", "xy" + frame);
         row("a partial frame is kept whole", "xy" + frame.substr(0, 2749),
             "xy" + frame.substr(0, 2749));
-        row("a marker past the limit, then a whole frame and more", noise + frame + "tail", frame);
+        row("a marker past the limit, then a whole frame and more", noise + frame + "tail",
+            frame + "tail");
     }
 
     void boundsTheReceiveBuffer() {
@@ -46,31 +46,83 @@ private slots:
         QCOMPARE(test::AsBytes(received), kept);
     }
 
-    void takesAScreenshotOnceAllOfItHasCome() {
-        const std::string frame = test::TwoColourBitmap(8);
+    // Reads as the port delivers them, one tick each: every whole screenshot is
+    // cut in order, and what follows the last one waits for the rest of it.
+    void cutsEveryWholeScreenshotInOrder_data() {
+        QTest::addColumn<QList<QByteArray>>("reads");
+        QTest::addColumn<QList<QByteArray>>("frames");
+        QTest::addColumn<QByteArray>("rest");
+        QTest::addColumn<int>("marker");
+
+        const std::string a = test::TwoColourBitmap(8), b = test::TwoColourBitmap(9),
+                          c = test::TwoColourBitmap(10);
+        const std::string three = a + b + c;
+        using test::AsBytes;
+        QTest::newRow("nothing yet")
+            << QList<QByteArray>{""} << QList<QByteArray>{} << QByteArray() << 0;
+        QTest::newRow("split over two reads, noise first")
+            << QList{AsBytes("zz" + a.substr(0, 1500)), AsBytes(a.substr(1500))}
+            << QList{AsBytes(a)} << QByteArray() << 3;
+        QTest::newRow("one byte short") << QList{AsBytes(a.substr(0, 2749))} << QList<QByteArray>{}
+                                        << AsBytes(a.substr(0, 2749)) << 1;
+        QTest::newRow("a screenshot and the start of the next in one read")
+            << QList{AsBytes(a + b.substr(0, 1000))} << QList{AsBytes(a)}
+            << AsBytes(b.substr(0, 1000)) << 1;
+        QTest::newRow("three back to back, read at a tick's pace")
+            << QList{AsBytes(three.substr(0, 2880)), AsBytes(three.substr(2880, 2880)),
+                     AsBytes(three.substr(5760))}
+            << QList{AsBytes(a), AsBytes(b), AsBytes(c)} << QByteArray() << 1;
+        QTest::newRow("noise between two in one read")
+            << QList{AsBytes("ab" + a + std::string("\xff\x00noise", 7) + b)} << QList{AsBytes(a), AsBytes(b)}
+            << QByteArray() << 8;
+    }
+
+    void cutsEveryWholeScreenshotInOrder() {
+        QFETCH(QList<QByteArray>, reads);
+        QFETCH(QList<QByteArray>, frames);
+        QFETCH(QByteArray, rest);
+        QFETCH(int, marker);
         test::FakeSerialPort comm;
         comm.present = {1};
         comm.setPort(PortAddress::number(1));
         QVERIFY(comm.open().ok());
         CaptureState state;
-
-        DrainPort(state, comm);
-        QVERIFY(!TakeScreenshot(state));
-        QCOMPARE(state.MarkerPosition, std::int16_t(0));
-
-        comm.arrive("zz" + frame.substr(0, 1500));
-        DrainPort(state, comm);
-        QVERIFY(!TakeScreenshot(state));
-        QCOMPARE(state.MarkerPosition, std::int16_t(3));
-        QCOMPARE(state.ReceiveBuffer.size(), std::size_t(1502));
-
-        comm.arrive(frame.substr(1500) + "BMnext");
-        DrainPort(state, comm);
-        const auto taken = TakeScreenshot(state);
-        QVERIFY(taken);
-        QVERIFY(*taken == frame);
-        QVERIFY(state.ReceiveBuffer.empty());
+        WaitingScreenshots waiting;
+        for (const QByteArray& read : reads) {
+            comm.arrive(read.toStdString());
+            DrainPort(state, comm);
+            CutScreenshots(state, waiting);
+        }
+        QList<QByteArray> cut;
+        while (auto frame = waiting.next())
+            cut << test::AsBytes(*frame);
+        QCOMPARE(cut, frames);
+        QCOMPARE(test::AsBytes(state.ReceiveBuffer), rest);
+        QCOMPARE(state.MarkerPosition, std::int16_t(marker));
         QVERIFY(comm.waiting.empty());
+    }
+
+    // Screenshots wait while any dialog is open, nested ones too, and come out in
+    // arrival order once the last closes; past the bound the oldest are dropped
+    // and counted.
+    void waitingScreenshotsKeepOrderAndBound() {
+        WaitingScreenshots waiting;
+        waiting.dialogOpened();
+        waiting.dialogOpened();
+        for (std::size_t i = 0; i < WaitingScreenshots::Capacity + 3; ++i)
+            waiting.add(std::to_string(i));
+        QVERIFY(!waiting.next());
+        waiting.dialogClosed();
+        QVERIFY(!waiting.next());
+        waiting.dialogClosed();
+        QCOMPARE(waiting.count(), WaitingScreenshots::Capacity);
+        QCOMPARE(waiting.takeDropped(), std::size_t(3));
+        QCOMPARE(waiting.takeDropped(), std::size_t(0));
+        for (std::size_t i = 3; i < WaitingScreenshots::Capacity + 3; ++i)
+            QCOMPARE(waiting.next(), std::optional(std::to_string(i)));
+        QVERIFY(!waiting.next());
+        waiting.dialogClosed(); // one close too many leaves no dialog open
+        QVERIFY(!waiting.dialogOpen());
     }
 
     // A line that never stops sending noise keeps the buffer within a bound.
@@ -80,11 +132,12 @@ private slots:
         comm.setPort(PortAddress::number(1));
         QVERIFY(comm.open().ok());
         CaptureState state;
+        WaitingScreenshots waiting;
         std::size_t largest = 0;
         for (int tick = 0; tick < 2000; ++tick) {
             comm.arrive(std::string(2880, char('a' + tick % 26)) + (tick % 3 ? "B" : "M"));
             DrainPort(state, comm);
-            QVERIFY(!TakeScreenshot(state));
+            QCOMPARE(CutScreenshots(state, waiting), std::size_t(0));
             largest = std::max(largest, state.ReceiveBuffer.size());
         }
         QVERIFY(largest <= MaxMarkerPosition);

@@ -51,6 +51,11 @@ struct FormBench {
         form.OnPollTick();
         QCoreApplication::processEvents();
     }
+    // Runs the event loop until no screenshot waits to be shown.
+    void settle() {
+        for (int turn = 0; turn < 1000 && form.waitingCount() > 0; ++turn)
+            QCoreApplication::processEvents();
+    }
     QImage shown() { return control<PictureControl>("Image1")->picture(); }
     std::string path(const char* name) const { return dir.path().toStdString() + "/" + name; }
 };

@@ -61,12 +61,33 @@ private slots:
         QVERIFY(ReadAll(bench.path("kvd62temp.bmp")) == First);
     }
 
-    void bytesAfterAScreenshotInTheSameReadAreDropped() {
+    // A click handled after the tick that completed a screenshot, but before that
+    // screenshot is shown: the Save dialog saves what was on screen, the new one
+    // is shown once the dialog has closed, and capture goes on after.
+    void aClickBeforeTheArrivalIsShownStopsNothing() {
         test::FormBench bench;
         bench.startUp();
-        bench.tick(First + Second.substr(0, 1000));
-        QVERIFY(bench.form.state().ImageData == First);
-        QVERIFY(bench.form.state().ReceiveBuffer.empty());
+        bench.tick(First);
+        bench.comm.arrive(Second);
+        bench.form.OnPollTick();
+        bool arrivedUnderTheDialog = false;
+        bench.dialog.whileShown = [&] {
+            QCoreApplication::processEvents(); // the dialog's own event loop
+            arrivedUnderTheDialog = bench.form.state().ImageData != First;
+        };
+        bench.dialog.choices.push_back(bench.path("kept.bmp"));
+        QTest::mouseClick(bench.control<QPushButton>("Command1"), Qt::LeftButton);
+        QVERIFY(!arrivedUnderTheDialog);
+        QVERIFY(ReadAll(bench.path("kept.bmp")) == First);
+
+        bench.dialog.whileShown = nullptr;
+        bench.settle();
+        QVERIFY(bench.form.state().ImageData == Second);
+        QVERIFY(bench.box.shown.empty()); // the first was saved: no question
+        bench.box.answers = {DialogAnswer::No};
+        bench.tick(Third);
+        QVERIFY(bench.form.state().ImageData == Third);
+        QCOMPARE(bench.shown(), Decoded(Third));
     }
 
     void theSecondScreenshotAsksAboutTheFirst_data() {
@@ -134,32 +155,60 @@ private slots:
         QVERIFY(bench.dialog.choices.empty());
     }
 
-    // While the question about the second screenshot is up, the third arrives and
-    // the timer keeps ticking: nothing is asked twice, nothing is replaced under
-    // the question, and the third is shown once the question is answered.
-    void aScreenshotArrivingUnderADialogWaitsForIt() {
+    // While the question about the second screenshot is up, three more arrive
+    // back to back, read at a tick's pace: the window counts them, replaces
+    // nothing under the question, and then deals with each in order.
+    void screenshotsArrivingUnderADialogWaitForItInOrder() {
+        const std::vector<std::string> later{Third, test::TwoColourBitmap(404),
+                                             test::TwoColourBitmap(505)};
         test::FormBench bench;
         bench.startUp();
         bench.tick(First);
-        bench.box.answers = {DialogAnswer::No, DialogAnswer::No};
-        bool arrived = false;
+        bench.box.answers = {DialogAnswer::No, DialogAnswer::No, DialogAnswer::No,
+                             DialogAnswer::No};
+        std::vector<std::string> askedWhileShown;
+        QString caption;
         bench.box.whileShown = [&] {
-            if (arrived)
+            askedWhileShown.push_back(bench.form.state().ImageData);
+            if (askedWhileShown.size() > 1)
                 return;
-            arrived = true;
-            bench.tick(Third.substr(0, 2000));
-            bench.tick(Third.substr(2000));
+            const std::string line = later[0] + later[1] + later[2];
+            for (std::size_t at = 0; at < line.size(); at += 2880)
+                bench.tick(line.substr(at, 2880));
+            caption = bench.form.windowTitle();
             QVERIFY(bench.form.state().ImageData == First);
-            QCOMPARE(bench.box.shown.size(), std::size_t(1));
         };
         bench.tick(Second);
-        QVERIFY(bench.form.state().ImageData == Second);
-        QCOMPARE(bench.shown(), Decoded(Second));
+        bench.settle();
 
-        bench.tick();
-        QCOMPARE(bench.box.shown.size(), std::size_t(2));
-        QVERIFY(bench.form.state().ImageData == Third);
-        QCOMPARE(bench.shown(), Decoded(Third));
+        QCOMPARE(caption, QString("KVD62 screen capture V2.00 - 3 screenshots waiting"));
+        QCOMPARE(askedWhileShown, (std::vector<std::string>{First, Second, later[0], later[1]}));
+        QVERIFY(bench.form.state().ImageData == later[2]);
+        QCOMPARE(bench.shown(), Decoded(later[2]));
+        QCOMPARE(bench.form.windowTitle(), QString("KVD62 screen capture V2.00"));
+    }
+
+    // More than the queue holds arrive while a dialog is open: the oldest are
+    // dropped and that is said once; the rest are all shown.
+    void anOverfullQueueSaysWhatItDropped() {
+        test::FormBench bench;
+        bench.startUp();
+        QTest::mouseClick(bench.control<QCheckBox>("Check2"), Qt::LeftButton); // Disable Save
+        const std::size_t sent = WaitingScreenshots::Capacity + 3;
+        bench.dialog.whileShown = [&] {
+            for (std::size_t i = 0; i < sent; ++i)
+                bench.tick(test::TwoColourBitmap(std::uint32_t(1000 + i)));
+        };
+        bench.dialog.choices.push_back(std::nullopt);
+        QTest::mouseClick(bench.control<QPushButton>("Command2"), Qt::LeftButton); // Load
+        bench.settle();
+
+        QCOMPARE(bench.box.shown.size(), std::size_t(1));
+        QVERIFY2(bench.box.shown[0].text.find("The oldest 3 were dropped") != std::string::npos,
+                 bench.box.shown[0].text.c_str());
+        QVERIFY(bench.form.state().ImageData ==
+                test::TwoColourBitmap(std::uint32_t(1000 + sent - 1)));
+        QCOMPARE(bench.form.waitingCount(), std::size_t(0));
     }
 
     // With the real timer running, the port is still drained while the arrival

@@ -26,11 +26,15 @@ std::string DescribePortState(const SerialPort& comm, const PortAddress& address
     case PortState::Open:
         return device + ": open";
     case PortState::Lost:
-        return device + ": lost (" + LowerFirst(comm.problem()) + "), waiting for it to return";
+        return DescribeLostPort(device, comm.problem());
     case PortState::Closed:
         break;
     }
     return device + ": " + (comm.problem().empty() ? "closed" : LowerFirst(comm.problem()));
+}
+
+std::string DescribeLostPort(const std::string& device, const std::string& reason) {
+    return device + ": lost (" + LowerFirst(reason) + "), waiting for it to return";
 }
 
 std::string NoPortMessage(const ProbeReport& report) {

@@ -12,6 +12,10 @@ namespace kvd {
 // stands, as "/dev/ttyUSB0: open" or "/dev/ttyUSB0: permission denied".
 std::string DescribePortState(const SerialPort& comm, const PortAddress& address);
 
+// A port lost under us, for the same tooltip: "/dev/ttyUSB0: lost (the device
+// has gone), waiting for it to return".
+std::string DescribeLostPort(const std::string& device, const std::string& reason);
+
 // The one message shown when the start-up probe opened no port: what was tried,
 // why each failed, and what to do.
 std::string NoPortMessage(const ProbeReport& report);

@@ -38,6 +38,11 @@ public:
     // 0 means that a read returns every byte waiting.
     virtual void setInputLength(int bytes) = 0;
 
+    // Looks at an open port's line: when its device has gone or the line has
+    // hung up, the port is closed and becomes Lost, whether or not the system
+    // reported an error for it.
+    virtual void checkLine() = 0;
+
     virtual int bytesWaiting() = 0;
     // Returns and removes the waiting bytes.
     virtual std::string read() = 0;

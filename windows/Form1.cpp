@@ -15,6 +15,8 @@ namespace kvd {
 namespace {
 
 constexpr int PollIntervalMs = 500;
+// How long the typing of a device path pauses before the path is opened.
+constexpr int PathPauseMs = 700;
 
 } // namespace
 
@@ -36,7 +38,7 @@ Form1::Form1(Services& services, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::Form1>()),
       services_(services), saveServices_{services.dialog, services.files, services.box},
       arrivalServices_{saveServices_, services.pictures, services.tempImagePath},
-      loadServices_{services.dialog, services.pictures, services.box} {
+      loadServices_{services.dialog, services.pictures, services.box}, link_(services.comm) {
     ui_->setupUi(this);
     caption_ = windowTitle();
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -48,8 +50,13 @@ Form1::Form1(Services& services, QWidget* parent)
     Timer1->start();
     connect(Timer1, &QTimer::timeout, this, &Form1::OnPollTick);
 
-    connect(ui_->Combo1->lineEdit(), &QLineEdit::textEdited, this,
-            [this] { ConfigureFromSelector(true); });
+    pathPause_ = new QTimer(this);
+    pathPause_->setSingleShot(true);
+    pathPause_->setInterval(PathPauseMs);
+    connect(pathPause_, &QTimer::timeout, this, [this] { ConfigureFromSelector(true); });
+    QLineEdit* selectorText = ui_->Combo1->lineEdit();
+    connect(selectorText, &QLineEdit::textEdited, this, &Form1::OnSelectorEdited);
+    connect(selectorText, &QLineEdit::returnPressed, this, [this] { ConfigureFromSelector(true); });
     connect(ui_->Combo1, &QComboBox::activated, this, [this] { ConfigureFromSelector(false); });
     connect(ui_->Command1, &QPushButton::clicked, this, [this] {
         DialogScope dialog(*this);
@@ -181,33 +188,50 @@ void Form1::setText(const std::string& text) {
     ConfigureFromSelector(true);
 }
 
+// A typed port number is opened at once. A device path is opened once the user
+// presses Enter, picks from the list or stops typing for a moment: on the way to
+// /dev/ttyUSB0 the text passes through /dev/tty, and to /dev/ttyS10 through
+// /dev/ttyS1, which must not be opened.
+void Form1::OnSelectorEdited() {
+    if (ReadPortAddress(ui_->Combo1->currentText().toStdString()).kind() ==
+        PortAddress::Kind::Device) {
+        pathPause_->start();
+        return;
+    }
+    ConfigureFromSelector(true);
+}
+
 // The selector's change rule: reopen the link on the port its text names.
+// Bytes received from the port before never join those of the one after.
 void Form1::ConfigureFromSelector(bool dtrFirst) {
-    port_ = ReadPortAddress(ui_->Combo1->currentText().toStdString());
-    ConfigurePort(services_.comm, port_, dtrFirst);
+    pathPause_->stop();
+    state_.ReceiveBuffer.clear();
+    link_.choose(ReadPortAddress(ui_->Combo1->currentText().toStdString()), dtrFirst);
     ShowPortState();
 }
 
 // A port lost under us (an adapter unplugged) is tried again quietly on every
-// tick until it comes back; capture then goes on by itself.
+// tick, as the same device, until it comes back; capture then goes on by
+// itself. The half screenshot received before the loss is dropped, so it is
+// never completed by the first bytes after the return.
 void Form1::KeepLinkUp() {
-    if (services_.comm.state() == PortState::Lost)
-        ConfigurePort(services_.comm, port_, false);
-    if (services_.comm.state() != shownState_)
+    if (link_.keepUp())
+        state_.ReceiveBuffer.clear();
+    if (link_.state() != shownState_)
         ShowPortState();
 }
 
 // The selector shows how the link stands: red text while no port is open, and
 // the device and its state in the tooltip's second line.
 void Form1::ShowPortState() {
-    shownState_ = services_.comm.state();
+    shownState_ = link_.state();
     QLineEdit* edit = ui_->Combo1->lineEdit();
     QPalette palette = ui_->Combo1->palette();
-    if (!services_.comm.isOpen())
+    if (shownState_ != LinkState::Open)
         palette.setColor(QPalette::Text, Qt::red);
     edit->setPalette(palette);
     ui_->Combo1->setToolTip(QStringLiteral("Current serial port\n") +
-                            QString::fromStdString(DescribePortState(services_.comm, port_)));
+                            QString::fromStdString(link_.describe()));
 }
 
 // "Disable Save": while checked, new screenshots replace the shown one without a

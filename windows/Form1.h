@@ -5,6 +5,7 @@
 
 #include "capture/CaptureState.h"
 #include "capture/CaptureView.h"
+#include "capture/PortLink.h"
 #include "capture/PortSelector.h"
 #include "capture/SerialLink.h"
 #include "capture/WaitingScreenshots.h"
@@ -67,6 +68,7 @@ private:
     // one closes, the screenshots that waited are shown.
     class DialogScope;
 
+    void OnSelectorEdited();
     void ConfigureFromSelector(bool dtrFirst);
     void KeepLinkUp();
     void ShowPortState();
@@ -83,8 +85,10 @@ private:
     LoadServices loadServices_;
     CaptureState state_;
     ProbeReport probe_;
-    PortAddress port_ = PortAddress::number(1);
-    PortState shownState_ = PortState::Closed;
+    PortLink link_;
+    LinkState shownState_ = LinkState::Closed;
+    // A typed device path is opened once the typing pauses, not on each keystroke.
+    QTimer* pathPause_ = nullptr;
     WaitingScreenshots waiting_;
     QString caption_;
     std::unique_ptr<Form2> form2_;

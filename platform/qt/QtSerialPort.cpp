@@ -1,7 +1,9 @@
 #include "platform/qt/QtSerialPort.h"
 
 #include <QSerialPortInfo>
+#include <QTimer>
 
+#include "platform/DeviceCheck.h"
 #include "platform/DeviceOrder.h"
 #include "platform/LineSettings.h"
 
@@ -36,32 +38,6 @@ QSerialPort::FlowControl ToQtFlow(FlowControl flow) {
     return QSerialPort::NoFlowControl;
 }
 
-// The device a port address stands for; empty when it names none.
-std::string ResolveDevice(const PortAddress& address) {
-    switch (address.kind()) {
-    case PortAddress::Kind::Device:
-        return address.path();
-    case PortAddress::Kind::Number:
-#ifdef _WIN32
-        return address.portNumber() >= 1 ? "COM" + std::to_string(address.portNumber())
-                                         : std::string{};
-#else
-        return NthDevice(ListSerialDevices(), address.portNumber());
-#endif
-    case PortAddress::Kind::Unusable:
-        break;
-    }
-    return {};
-}
-
-std::string NoDeviceReason(const PortAddress& address) {
-    if (address.kind() == PortAddress::Kind::Unusable)
-        return "\"" + address.path() + "\" is not a port number";
-    const std::size_t count = ListSerialDevices().size();
-    return "there is no serial port " + std::to_string(address.portNumber()) +
-           " (this computer lists " + std::to_string(count) + ")";
-}
-
 } // namespace
 
 std::vector<std::string> ListSerialDevices() {
@@ -75,6 +51,42 @@ QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent), port_(new QSerial
     connect(port_, &QSerialPort::errorOccurred, this, &QtSerialPort::OnError);
 }
 
+// The system's serial devices, listed once for all the opens of one user action
+// or of start-up (listing walks every tty the system has): the list is dropped
+// when the event loop next turns.
+const std::vector<std::string>& QtSerialPort::Devices() {
+    if (!devices_) {
+        devices_ = ListSerialDevices();
+        QTimer::singleShot(0, this, [this] { devices_.reset(); });
+    }
+    return *devices_;
+}
+
+// The device a port address stands for; empty when it names none.
+std::string QtSerialPort::ResolveDevice() {
+    switch (address_.kind()) {
+    case PortAddress::Kind::Device:
+        return address_.path();
+    case PortAddress::Kind::Number:
+#ifdef _WIN32
+        return address_.portNumber() >= 1 ? "COM" + std::to_string(address_.portNumber())
+                                          : std::string{};
+#else
+        return NthDevice(Devices(), address_.portNumber());
+#endif
+    case PortAddress::Kind::Unusable:
+        break;
+    }
+    return {};
+}
+
+std::string QtSerialPort::NoDeviceReason() {
+    if (address_.kind() == PortAddress::Kind::Unusable)
+        return "\"" + address_.path() + "\" is not a port number";
+    return "there is no serial port " + std::to_string(address_.portNumber()) +
+           " (this computer lists " + std::to_string(Devices().size()) + ")";
+}
+
 void QtSerialPort::setPort(const PortAddress& port) {
     if (state_ == PortState::Lost && !(port == address_))
         state_ = PortState::Closed;
@@ -85,10 +97,14 @@ void QtSerialPort::setPort(const PortAddress& port) {
 Outcome QtSerialPort::open() {
     if (state_ == PortState::Open)
         return Outcome::success();
-    device_ = ResolveDevice(address_);
+    device_ = ResolveDevice();
     if (device_.empty()) {
-        problem_ = NoDeviceReason(address_);
+        problem_ = NoDeviceReason();
         return Outcome::failure(problem_);
+    }
+    if (address_.kind() == PortAddress::Kind::Device) {
+        if (problem_ = WhyNotASerialDevice(device_); !problem_.empty())
+            return Outcome::failure(problem_);
     }
     port_->setPortName(QString::fromStdString(device_));
     if (Outcome settings = ApplyLineSettings(); !settings) {
@@ -103,6 +119,9 @@ Outcome QtSerialPort::open() {
     state_ = PortState::Open;
     problem_.clear();
     ApplyModemLines();
+    // Setting the modem lines can find the device already gone.
+    if (state_ != PortState::Open)
+        return Outcome::failure(problem_);
     return Outcome::success();
 }
 
@@ -139,6 +158,13 @@ void QtSerialPort::setInBufferSize(int bytes) {
 
 // Qt's reads always return everything waiting, which is what the program asks for.
 void QtSerialPort::setInputLength(int) {}
+
+void QtSerialPort::checkLine() {
+    if (state_ != PortState::Open)
+        return;
+    if (const std::string why = WhyLineIsDown(device_, int(port_->handle())); !why.empty())
+        MarkLost(why);
+}
 
 int QtSerialPort::bytesWaiting() {
     return state_ == PortState::Open ? static_cast<int>(port_->bytesAvailable()) : 0;
@@ -182,7 +208,12 @@ void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
     if (state_ != PortState::Open ||
         (error != QSerialPort::ResourceError && error != QSerialPort::ReadError))
         return;
-    problem_ = port_->errorString().toStdString();
+    MarkLost(port_->errorString().toStdString());
+}
+
+// Closed at once, so that nothing spins on a dead device.
+void QtSerialPort::MarkLost(const std::string& why) {
+    problem_ = why;
     port_->close();
     port_->clearError();
     state_ = PortState::Lost;

@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <optional>
+#include <vector>
 
 #include "platform/SerialPort.h"
 
@@ -11,8 +13,9 @@ namespace kvd {
 // elsewhere, the n-th serial device the system lists in natural order of path; a
 // device path is opened as it stands. Reading needs the event loop to run, which
 // it does on the user-interface thread between ticks. When the device fails
-// under an open port (unplugged, gone, a read error) the port is closed at once
-// and its state becomes Lost.
+// under an open port (unplugged, gone, a read error, a hang-up found by
+// checkLine) the port is closed at once and its state becomes Lost. A device path
+// that is not a serial device, or is the program's own terminal, is not opened.
 class QtSerialPort final : public QObject, public SerialPort {
     Q_OBJECT
 
@@ -31,6 +34,7 @@ public:
     void setInBufferSize(int bytes) override;
     void setInputLength(int bytes) override;
 
+    void checkLine() override;
     int bytesWaiting() override;
     std::string read() override;
 
@@ -38,9 +42,13 @@ public:
     std::string problem() const override { return problem_; }
 
 private:
+    const std::vector<std::string>& Devices();
+    std::string ResolveDevice();
+    std::string NoDeviceReason();
     Outcome ApplyLineSettings();
     void ApplyModemLines();
     void OnError(QSerialPort::SerialPortError error);
+    void MarkLost(const std::string& why);
 
     QSerialPort* port_;
     PortAddress address_ = PortAddress::number(1);
@@ -51,6 +59,7 @@ private:
     bool dtr_ = false;
     PortState state_ = PortState::Closed;
     std::string problem_;
+    std::optional<std::vector<std::string>> devices_;
 };
 
 // The serial devices the system lists, as paths.

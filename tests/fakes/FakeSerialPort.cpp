@@ -1,5 +1,7 @@
 #include "tests/fakes/FakeSerialPort.h"
 
+#include <algorithm>
+
 namespace kvd::test {
 
 void FakeSerialPort::lose() {
@@ -7,6 +9,45 @@ void FakeSerialPort::lose() {
     state_ = PortState::Lost;
     problem_ = "device removed";
     unplugged = true;
+    unpluggedDevice_ = device_;
+}
+
+void FakeSerialPort::hangUpSilently() {
+    hungUp_ = true;
+    unplugged = true;
+    unpluggedDevice_ = device_;
+}
+
+void FakeSerialPort::checkLine() {
+    if (state_ != PortState::Open || !hungUp_)
+        return;
+    calls.push_back("lost");
+    state_ = PortState::Lost;
+    problem_ = "the line hung up";
+}
+
+std::string FakeSerialPort::Resolve() const {
+    switch (port.kind()) {
+    case PortAddress::Kind::Device:
+        return port.path();
+    case PortAddress::Kind::Unusable:
+        return {};
+    case PortAddress::Kind::Number:
+        break;
+    }
+    const int n = port.portNumber();
+    if (listed.empty())
+        return "/dev/ttyFAKE" + std::to_string(n);
+    return n >= 1 && std::size_t(n) <= listed.size() ? listed[std::size_t(n) - 1] : "";
+}
+
+bool FakeSerialPort::Exists(const std::string& device) const {
+    if (!listed.empty())
+        return std::find(listed.begin(), listed.end(), device) != listed.end();
+    for (int n : present)
+        if (device == "/dev/ttyFAKE" + std::to_string(n))
+            return true;
+    return false;
 }
 
 void FakeSerialPort::setPort(const PortAddress& address) {
@@ -14,22 +55,26 @@ void FakeSerialPort::setPort(const PortAddress& address) {
     if (state_ == PortState::Lost && !(address == port))
         state_ = PortState::Closed;
     port = address;
+    device_.clear(); // found again when opened, as the real port does
 }
 
 Outcome FakeSerialPort::open() {
     calls.push_back("open");
+    device_ = Resolve();
     const bool isNumber = port.kind() == PortAddress::Kind::Number;
-    if (state_ == PortState::Lost && unplugged)
+    if (unplugged && device_ == unpluggedDevice_)
         problem_ = "no such device";
     else if (isNumber && refused.count(port.portNumber()))
         problem_ = refused.at(port.portNumber());
-    else if (!isNumber || !present.count(port.portNumber()))
+    else if (!Exists(device_))
         problem_ = "no such device";
     else
         problem_.clear();
     if (!problem_.empty())
         return Outcome::failure(problem_);
     state_ = PortState::Open;
+    hungUp_ = false;
+    opened.push_back(device_);
     return Outcome::success();
 }
 
@@ -70,7 +115,7 @@ void FakeSerialPort::setInputLength(int bytes) {
 }
 
 int FakeSerialPort::bytesWaiting() {
-    return state_ == PortState::Open ? static_cast<int>(waiting.size()) : 0;
+    return state_ == PortState::Open && !hungUp_ ? static_cast<int>(waiting.size()) : 0;
 }
 
 std::string FakeSerialPort::read() {
@@ -79,14 +124,6 @@ std::string FakeSerialPort::read() {
     std::string bytes;
     bytes.swap(waiting);
     return bytes;
-}
-
-std::string FakeSerialPort::deviceName() const {
-    if (port.kind() == PortAddress::Kind::Device)
-        return port.path();
-    if (port.kind() == PortAddress::Kind::Unusable)
-        return {};
-    return "/dev/ttyFAKE" + std::to_string(port.portNumber());
 }
 
 } // namespace kvd::test

@@ -14,8 +14,14 @@ namespace kvd::test {
 // the exact sequence of a configuration.
 class FakeSerialPort final : public SerialPort {
 public:
-    // Port numbers that open; any other fails with "no such device".
+    // Port numbers that open; any other fails with "no such device". Port n is
+    // /dev/ttyFAKEn.
     std::set<int> present;
+    // When not empty, the devices the system lists instead, in order: port n is
+    // the n-th, so removing one moves those after it up a number.
+    std::vector<std::string> listed;
+    // The device of every open that succeeded, in order.
+    std::vector<std::string> opened;
     // Ports that exist but refuse to open, with the reason given.
     std::map<int, std::string> refused;
     // Every call, in order: "close", "setPort 2", "setRts 1", "open", ...
@@ -34,9 +40,11 @@ public:
     std::string waiting;
 
     void arrive(const std::string& bytes) { waiting += bytes; }
-    // The device fails under an open port, as an unplugged adapter does; it
-    // cannot be opened again until plugged back in.
+    // The device fails under an open port, as an unplugged adapter does, and
+    // the port says so; it cannot be opened again until plugged back in.
     void lose();
+    // The same, but nothing is said: the line just goes quiet until checked.
+    void hangUpSilently();
     void plugBackIn() { unplugged = false; }
     bool unplugged = false;
 
@@ -50,14 +58,21 @@ public:
     void setDtr(bool on) override;
     void setInBufferSize(int bytes) override;
     void setInputLength(int bytes) override;
+    void checkLine() override;
     int bytesWaiting() override;
     std::string read() override;
-    std::string deviceName() const override;
+    std::string deviceName() const override { return device_; }
     std::string problem() const override { return problem_; }
 
 private:
+    std::string Resolve() const;
+    bool Exists(const std::string& device) const;
+
     PortState state_ = PortState::Closed;
     std::string problem_;
+    std::string device_;
+    std::string unpluggedDevice_;
+    bool hungUp_ = false;
 };
 
 } // namespace kvd::test

@@ -57,6 +57,7 @@ struct Bench {
         auto* edit = form.findChild<QComboBox*>("Combo1")->lineEdit();
         edit->clear();
         QTest::keyClicks(edit, QString::fromStdString(cableLink.string()));
+        QTest::keyClick(edit, Qt::Key_Return);
     }
     QImage shown() { return form.findChild<PictureControl*>("Image1")->picture(); }
 

@@ -1,5 +1,8 @@
+#include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 #include <termios.h>
+#include <unistd.h>
 
 #include "capture/SerialLink.h"
 #include "platform/qt/QtSerialPort.h"
@@ -94,16 +97,52 @@ private slots:
         QVERIFY(port.read().empty());
     }
 
+    // The line goes down and nothing is said (no event loop has run, so Qt has
+    // reported nothing): a look at the line finds it, and the port is closed.
+    void aLineThatWentDownIsFoundLost_data() {
+        QTest::addColumn<bool>("hangUp");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("the far end hung up") << true << "the line hung up";
+        QTest::newRow("the device node went away") << false << "the device has gone";
+    }
+
+    void aLineThatWentDownIsFoundLost() {
+        QFETCH(bool, hangUp);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const std::string link = dir.path().toStdString() + "/ttyUSB0";
+        test::PseudoTerminal cable;
+        QCOMPARE(::symlink(cable.devicePath().c_str(), link.c_str()), 0);
+        QtSerialPort port;
+        QVERIFY(ConfigurePort(port, PortAddress::device(link), false).ok());
+        port.checkLine();
+        QCOMPARE(port.state(), PortState::Open);
+
+        hangUp ? cable.unplug() : void(::unlink(link.c_str()));
+        QCOMPARE(port.state(), PortState::Open);
+        port.checkLine();
+        QCOMPARE(port.state(), PortState::Lost);
+        QCOMPARE(QString::fromStdString(port.problem()), reason);
+        QVERIFY(!port.findChild<QSerialPort*>()->isOpen());
+    }
+
     void portsThatDoNotOpen_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("reason");
 
-        QTest::newRow("a missing device")
-            << int(PortAddress::Kind::Device) << "/nonexistent/ttyUSB7"
-            << "";
-        QTest::newRow("a file that is no terminal") << int(PortAddress::Kind::Device) << "/dev/null"
-                                                    << "";
+        const int device = int(PortAddress::Kind::Device);
+        QTest::newRow("a missing device") << device << "/nonexistent/ttyUSB7"
+                                          << "there is no such device";
+        QTest::newRow("a device that is no terminal") << device << "/dev/null"
+                                                      << "";
+        QTest::newRow("the program's own terminal")
+            << device << "/dev/tty"
+            << "it is this program's own terminal, not a serial port";
+        QTest::newRow("a folder") << device << "/dev"
+                                  << "it is a folder, not a serial device";
+        QTest::newRow("a plain file") << device << "/etc/passwd"
+                                      << "it is not a serial device";
         QTest::newRow("port 0") << int(PortAddress::Kind::Number) << "0"
                                 << "there is no serial port 0";
         QTest::newRow("port 32767") << int(PortAddress::Kind::Number) << "32767"

@@ -120,6 +120,33 @@ private slots:
         QCOMPARE(tail, (std::vector<std::string>{"open", "setDtr 0"}));
     }
 
+    // A device path is opened once it is finished, never on the way there:
+    // typing /dev/ttyS10 passes /dev/ttyS1.
+    void aTypedDevicePathOpensOnceFinished_data() {
+        QTest::addColumn<bool>("pressEnter");
+        QTest::newRow("Enter") << true;
+        QTest::newRow("a pause in the typing") << false;
+    }
+
+    void aTypedDevicePathOpensOnceFinished() {
+        QFETCH(bool, pressEnter);
+        test::FormBench bench;
+        bench.comm.listed = {"/dev/ttyS1", "/dev/ttyS10"};
+        bench.form.StartUp();
+        bench.comm.calls.clear();
+        auto* edit = bench.control<QComboBox>("Combo1")->lineEdit();
+        edit->clear();
+        QTest::keyClicks(edit, "/dev/ttyS10");
+        QVERIFY(bench.comm.calls.empty());
+        if (pressEnter)
+            QTest::keyClick(edit, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(!bench.comm.calls.empty(), 5000);
+        QCOMPARE(Find(bench.comm.calls, "setPort /dev/ttyS1", 0), qsizetype(-1));
+        QCOMPARE(bench.comm.port, PortAddress::device("/dev/ttyS10"));
+        QCOMPARE(bench.comm.opened.back(), std::string("/dev/ttyS10"));
+        QVERIFY(Find(bench.comm.calls, "setDtr 0", 0) < Find(bench.comm.calls, "open", 0));
+    }
+
     void aPortThatWillNotOpenTurnsTheSelectorRed_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stateLine");
@@ -143,6 +170,7 @@ private slots:
         combo->lineEdit()->selectAll();
         QTest::keyClick(combo->lineEdit(), Qt::Key_Delete);
         QTest::keyClicks(combo->lineEdit(), typed);
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
         QVERIFY(!bench.comm.isOpen());
         QVERIFY(ShownRed(combo));
         QCOMPARE(combo->toolTip(), "Current serial port\n" + stateLine);

@@ -256,26 +256,48 @@ private slots:
         QVERIFY(!QFile::exists(QString::fromStdString(bench.path("missing-folder"))));
     }
 
-    void aLostPortComesBackByItself() {
+    // Two adapters: the instrument's, port 1, goes away, and the other moves up
+    // to number 1. The lost port is retried as its own device only; the half
+    // screenshot from before the loss is dropped, and the first one after the
+    // return is shown whole.
+    void aLostPortComesBackAsTheSameDevice_data() {
+        QTest::addColumn<bool>("saidSo");
+        QTest::newRow("the port reports the loss") << true;
+        QTest::newRow("the line hangs up without a word") << false;
+    }
+
+    void aLostPortComesBackAsTheSameDevice() {
+        QFETCH(bool, saidSo);
         test::FormBench bench;
+        bench.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
         bench.startUp();
         auto* combo = bench.control<QComboBox>("Combo1");
-        bench.comm.lose();
+        QCOMPARE(bench.comm.opened.back(), std::string("/dev/ttyUSB0"));
+
+        bench.tick(First.substr(0, 2000));
+        saidSo ? bench.comm.lose() : bench.comm.hangUpSilently();
+        bench.comm.listed = {"/dev/ttyUSB1"};
+        const std::size_t opensBefore = bench.comm.opened.size();
         bench.tick();
         bench.tick();
-        QCOMPARE(bench.comm.state(), PortState::Lost);
-        QVERIFY2(combo->toolTip().contains("/dev/ttyFAKE1: lost"), qPrintable(combo->toolTip()));
+        QCOMPARE(bench.comm.opened.size(), opensBefore); // never /dev/ttyUSB1
+        QVERIFY2(combo->toolTip().contains("/dev/ttyUSB0: lost"), qPrintable(combo->toolTip()));
         QCOMPARE(combo->lineEdit()->palette().color(QPalette::Text), QColor(Qt::red));
+        QCOMPARE(combo->currentText(), QString("1"));
         QVERIFY(bench.box.shown.empty());
 
+        bench.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
         bench.comm.plugBackIn();
         bench.tick();
-        QVERIFY(bench.comm.isOpen());
-        QCOMPARE(bench.comm.port, PortAddress::number(1));
-        QCOMPARE(combo->toolTip(), QString("Current serial port\n/dev/ttyFAKE1: open"));
+        QCOMPARE(bench.comm.opened.back(), std::string("/dev/ttyUSB0"));
+        QCOMPARE(combo->toolTip(), QString("Current serial port\n/dev/ttyUSB0: open"));
         QVERIFY(combo->lineEdit()->palette().color(QPalette::Text) != QColor(Qt::red));
-        bench.tick(First);
-        QVERIFY(bench.form.state().ImageData == First);
+        // Joined to what came before the loss, this would make a picture that
+        // decodes: the first one's header and top, the second one's start.
+        bench.tick(Second);
+        QVERIFY(bench.form.state().ImageData == Second);
+        QCOMPARE(bench.shown(), Decoded(Second));
+        QVERIFY(ReadAll(bench.path("kvd62temp.bmp")) == Second);
     }
 };
 

@@ -1,0 +1,40 @@
+#include "capture/PortLink.h"
+
+#include "capture/PortMessages.h"
+#include "capture/SerialLink.h"
+
+namespace kvd {
+
+Outcome PortLink::choose(const PortAddress& port, bool dtrFirst) {
+    chosen_ = port;
+    lostDevice_.reset();
+    return ConfigurePort(comm_, port, dtrFirst);
+}
+
+bool PortLink::keepUp() {
+    if (lostDevice_) {
+        if (ConfigurePort(comm_, PortAddress::device(*lostDevice_), false))
+            lostDevice_.reset();
+        return false;
+    }
+    comm_.checkLine();
+    if (comm_.state() != PortState::Lost)
+        return false;
+    lostDevice_ = comm_.deviceName();
+    lostReason_ = comm_.problem();
+    return true;
+}
+
+LinkState PortLink::state() const {
+    if (lostDevice_)
+        return LinkState::Lost;
+    return comm_.isOpen() ? LinkState::Open : LinkState::Closed;
+}
+
+std::string PortLink::describe() const {
+    if (lostDevice_)
+        return DescribeLostPort(*lostDevice_, lostReason_);
+    return DescribePortState(comm_, chosen_);
+}
+
+} // namespace kvd

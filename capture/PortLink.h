@@ -1,0 +1,44 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/Outcome.h"
+#include "platform/PortAddress.h"
+#include "platform/SerialPort.h"
+
+namespace kvd {
+
+// Where the link stands, as the window shows it.
+enum class LinkState { Closed, Open, Lost };
+
+// The serial link as the window keeps it: the port the user chose and, once that
+// port has failed under us (an adapter unplugged), the device it was lost as. A
+// lost port is retried on that device alone, never on whatever device its port
+// number names now: with two adapters, unplugging the first moves the second
+// up to number 1, and it must not be opened in the first one's place.
+class PortLink {
+public:
+    explicit PortLink(SerialPort& comm) : comm_(comm) {}
+
+    // The user chose a port (or start-up did): any loss is forgotten and the
+    // link reopens on it.
+    Outcome choose(const PortAddress& port, bool dtrFirst);
+    // Each tick: notices a port that failed or hung up, and retries a lost one.
+    // True when the link was found lost just now; what was received before is
+    // then cut off mid-screenshot and must not be joined to what comes after.
+    bool keepUp();
+
+    LinkState state() const;
+    const PortAddress& chosen() const { return chosen_; }
+    // The device and how it stands, for the selector's tooltip.
+    std::string describe() const;
+
+private:
+    SerialPort& comm_;
+    PortAddress chosen_ = PortAddress::number(1);
+    std::optional<std::string> lostDevice_;
+    std::string lostReason_;
+};
+
+} // namespace kvd

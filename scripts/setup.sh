@@ -9,7 +9,7 @@ shift || true
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
           fonts-dejavu-core poppler-utils)
-[[ " $* " == *" -DKVD_BUILD_BENCH=ON "* ]] && packages+=(libbenchmark-dev)
+[[ " $* " == *" -DKVD_BUILD_BENCH=ON "* ]] && packages+=(libbenchmark-dev libx11-dev xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,6 +1,7 @@
 #include "files/LoadImage.h"
 
 #include "capture/CaptureState.h"
+#include "platform/Utf8Path.h"
 
 namespace kvd {
 
@@ -13,7 +14,7 @@ void LoadImage(LoadServices& services, CaptureView& view) {
 
     const std::string path = services.dialog.fileName();
     std::string whyNot;
-    const auto picture = services.pictures.loadFile(path, whyNot);
+    const auto picture = services.pictures.loadFile(PathFromUtf8(path), whyNot);
     if (!picture) {
         services.box.tell(path + " could not be loaded: " + whyNot + ".", "Load image");
         return;

@@ -1,6 +1,7 @@
 #include "files/SaveFlow.h"
 
 #include "files/ScreenshotFile.h"
+#include "platform/Utf8Path.h"
 
 namespace kvd {
 
@@ -35,7 +36,7 @@ DialogAnswer AskToOverwrite(SaveServices& services, const std::string& path) {
 }
 
 void WriteChosenFile(CaptureState& state, SaveServices& services, const std::string& path) {
-    const Outcome written = WriteScreenshotFile(state.ImageData, path);
+    const Outcome written = WriteScreenshotFile(state.ImageData, PathFromUtf8(path));
     if (!written) {
         services.box.tell("The screenshot could not be saved to " + path + ": " + written.reason() +
                               ".\r\nNothing was written there.",

@@ -44,9 +44,31 @@ bool FlushToDisk(std::FILE* file) {
 #endif
 }
 
+// Opens a new file for writing, by its path as the system spells it.
+std::FILE* CreateNew(const fs::path& path) {
+#ifdef _WIN32
+    return ::_wfopen(path.c_str(), L"wbx");
+#else
+    return std::fopen(path.c_str(), "wbx");
+#endif
+}
+
+// A link is followed to the file it names, so that saving over the link replaces
+// that file and the link stays a link.
+fs::path FollowLinks(fs::path path) {
+    std::error_code error;
+    for (int hops = 0; hops < 40 && fs::is_symlink(path, error); ++hops) {
+        const fs::path next = fs::read_symlink(path, error);
+        if (error)
+            break;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return path;
+}
+
 // Writes the bytes to a fresh file at `sibling`; on failure nothing is left there.
 Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes) {
-    std::FILE* file = std::fopen(sibling.string().c_str(), "wbx");
+    std::FILE* file = CreateNew(sibling);
     if (file == nullptr)
         return Outcome::failure(systemReason(errno));
     bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
@@ -77,9 +99,10 @@ void KeepPermissions(const fs::path& from, const fs::path& to) {
 
 } // namespace
 
-Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& path) {
+Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& chosen) {
     if (imageData.size() < ScreenshotSize)
         return Outcome::failure("there is no complete screenshot to write");
+    const fs::path path = FollowLinks(chosen);
 
     const fs::path sibling = SiblingName(path);
     if (Outcome written =

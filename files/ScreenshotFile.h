@@ -11,7 +11,8 @@ namespace kvd {
 // nothing added or converted. The bytes go to a new file beside the target, which
 // replaces the target only once all of them are written and flushed, so a failure
 // (no screenshot yet, a folder that cannot be written, a full disk) leaves any
-// earlier file of that name as it was and no partial file behind.
+// earlier file of that name as it was and no partial file behind. A path that is
+// a symbolic link writes the file the link names; the link stays.
 Outcome WriteScreenshotFile(const std::string& imageData, const std::filesystem::path& path);
 
 } // namespace kvd

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/FileDialog.h"
+#include "platform/Utf8Path.h"
 
 namespace kvd {
 
@@ -12,7 +13,7 @@ class StdFileSystem final : public FileSystem {
 public:
     bool fileExists(const std::string& path) override {
         std::error_code error;
-        return !path.empty() && std::filesystem::is_regular_file(path, error);
+        return !path.empty() && std::filesystem::is_regular_file(PathFromUtf8(path), error);
     }
 };
 

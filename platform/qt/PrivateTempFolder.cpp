@@ -14,7 +14,7 @@ std::filesystem::path PrivateTempFolder() {
     QString folder = QStandardPaths::writableLocation(location);
     if (folder.isEmpty())
         folder = QDir::tempPath();
-    return std::filesystem::path(folder.toStdString());
+    return std::filesystem::path(folder.toStdU16String());
 }
 
 } // namespace kvd

@@ -37,7 +37,7 @@ QImage ToImage(const Picture& picture) {
 
 std::optional<Picture> QtPictureLoader::loadFile(const std::filesystem::path& path,
                                                  std::string& whyNot) {
-    const QString name = QString::fromStdString(path.string());
+    const QString name = QString::fromStdU16String(path.u16string());
     if (!QFileInfo(name).isFile()) {
         whyNot = "there is no such file";
         return std::nullopt;

@@ -8,6 +8,8 @@
 
 #include "capture/CaptureState.h"
 #include "files/ScreenshotFile.h"
+#include "platform/StdFileSystem.h"
+#include "platform/Utf8Path.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
@@ -51,9 +53,14 @@ class ScreenshotFileTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // `name` is the file's UTF-8 name; `via` says how the path reaches it: ""
+    // directly, "link" through a symbolic link to it from another folder,
+    // "dangling" through such a link to a file that does not exist yet.
     void writesTheBytesExactly_data() {
         QTest::addColumn<QByteArray>("image");
         QTest::addColumn<QByteArray>("previous");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("via");
 
         std::string awkward = "BM";
         const char special[] = {'\0', '\r', '\n', '\x1a', '\x80', '\xff', '\r', '\n', '\n', '\r'};
@@ -64,28 +71,47 @@ private slots:
             everyValue += static_cast<char>(255 - i % 256);
         const std::string bitmap = test::TwoColourBitmap(11);
         const auto bytes = [](const std::string& s) { return QByteArray::fromStdString(s); };
+        const QString shot = "shot.bmp";
 
-        QTest::newRow("new file, control bytes") << bytes(awkward) << QByteArray();
-        QTest::newRow("new file, every byte value") << bytes(everyValue) << QByteArray();
-        QTest::newRow("a real bitmap") << bytes(bitmap) << QByteArray();
-        QTest::newRow("over a longer file") << bytes(bitmap) << QByteArray(100000, 'o');
-        QTest::newRow("over a shorter file") << bytes(awkward) << QByteArray("BMold");
+        QTest::newRow("new file, control bytes") << bytes(awkward) << QByteArray() << shot << "";
+        QTest::newRow("new file, every byte value")
+            << bytes(everyValue) << QByteArray() << shot << "";
+        QTest::newRow("a real bitmap") << bytes(bitmap) << QByteArray() << shot << "";
+        QTest::newRow("over a longer file")
+            << bytes(bitmap) << QByteArray(100000, 'o') << shot << "";
+        QTest::newRow("over a shorter file") << bytes(awkward) << QByteArray("BMold") << shot << "";
         QTest::newRow("longer image data is cut to a screenshot")
-            << bytes(bitmap + "trailing bytes") << QByteArray();
+            << bytes(bitmap + "trailing bytes") << QByteArray() << shot << "";
+        QTest::newRow("a name that is not ASCII")
+            << bytes(bitmap) << QByteArray("old") << QString("Messung_Übersicht.bmp") << "";
+        QTest::newRow("over a link: the file it names is replaced")
+            << bytes(bitmap) << QByteArray("old") << shot << "link";
+        QTest::newRow("over a link to no file yet")
+            << bytes(bitmap) << QByteArray() << shot << "dangling";
     }
 
     void writesTheBytesExactly() {
         QFETCH(QByteArray, image);
         QFETCH(QByteArray, previous);
+        QFETCH(QString, name);
+        QFETCH(QString, via);
         const TempFolder folder;
-        const fs::path target = folder.path / "shot.bmp";
+        const fs::path file = folder.path / PathFromUtf8(name.toStdString());
+        fs::path chosen = file;
+        if (!via.isEmpty()) {
+            fs::create_directory(folder.path / "links");
+            chosen = folder.path / "links" / "chosen.bmp";
+            fs::create_symlink(fs::path("..") / file.filename(), chosen);
+        }
         if (!previous.isNull())
-            WriteRaw(target, previous.toStdString());
+            WriteRaw(file, previous.toStdString());
 
-        const Outcome written = WriteScreenshotFile(image.toStdString(), target);
+        const Outcome written = WriteScreenshotFile(image.toStdString(), chosen);
         QVERIFY2(written.ok(), written.reason().c_str());
-        QVERIFY(ReadAll(target) == image.toStdString().substr(0, ScreenshotSize));
-        QCOMPARE(FilesIn(folder.path), std::size_t(1));
+        QVERIFY(ReadAll(file) == image.toStdString().substr(0, ScreenshotSize));
+        QCOMPARE(fs::is_symlink(chosen), !via.isEmpty());
+        QCOMPARE(FilesIn(folder.path), std::size_t(via.isEmpty() ? 1 : 2));
+        QVERIFY(StdFileSystem().fileExists(Utf8FromPath(file)));
     }
 
     void failureLeavesTheOldFile_data() {

@@ -47,7 +47,8 @@ std::vector<std::string> ListSerialDevices() {
     return devices;
 }
 
-QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent), port_(new QSerialPort(this)) {
+QtSerialPort::QtSerialPort(QObject* parent, DeviceLister listDevices)
+    : QObject(parent), port_(new QSerialPort(this)), listDevices_(std::move(listDevices)) {
     connect(port_, &QSerialPort::errorOccurred, this, &QtSerialPort::OnError);
 }
 
@@ -56,7 +57,7 @@ QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent), port_(new QSerial
 // when the event loop next turns.
 const std::vector<std::string>& QtSerialPort::Devices() {
     if (!devices_) {
-        devices_ = ListSerialDevices();
+        devices_ = listDevices_();
         QTimer::singleShot(0, this, [this] { devices_.reset(); });
     }
     return *devices_;

@@ -2,12 +2,16 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "platform/SerialPort.h"
 
 namespace kvd {
+
+// The serial devices the system lists, as paths.
+std::vector<std::string> ListSerialDevices();
 
 // The serial port on Qt's QSerialPort. A port number n is COMn on Windows and,
 // elsewhere, the n-th serial device the system lists in natural order of path; a
@@ -20,7 +24,10 @@ class QtSerialPort final : public QObject, public SerialPort {
     Q_OBJECT
 
 public:
-    explicit QtSerialPort(QObject* parent = nullptr);
+    // Lists the serial devices port numbers count through.
+    using DeviceLister = std::function<std::vector<std::string>()>;
+
+    explicit QtSerialPort(QObject* parent = nullptr, DeviceLister listDevices = ListSerialDevices);
 
     void setPort(const PortAddress& port) override;
     PortState state() const override { return state_; }
@@ -51,6 +58,7 @@ private:
     void MarkLost(const std::string& why);
 
     QSerialPort* port_;
+    DeviceLister listDevices_;
     PortAddress address_ = PortAddress::number(1);
     std::string device_;
     std::string settings_;
@@ -61,8 +69,5 @@ private:
     std::string problem_;
     std::optional<std::vector<std::string>> devices_;
 };
-
-// The serial devices the system lists, as paths.
-std::vector<std::string> ListSerialDevices();
 
 } // namespace kvd

@@ -35,7 +35,9 @@ struct Bench {
     QTemporaryDir dir;
     fs::path folder{dir.path().toStdString()};
     fs::path cableLink = folder / "instrument";
-    QtSerialPort comm;
+    // The serial devices port numbers count through.
+    std::vector<std::string> listed;
+    QtSerialPort comm{nullptr, [this] { return listed; }};
     test::FakeFileDialog dialog;
     StdFileSystem files;
     test::FakeMessageBox box;
@@ -53,12 +55,15 @@ struct Bench {
         fs::remove(cableLink);
         fs::create_symlink(cable.devicePath(), cableLink);
     }
-    void selectCable() {
+    void selectCable() { select(cableLink.string()); }
+    // Types a port number or a device path into "Serial port", then Enter.
+    void select(const std::string& port) {
         auto* edit = form.findChild<QComboBox*>("Combo1")->lineEdit();
         edit->clear();
-        QTest::keyClicks(edit, QString::fromStdString(cableLink.string()));
+        QTest::keyClicks(edit, QString::fromStdString(port));
         QTest::keyClick(edit, Qt::Key_Return);
     }
+    QString portState() { return form.findChild<QComboBox*>("Combo1")->toolTip(); }
     QImage shown() { return form.findChild<PictureControl*>("Image1")->picture(); }
 
     // Sends from another thread at the line's pace while the program runs its
@@ -123,6 +128,69 @@ private slots:
         QCOMPARE(bench.box.shown.size(), std::size_t(1));
         QCOMPARE(bench.shown(), Decoded(second));
         QVERIFY(ReadAll(bench.services.tempImagePath) == second);
+    }
+
+    // The instrument sends three more screenshots while the question about the
+    // second is up: each is asked about and shown in turn, in order.
+    void screenshotsSentUnderTheQuestionAreEachShownInOrder() {
+        Bench bench;
+        test::PseudoTerminal cable;
+        bench.plugIn(cable);
+        bench.selectCable();
+        const std::string first = test::TwoColourBitmap(81), second = test::TwoColourBitmap(82);
+        const std::vector<std::string> later{test::TwoColourBitmap(83), test::TwoColourBitmap(84),
+                                             test::TwoColourBitmap(85)};
+        QVERIFY(bench.send(cable, first));
+        QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == first, 10000);
+
+        bench.box.answers = {DialogAnswer::No, DialogAnswer::No, DialogAnswer::No,
+                             DialogAnswer::No};
+        std::vector<std::string> askedAbout;
+        bench.box.whileShown = [&] {
+            askedAbout.push_back(bench.form.state().ImageData);
+            if (askedAbout.size() > 1)
+                return;
+            QVERIFY(bench.send(cable, later[0] + later[1] + later[2]));
+            QTRY_COMPARE_WITH_TIMEOUT(bench.form.waitingCount(), std::size_t(3), 10000);
+        };
+        QVERIFY(bench.send(cable, second));
+        QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == later[2], 10000);
+        QCOMPARE(askedAbout, (std::vector<std::string>{first, second, later[0], later[1]}));
+        QCOMPARE(bench.shown(), Decoded(later[2]));
+        QVERIFY(ReadAll(bench.services.tempImagePath) == later[2]);
+    }
+
+    // Two adapters; the instrument's is port 1. Unplugged, it is retried as its
+    // own device: the other adapter, now first in the list, is never opened and
+    // its bytes are never taken for a screenshot.
+    void aLostAdapterComesBackAsItselfNeverAsTheOther() {
+        Bench bench;
+        test::PseudoTerminal instrument, other;
+        const fs::path first = bench.folder / "ttyUSB0", second = bench.folder / "ttyUSB1";
+        fs::create_symlink(instrument.devicePath(), first);
+        fs::create_symlink(other.devicePath(), second);
+        bench.listed = {first.string(), second.string()};
+        bench.select("1");
+        QCOMPARE(bench.comm.deviceName(), first.string());
+
+        instrument.unplug();
+        fs::remove(first);
+        bench.listed = {second.string()};
+        QTRY_VERIFY_WITH_TIMEOUT(bench.portState().contains("ttyUSB0: lost"), 5000);
+        QVERIFY(bench.send(other, test::TwoColourBitmap(91)));
+        const int ticks = bench.ticks;
+        QTRY_VERIFY_WITH_TIMEOUT(bench.ticks >= ticks + 2, 5000);
+        QVERIFY(bench.form.state().ImageData.empty());
+        QVERIFY2(bench.portState().contains("ttyUSB0: lost"), qPrintable(bench.portState()));
+
+        test::PseudoTerminal back;
+        fs::create_symlink(back.devicePath(), first);
+        bench.listed = {first.string(), second.string()};
+        QTRY_VERIFY_WITH_TIMEOUT(bench.portState().endsWith("ttyUSB0: open"), 5000);
+        const std::string screenshot = test::TwoColourBitmap(92);
+        QVERIFY(bench.send(back, screenshot));
+        QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == screenshot, 10000);
+        QCOMPARE(bench.form.findChild<QComboBox*>("Combo1")->currentText(), QString("1"));
     }
 };
 

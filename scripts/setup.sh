@@ -10,6 +10,7 @@ shift || true
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
           fonts-dejavu-core poppler-utils)
 [[ " $* " == *" -DKVD_BUILD_BENCH=ON "* ]] && packages+=(libbenchmark-dev libx11-dev xvfb xauth)
+[[ " $* " == *" -DKVD_FUZZ=ON "* ]] && packages+=(clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,6 +1,8 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
@@ -8,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <unistd.h>
 
 #include "platform/StdFileSystem.h"
 #include "platform/qt/QtPictureLoader.h"
@@ -28,6 +31,28 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The real picture loader, recording every screenshot the window decodes to
+// show, in order.
+struct RecordingLoader final : PictureLoader {
+    QtPictureLoader real;
+    std::vector<std::string> decoded;
+
+    std::optional<Picture> loadFile(const fs::path& path, std::string& whyNot) override {
+        return real.loadFile(path, whyNot);
+    }
+    std::optional<Picture> loadBytes(std::string_view bytes, std::string& whyNot) override {
+        decoded.emplace_back(bytes);
+        return real.loadBytes(bytes, whyNot);
+    }
+};
+
+// Resident memory of this process, in KiB.
+long ResidentKb() {
+    long pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 // The whole program on its real serial port and picture loader, with the
 // instrument on a pseudo-terminal reached through a link, as a user reaches an
 // adapter through /dev/serial/by-id. The poll timer runs for real.
@@ -42,7 +67,7 @@ struct Bench {
     StdFileSystem files;
     test::FakeMessageBox box;
     test::FakeInputBox input;
-    QtPictureLoader pictures;
+    RecordingLoader pictures;
     test::FakeFormPrinter printer;
     Services services{comm, dialog, files, box, input, pictures, printer, folder / "kvd62temp.bmp"};
     Form1 form{services};
@@ -191,6 +216,69 @@ private slots:
         QVERIFY(bench.send(back, screenshot));
         QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == screenshot, 10000);
         QCOMPARE(bench.form.findChild<QComboBox*>("Combo1")->currentText(), QString("1"));
+    }
+
+    // The instrument simulator as a person uses it: started, its device typed
+    // into "Serial port", Enter pressed for each screenshot (with line noise
+    // before each). Each arrives whole, and each looks different.
+    void theSimulatorsScreenshotsAreShown() {
+        Bench bench;
+        QProcess simulator;
+        simulator.start(KVD_SIMULATOR, {"--noise", "300"});
+        QVERIFY2(simulator.waitForStarted(5000), "the simulator did not start");
+        QVERIFY2(simulator.waitForReadyRead(5000), "the simulator named no device");
+        const QString device = QString::fromUtf8(simulator.readLine()).trimmed();
+        bench.select(device.toStdString());
+        QCOMPARE(bench.comm.state(), PortState::Open);
+
+        bench.box.answers = {DialogAnswer::No};
+        std::vector<QImage> shown;
+        for (int screenshot = 1; screenshot <= 2; ++screenshot) {
+            simulator.write("\n");
+            QTRY_COMPARE_WITH_TIMEOUT(bench.pictures.decoded.size(), std::size_t(screenshot),
+                                      10000);
+            QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == bench.pictures.decoded.back(),
+                                     5000);
+            shown.push_back(bench.shown());
+        }
+        simulator.closeWriteChannel();
+        QVERIFY(simulator.waitForFinished(5000));
+        QCOMPARE(simulator.exitCode(), 0);
+        QCOMPARE(shown[0].size(), QSize(192, 112));
+        QCOMPARE(shown[1].size(), QSize(192, 112));
+        QVERIFY(shown[0] != shown[1]);
+        QCOMPARE(bench.box.shown.size(), std::size_t(1)); // asked about the first, once
+    }
+
+    // Screenshots back to back at the line's rate with "Disable Save" ticked:
+    // every one is shown, in order, byte for byte, and nothing accumulates.
+    // KVD_SOAK_SCREENSHOTS sets how many (20 unless set).
+    void soakScreenshotsBackToBackAtLineRate() {
+        const int count = qEnvironmentVariableIsSet("KVD_SOAK_SCREENSHOTS")
+                              ? qEnvironmentVariableIntValue("KVD_SOAK_SCREENSHOTS")
+                              : 20;
+        Bench bench;
+        test::PseudoTerminal cable;
+        bench.plugIn(cable);
+        bench.selectCable();
+        QTest::mouseClick(bench.form.findChild<QCheckBox*>("Check2"), Qt::LeftButton);
+        std::vector<std::string> sent;
+        std::string line;
+        for (int i = 0; i < count; ++i) {
+            sent.push_back(test::TwoColourBitmap(std::uint32_t(5000 + i)));
+            line += sent.back();
+        }
+        const long residentBefore = ResidentKb();
+        QVERIFY(bench.send(cable, line));
+        QTRY_COMPARE_WITH_TIMEOUT(bench.pictures.decoded.size(), sent.size(), 10000);
+        QVERIFY(bench.pictures.decoded == sent);
+        QVERIFY(bench.form.state().ImageData == sent.back());
+        QVERIFY(ReadAll(bench.services.tempImagePath) == sent.back());
+        QVERIFY(bench.box.shown.empty());
+        QVERIFY(bench.form.state().ReceiveBuffer.empty());
+        QCOMPARE(bench.form.waitingCount(), std::size_t(0));
+        qInfo("%d screenshots shown; resident memory %ld KiB before, %ld KiB after", count,
+              residentBefore, ResidentKb());
     }
 };
 

@@ -1,0 +1,167 @@
+// kvd62-simulator: stands in for a KVD62 instrument when none is at hand. It
+// opens a pseudo-terminal (or a serial device given by path), says which device
+// to type into kvd62-capture's "Serial port" box, and sends the instrument's
+// screenshots over it at the instrument's pace: one each time Enter is pressed,
+// or one every few seconds.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <string>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+#include "tools/SimulatedScreen.h"
+
+namespace {
+
+constexpr int LineBitsPerSecond = 57600;
+
+struct Options {
+    std::string device;    // empty: a new pseudo-terminal
+    double every = 0;      // seconds between screenshots; 0: on Enter
+    std::size_t noise = 0; // bytes of line noise before each screenshot
+    int count = 0;         // screenshots to send before ending; 0: no limit
+};
+
+const char* const Usage =
+    "Usage: kvd62-simulator [--device PATH] [--every SECONDS] [--noise BYTES] [--count N]\n"
+    "Sends KVD62 screenshots (2750-byte 192 x 112 bitmaps) at 57600 bit/s.\n"
+    "  --device PATH    send on this serial device instead of a new pseudo-terminal\n"
+    "  --every SECONDS  send one every SECONDS seconds instead of one per Enter\n"
+    "  --noise BYTES    put this many bytes of line noise before each screenshot\n"
+    "  --count N        end after N screenshots\n";
+
+bool ReadOptions(int argc, char* argv[], Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--help" || name == "-h") {
+            std::cout << Usage;
+            std::exit(0);
+        }
+        if (i + 1 >= argc)
+            return false;
+        const std::string value = argv[++i];
+        char* end = nullptr;
+        if (name == "--device") {
+            options.device = value;
+            continue;
+        }
+        const double number = std::strtod(value.c_str(), &end);
+        if (*end != '\0' || number < 0)
+            return false;
+        if (name == "--every")
+            options.every = number;
+        else if (name == "--noise")
+            options.noise = std::size_t(number);
+        else if (name == "--count")
+            options.count = int(number);
+        else
+            return false;
+    }
+    return true;
+}
+
+void MakeRaw(int fd, bool setSpeed) {
+    termios line{};
+    tcgetattr(fd, &line);
+    cfmakeraw(&line);
+    if (setSpeed) {
+        cfsetispeed(&line, B57600);
+        cfsetospeed(&line, B57600);
+        line.c_cflag |= CLOCAL;
+    }
+    tcsetattr(fd, TCSANOW, &line);
+}
+
+// The instrument's end of the line, and the device kvd62-capture opens.
+int OpenLine(const Options& options, std::string& devicePath) {
+    if (!options.device.empty()) {
+        const int fd = ::open(options.device.c_str(), O_WRONLY | O_NOCTTY);
+        if (fd >= 0)
+            MakeRaw(fd, true);
+        devicePath = options.device;
+        return fd;
+    }
+    const int fd = posix_openpt(O_RDWR | O_NOCTTY);
+    if (fd < 0 || grantpt(fd) != 0 || unlockpt(fd) != 0)
+        return -1;
+    MakeRaw(fd, false);
+    devicePath = ptsname(fd);
+    return fd;
+}
+
+// Writes at the line's pace: ten bits a byte, in small bursts.
+bool SendPaced(int fd, const std::string& bytes) {
+    using namespace std::chrono;
+    constexpr std::size_t burst = 64;
+    const auto start = steady_clock::now();
+    for (std::size_t at = 0; at < bytes.size(); at += burst) {
+        const std::size_t length = std::min(burst, bytes.size() - at);
+        for (std::size_t done = 0; done < length;) {
+            const ssize_t n = ::write(fd, bytes.data() + at + done, length - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += std::size_t(n);
+        }
+        std::this_thread::sleep_until(
+            start + microseconds((at + length) * 10 * 1000000 / LineBitsPerSecond));
+    }
+    return true;
+}
+
+// Waits for the next screenshot's turn: Enter, or the interval; false at the
+// end of the input.
+bool NextTurn(const Options& options, int sent) {
+    if (options.count > 0 && sent >= options.count)
+        return false;
+    if (options.every > 0) {
+        if (sent > 0)
+            std::this_thread::sleep_for(std::chrono::duration<double>(options.every));
+        return true;
+    }
+    std::string line;
+    return bool(std::getline(std::cin, line));
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    Options options;
+    if (!ReadOptions(argc, argv, options)) {
+        std::cerr << Usage;
+        return 2;
+    }
+    std::string device;
+    const int fd = OpenLine(options, device);
+    if (fd < 0) {
+        std::cerr << "kvd62-simulator: cannot open "
+                  << (device.empty() ? "a pseudo-terminal" : device) << ": " << std::strerror(errno)
+                  << "\n";
+        return 1;
+    }
+    std::cout << device << std::endl;
+    std::cerr << "Type " << device << " into \"Serial port\" in kvd62-capture, then "
+              << (options.every > 0 ? "wait for the screenshots."
+                                    : "press Enter here for each screenshot.")
+              << std::endl;
+    for (int sent = 0; NextTurn(options, sent); ++sent) {
+        const std::string screenshot =
+            kvd::LineNoise(options.noise, unsigned(sent)) + kvd::SimulatedScreenshot(sent + 1);
+        if (!SendPaced(fd, screenshot)) {
+            std::cerr << "kvd62-simulator: the line stopped taking bytes: " << std::strerror(errno)
+                      << "\n";
+            return 1;
+        }
+        std::cerr << "Sent screenshot " << sent + 1 << std::endl;
+    }
+    ::close(fd);
+    return 0;
+}

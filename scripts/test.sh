@@ -10,6 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
+export KVD_TEST_TOOLS=1
 
 mode=${1:-normal}
 case "$mode" in
@@ -17,6 +18,7 @@ sanitize)
     dir=build-sanitize
     scripts/setup.sh "$dir" -DKVD_WERROR=ON -DKVD_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     ;;
 release)

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <termios.h>
@@ -27,6 +28,7 @@ struct Options {
     double every = 0;      // seconds between screenshots; 0: on Enter
     std::size_t noise = 0; // bytes of line noise before each screenshot
     int count = 0;         // screenshots to send before ending; 0: no limit
+    std::string copyTo;    // a folder to keep a copy of each screenshot in
 };
 
 const char* const Usage =
@@ -35,7 +37,8 @@ const char* const Usage =
     "  --device PATH    send on this serial device instead of a new pseudo-terminal\n"
     "  --every SECONDS  send one every SECONDS seconds instead of one per Enter\n"
     "  --noise BYTES    put this many bytes of line noise before each screenshot\n"
-    "  --count N        end after N screenshots\n";
+    "  --count N        end after N screenshots\n"
+    "  --copy-to DIR    also write each screenshot sent as DIR/screenshot-N.bmp\n";
 
 bool ReadOptions(int argc, char* argv[], Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -48,8 +51,8 @@ bool ReadOptions(int argc, char* argv[], Options& options) {
             return false;
         const std::string value = argv[++i];
         char* end = nullptr;
-        if (name == "--device") {
-            options.device = value;
+        if (name == "--device" || name == "--copy-to") {
+            (name == "--device" ? options.device : options.copyTo) = value;
             continue;
         }
         const double number = std::strtod(value.c_str(), &end);
@@ -153,15 +156,22 @@ int main(int argc, char* argv[]) {
                                     : "press Enter here for each screenshot.")
               << std::endl;
     for (int sent = 0; NextTurn(options, sent); ++sent) {
-        const std::string screenshot =
-            kvd::LineNoise(options.noise, unsigned(sent)) + kvd::SimulatedScreenshot(sent + 1);
-        if (!SendPaced(fd, screenshot)) {
+        const std::string screenshot = kvd::SimulatedScreenshot(sent + 1);
+        if (!options.copyTo.empty())
+            std::ofstream(options.copyTo + "/screenshot-" + std::to_string(sent + 1) + ".bmp",
+                          std::ios::binary)
+                << screenshot;
+        if (!SendPaced(fd, kvd::LineNoise(options.noise, unsigned(sent)) + screenshot)) {
             std::cerr << "kvd62-simulator: the line stopped taking bytes: " << std::strerror(errno)
                       << "\n";
             return 1;
         }
         std::cerr << "Sent screenshot " << sent + 1 << std::endl;
     }
+    // The program reads twice a second: give it the last screenshot before the
+    // line goes (closing a pseudo-terminal hangs it up, dropping what is unread).
+    tcdrain(fd);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
     ::close(fd);
     return 0;
 }

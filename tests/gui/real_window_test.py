@@ -1,0 +1,241 @@
+#!/usr/bin/python3
+"""The built program in a real X window, used as a person uses it.
+
+Runs kvd62-capture on the X display in DISPLAY (an Xvfb's), with the instrument
+simulator on a pseudo-terminal: types the simulator's device into "Serial port"
+with xdotool, has a screenshot sent, and compares the picture area of a capture
+of the X screen with the screenshot's pixels, block by block. Then a second
+screenshot, whose arrival question it answers No; then it checks the window's
+size, and closes the window as a window manager's close button does (a
+WM_DELETE_WINDOW message) and checks that the program ended.
+
+Usage: real_window_test.py PROGRAM SIMULATOR SCALE
+Exit status 0 when all holds, 1 with the reason when not, 77 when the tools it
+needs are missing (CTest counts that as skipped, and prints the reason).
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+try:
+    from Xlib import X, Xatom, display as xdisplay, protocol
+except ImportError:
+    print("skipped: python3-xlib is not installed")
+    sys.exit(77)
+
+CAPTION = "KVD62 screen capture V2.00"
+# Client-area geometry in device-independent pixels (twips / 15).
+WINDOW = (529, 273)
+PICTURE = (16, 24, 388, 228)  # Image1: left, top, width, height
+SELECTOR = (480 + 6, 32 + 10)  # in Combo1's text, left of its arrow
+BOUND = 10.0  # seconds any wait may take
+
+
+class Failure(Exception):
+    pass
+
+
+def wait_for(what, check):
+    deadline = time.monotonic() + BOUND
+    while time.monotonic() < deadline:
+        found = check()
+        if found:
+            return found
+        time.sleep(0.05)
+    raise Failure(f"gave up after {BOUND:.0f} s waiting for {what}")
+
+
+def wait_briefly_for(check, seconds=2.0):
+    """What check() finds within a short time, or None: for what may not come."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        found = check()
+        if found:
+            return found
+        time.sleep(0.05)
+    return None
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True).stdout
+
+
+def find_window(name):
+    out = subprocess.run(["xdotool", "search", "--name", f"^{name}$"], capture_output=True,
+                         text=True).stdout.split()
+    return int(out[0]) if out else None
+
+
+def decode_screenshot(data):
+    """The screenshot's pixels as rows of (r, g, b), top row first."""
+    width, height = struct.unpack_from("<ii", data, 18)
+    offset = struct.unpack_from("<I", data, 10)[0]
+    palette = [tuple(data[54 + 4 * i:57 + 4 * i][::-1]) for i in range(2)]
+    row_bytes = (width + 31) // 32 * 4
+    rows = []
+    for y in range(height):
+        start = offset + (height - 1 - y) * row_bytes
+        bits = data[start:start + row_bytes]
+        rows.append([palette[(bits[x // 8] >> (7 - x % 8)) & 1] for x in range(width)])
+    return rows
+
+
+def client_origin(dpy, window_id):
+    window = dpy.create_resource_object("window", window_id)
+    at = window.translate_coords(dpy.screen().root, 0, 0)
+    return window, -at.x, -at.y
+
+
+def check_picture(dpy, window_id, screenshot, scale):
+    """Every pixel of the screenshot is the colour at its block's centre."""
+    rows = decode_screenshot(screenshot)
+    _, ox, oy = client_origin(dpy, window_id)
+    left, top, width, height = (round(v * scale) for v in PICTURE)
+    image = dpy.screen().root.get_image(ox + left, oy + top, width, height, X.ZPixmap, 0xFFFFFFFF)
+    data = image.data
+    wrong = 0
+    for y, row in enumerate(rows):
+        for x, colour in enumerate(row):
+            px = int((x + 0.5) * width / len(row))
+            py = int((y + 0.5) * height / len(rows))
+            b, g, r = data[(py * width + px) * 4:(py * width + px) * 4 + 3]
+            wrong += (r, g, b) != colour
+    if wrong:
+        raise Failure(f"{wrong} of {len(rows) * len(rows[0])} pixel blocks differ from the screenshot")
+
+
+def save_capture(dpy, window_id, path):
+    """The window as it is on screen, as a PNG file, to see what went wrong."""
+    window, ox, oy = client_origin(dpy, window_id)
+    size = window.get_geometry()
+    image = dpy.screen().root.get_image(ox, oy, size.width, size.height, X.ZPixmap, 0xFFFFFFFF)
+    rows = b"".join(
+        b"\x00" + bytes(channel for px in range(size.width)
+                        for channel in image.data[(y * size.width + px) * 4:][:3][::-1])
+        for y in range(size.height))
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" +
+                  chunk(b"IHDR", struct.pack(">IIBBBBB", size.width, size.height, 8, 2, 0, 0, 0)) +
+                  chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def close_as_window_manager(dpy, window_id):
+    window = dpy.create_resource_object("window", window_id)
+    protocols = dpy.intern_atom("WM_PROTOCOLS")
+    delete = dpy.intern_atom("WM_DELETE_WINDOW")
+    event = protocol.event.ClientMessage(window=window, client_type=protocols,
+                                         data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    window.send_event(event, event_mask=X.NoEventMask)
+    dpy.flush()
+
+
+def send_screenshot(simulator, copies):
+    """Has the simulator send one screenshot; returns the bytes it sent."""
+    simulator.stdin.write(b"\n")
+    simulator.stdin.flush()
+    while True:
+        line = simulator.stderr.readline()
+        if not line:
+            raise Failure("the simulator ended without sending a screenshot")
+        if line.startswith(b"Sent screenshot"):
+            break
+    with open(os.path.join(copies, f"screenshot-{int(line.split()[-1])}.bmp"), "rb") as sent:
+        return sent.read()
+
+
+def run(program, simulator_path, scale, copies):
+    for tool in ("xdotool",):
+        if shutil.which(tool) is None:
+            print(f"skipped: {tool} is not installed")
+            sys.exit(77)
+    dpy = xdisplay.Display()
+    env = dict(os.environ, QT_SCALE_FACTOR=str(scale), QT_QPA_PLATFORM="xcb")
+    simulator = subprocess.Popen([simulator_path, "--count", "2", "--copy-to", copies],
+                                 stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    device = simulator.stdout.readline().decode().strip()
+    app = subprocess.Popen([program], env=env)
+    try:
+        window_id = wait_for(f'a window captioned "{CAPTION}"', lambda: find_window(CAPTION))
+        # Where no serial port opens at start-up, a message says so just after the
+        # window is up; it is answered as a person would.
+        message = wait_briefly_for(lambda: find_window("Serial port"))
+        if message:
+            xdotool("windowfocus", "--sync", str(message))
+            xdotool("key", "Return")
+            wait_for("the start-up message to close", lambda: not find_window("Serial port"))
+
+        # No window manager gives the window the keyboard: focus it as one would.
+        xdotool("windowfocus", "--sync", str(window_id))
+        x, y = (round(v * scale) for v in SELECTOR)
+        xdotool("mousemove", "--window", str(window_id), str(x), str(y), "click", "1")
+        xdotool("key", "ctrl+a")
+        xdotool("type", "--delay", "5", device)
+        xdotool("key", "Return")
+
+        first = send_screenshot(simulator, copies)
+        wait_for("the first screenshot on screen",
+                 lambda: _shows(dpy, window_id, first, scale))
+
+        second = send_screenshot(simulator, copies)
+        question = wait_for('the question "Incoming data"', lambda: find_window("Incoming data"))
+        xdotool("windowfocus", "--sync", str(question))
+        xdotool("key", "alt+n")
+        wait_for("the second screenshot on screen",
+                 lambda: _shows(dpy, window_id, second, scale))
+
+        window, _, _ = client_origin(dpy, window_id)
+        size = window.get_geometry()
+        want = tuple(round(v * scale) for v in WINDOW)
+        if (size.width, size.height) != want:
+            raise Failure(f"the window is {size.width} x {size.height}, not {want[0]} x {want[1]}")
+
+        close_as_window_manager(dpy, window_id)
+        try:
+            status = app.wait(timeout=BOUND)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end when its window was closed")
+        if status != 0:
+            raise Failure(f"the program ended with status {status}")
+        print(f"scale {scale}: both screenshots shown pixel for pixel; "
+              f"window {want[0]} x {want[1]}; closed and ended")
+    except Failure:
+        if find_window(CAPTION):
+            capture = os.path.abspath(f"real-window-scale-{scale:g}.png")
+            save_capture(dpy, find_window(CAPTION), capture)
+            print(f"the window as it was: {capture}")
+        raise
+    finally:
+        if app.poll() is None:
+            app.kill()
+        simulator.kill()
+
+
+def _shows(dpy, window_id, screenshot, scale):
+    try:
+        check_picture(dpy, window_id, screenshot, scale)
+        return True
+    except Failure:
+        return False
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 4:
+        print(__doc__)
+        sys.exit(2)
+    try:
+        with tempfile.TemporaryDirectory() as copies:
+            run(sys.argv[1], sys.argv[2], float(sys.argv[3]), copies)
+    except Failure as failure:
+        print(f"FAIL: {failure}")
+        sys.exit(1)

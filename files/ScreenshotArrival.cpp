@@ -9,7 +9,7 @@ namespace {
 // The picture to show: read back from the temporary file once all of it is
 // there, else the one decoded from memory.
 Picture PictureToShow(const CaptureState& state, ArrivalServices& services, Picture decoded) {
-    if (!WriteScreenshotFile(state.ImageData, services.tempImagePath))
+    if (!WriteScreenshotFile(state.ImageData, services.tempImagePath, Flush::No))
         return decoded;
     std::string whyNot;
     auto fromFile = services.pictures.loadFile(services.tempImagePath, whyNot);

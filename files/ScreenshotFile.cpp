@@ -67,13 +67,13 @@ fs::path FollowLinks(fs::path path) {
 }
 
 // Writes the bytes to a fresh file at `sibling`; on failure nothing is left there.
-Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes) {
+Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes, Flush flush) {
     std::FILE* file = CreateNew(sibling);
     if (file == nullptr)
         return Outcome::failure(systemReason(errno));
     bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     int error = errno;
-    if (written && !FlushToDisk(file)) {
+    if (written && flush == Flush::ToDisk && !FlushToDisk(file)) {
         written = false;
         error = errno;
     }
@@ -99,14 +99,14 @@ void KeepPermissions(const fs::path& from, const fs::path& to) {
 
 } // namespace
 
-Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& chosen) {
+Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& chosen, Flush flush) {
     if (imageData.size() < ScreenshotSize)
         return Outcome::failure("there is no complete screenshot to write");
     const fs::path path = FollowLinks(chosen);
 
     const fs::path sibling = SiblingName(path);
     if (Outcome written =
-            WriteNewFile(sibling, std::string_view(imageData).substr(0, ScreenshotSize));
+            WriteNewFile(sibling, std::string_view(imageData).substr(0, ScreenshotSize), flush);
         !written)
         return written;
 

@@ -13,6 +13,13 @@ namespace kvd {
 // (no screenshot yet, a folder that cannot be written, a full disk) leaves any
 // earlier file of that name as it was and no partial file behind. A path that is
 // a symbolic link writes the file the link names; the link stays.
-Outcome WriteScreenshotFile(const std::string& imageData, const std::filesystem::path& path);
+//
+// A file the user saves is forced to the disk before it replaces the target. The
+// temporary file each new screenshot is shown through is not (Flush::No): it is
+// rewritten for every screenshot and needs no durability, and on a busy disk a
+// flush can take seconds, which would hold up the window.
+enum class Flush { ToDisk, No };
+Outcome WriteScreenshotFile(const std::string& imageData, const std::filesystem::path& path,
+                            Flush flush = Flush::ToDisk);
 
 } // namespace kvd

@@ -33,7 +33,7 @@ CAPTION = "KVD62 screen capture V2.00"
 WINDOW = (529, 273)
 PICTURE = (16, 24, 388, 228)  # Image1: left, top, width, height
 SELECTOR = (480 + 6, 32 + 10)  # in Combo1's text, left of its arrow
-BOUND = 10.0  # seconds any wait may take
+BOUND = 30.0  # seconds any wait may take: generous, a loaded machine is slow
 
 
 class Failure(Exception):

@@ -40,18 +40,8 @@ class Failure(Exception):
     pass
 
 
-def wait_for(what, check):
-    deadline = time.monotonic() + BOUND
-    while time.monotonic() < deadline:
-        found = check()
-        if found:
-            return found
-        time.sleep(0.05)
-    raise Failure(f"gave up after {BOUND:.0f} s waiting for {what}")
-
-
 def wait_briefly_for(check, seconds=2.0):
-    """What check() finds within a short time, or None: for what may not come."""
+    """What check() finds within the time, or None: for what may not come."""
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         found = check()
@@ -59,6 +49,13 @@ def wait_briefly_for(check, seconds=2.0):
             return found
         time.sleep(0.05)
     return None
+
+
+def wait_for(what, check):
+    found = wait_briefly_for(check, BOUND)
+    if not found:
+        raise Failure(f"gave up after {BOUND:.0f} s waiting for {what}")
+    return found
 
 
 def xdotool(*args):

@@ -11,7 +11,8 @@ std::string WhyNotASerialDevice(const std::string& path);
 
 // Why an open line is down although nobody said so: its device node has gone
 // (an adapter unplugged), or the line has hung up. `fd` is the open port's
-// descriptor. Empty while the line is up.
+// descriptor. Empty while the line is up. (On Windows both always say nothing:
+// COM ports report their failures themselves.)
 std::string WhyLineIsDown(const std::string& path, int fd);
 
 } // namespace kvd

@@ -160,11 +160,14 @@ void QtSerialPort::setInBufferSize(int bytes) {
 // Qt's reads always return everything waiting, which is what the program asks for.
 void QtSerialPort::setInputLength(int) {}
 
+// On Windows a COM port reports its own failures, through OnError.
 void QtSerialPort::checkLine() {
+#ifndef _WIN32
     if (state_ != PortState::Open)
         return;
-    if (const std::string why = WhyLineIsDown(device_, int(port_->handle())); !why.empty())
+    if (const std::string why = WhyLineIsDown(device_, port_->handle()); !why.empty())
         MarkLost(why);
+#endif
 }
 
 int QtSerialPort::bytesWaiting() {

@@ -1,0 +1,133 @@
+// Figures for the receive path, on the real window (offscreen) and, for the
+// latency, the real serial port on a pseudo-terminal. Prints a table; asserts
+// nothing. Usage: QT_QPA_PLATFORM=offscreen receive_figures [SCREENSHOTS]
+#include <QApplication>
+#include <QCheckBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <sys/resource.h>
+#include <vector>
+
+#include "platform/StdFileSystem.h"
+#include "platform/qt/QtPictureLoader.h"
+#include "platform/qt/QtSerialPort.h"
+#include "tests/fakes/FakeDialogs.h"
+#include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/PseudoTerminal.h"
+#include "tests/support/TestBitmap.h"
+#include "windows/Form1.h"
+
+namespace {
+
+using namespace kvd;
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// The main window on its real picture loader and temporary file, with Disable
+// Save ticked so that no question stops a screenshot; the port is T.
+template <typename Port> struct Window {
+    QTemporaryDir dir;
+    Port& comm;
+    test::FakeFileDialog dialog;
+    StdFileSystem files;
+    test::FakeMessageBox box;
+    test::FakeInputBox input;
+    QtPictureLoader pictures;
+    test::FakeFormPrinter printer;
+    Services services{comm,  dialog,   files,   box,
+                      input, pictures, printer, dir.path().toStdString() + "/kvd62temp.bmp"};
+    Form1 form{services};
+
+    explicit Window(Port& port) : comm(port) {
+        form.Timer1->stop();
+        QTest::mouseClick(form.findChild<QCheckBox*>("Check2"), Qt::LeftButton);
+    }
+};
+
+struct Figures {
+    double median = 0, low = 0, high = 0;
+};
+
+Figures Summarise(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    return {samples[samples.size() / 2], samples.front(), samples.back()};
+}
+
+// One tick, and the event loop's turn that shows what it found, `runs` times.
+template <typename Arrive>
+Figures TickCost(Window<test::FakeSerialPort>& window, int runs, Arrive arrive) {
+    std::vector<double> samples;
+    for (int i = 0; i < runs; ++i) {
+        window.comm.arrive(arrive(i));
+        const auto start = Clock::now();
+        window.form.OnPollTick();
+        QCoreApplication::processEvents();
+        samples.push_back(Ms(Clock::now() - start));
+    }
+    return Summarise(samples);
+}
+
+// From the last byte of each screenshot written into the pseudo-terminal at the
+// line's pace to the window showing it, with the real timer.
+Figures Latency(int screenshots) {
+    test::PseudoTerminal cable;
+    QtSerialPort comm;
+    Window<QtSerialPort> window(comm);
+    window.form.Timer1->start();
+    window.form.setText(cable.devicePath());
+    std::vector<double> samples;
+    for (int i = 0; i < screenshots; ++i) {
+        const std::string frame = test::TwoColourBitmap(std::uint32_t(7000 + i));
+        auto sending = std::async(std::launch::async, [&] { return cable.send(frame); });
+        while (sending.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const auto lastByte = Clock::now();
+        while (window.form.state().ImageData != frame &&
+               Clock::now() - lastByte < std::chrono::seconds(10))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        samples.push_back(Ms(Clock::now() - lastByte));
+        // A pause between screenshots, as a person takes between presses.
+        const auto pause = Clock::now() + std::chrono::milliseconds(150 + 37 * (i % 7));
+        while (Clock::now() < pause)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return Summarise(samples);
+}
+
+void Row(const char* what, const Figures& f, const char* unit) {
+    std::printf("| %-44s | %8.3f | %8.3f | %8.3f | %s |\n", what, f.median, f.low, f.high, unit);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const int screenshots = argc > 1 ? std::atoi(argv[1]) : 20;
+
+    test::FakeSerialPort fake;
+    fake.present = {1};
+    fake.setPort(PortAddress::number(1));
+    fake.open();
+    Window<test::FakeSerialPort> window(fake);
+    const std::string noise(6000, 'n');
+    std::printf("| %-44s | %8s | %8s | %8s | unit |\n", "figure", "median", "min", "max");
+    std::printf("|%s|---:|---:|---:|---|\n", std::string(46, '-').c_str());
+    Row("tick, nothing waiting", TickCost(window, 2000, [](int) { return std::string(); }), "ms");
+    Row("tick, a full 6000-byte read of noise", TickCost(window, 2000, [&](int) { return noise; }),
+        "ms");
+    Row("tick, a whole screenshot (cut, file, decode)",
+        TickCost(window, 500, [](int i) { return test::TwoColourBitmap(std::uint32_t(i)); }), "ms");
+    Row("last byte on the line to the picture shown", Latency(screenshots), "ms");
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak resident memory: %.1f MiB\n", usage.ru_maxrss / 1024.0);
+    return 0;
+}

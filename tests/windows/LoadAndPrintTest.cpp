@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "platform/qt/QtFormPrinter.h"
+#include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
 #include "tests/windows/FormBench.h"
@@ -14,21 +15,13 @@
 
 using namespace kvd;
 using test::Decoded;
+using test::Poppler;
 
 namespace {
 
 QWidget* PrintedForm(const test::FakeFormPrinter& printer) {
     QWidget* const* form = std::any_cast<QWidget*>(&printer.lastForm);
     return form ? *form : nullptr;
-}
-
-// Runs one of poppler's command-line tools and returns what it printed.
-QString Poppler(const QString& tool, const QStringList& arguments) {
-    QProcess process;
-    process.start(tool, arguments);
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 } // namespace

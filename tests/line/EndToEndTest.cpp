@@ -256,11 +256,12 @@ private slots:
 
     // Screenshots back to back at the line's rate with "Disable Save" ticked:
     // every one is shown, in order, byte for byte, and nothing accumulates.
-    // KVD_SOAK_SCREENSHOTS sets how many (20 unless set).
+    // KVD_SOAK_SCREENSHOTS sets how many; CTest runs 20.
     void soakScreenshotsBackToBackAtLineRate() {
-        const int count = qEnvironmentVariableIsSet("KVD_SOAK_SCREENSHOTS")
-                              ? qEnvironmentVariableIntValue("KVD_SOAK_SCREENSHOTS")
-                              : 20;
+        const int count = qEnvironmentVariableIntValue("KVD_SOAK_SCREENSHOTS");
+        if (count <= 0)
+            QSKIP("the soak runs when KVD_SOAK_SCREENSHOTS says how many screenshots (CTest "
+                  "sets 20)");
         Bench bench;
         test::PseudoTerminal cable;
         bench.plugIn(cable);

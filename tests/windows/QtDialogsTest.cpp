@@ -245,6 +245,10 @@ private slots:
             << QByteArray::fromStdString(bitmap.substr(0, 40)) << QSize() << "not a picture";
         QTest::newRow("a picture of over 16 million pixels")
             << huge << QSize() << "too large (4001 x 4001 pixels)";
+        // 26 bytes that decode to 2827 x 11308 pixels (128 MB); GIF states no size
+        // before decoding. Found by fuzzing.
+        QTest::newRow("a GIF of 32 million pixels, its size not stated up front")
+            << QByteArray::fromBase64("R0lGODdhCwssLCwsLCwrAAAAAAAAACwAAA==") << QSize() << "";
     }
 
     void pictureLoaderReadsBitmapsAndRefusesTheRest() {

@@ -11,8 +11,12 @@ void LoadImage(LoadServices& services, CaptureView& view) {
     services.dialog.setFilter(std::string(ScreenshotFilter));
     if (!services.dialog.showOpen())
         return;
+    ShowPictureFile(services.dialog.fileName(), services, view);
+}
 
-    const std::string path = services.dialog.fileName();
+void ShowPictureFile(const std::string& path, LoadServices& services, CaptureView& view) {
+    view.setSaveEnabled(false);
+    view.setDisableSaveEnabled(false);
     std::string whyNot;
     const auto picture = services.pictures.loadFile(PathFromUtf8(path), whyNot);
     if (!picture) {

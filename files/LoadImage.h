@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "capture/CaptureView.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
@@ -18,5 +20,10 @@ struct LoadServices {
 // are switched off whatever the outcome; the next screenshot switches them on.
 // Cancel ends silently; a file that does not load is said, and the picture stays.
 void LoadImage(LoadServices& services, CaptureView& view);
+
+// Shows a picture file as "Load image" does once a file is picked: the same
+// checks, the same message for a file that is not a picture, "Save image" and
+// "Disable Save" off. Used for a file dropped on the window or named at start.
+void ShowPictureFile(const std::string& path, LoadServices& services, CaptureView& view);
 
 } // namespace kvd

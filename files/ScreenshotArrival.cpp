@@ -1,6 +1,7 @@
 #include "files/ScreenshotArrival.h"
 
 #include "files/ScreenshotFile.h"
+#include "platform/Utf8Path.h"
 
 namespace kvd {
 
@@ -14,6 +15,24 @@ Picture PictureToShow(const CaptureState& state, ArrivalServices& services, Pict
     std::string whyNot;
     auto fromFile = services.pictures.loadFile(services.tempImagePath, whyNot);
     return fromFile ? std::move(*fromFile) : decoded;
+}
+
+// Saves the new screenshot into the save folder; true when it is there.
+bool SaveIntoFolder(const CaptureState& state, ArrivalServices& services) {
+    if (services.folder == nullptr)
+        return false;
+    const ScreenshotFolder::Saved saved =
+        services.folder->save(state.ImageData, std::time(nullptr));
+    if (saved.outcome)
+        return true;
+    services.save.box.tell(
+        "The screenshot could not be saved to " + Utf8FromPath(saved.path) + ": " +
+            saved.outcome.reason() +
+            ".\r\nNothing was written there. The screenshot stays on screen: save "
+            "it with \"Save image\". The next screenshots still go to " +
+            Utf8FromPath(services.folder->folder()) + ".",
+        "Save image");
+    return false;
 }
 
 } // namespace
@@ -35,7 +54,7 @@ bool ShowNewScreenshot(CaptureState& state, const std::string& frame, ArrivalSer
     state.ImageData = frame;
     view.showPicture(PictureToShow(state, services, std::move(*decoded)));
     view.setDisableSaveEnabled(true);
-    state.CurrentSaved = false;
+    state.CurrentSaved = SaveIntoFolder(state, services);
     return true;
 }
 

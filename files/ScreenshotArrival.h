@@ -6,6 +6,7 @@
 #include "capture/CaptureState.h"
 #include "capture/CaptureView.h"
 #include "files/SaveFlow.h"
+#include "files/ScreenshotFolder.h"
 #include "platform/Picture.h"
 
 namespace kvd {
@@ -15,6 +16,8 @@ struct ArrivalServices {
     PictureLoader& pictures;
     // The file through which each new screenshot is shown.
     std::filesystem::path tempImagePath;
+    // When set, every new screenshot is also saved there as it is shown.
+    const ScreenshotFolder* folder = nullptr;
 };
 
 // A whole screenshot has arrived: offers to save the shown one if it is unsaved
@@ -22,6 +25,9 @@ struct ArrivalServices {
 // temporary file and shows it from there, and marks it unsaved. A frame that is
 // not a readable bitmap is dropped before anything changes. When the temporary
 // file cannot be written the screenshot is shown from memory all the same.
+// With a save folder, the new screenshot is written there and so counts as saved;
+// a write that fails is said once, and the screenshot stays unsaved, so the
+// question still protects it when the next one arrives.
 // Returns false when the frame was dropped.
 bool ShowNewScreenshot(CaptureState& state, const std::string& frame, ArrivalServices& services,
                        CaptureView& view);

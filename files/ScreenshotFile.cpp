@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -97,7 +98,55 @@ void KeepPermissions(const fs::path& from, const fs::path& to) {
         fs::permissions(to, status.permissions(), error);
 }
 
+// Moves the finished file to a name no file has. The kernel's no-replace rename
+// makes the check and the move one step; where a file system does not offer it,
+// the name is checked just before an ordinary rename.
+std::optional<Outcome> MoveToNewName(const fs::path& from, const fs::path& to) {
+#ifdef _WIN32
+    if (::_wrename(from.c_str(), to.c_str()) == 0)
+        return Outcome::success();
+    const int error = errno;
+    if (error == EEXIST || (error == EACCES && fs::exists(to)))
+        return std::nullopt;
+    return Outcome::failure(systemReason(error));
+#else
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return Outcome::success();
+    if (errno == EEXIST)
+        return std::nullopt;
+    if (errno != EINVAL && errno != ENOSYS)
+        return Outcome::failure(systemReason(errno));
+#endif
+    std::error_code error;
+    if (fs::symlink_status(to, error).type() != fs::file_type::not_found)
+        return std::nullopt;
+    fs::rename(from, to, error);
+    if (error)
+        return Outcome::failure(error.message());
+    return Outcome::success();
+#endif
+}
+
 } // namespace
+
+std::optional<Outcome> WriteNewScreenshotFile(const std::string& imageData, const fs::path& path) {
+    if (imageData.size() < ScreenshotSize)
+        return Outcome::failure("there is no complete screenshot to write");
+    std::error_code error;
+    if (fs::symlink_status(path, error).type() != fs::file_type::not_found)
+        return std::nullopt;
+
+    const fs::path sibling = SiblingName(path);
+    if (Outcome written = WriteNewFile(
+            sibling, std::string_view(imageData).substr(0, ScreenshotSize), Flush::ToDisk);
+        !written)
+        return written;
+    std::optional<Outcome> moved = MoveToNewName(sibling, path);
+    if (!moved || !*moved)
+        fs::remove(sibling, error);
+    return moved;
+}
 
 Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& chosen, Flush flush) {
     if (imageData.size() < ScreenshotSize)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/Outcome.h"
@@ -21,5 +22,12 @@ namespace kvd {
 enum class Flush { ToDisk, No };
 Outcome WriteScreenshotFile(const std::string& imageData, const std::filesystem::path& path,
                             Flush flush = Flush::ToDisk);
+
+// Writes a screenshot as WriteScreenshotFile does, flushed, to a name that must be
+// new: a file already at `path` is never replaced, not even one another program
+// creates meanwhile. Returns nothing when the name is taken (nothing is written
+// then), else the outcome of the write.
+std::optional<Outcome> WriteNewScreenshotFile(const std::string& imageData,
+                                              const std::filesystem::path& path);
 
 } // namespace kvd

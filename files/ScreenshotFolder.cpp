@@ -1,0 +1,50 @@
+#include "files/ScreenshotFolder.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "files/ScreenshotFile.h"
+
+namespace kvd {
+
+namespace {
+
+// More screenshots than the instrument can send in one second; past this many
+// taken names something else is filling the folder, and the write gives up.
+constexpr int MaxNamesPerSecond = 1000;
+
+std::tm LocalTime(std::time_t when) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &when);
+#else
+    localtime_r(&when, &local);
+#endif
+    return local;
+}
+
+} // namespace
+
+std::string FolderFileName(const std::tm& local, int nth) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    std::string name = std::string("kvd62-") + stamp;
+    if (nth > 1)
+        name += "-" + std::to_string(nth);
+    return name + ".bmp";
+}
+
+ScreenshotFolder::Saved ScreenshotFolder::save(const std::string& imageData,
+                                               std::time_t when) const {
+    const std::tm local = LocalTime(when);
+    std::filesystem::path path;
+    for (int nth = 1; nth <= MaxNamesPerSecond; ++nth) {
+        path = folder_ / FolderFileName(local, nth);
+        if (std::optional<Outcome> written = WriteNewScreenshotFile(imageData, path))
+            return {path, *written};
+    }
+    return {path, Outcome::failure("every name for this second is taken")};
+}
+
+} // namespace kvd

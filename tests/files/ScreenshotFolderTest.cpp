@@ -1,0 +1,90 @@
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+
+#include "files/ScreenshotFolder.h"
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+using test::ReadAll;
+namespace fs = std::filesystem;
+
+namespace {
+
+// 2 January 2027, 03:04:05 local time: every field of the name needs its zero.
+std::time_t SecondOfTheTest() {
+    std::tm local{};
+    local.tm_year = 2027 - 1900;
+    local.tm_mon = 0;
+    local.tm_mday = 2;
+    local.tm_hour = 3;
+    local.tm_min = 4;
+    local.tm_sec = 5;
+    local.tm_isdst = -1;
+    return std::mktime(&local);
+}
+
+constexpr const char* Base = "kvd62-20270102-030405";
+
+} // namespace
+
+class ScreenshotFolderTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // `taken` are names already in the folder ("dir:" for a folder of that name);
+    // each keeps its content, and the screenshot goes to `expected`.
+    void eachScreenshotGetsANameOfItsOwn_data() {
+        QTest::addColumn<QStringList>("taken");
+        QTest::addColumn<QString>("expected");
+        const QString base = QString::fromLatin1(Base);
+        QTest::newRow("the first of its second") << QStringList{} << base + ".bmp";
+        QTest::newRow("the second") << QStringList{base + ".bmp"} << base + "-2.bmp";
+        QTest::newRow("the third")
+            << QStringList{base + ".bmp", base + "-2.bmp"} << base + "-3.bmp";
+        QTest::newRow("a gap is filled")
+            << QStringList{base + ".bmp", base + "-3.bmp"} << base + "-2.bmp";
+        QTest::newRow("a folder of that name")
+            << QStringList{"dir:" + base + ".bmp"} << base + "-2.bmp";
+    }
+
+    void eachScreenshotGetsANameOfItsOwn() {
+        QFETCH(QStringList, taken);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const fs::path folder = dir.path().toStdString();
+        for (const QString& name : taken) {
+            if (name.startsWith("dir:"))
+                fs::create_directory(folder / name.mid(4).toStdString());
+            else
+                test::WriteRaw(folder / name.toStdString(), "earlier");
+        }
+        const std::string shot = test::TwoColourBitmap(7);
+
+        const ScreenshotFolder::Saved saved =
+            ScreenshotFolder(folder).save(shot, SecondOfTheTest());
+        QVERIFY2(saved.outcome.ok(), saved.outcome.reason().c_str());
+        QCOMPARE(saved.path, folder / expected.toStdString());
+        QVERIFY(ReadAll(saved.path) == shot);
+        for (const QString& name : taken)
+            if (!name.startsWith("dir:"))
+                QCOMPARE(ReadAll(folder / name.toStdString()), std::string("earlier"));
+        QCOMPARE(std::distance(fs::directory_iterator(folder), fs::directory_iterator()),
+                 qsizetype(taken.size() + 1));
+    }
+
+    void aFolderThatWentAwayIsAFailureNamingTheFile() {
+        QTemporaryDir dir;
+        const fs::path folder = fs::path(dir.path().toStdString()) / "gone";
+        const ScreenshotFolder::Saved saved =
+            ScreenshotFolder(folder).save(test::TwoColourBitmap(7), SecondOfTheTest());
+        QVERIFY(!saved.outcome.ok());
+        QCOMPARE(saved.path, folder / (std::string(Base) + ".bmp"));
+        QVERIFY(!fs::exists(folder));
+    }
+};
+
+KVD_REGISTER_TEST(ScreenshotFolderTest)
+#include "ScreenshotFolderTest.moc"

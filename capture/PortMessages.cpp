@@ -18,6 +18,13 @@ bool IsPermissionProblem(const std::string& reason) {
            reason.find("ccess denied") != std::string::npos;
 }
 
+constexpr const char* DialoutHint =
+    "\r\n\r\nYou need access to serial devices. On Debian, join the dialout group "
+    "(sudo adduser $USER dialout), then log out and in again.";
+constexpr const char* WhatToDo =
+    "\r\n\r\nConnect the instrument's cable, then type its port number or device path "
+    "(such as /dev/ttyUSB0) into \"Serial port\".";
+
 } // namespace
 
 std::string DescribePortState(const SerialPort& comm, const PortAddress& address) {
@@ -48,11 +55,16 @@ std::string NoPortMessage(const ProbeReport& report) {
         permission = permission || IsPermissionProblem(failure.reason);
     }
     if (permission)
-        text += "\r\n\r\nYou need access to serial devices. On Debian, join the dialout group "
-                "(sudo adduser $USER dialout), then log out and in again.";
-    text += "\r\n\r\nConnect the instrument's cable, then type its port number or device path "
-            "(such as /dev/ttyUSB0) into \"Serial port\".";
-    return text;
+        text += DialoutHint;
+    return text + WhatToDo;
+}
+
+std::string GivenPortMessage(const std::string& portState) {
+    std::string text = "The serial port given with --port could not be opened (" + portState +
+                       "), so no screenshots can be received.";
+    if (IsPermissionProblem(portState))
+        text += DialoutHint;
+    return text + WhatToDo;
 }
 
 } // namespace kvd

@@ -20,4 +20,8 @@ std::string DescribeLostPort(const std::string& device, const std::string& reaso
 // why each failed, and what to do.
 std::string NoPortMessage(const ProbeReport& report);
 
+// The one message shown when the port given at start could not be opened;
+// `portState` is the link's state as the tooltip says it.
+std::string GivenPortMessage(const std::string& portState);
+
 } // namespace kvd

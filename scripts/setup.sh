@@ -12,7 +12,7 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins 
 [[ " $* " == *" -DKVD_BUILD_BENCH=ON "* ]] && packages+=(libbenchmark-dev libx11-dev xvfb xauth)
 [[ " $* " == *" -DKVD_FUZZ=ON "* ]] && packages+=(clang libclang-rt-14-dev)
 # What the real-window tests drive the program with (scripts/test.sh asks for it).
-[ -n "${KVD_TEST_TOOLS:-}" ] && packages+=(xvfb xauth xdotool python3-xlib)
+[ -n "${KVD_TEST_TOOLS:-}" ] && packages+=(xvfb xauth xdotool xclip python3-xlib)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,11 +1,20 @@
 #include "windows/Form1.h"
 
+#include <QAction>
+#include <QBuffer>
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTimer>
 
 #include "capture/PollCycle.h"
 #include "capture/PortMessages.h"
 #include "capture/PortNumber.h"
+#include "platform/Utf8Path.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "ui_Form1.h"
 #include "windows/Form2.h"
@@ -17,6 +26,17 @@ namespace {
 constexpr int PollIntervalMs = 500;
 // How long the typing of a device path pauses before the path is opened.
 constexpr int PathPauseMs = 700;
+
+// The one local file a drag carries, or nothing: several files, a folder, a web
+// address or a piece of text are not something the window can show.
+std::optional<QString> DroppedFile(const QMimeData* data) {
+    if (data == nullptr || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+        return std::nullopt;
+    const QString path = data->urls().front().toLocalFile();
+    if (QFileInfo(path).isDir())
+        return std::nullopt;
+    return path;
+}
 
 } // namespace
 
@@ -68,24 +88,93 @@ Form1::Form1(Services& services, QWidget* parent)
     });
     connect(ui_->Command4, &QPushButton::clicked, this, &Form1::PrintScreenshot);
     connect(ui_->Check2, &QCheckBox::clicked, this, &Form1::OnDisableSaveClicked);
+
+    // "Copy screenshot": Ctrl+C anywhere in the window, and the picture's menu.
+    copyAction_ = new QAction(QStringLiteral("Copy screenshot"), this);
+    copyAction_->setObjectName(QStringLiteral("copyAction"));
+    copyAction_->setShortcut(QKeySequence::Copy);
+    copyAction_->setEnabled(false); // nothing to copy before the first picture
+    connect(copyAction_, &QAction::triggered, this, &Form1::CopyScreenshot);
+    addAction(copyAction_);
+    ui_->Image1->addAction(copyAction_);
+    ui_->Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    ui_->Combo1->installEventFilter(this); // it hands its keys to its text box
+    setAcceptDrops(true);
 }
 
 Form1::~Form1() = default;
 
-void Form1::StartUp() {
+void Form1::StartUp(const std::optional<std::string>& port) {
     state_ = CaptureState{};
     ui_->Command1->setEnabled(false);
     probe_ = ProbePorts(state_, services_.comm, *this);
     if (!probe_.opened)
         ConfigureFromSelector(false); // aim the link at what the selector shows
     ShowPortState();
+    portGiven_ = port.has_value();
+    if (port)
+        setText(*port);
 }
 
 void Form1::ReportPortProblems() {
     if (services_.comm.isOpen())
         return;
     DialogScope dialog(*this);
-    services_.box.tell(NoPortMessage(probe_), "Serial port");
+    services_.box.tell(portGiven_ ? GivenPortMessage(link_.describe()) : NoPortMessage(probe_),
+                       "Serial port");
+}
+
+void Form1::SaveEveryScreenshotTo(const std::filesystem::path& folder) {
+    folder_.emplace(folder);
+    arrivalServices_.folder = &*folder_;
+    ShowCaption();
+}
+
+void Form1::ShowPictureFile(const std::string& path) {
+    DialogScope dialog(*this); // a file that is not a picture is said
+    kvd::ShowPictureFile(path, loadServices_, *this);
+}
+
+void Form1::CopyScreenshot() {
+    const QImage picture = ui_->Image1->picture();
+    QByteArray file = shownFile_;
+    if (file.isEmpty()) {
+        QBuffer buffer(&file);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "BMP");
+    }
+    auto* clip = new QMimeData;
+    clip->setImageData(picture);
+    clip->setData(QStringLiteral("image/bmp"), file);
+    QGuiApplication::clipboard()->setMimeData(clip);
+}
+
+// The port box would claim Ctrl+C for its text, and it often has the keyboard
+// with its text selected (after Enter, for one). Ctrl+C copies the screenshot
+// there too; the box's own right-click menu still copies its text.
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->Combo1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copyAction_->trigger();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (DroppedFile(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const std::optional<QString> path = DroppedFile(event->mimeData());
+    if (!path)
+        return;
+    event->acceptProposedAction();
+    // Shown once the drop has ended, so that the source program is not held up
+    // by a message about the file.
+    QMetaObject::invokeMethod(
+        this, [this, file = path->toStdString()] { ShowPictureFile(file); }, Qt::QueuedConnection);
 }
 
 void Form1::OnPollTick() {
@@ -93,7 +182,7 @@ void Form1::OnPollTick() {
     DrainPort(state_, services_.comm);
     if (CutScreenshots(state_, waiting_) == 0)
         return;
-    ShowWaitingCount();
+    ShowCaption();
     ShowWaitingLater();
 }
 
@@ -113,9 +202,10 @@ void Form1::ShowNextWaiting() {
     std::optional<std::string> frame = waiting_.next();
     if (!frame)
         return;
-    ShowWaitingCount();
+    ShowCaption();
     DialogScope arrival(*this); // the arrival may ask about the shown screenshot
-    ShowNewScreenshot(state_, *frame, arrivalServices_, *this);
+    if (ShowNewScreenshot(state_, *frame, arrivalServices_, *this))
+        shownFile_ = QByteArray::fromStdString(state_.ImageData);
 }
 
 void Form1::ReportDroppedScreenshots() {
@@ -133,13 +223,17 @@ void Form1::ReportDroppedScreenshots() {
                        "Incoming data");
 }
 
-// The caption says how many screenshots wait to be shown, while any do.
-void Form1::ShowWaitingCount() {
-    const std::size_t count = waiting_.count();
-    setWindowTitle(count == 0 ? caption_
-                              : caption_ + QStringLiteral(" - %1 screenshot%2 waiting")
-                                               .arg(count)
-                                               .arg(count == 1 ? "" : "s"));
+// The caption says where every screenshot is saved to, in that mode, and how
+// many screenshots wait to be shown, while any do.
+void Form1::ShowCaption() {
+    QString caption = caption_;
+    if (folder_)
+        caption += QStringLiteral(" - saving to ") +
+                   QString::fromStdString(Utf8FromPath(folder_->folder()));
+    if (const std::size_t count = waiting_.count(); count > 0)
+        caption +=
+            QStringLiteral(" - %1 screenshot%2 waiting").arg(count).arg(count == 1 ? "" : "s");
+    setWindowTitle(caption);
 }
 
 void Form1::PrintScreenshot() {
@@ -171,6 +265,8 @@ void Form1::setDisableSaveEnabled(bool enabled) {
 void Form1::showPicture(const Picture& picture) {
     ui_->Image1->setPicture(ToImage(picture));
     ui_->Image1->setVisible(true);
+    shownFile_.clear();
+    copyAction_->setEnabled(true);
 }
 
 void Form1::addPort(const std::string& entry, const std::string& device) {

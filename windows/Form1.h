@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "capture/CaptureState.h"
 #include "capture/CaptureView.h"
@@ -12,8 +16,10 @@
 #include "files/LoadImage.h"
 #include "files/SaveFlow.h"
 #include "files/ScreenshotArrival.h"
+#include "files/ScreenshotFolder.h"
 #include "windows/Services.h"
 
+class QAction;
 class QTimer;
 
 namespace Ui {
@@ -35,10 +41,19 @@ public:
     explicit Form1(Services& services, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The start-up sequence: initial state, "Save image" disabled, the port probe.
-    void StartUp();
+    // The start-up sequence: initial state, "Save image" disabled, the port probe,
+    // then the port asked for on the command line, if any, as if typed.
+    void StartUp(const std::optional<std::string>& port = std::nullopt);
     // Says once, after start-up, when no port could be opened.
     void ReportPortProblems();
+    // From now on every screenshot that arrives is saved into the folder too, and
+    // counts as saved; the caption says so.
+    void SaveEveryScreenshotTo(const std::filesystem::path& folder);
+    // Shows a picture file as "Load image" does (a dropped or a named file).
+    void ShowPictureFile(const std::string& path);
+    // Puts the shown picture on the clipboard at its own pixel size, with the
+    // bitmap file's bytes for programs that take a file.
+    void CopyScreenshot();
     // The poll timer's tick: keeps the link up, drains the port and cuts every
     // whole screenshot out of what came. Screenshots are shown from the event loop,
     // one at a time, in arrival order; while one of the window's dialogs is open
@@ -63,6 +78,13 @@ public:
     std::string firstPort() const override;
     void setText(const std::string& text) override;
 
+protected:
+    // A single local file may be dropped on the window to be shown.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // Ctrl+C in the port box copies the screenshot too.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // One of the window's dialogs is open for the scope's lifetime; when the last
     // one closes, the screenshots that waited are shown.
@@ -76,7 +98,7 @@ private:
     void ShowWaitingLater();
     void ShowNextWaiting();
     void ReportDroppedScreenshots();
-    void ShowWaitingCount();
+    void ShowCaption();
 
     std::unique_ptr<Ui::Form1> ui_;
     Services& services_;
@@ -91,6 +113,11 @@ private:
     QTimer* pathPause_ = nullptr;
     WaitingScreenshots waiting_;
     QString caption_;
+    bool portGiven_ = false;
+    std::optional<ScreenshotFolder> folder_;
+    QAction* copyAction_ = nullptr;
+    // The shown screenshot's file bytes; empty for a loaded picture.
+    QByteArray shownFile_;
     std::unique_ptr<Form2> form2_;
 };
 

@@ -5,8 +5,9 @@ Runs kvd62-capture on the X display in DISPLAY (an Xvfb's), with the instrument
 simulator on a pseudo-terminal: types the simulator's device into "Serial port"
 with xdotool, has a screenshot sent, and compares the picture area of a capture
 of the X screen with the screenshot's pixels, block by block. Then a second
-screenshot, whose arrival question it answers No; then it checks the window's
-size, and closes the window as a window manager's close button does (a
+screenshot, whose arrival question it answers No; then Ctrl+C, whose clipboard
+must hand other programs the screenshot's exact bytes; then it checks the
+window's size, and closes the window as a window manager's close button does (a
 WM_DELETE_WINDOW message) and checks that the program ended.
 
 Usage: real_window_test.py PROGRAM SIMULATOR SCALE
@@ -151,7 +152,7 @@ def send_screenshot(simulator, copies):
 
 
 def run(program, simulator_path, scale, copies):
-    for tool in ("xdotool",):
+    for tool in ("xdotool", "xclip"):
         if shutil.which(tool) is None:
             print(f"skipped: {tool} is not installed")
             sys.exit(77)
@@ -191,6 +192,12 @@ def run(program, simulator_path, scale, copies):
         wait_for("the second screenshot on screen",
                  lambda: _shows(dpy, window_id, second, scale))
 
+        # Ctrl+C: other programs get the screenshot's own file bytes.
+        xdotool("windowfocus", "--sync", str(window_id))
+        xdotool("key", "ctrl+c")
+        wait_for("the screenshot's bytes on the clipboard",
+                 lambda: _clipboard("image/bmp") == second)
+
         window, _, _ = client_origin(dpy, window_id)
         size = window.get_geometry()
         want = tuple(round(v * scale) for v in WINDOW)
@@ -204,7 +211,7 @@ def run(program, simulator_path, scale, copies):
             raise Failure("the program did not end when its window was closed")
         if status != 0:
             raise Failure(f"the program ended with status {status}")
-        print(f"scale {scale}: both screenshots shown pixel for pixel; "
+        print(f"scale {scale}: both screenshots shown pixel for pixel; copied byte for byte; "
               f"window {want[0]} x {want[1]}; closed and ended")
     except Failure:
         if find_window(CAPTION):
@@ -216,6 +223,12 @@ def run(program, simulator_path, scale, copies):
         if app.poll() is None:
             app.kill()
         simulator.kill()
+
+
+def _clipboard(target):
+    got = subprocess.run(["xclip", "-selection", "clipboard", "-t", target, "-o"],
+                         capture_output=True, timeout=BOUND)
+    return got.stdout if got.returncode == 0 else None
 
 
 def _shows(dpy, window_id, screenshot, scale):

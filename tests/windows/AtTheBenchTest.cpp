@@ -1,0 +1,258 @@
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QUrl>
+#include <filesystem>
+#include <set>
+
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestMain.h"
+#include "tests/windows/FormBench.h"
+
+using namespace kvd;
+using test::Decoded;
+using test::ReadAll;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string First = test::TwoColourBitmap(501);
+const std::string Second = test::TwoColourBitmap(502);
+const std::string Third = test::TwoColourBitmap(503);
+
+std::set<std::string> FilesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// What a drag carries, by the kind of thing dragged.
+QMimeData* Dragged(const QString& kind, const test::FormBench& bench) {
+    auto* data = new QMimeData;
+    const auto file = [&](const char* name) {
+        return QUrl::fromLocalFile(QString::fromStdString(bench.path(name)));
+    };
+    if (kind == "bitmap")
+        data->setUrls({file("dropped.bmp")});
+    else if (kind == "text file")
+        data->setUrls({file("notes.txt")});
+    else if (kind == "two files")
+        data->setUrls({file("dropped.bmp"), file("notes.txt")});
+    else if (kind == "folder")
+        data->setUrls({QUrl::fromLocalFile(bench.dir.path())});
+    else if (kind == "web address")
+        data->setUrls({QUrl(QStringLiteral("https://example.com/shot.bmp"))});
+    else
+        data->setText(QStringLiteral("some text"));
+    return data;
+}
+
+} // namespace
+
+class AtTheBenchTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Copy: nothing before the first picture; then the picture at the
+    // instrument's own pixel size and the bitmap file's bytes, however asked for.
+    void copyPutsTheShownPictureOnTheClipboard_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("loaded");
+        QTest::newRow("Ctrl+C in the window") << "window" << false;
+        QTest::newRow("Ctrl+C in the port box, its text selected") << "port box" << false;
+        QTest::newRow("the picture's menu") << "menu" << false;
+        QTest::newRow("a loaded picture") << "menu" << true;
+    }
+
+    void copyPutsTheShownPictureOnTheClipboard() {
+        QFETCH(QString, how);
+        QFETCH(bool, loaded);
+        test::FormBench bench;
+        bench.startUp();
+        bench.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&bench.form));
+        auto* copy = bench.form.findChild<QAction*>(QStringLiteral("copyAction"));
+        QVERIFY(copy != nullptr);
+        QVERIFY(!copy->isEnabled());
+        QGuiApplication::clipboard()->clear();
+
+        bench.tick(First);
+        if (loaded) {
+            test::WriteRaw(bench.path("loaded.bmp"), Second);
+            bench.dialog.choices.push_back(bench.path("loaded.bmp"));
+            QTest::mouseClick(bench.control<QPushButton>("Command2"), Qt::LeftButton);
+        }
+        QVERIFY(copy->isEnabled());
+        auto* picture = bench.control<PictureControl>("Image1");
+        if (how == "menu") {
+            QCOMPARE(picture->contextMenuPolicy(), Qt::ActionsContextMenu);
+            QVERIFY(picture->actions().contains(copy));
+            QCOMPARE(copy->text(), QStringLiteral("Copy screenshot"));
+            copy->trigger();
+        } else {
+            QWidget* focus = how == "window" ? static_cast<QWidget*>(picture)
+                                             : bench.control<QComboBox>("Combo1")->lineEdit();
+            focus->setFocus();
+            bench.control<QComboBox>("Combo1")->lineEdit()->selectAll();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+        }
+
+        const std::string& shot = loaded ? Second : First;
+        const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(clip != nullptr && clip->hasImage());
+        const QImage image = qvariant_cast<QImage>(clip->imageData());
+        QCOMPARE(image.size(), Decoded(shot).size());
+        QCOMPARE(image, Decoded(shot).convertToFormat(image.format()));
+        const QByteArray file = clip->data(QStringLiteral("image/bmp"));
+        if (loaded)
+            QCOMPARE(QImage::fromData(file, "BMP"), image);
+        else
+            QVERIFY(file == test::AsBytes(shot));
+    }
+
+    // A single file dropped on the window is shown as "Load image" shows it; any
+    // other drag is refused before it is dropped.
+    void aDroppedFileIsShownLikeALoadedOne_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<bool>("said");
+        QTest::newRow("a bitmap file") << "bitmap" << true << false;
+        QTest::newRow("a text file") << "text file" << true << true;
+        QTest::newRow("two files") << "two files" << false << false;
+        QTest::newRow("a folder") << "folder" << false << false;
+        QTest::newRow("a web address") << "web address" << false << false;
+        QTest::newRow("a piece of text") << "text" << false << false;
+    }
+
+    void aDroppedFileIsShownLikeALoadedOne() {
+        QFETCH(QString, kind);
+        QFETCH(bool, accepted);
+        QFETCH(bool, said);
+        test::FormBench bench;
+        bench.startUp();
+        bench.tick(First);
+        test::WriteRaw(bench.path("dropped.bmp"), Second);
+        test::WriteRaw(bench.path("notes.txt"), "measurements, not a picture");
+        const std::unique_ptr<QMimeData> data(Dragged(kind, bench));
+
+        const QPoint inside(30, 30);
+        QDragEnterEvent enter(inside, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&bench.form, &enter);
+        QCOMPARE(enter.isAccepted(), accepted);
+        if (!accepted)
+            return;
+        QDropEvent drop(QPointF(inside), Qt::CopyAction, data.get(), Qt::LeftButton,
+                        Qt::NoModifier);
+        QApplication::sendEvent(&bench.form, &drop);
+        QCoreApplication::processEvents();
+
+        QCOMPARE(bench.shown(), Decoded(said ? First : Second));
+        QVERIFY(!bench.control<QPushButton>("Command1")->isEnabled());
+        QVERIFY(bench.form.state().ImageData == First); // what "Save image" would save
+        QCOMPARE(bench.box.shown.size(), std::size_t(said ? 1 : 0));
+        if (said)
+            QVERIFY(bench.box.shown[0].text.starts_with(bench.path("notes.txt") +
+                                                        " could not be loaded: "));
+    }
+
+    // With a save folder every screenshot lands there under a name of its own,
+    // byte for byte, and none asks to be saved.
+    void aSaveFolderKeepsEveryScreenshotWithoutAsking() {
+        test::FormBench bench;
+        const fs::path folder = bench.path("shots");
+        fs::create_directory(folder);
+        bench.form.SaveEveryScreenshotTo(folder);
+        QVERIFY(bench.form.windowTitle().endsWith(" - saving to " +
+                                                  QString::fromStdString(folder.string())));
+        bench.startUp();
+        for (const std::string& shot : {First, Second, Third})
+            bench.tick(shot);
+
+        QVERIFY(bench.box.shown.empty());
+        QVERIFY(bench.form.state().CurrentSaved);
+        const std::set<std::string> names = FilesIn(folder);
+        QCOMPARE(names.size(), std::size_t(3));
+        std::set<std::string> contents;
+        const QRegularExpression pattern(QStringLiteral("^kvd62-\\d{8}-\\d{6}(-\\d+)?\\.bmp$"));
+        for (const std::string& name : names) {
+            QVERIFY2(pattern.match(QString::fromStdString(name)).hasMatch(), name.c_str());
+            contents.insert(ReadAll(folder / name));
+        }
+        QVERIFY(contents == (std::set<std::string>{First, Second, Third}));
+    }
+
+    // A write that fails is said once; the screenshot stays unsaved (so the next
+    // arrival asks about it) and the next one is saved as before.
+    void aFailedWriteIntoTheFolderIsSaidOnce() {
+        test::FormBench bench;
+        const fs::path folder = bench.path("stick");
+        fs::create_directory(folder);
+        bench.form.SaveEveryScreenshotTo(folder);
+        bench.startUp();
+        fs::remove(folder);
+        bench.tick(First);
+        QCOMPARE(bench.box.shown.size(), std::size_t(1));
+        QVERIFY2(bench.box.shown[0].text.starts_with("The screenshot could not be saved to " +
+                                                     (folder / "kvd62-").string()),
+                 bench.box.shown[0].text.c_str());
+        QCOMPARE(bench.shown(), Decoded(First));
+        QVERIFY(!bench.form.state().CurrentSaved);
+
+        fs::create_directory(folder);
+        bench.box.answers.push_back(DialogAnswer::No);
+        bench.tick(Second);
+        QCOMPARE(bench.box.shown.size(), std::size_t(2));
+        QCOMPARE(bench.box.shown[1].text, std::string("A new screenshot arrived, save current ?"));
+        const std::set<std::string> names = FilesIn(folder);
+        QCOMPARE(names.size(), std::size_t(1));
+        QVERIFY(ReadAll(folder / *names.begin()) == Second);
+    }
+
+    // A port given at start is opened after the probe, as if typed; the probe's
+    // list stays as it was.
+    void startingOnAGivenPort_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("device");
+        QTest::newRow("a port number") << "2"
+                                       << "/dev/ttyFAKE2";
+        QTest::newRow("a device path") << "/dev/ttyFAKE2"
+                                       << "/dev/ttyFAKE2";
+        QTest::newRow("a port that is not there") << "3"
+                                                  << "";
+    }
+
+    void startingOnAGivenPort() {
+        QFETCH(QString, port);
+        QFETCH(QString, device);
+        test::FormBench bench;
+        bench.form.StartUp(port.toStdString());
+        bench.form.ReportPortProblems();
+        auto* combo = bench.control<QComboBox>("Combo1");
+        QCOMPARE(combo->currentText(), port);
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(bench.comm.isOpen(), !device.isEmpty());
+        if (!device.isEmpty()) {
+            QCOMPARE(QString::fromStdString(bench.comm.deviceName()), device);
+            QVERIFY(bench.box.shown.empty());
+            return;
+        }
+        QCOMPARE(bench.box.shown.size(), std::size_t(1));
+        QVERIFY2(bench.box.shown[0].text.find(
+                     "--port could not be opened (/dev/ttyFAKE3: no such device)") !=
+                     std::string::npos,
+                 bench.box.shown[0].text.c_str());
+    }
+};
+
+KVD_REGISTER_TEST(AtTheBenchTest)
+#include "AtTheBenchTest.moc"

@@ -2,8 +2,10 @@
 #include <QEvent>
 #include <QTimer>
 #include <QWindow>
+#include <cstdio>
 #include <functional>
 
+#include "app/CommandLine.h"
 #include "capture/CaptureState.h"
 #include "platform/StdFileSystem.h"
 #include "platform/qt/PrivateTempFolder.h"
@@ -39,9 +41,39 @@ private:
     std::function<void()> then_;
 };
 
+QStringList Arguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// Help and version go to standard output; a refused command line is one line on
+// standard error and exit status 2.
+int Answer(const kvd::CommandLine& command) {
+    const bool refused = command.action == kvd::CommandLine::Action::Refuse;
+    std::fputs(command.text.c_str(), refused ? stderr : stdout);
+    if (refused)
+        std::fputc('\n', stderr);
+    return refused ? 2 : 0;
+}
+
+// Once the window is on screen: the port probe (then the port asked for, if any),
+// one message should no port be open, and the picture asked for.
+void StartUp(kvd::Form1& form, const kvd::StartOptions& options) {
+    form.StartUp(options.port);
+    form.ReportPortProblems();
+    if (options.file)
+        form.ShowPictureFile(*options.file);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const kvd::CommandLine command = kvd::ReadCommandLine(Arguments(argc, argv));
+    if (command.action != kvd::CommandLine::Action::Run)
+        return Answer(command);
+
     QApplication app(argc, argv);
 
     kvd::QtSerialPort comm;
@@ -59,13 +91,11 @@ int main(int argc, char* argv[]) {
     dialog.setParent(&form);
     box.setParent(&form);
     input.setParent(&form);
+    if (command.options.saveFolder)
+        form.SaveEveryScreenshotTo(*command.options.saveFolder);
 
-    // The window comes up at once; the ports are probed once it is on screen,
-    // and a start-up without any port says so after that.
+    // The window comes up at once; the ports are probed once it is on screen.
     form.show();
-    new WhenOnScreen(form.windowHandle(), [&form] {
-        form.StartUp();
-        form.ReportPortProblems();
-    });
+    new WhenOnScreen(form.windowHandle(), [&form, &command] { StartUp(form, command.options); });
     return app.exec();
 }

@@ -25,4 +25,5 @@ xvfb-run -a sh -c "$command & program=\$!
     timeout 20 xdotool search --sync --name '^KVD62 screen capture' >/dev/null; up=\$?
     kill \$program; exit \$up" ||
     { echo "check-package: '$command' did not bring up its window" >&2; exit 1; }
+/usr/bin/kvd62-capture --version
 echo "check-package: installed; '$command' from the menu entry brought up its window"

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <set>
 #include <unistd.h>
 
 #include "platform/StdFileSystem.h"
@@ -49,6 +50,20 @@ struct RecordingLoader final : PictureLoader {
         return real.loadBytes(bytes, whyNot);
     }
 };
+
+// Whether the process has the device open.
+bool HasOpen(qint64 pid, const std::string& device) {
+    std::error_code error;
+    for (const fs::directory_entry& fd :
+         fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+        if (fs::read_symlink(fd.path(), error) == device)
+            return true;
+    return false;
+}
+
+qsizetype FilesIn(const QString& folder) {
+    return std::distance(fs::directory_iterator(folder.toStdString()), fs::directory_iterator());
+}
 
 // Resident memory of this process, in KiB.
 long ResidentKb() {
@@ -284,6 +299,36 @@ private slots:
         QCOMPARE(bench.form.waitingCount(), std::size_t(0));
         qInfo("%d screenshots shown; resident memory %ld KiB before, %ld KiB after", count,
               residentBefore, ResidentKb());
+    }
+
+    // The program as a bench script starts it: on the instrument's port, saving
+    // every screenshot into a folder. Each arrives there whole, byte for byte,
+    // and no question stops the next (an open question would hold it back).
+    void theProgramStartedOnAPortSavesEveryScreenshot() {
+        test::PseudoTerminal line;
+        QVERIFY(line.ok());
+        QTemporaryDir shots, runtime; // runtime: where its temporary file goes
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        program.setProcessEnvironment(environment);
+        program.start(KVD_PROGRAM, {"--port", QString::fromStdString(line.devicePath()),
+                                    "--save-dir", shots.path()});
+        QVERIFY2(program.waitForStarted(LineWaitMs), "the program did not start");
+        QTRY_VERIFY_WITH_TIMEOUT(HasOpen(program.processId(), line.devicePath()), LineWaitMs);
+
+        const std::vector<std::string> sent{test::TwoColourBitmap(71), test::TwoColourBitmap(72),
+                                            test::TwoColourBitmap(73)};
+        for (const std::string& screenshot : sent)
+            QVERIFY(line.send(screenshot));
+        QTRY_COMPARE_WITH_TIMEOUT(FilesIn(shots.path()), qsizetype(3), LineWaitMs);
+        std::set<std::string> saved;
+        for (const fs::directory_entry& file : fs::directory_iterator(shots.path().toStdString()))
+            saved.insert(ReadAll(file.path()));
+        QVERIFY(saved == std::set<std::string>(sent.begin(), sent.end()));
+        program.terminate();
+        QVERIFY(program.waitForFinished(LineWaitMs));
     }
 };
 

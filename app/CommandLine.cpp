@@ -1,0 +1,119 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+
+#include "platform/Utf8Path.h"
+
+namespace kvd {
+
+namespace {
+
+constexpr const char* ProgramName = "kvd62-capture";
+
+const QCommandLineOption HelpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                    QStringLiteral("Show this help and exit."));
+const QCommandLineOption VersionOption({QStringLiteral("v"), QStringLiteral("version")},
+                                       QStringLiteral("Show the version and exit."));
+
+const QCommandLineOption PortOption(
+    QStringLiteral("port"),
+    QStringLiteral("Start on this serial port: a port number (1, 2, ...) or a device path "
+                   "(/dev/ttyUSB0; on Windows COM7), as if typed into \"Serial port\"."),
+    QStringLiteral("port"));
+
+const QCommandLineOption
+    SaveDirOption(QStringLiteral("save-dir"),
+                  QStringLiteral("Save every screenshot that arrives into this existing folder, as "
+                                 "kvd62-YYYYMMDD-HHMMSS.bmp, without asking."),
+                  QStringLiteral("folder"));
+
+// A port as the command line takes it: a whole number from 1, or a device path.
+// The selector is more forgiving of what is typed into it ("1 2" reads as 12);
+// on the command line a slip is refused instead.
+bool IsPortText(const QString& text) {
+    bool number = false;
+    const int port = text.toInt(&number);
+    if (number)
+        return port >= 1 && port <= 32767;
+#ifdef _WIN32
+    return text.size() > 3 && text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) &&
+           text.mid(3).toInt(&number) > 0 && number;
+#else
+    return text.startsWith(QLatin1Char('/'));
+#endif
+}
+
+CommandLine Refused(QString reason) {
+    if (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    return {CommandLine::Action::Refuse,
+            {},
+            std::string(ProgramName) + ": " + reason.toStdString() + " (see " + ProgramName +
+                " --help)"};
+}
+
+// Without the application object (not made yet) Qt cannot name the program.
+std::string HelpText(const QCommandLineParser& parser) {
+    return parser.helpText()
+        .replace(QStringLiteral("<executable_name>"), QLatin1String(ProgramName))
+        .toStdString();
+}
+
+void SetUp(QCommandLineParser& parser) {
+    parser.setApplicationDescription(
+        QStringLiteral("Takes screenshots from a KVD62 handheld instrument over its serial "
+                       "cable, shows them, saves them as bitmap files and prints them."));
+    // Qt's own --help-all would list Qt's options, which this command line does
+    // not take.
+    parser.addOption(HelpOption);
+    parser.addOption(VersionOption);
+    parser.addOption(PortOption);
+    parser.addOption(SaveDirOption);
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A picture file to show, as \"Load image\" does."),
+                                 QStringLiteral("[file]"));
+}
+
+} // namespace
+
+CommandLine ReadCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    SetUp(parser);
+    if (!parser.parse(arguments))
+        return Refused(parser.errorText());
+    if (parser.isSet(HelpOption))
+        return {CommandLine::Action::ShowHelp, {}, HelpText(parser)};
+    if (parser.isSet(VersionOption))
+        return {CommandLine::Action::ShowVersion,
+                {},
+                std::string(ProgramName) + " " + KVD_VERSION + "\n"};
+
+    CommandLine command;
+    if (parser.values(PortOption).size() > 1 || parser.values(SaveDirOption).size() > 1)
+        return Refused(QStringLiteral("give --port and --save-dir at most once each"));
+    if (parser.isSet(PortOption)) {
+        const QString port = parser.value(PortOption).trimmed();
+        if (!IsPortText(port))
+            return Refused(QStringLiteral("--port \"%1\" is neither a port number (1, 2, ...) "
+                                          "nor a device path such as /dev/ttyUSB0")
+                               .arg(parser.value(PortOption)));
+        command.options.port = port.toStdString();
+    }
+    if (parser.isSet(SaveDirOption)) {
+        const QFileInfo folder(parser.value(SaveDirOption));
+        if (!folder.isDir())
+            return Refused(QStringLiteral("--save-dir \"%1\" is not an existing folder")
+                               .arg(parser.value(SaveDirOption)));
+        command.options.saveFolder = PathFromUtf8(folder.absoluteFilePath().toStdString());
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return Refused(QStringLiteral("give at most one picture file to show"));
+    if (!files.isEmpty())
+        command.options.file = QFileInfo(files.front()).absoluteFilePath().toStdString();
+    return command;
+}
+
+} // namespace kvd

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QStringList>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace kvd {
+
+// What the program was asked to do at start, beyond what the window does anyway.
+struct StartOptions {
+    // Opened once the start-up probe is done, as if typed into "Serial port".
+    std::optional<std::string> port;
+    // Every arriving screenshot is saved here (an absolute path).
+    std::optional<std::filesystem::path> saveFolder;
+    // A picture file to show at start, as "Load image" shows it.
+    std::optional<std::string> file;
+};
+
+struct CommandLine {
+    enum class Action { Run, ShowHelp, ShowVersion, Refuse };
+    Action action = Action::Run;
+    StartOptions options;
+    // The help or version text, or the one-line reason a command line is refused.
+    std::string text;
+};
+
+// Reads the program's arguments (the first is the program itself). Nothing here
+// needs the application object, so a refused command line never opens a window.
+CommandLine ReadCommandLine(const QStringList& arguments);
+
+} // namespace kvd

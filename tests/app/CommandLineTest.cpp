@@ -1,0 +1,160 @@
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <set>
+
+#include "app/CommandLine.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+using Action = CommandLine::Action;
+
+namespace {
+
+std::set<QString> OptionsNamedIn(const QString& text) {
+    std::set<QString> options;
+    const QRegularExpression option(QStringLiteral("--[a-z][a-z-]*"));
+    for (const QRegularExpressionMatch& match : option.globalMatch(text))
+        options.insert(match.captured());
+    return options;
+}
+
+// The README's "At the bench" section, up to the next heading of its level.
+QString AtTheBenchSection() {
+    QFile readme(QStringLiteral(KVD_README));
+    if (!readme.open(QIODevice::ReadOnly))
+        return {};
+    const QString text = QString::fromUtf8(readme.readAll());
+    const qsizetype start = text.indexOf(QStringLiteral("\n## At the bench\n"));
+    if (start < 0)
+        return {};
+    const qsizetype end = text.indexOf(QStringLiteral("\n## "), start + 1);
+    return text.mid(start, end < 0 ? -1 : end - start);
+}
+
+} // namespace
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // `folder` in an argument stands for an existing folder of the test's own.
+    void readsWhatTheProgramIsAskedToDo_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<bool>("saveFolder");
+        QTest::addColumn<QString>("refusal");
+
+        const int run = int(Action::Run), refuse = int(Action::Refuse);
+        QTest::newRow("nothing: start as always") << QStringList{} << run << "" << false << "";
+        QTest::newRow("a port number") << QStringList{"--port", "2"} << run << "2" << false << "";
+        QTest::newRow("a device path")
+            << QStringList{"--port=/dev/ttyUSB0"} << run << "/dev/ttyUSB0" << false << "";
+        QTest::newRow("a save folder")
+            << QStringList{"--save-dir", "folder"} << run << "" << true << "";
+        QTest::newRow("help") << QStringList{"--help"} << int(Action::ShowHelp) << "" << false
+                              << "";
+        QTest::newRow("version") << QStringList{"-v"} << int(Action::ShowVersion) << "" << false
+                                 << "";
+        QTest::newRow("an unknown option")
+            << QStringList{"--baud", "9600"} << refuse << "" << false << "Unknown option 'baud'";
+        QTest::newRow("Qt's own options are not taken")
+            << QStringList{"--help-all"} << refuse << "" << false << "Unknown option";
+        QTest::newRow("a port with no value")
+            << QStringList{"--port"} << refuse << "" << false << "Missing value after '--port'";
+        QTest::newRow("a port that is a word")
+            << QStringList{"--port", "one"} << refuse << "" << false << "--port \"one\" is neither";
+        QTest::newRow("port 0") << QStringList{"--port", "0"} << refuse << "" << false
+                                << "--port \"0\" is neither";
+        QTest::newRow("a typo in the number")
+            << QStringList{"--port", "1 2"} << refuse << "" << false << "--port \"1 2\"";
+        QTest::newRow("a save folder that does not exist")
+            << QStringList{"--save-dir", "/nonexistent/shots"} << refuse << "" << false
+            << "--save-dir \"/nonexistent/shots\" is not an existing folder";
+        QTest::newRow("a save folder that is a file")
+            << QStringList{"--save-dir", KVD_README} << refuse << "" << false
+            << "is not an existing folder";
+        QTest::newRow("two ports")
+            << QStringList{"--port", "1", "--port", "2"} << refuse << "" << false << "at most once";
+        QTest::newRow("two files to show")
+            << QStringList{"a.bmp", "b.bmp"} << refuse << "" << false << "at most one picture";
+    }
+
+    void readsWhatTheProgramIsAskedToDo() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QString, port);
+        QFETCH(bool, saveFolder);
+        QFETCH(QString, refusal);
+        QTemporaryDir folder;
+        arguments.replaceInStrings(QRegularExpression("^folder$"), folder.path());
+        arguments.prepend(QStringLiteral("kvd62-capture"));
+
+        const CommandLine command = ReadCommandLine(arguments);
+        QCOMPARE(int(command.action), action);
+        QCOMPARE(QString::fromStdString(command.options.port.value_or("")), port);
+        QCOMPARE(command.options.saveFolder.has_value(), saveFolder);
+        if (saveFolder)
+            QCOMPARE(QString::fromStdString(command.options.saveFolder->string()), folder.path());
+        if (action == int(Action::Refuse)) {
+            const QString text = QString::fromStdString(command.text);
+            QVERIFY2(text.startsWith("kvd62-capture: ") && text.contains(refusal) &&
+                         !text.contains('\n'),
+                     qPrintable(text));
+        }
+    }
+
+    // The program itself: a refused command line is one line on standard error
+    // and status 2. It is run with no display to connect to, so a program that
+    // went on to open its window would fail in another way.
+    void theProgramRefusesABadCommandLineWithoutAWindow_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::newRow("an unknown option") << QStringList{"--bogus"} << 2;
+        QTest::newRow("a bad port") << QStringList{"--port", "COM"} << 2;
+        QTest::newRow("a missing folder") << QStringList{"--save-dir", "/nonexistent"} << 2;
+        QTest::newRow("help") << QStringList{"--help"} << 0;
+        QTest::newRow("version") << QStringList{"--version"} << 0;
+    }
+
+    void theProgramRefusesABadCommandLineWithoutAWindow() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(KVD_PROGRAM), arguments);
+        QVERIFY(program.waitForFinished());
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), status);
+        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        if (status == 2) {
+            QVERIFY(out.isEmpty());
+            QVERIFY2(err.startsWith("kvd62-capture: ") && err.count('\n') == 1, qPrintable(err));
+        } else {
+            QVERIFY(err.isEmpty());
+            QVERIFY(out.startsWith("Usage: kvd62-capture ") ||
+                    out == QStringLiteral("kvd62-capture " KVD_VERSION "\n"));
+        }
+    }
+
+    // The README's "At the bench" section and --help name the same options.
+    void theReadmeAndTheHelpAgree() {
+        const QString section = AtTheBenchSection();
+        QVERIFY2(!section.isEmpty(), "the README has no \"At the bench\" section");
+        const CommandLine help = ReadCommandLine({"kvd62-capture", "--help"});
+        const std::set<QString> inHelp = OptionsNamedIn(QString::fromStdString(help.text));
+        QVERIFY(inHelp.count("--save-dir") == 1 && inHelp.count("--port") == 1);
+        QCOMPARE(OptionsNamedIn(section), inHelp);
+    }
+};
+
+KVD_REGISTER_TEST(CommandLineTest)
+#include "CommandLineTest.moc"

@@ -1,7 +1,6 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFileInfo>
 
 #include "platform/Utf8Path.h"

@@ -26,13 +26,15 @@ std::tm LocalTime(std::time_t when) {
 } // namespace
 
 std::string FolderFileName(const std::tm& local, int nth) {
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    std::string name = std::string("kvd62-") + stamp;
+    char name[80];
+    const int year = local.tm_year + 1900, month = local.tm_mon + 1;
     if (nth > 1)
-        name += "-" + std::to_string(nth);
-    return name + ".bmp";
+        std::snprintf(name, sizeof name, "kvd62-%04d%02d%02d-%02d%02d%02d-%d.bmp", year, month,
+                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, nth);
+    else
+        std::snprintf(name, sizeof name, "kvd62-%04d%02d%02d-%02d%02d%02d.bmp", year, month,
+                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return name;
 }
 
 ScreenshotFolder::Saved ScreenshotFolder::save(const std::string& imageData,

@@ -70,9 +70,10 @@ void SetUp(QCommandLineParser& parser) {
     parser.addOption(VersionOption);
     parser.addOption(PortOption);
     parser.addOption(SaveDirOption);
-    parser.addPositionalArgument(QStringLiteral("file"),
-                                 QStringLiteral("A picture file to show, as \"Load image\" does."),
-                                 QStringLiteral("[file]"));
+    parser.addPositionalArgument(
+        QStringLiteral("file"),
+        QStringLiteral("A picture file to show, as \"Load image\" does (of several, the first)."),
+        QStringLiteral("[file...]"));
 }
 
 } // namespace
@@ -107,9 +108,9 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
                                .arg(parser.value(SaveDirOption)));
         command.options.saveFolder = PathFromUtf8(folder.absoluteFilePath().toStdString());
     }
+    // A file manager's "Open with" may hand over several files; the window shows
+    // one picture, the first.
     const QStringList files = parser.positionalArguments();
-    if (files.size() > 1)
-        return Refused(QStringLiteral("give at most one picture file to show"));
     if (!files.isEmpty())
         command.options.file = QFileInfo(files.front()).absoluteFilePath().toStdString();
     return command;

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -79,8 +80,6 @@ private slots:
             << "is not an existing folder";
         QTest::newRow("two ports")
             << QStringList{"--port", "1", "--port", "2"} << refuse << "" << false << "at most once";
-        QTest::newRow("two files to show")
-            << QStringList{"a.bmp", "b.bmp"} << refuse << "" << false << "at most one picture";
     }
 
     void readsWhatTheProgramIsAskedToDo() {
@@ -105,6 +104,15 @@ private slots:
                          !text.contains('\n'),
                      qPrintable(text));
         }
+    }
+
+    // A file manager's "Open with" can hand over several files: the first is shown,
+    // found from the folder the program was started in.
+    void ofSeveralFilesTheFirstIsShown() {
+        const CommandLine command = ReadCommandLine({"kvd62-capture", "a.bmp", "/tmp/b.bmp"});
+        QCOMPARE(int(command.action), int(Action::Run));
+        QCOMPARE(QString::fromStdString(command.options.file.value_or("")),
+                 QDir::current().absoluteFilePath("a.bmp"));
     }
 
     // The program itself: a refused command line is one line on standard error

@@ -21,10 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::size_t FilesIn(const fs::path& folder) {
-    return std::size_t(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
-
 struct TempFolder {
     QTemporaryDir dir;
     fs::path path{dir.path().toStdString()};
@@ -110,7 +106,7 @@ private slots:
         QVERIFY2(written.ok(), written.reason().c_str());
         QVERIFY(ReadAll(file) == image.toStdString().substr(0, ScreenshotSize));
         QCOMPARE(fs::is_symlink(chosen), !via.isEmpty());
-        QCOMPARE(FilesIn(folder.path), std::size_t(via.isEmpty() ? 1 : 2));
+        QCOMPARE(test::FilesIn(folder.path).size(), std::size_t(via.isEmpty() ? 1 : 2));
         QVERIFY(StdFileSystem().fileExists(Utf8FromPath(file)));
     }
 
@@ -158,7 +154,7 @@ private slots:
         QVERIFY(!written.reason().empty());
         if (how != "folder")
             QVERIFY(ReadAll(target) == old);
-        QCOMPARE(FilesIn(sub), std::size_t(1));
+        QCOMPARE(test::FilesIn(sub).size(), std::size_t(1));
     }
 
     void writingIntoAFileAsIfAFolderFails() {

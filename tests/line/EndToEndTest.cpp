@@ -61,10 +61,6 @@ bool HasOpen(qint64 pid, const std::string& device) {
     return false;
 }
 
-qsizetype FilesIn(const QString& folder) {
-    return std::distance(fs::directory_iterator(folder.toStdString()), fs::directory_iterator());
-}
-
 // Resident memory of this process, in KiB.
 long ResidentKb() {
     long pages = 0, resident = 0;
@@ -322,7 +318,8 @@ private slots:
                                             test::TwoColourBitmap(73)};
         for (const std::string& screenshot : sent)
             QVERIFY(line.send(screenshot));
-        QTRY_COMPARE_WITH_TIMEOUT(FilesIn(shots.path()), qsizetype(3), LineWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(test::FilesIn(shots.path().toStdString()).size(), std::size_t(3),
+                                  LineWaitMs);
         std::set<std::string> saved;
         for (const fs::directory_entry& file : fs::directory_iterator(shots.path().toStdString()))
             saved.insert(ReadAll(file.path()));

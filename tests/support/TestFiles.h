@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 
 namespace kvd::test {
@@ -12,6 +13,15 @@ namespace kvd::test {
 inline std::string ReadAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The names of the entries in a folder; none when it cannot be read.
+inline std::set<std::string> FilesIn(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        names.insert(entry.path().filename().string());
+    return names;
 }
 
 inline void WriteRaw(const std::filesystem::path& path, const std::string& bytes) {

@@ -20,6 +20,7 @@
 
 using namespace kvd;
 using test::Decoded;
+using test::FilesIn;
 using test::ReadAll;
 namespace fs = std::filesystem;
 
@@ -28,13 +29,6 @@ namespace {
 const std::string First = test::TwoColourBitmap(501);
 const std::string Second = test::TwoColourBitmap(502);
 const std::string Third = test::TwoColourBitmap(503);
-
-std::set<std::string> FilesIn(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
-}
 
 // What a drag carries, by the kind of thing dragged.
 QMimeData* Dragged(const QString& kind, const test::FormBench& bench) {

@@ -15,6 +15,8 @@ bool PortLink::keepUp() {
     if (lostDevice_) {
         if (ConfigurePort(comm_, PortAddress::device(*lostDevice_), false))
             lostDevice_.reset();
+        else
+            lostReason_ = comm_.problem(); // it may fail otherwise now: no permission
         return false;
     }
     comm_.checkLine();

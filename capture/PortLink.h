@@ -25,8 +25,9 @@ public:
     // link reopens on it.
     Outcome choose(const PortAddress& port, bool dtrFirst);
     // Each tick: notices a port that failed or hung up, and retries a lost one.
-    // True when the link was found lost just now; what was received before is
-    // then cut off mid-screenshot and must not be joined to what comes after.
+    // True when the link was found lost just now. What the port had received
+    // can still be read once; whatever of it is not a whole screenshot was cut off
+    // by the loss and must not be joined to what comes after.
     bool keepUp();
 
     LinkState state() const;

@@ -2,6 +2,11 @@
 
 #include <QSerialPortInfo>
 #include <QTimer>
+#include <utility>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "platform/DeviceCheck.h"
 #include "platform/DeviceOrder.h"
@@ -93,11 +98,13 @@ void QtSerialPort::setPort(const PortAddress& port) {
         state_ = PortState::Closed;
     address_ = port;
     device_.clear(); // found again, in the system's current list, when opened
+    leftOver_.clear();
 }
 
 Outcome QtSerialPort::open() {
     if (state_ == PortState::Open)
         return Outcome::success();
+    leftOver_.clear();
     device_ = ResolveDevice();
     if (device_.empty()) {
         problem_ = NoDeviceReason();
@@ -171,10 +178,14 @@ void QtSerialPort::checkLine() {
 }
 
 int QtSerialPort::bytesWaiting() {
+    if (state_ == PortState::Lost)
+        return static_cast<int>(leftOver_.size());
     return state_ == PortState::Open ? static_cast<int>(port_->bytesAvailable()) : 0;
 }
 
 std::string QtSerialPort::read() {
+    if (state_ == PortState::Lost)
+        return std::exchange(leftOver_, {});
     if (state_ != PortState::Open)
         return {};
     const QByteArray bytes = port_->readAll();
@@ -215,12 +226,31 @@ void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
     MarkLost(port_->errorString().toStdString());
 }
 
-// Closed at once, so that nothing spins on a dead device.
+// Closed at once, so that nothing spins on a dead device. What had arrived is
+// read first and kept for the next read: a screenshot whose last byte came just
+// before the instrument was switched off or the adapter pulled is still whole.
 void QtSerialPort::MarkLost(const std::string& why) {
+    leftOver_ = ReadWhatIsLeft();
     problem_ = why;
     port_->close();
     port_->clearError();
     state_ = PortState::Lost;
+}
+
+// Qt's buffer, then whatever the driver still holds (its reads do not block).
+std::string QtSerialPort::ReadWhatIsLeft() {
+    const QByteArray buffered = port_->readAll();
+    std::string bytes(buffered.constData(), static_cast<std::size_t>(buffered.size()));
+#ifndef _WIN32
+    char chunk[4096];
+    for (int reads = 0; reads < 16 && port_->handle() >= 0; ++reads) {
+        const ssize_t n = ::read(port_->handle(), chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+#endif
+    return bytes;
 }
 
 } // namespace kvd

@@ -18,7 +18,8 @@ std::vector<std::string> ListSerialDevices();
 // device path is opened as it stands. Reading needs the event loop to run, which
 // it does on the user-interface thread between ticks. When the device fails
 // under an open port (unplugged, gone, a read error, a hang-up found by
-// checkLine) the port is closed at once and its state becomes Lost. A device path
+// checkLine) the port is closed at once and its state becomes Lost; what it had
+// received by then can still be read once. A device path
 // that is not a serial device, or is the program's own terminal, is not opened.
 class QtSerialPort final : public QObject, public SerialPort {
     Q_OBJECT
@@ -56,6 +57,7 @@ private:
     void ApplyModemLines();
     void OnError(QSerialPort::SerialPortError error);
     void MarkLost(const std::string& why);
+    std::string ReadWhatIsLeft();
 
     QSerialPort* port_;
     DeviceLister listDevices_;
@@ -67,6 +69,8 @@ private:
     bool dtr_ = false;
     PortState state_ = PortState::Closed;
     std::string problem_;
+    // What the port had received when it was lost, handed to the next read.
+    std::string leftOver_;
     std::optional<std::vector<std::string>> devices_;
 };
 

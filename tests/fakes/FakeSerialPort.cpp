@@ -60,6 +60,8 @@ void FakeSerialPort::setPort(const PortAddress& address) {
 
 Outcome FakeSerialPort::open() {
     calls.push_back("open");
+    if (state_ == PortState::Lost)
+        waiting.clear(); // what was left at the loss went with the old port
     device_ = Resolve();
     const bool isNumber = port.kind() == PortAddress::Kind::Number;
     if (unplugged && device_ == unpluggedDevice_)
@@ -114,12 +116,15 @@ void FakeSerialPort::setInputLength(int bytes) {
     inputLength = bytes;
 }
 
+// A port that hung up says nothing until its line is checked; once lost, what it
+// had received can still be read, as from the real port.
 int FakeSerialPort::bytesWaiting() {
-    return state_ == PortState::Open && !hungUp_ ? static_cast<int>(waiting.size()) : 0;
+    const bool readable = (state_ == PortState::Open && !hungUp_) || state_ == PortState::Lost;
+    return readable ? static_cast<int>(waiting.size()) : 0;
 }
 
 std::string FakeSerialPort::read() {
-    if (state_ != PortState::Open)
+    if (state_ == PortState::Closed)
         return {};
     std::string bytes;
     bytes.swap(waiting);

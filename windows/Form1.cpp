@@ -56,7 +56,8 @@ private:
 
 Form1::Form1(Services& services, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::Form1>()),
-      services_(services), saveServices_{services.dialog, services.files, services.box},
+      services_(services), saveServices_{services.dialog, services.files, services.box,
+                                         services.disk},
       arrivalServices_{saveServices_, services.pictures, services.tempImagePath},
       loadServices_{services.dialog, services.pictures, services.box}, link_(services.comm) {
     ui_->setupUi(this);
@@ -178,9 +179,16 @@ void Form1::dropEvent(QDropEvent* event) {
 }
 
 void Form1::OnPollTick() {
-    KeepLinkUp();
+    const bool lost = link_.keepUp();
     DrainPort(state_, services_.comm);
-    if (CutScreenshots(state_, waiting_) == 0)
+    const std::size_t cut = CutScreenshots(state_, waiting_);
+    // The piece of a screenshot the loss cut off is dropped, so it is never
+    // completed by the first bytes after the return.
+    if (lost)
+        state_.ReceiveBuffer.clear();
+    if (link_.state() != shownState_ || link_.describe() != shownPort_)
+        ShowPortState();
+    if (cut == 0)
         return;
     ShowCaption();
     ShowWaitingLater();
@@ -306,28 +314,18 @@ void Form1::ConfigureFromSelector(bool dtrFirst) {
     ShowPortState();
 }
 
-// A port lost under us (an adapter unplugged) is tried again quietly on every
-// tick, as the same device, until it comes back; capture then goes on by
-// itself. The half screenshot received before the loss is dropped, so it is
-// never completed by the first bytes after the return.
-void Form1::KeepLinkUp() {
-    if (link_.keepUp())
-        state_.ReceiveBuffer.clear();
-    if (link_.state() != shownState_)
-        ShowPortState();
-}
-
 // The selector shows how the link stands: red text while no port is open, and
 // the device and its state in the tooltip's second line.
 void Form1::ShowPortState() {
     shownState_ = link_.state();
+    shownPort_ = link_.describe();
     QLineEdit* edit = ui_->Combo1->lineEdit();
     QPalette palette = ui_->Combo1->palette();
     if (shownState_ != LinkState::Open)
         palette.setColor(QPalette::Text, Qt::red);
     edit->setPalette(palette);
     ui_->Combo1->setToolTip(QStringLiteral("Current serial port\n") +
-                            QString::fromStdString(link_.describe()));
+                            QString::fromStdString(shownPort_));
 }
 
 // "Disable Save": while checked, new screenshots replace the shown one without a

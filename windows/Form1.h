@@ -54,7 +54,8 @@ public:
     // Puts the shown picture on the clipboard at its own pixel size, with the
     // bitmap file's bytes for programs that take a file.
     void CopyScreenshot();
-    // The poll timer's tick: keeps the link up, drains the port and cuts every
+    // The poll timer's tick: keeps the link up (a lost port is retried quietly, as
+    // the same device, until it comes back), drains the port and cuts every
     // whole screenshot out of what came. Screenshots are shown from the event loop,
     // one at a time, in arrival order; while one of the window's dialogs is open
     // they wait, so no question is stacked on another and nothing is replaced
@@ -92,7 +93,6 @@ private:
 
     void OnSelectorEdited();
     void ConfigureFromSelector(bool dtrFirst);
-    void KeepLinkUp();
     void ShowPortState();
     void OnDisableSaveClicked();
     void ShowWaitingLater();
@@ -109,6 +109,7 @@ private:
     ProbeReport probe_;
     PortLink link_;
     LinkState shownState_ = LinkState::Closed;
+    std::string shownPort_;
     // A typed device path is opened once the typing pauses, not on each keystroke.
     QTimer* pathPause_ = nullptr;
     WaitingScreenshots waiting_;

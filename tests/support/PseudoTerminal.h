@@ -24,6 +24,8 @@ public:
     // in small bursts; returns false when the far end refused them or stopped
     // taking them for several seconds.
     bool send(const std::string& bytes, int bitsPerSecond = 57600);
+    // How many bytes sent wait in the system for the program to take them.
+    int unread() const;
     // Unplugs the cable: closes the instrument's end.
     void unplug();
 

@@ -18,10 +18,12 @@ inline QImage Decoded(const std::string& frame) {
     return QImage::fromData(QByteArray(frame.data(), qsizetype(frame.size())));
 }
 
-// The main window on scripted fakes, its temporary file in a folder of its own.
-// The poll timer is stopped: tests run the ticks themselves.
+// The main window on scripted fakes, its temporary file in a folder of its own
+// (`tempImage` names it there). The poll timer is stopped: tests run the ticks
+// themselves.
 struct FormBench {
     QTemporaryDir dir;
+    std::string tempImage;
     FakeSerialPort comm;
     FakeFileDialog dialog;
     StdFileSystem files;
@@ -29,11 +31,14 @@ struct FormBench {
     FakeInputBox input;
     QtPictureLoader pictures;
     FakeFormPrinter printer;
-    Services services{comm,  dialog,   files,   box,
-                      input, pictures, printer, dir.path().toStdString() + "/kvd62temp.bmp"};
+    DiskWorkerInPlace disk;
+    Services services{comm,    dialog, files,
+                      box,     input,  pictures,
+                      printer, disk,   dir.path().toStdString() + "/" + tempImage};
     Form1 form{services};
 
-    explicit FormBench(std::set<int> ports = {1, 2}) {
+    explicit FormBench(std::set<int> ports = {1, 2}, std::string tempImageName = "kvd62temp.bmp")
+        : tempImage(std::move(tempImageName)) {
         form.Timer1->stop();
         comm.present = std::move(ports);
     }

@@ -10,6 +10,7 @@
 #include "platform/StdFileSystem.h"
 #include "platform/qt/PrivateTempFolder.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtDiskWorker.h"
 #include "platform/qt/QtFormPrinter.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "platform/qt/QtSerialPort.h"
@@ -83,9 +84,11 @@ int main(int argc, char* argv[]) {
     kvd::QtInputBox input;
     kvd::QtPictureLoader pictures;
     kvd::QtFormPrinter printer;
+    kvd::QtDiskWorker disk;
     kvd::Services services{
-        comm,  dialog,   files,   box,
-        input, pictures, printer, kvd::PrivateTempFolder() / std::string(kvd::TempImageName)};
+        comm,    dialog, files,
+        box,     input,  pictures,
+        printer, disk,   kvd::PrivateTempFolder() / std::string(kvd::TempImageName)};
 
     kvd::Form1 form(services);
     dialog.setParent(&form);

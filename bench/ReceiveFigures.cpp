@@ -42,8 +42,10 @@ template <typename Port> struct Window {
     test::FakeInputBox input;
     QtPictureLoader pictures;
     test::FakeFormPrinter printer;
-    Services services{comm,  dialog,   files,   box,
-                      input, pictures, printer, dir.path().toStdString() + "/kvd62temp.bmp"};
+    DiskWorkerInPlace disk;
+    Services services{comm,    dialog, files,
+                      box,     input,  pictures,
+                      printer, disk,   dir.path().toStdString() + "/kvd62temp.bmp"};
     Form1 form{services};
 
     explicit Window(Port& port) : comm(port) {

@@ -36,7 +36,8 @@ DialogAnswer AskToOverwrite(SaveServices& services, const std::string& path) {
 }
 
 void WriteChosenFile(CaptureState& state, SaveServices& services, const std::string& path) {
-    const Outcome written = WriteScreenshotFile(state.ImageData, PathFromUtf8(path));
+    Outcome written = Outcome::success();
+    services.disk.run([&] { written = WriteScreenshotFile(state.ImageData, PathFromUtf8(path)); });
     if (!written) {
         services.box.tell("The screenshot could not be saved to " + path + ": " + written.reason() +
                               ".\r\nNothing was written there.",

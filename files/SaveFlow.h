@@ -4,6 +4,7 @@
 
 #include "capture/CaptureState.h"
 #include "capture/CaptureView.h"
+#include "platform/DiskWorker.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 
@@ -14,6 +15,8 @@ struct SaveServices {
     FileDialog& dialog;
     FileSystem& files;
     MessageBox& box;
+    // Where the flushed writes run, so that the port is still read meanwhile.
+    DiskWorker& disk;
 };
 
 // "1" when a file of that path exists, "0" when not.

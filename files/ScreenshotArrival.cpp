@@ -21,8 +21,9 @@ Picture PictureToShow(const CaptureState& state, ArrivalServices& services, Pict
 bool SaveIntoFolder(const CaptureState& state, ArrivalServices& services) {
     if (services.folder == nullptr)
         return false;
-    const ScreenshotFolder::Saved saved =
-        services.folder->save(state.ImageData, std::time(nullptr));
+    ScreenshotFolder::Saved saved;
+    services.save.disk.run(
+        [&] { saved = services.folder->save(state.ImageData, std::time(nullptr)); });
     if (saved.outcome)
         return true;
     services.save.box.tell(

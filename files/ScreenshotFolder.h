@@ -21,7 +21,7 @@ public:
     struct Saved {
         // The file written, or the one that could not be.
         std::filesystem::path path;
-        Outcome outcome;
+        Outcome outcome = Outcome::success();
     };
     // Writes the screenshot's bytes, flushed and atomically, under the first free
     // name for the moment `when`.

@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     test::FakeMessageBox box;
     test::FakePictureLoader pictures;
     test::FakeCaptureView view;
-    SaveServices save{dialog, files, box};
+    DiskWorkerInPlace disk;
+    SaveServices save{dialog, files, box, disk};
     // Nowhere writable: the temporary file fails, and the arrival shows the
     // screenshot from memory, as it does when the runtime folder is unwritable.
     ArrivalServices arrival{save, pictures, "/nonexistent-kvd62/kvd62temp.bmp"};

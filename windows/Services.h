@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/DiskWorker.h"
 #include "platform/FileDialog.h"
 #include "platform/FormPrinter.h"
 #include "platform/MessageBox.h"
@@ -20,6 +21,7 @@ struct Services {
     InputBox& input;
     PictureLoader& pictures;
     FormPrinter& printer;
+    DiskWorker& disk;
     // The file through which each new screenshot is shown.
     std::filesystem::path tempImagePath;
 };

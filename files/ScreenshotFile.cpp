@@ -7,9 +7,11 @@
 #include <system_error>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -67,13 +69,61 @@ fs::path FollowLinks(fs::path path) {
     return path;
 }
 
-// Writes the bytes to a fresh file at `sibling`; on failure nothing is left there.
-Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes, Flush flush) {
-    std::FILE* file = CreateNew(sibling);
+// Opens an existing file for writing over its bytes in place, by its path as the
+// system spells it; nothing is created and nothing is cut off yet.
+std::FILE* OpenExisting(const fs::path& path) {
+#ifdef _WIN32
+    const int fd = ::_wopen(path.c_str(), _O_WRONLY | _O_BINARY);
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+#endif
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = ::fdopen(fd, "wb");
     if (file == nullptr)
-        return Outcome::failure(systemReason(errno));
+        ::close(fd);
+    return file;
+}
+
+// Cuts the file off after its first `size` bytes.
+bool CutAfter(std::FILE* file, std::size_t size) {
+    if (std::fflush(file) != 0)
+        return false;
+#ifdef _WIN32
+    return ::_chsize_s(_fileno(file), static_cast<long long>(size)) == 0;
+#else
+    return ::ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
+#endif
+}
+
+// Why an existing file must not be replaced: it is read-only (no one may write
+// it, which binds the superuser too), or this user may not write it. Empty when
+// it may be, or when there is no such file.
+std::string WhyNotWritable(const fs::path& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error || !fs::is_regular_file(status))
+        return {};
+    const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    if ((status.permissions() & write) == fs::perms::none)
+        return "the file is read-only";
+#ifndef _WIN32
+    if (::access(path.c_str(), W_OK) != 0)
+        return systemReason(errno);
+#endif
+    return {};
+}
+
+// Writes the bytes into `file` and closes it; true when all went well, else
+// false with the reason's number in `error`.
+bool WriteAndClose(std::FILE* file, std::string_view bytes, Flush flush, bool cutAfter,
+                   int& error) {
     bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    int error = errno;
+    error = errno;
+    if (written && cutAfter && !CutAfter(file, bytes.size())) {
+        written = false;
+        error = errno;
+    }
     if (written && flush == Flush::ToDisk && !FlushToDisk(file)) {
         written = false;
         error = errno;
@@ -82,11 +132,44 @@ Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes, Flush flus
         written = false;
         error = errno;
     }
-    if (!written) {
+    if (error == 0)
+        error = EIO;
+    return written;
+}
+
+// Writes the bytes to a fresh file at `sibling`; on failure nothing is left there.
+// `mayNotCreate` tells when the folder refused the new file for want of permission.
+Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes, Flush flush,
+                     bool* mayNotCreate = nullptr) {
+    std::FILE* file = CreateNew(sibling);
+    if (file == nullptr) {
+        const int error = errno;
+        if (mayNotCreate != nullptr)
+            *mayNotCreate = error == EACCES || error == EPERM;
+        return Outcome::failure(systemReason(error));
+    }
+    int error = 0;
+    if (!WriteAndClose(file, bytes, flush, false, error)) {
         std::error_code ignored;
         fs::remove(sibling, ignored);
-        return Outcome::failure(systemReason(error == 0 ? EIO : error));
+        return Outcome::failure(systemReason(error));
     }
+    return Outcome::success();
+}
+
+// Overwrites an existing file where it is. Only for a file the user may write in
+// a folder they may not: no new file can be made beside it there, so the safe
+// write cannot be done, and refusing would leave the user no way to save over a
+// file that is theirs to change. Unlike the safe write, a failure part-way (a
+// full disk) can leave the file damaged; it is done only where the user has
+// agreed to replace that file.
+Outcome WriteInPlace(const fs::path& path, std::string_view bytes, Flush flush) {
+    std::FILE* file = OpenExisting(path);
+    if (file == nullptr)
+        return Outcome::failure(systemReason(errno));
+    int error = 0;
+    if (!WriteAndClose(file, bytes, flush, true, error))
+        return Outcome::failure(systemReason(error));
     return Outcome::success();
 }
 
@@ -152,12 +235,18 @@ Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& chosen
     if (imageData.size() < ScreenshotSize)
         return Outcome::failure("there is no complete screenshot to write");
     const fs::path path = FollowLinks(chosen);
+    if (const std::string why = WhyNotWritable(path); !why.empty())
+        return Outcome::failure(why);
 
+    const std::string_view bytes = std::string_view(imageData).substr(0, ScreenshotSize);
     const fs::path sibling = SiblingName(path);
-    if (Outcome written =
-            WriteNewFile(sibling, std::string_view(imageData).substr(0, ScreenshotSize), flush);
-        !written)
+    bool mayNotCreate = false;
+    if (Outcome written = WriteNewFile(sibling, bytes, flush, &mayNotCreate); !written) {
+        std::error_code error;
+        if (mayNotCreate && fs::is_regular_file(path, error))
+            return WriteInPlace(path, bytes, flush);
         return written;
+    }
 
     KeepPermissions(path, sibling);
     std::error_code error;

@@ -27,7 +27,8 @@ struct SaveBench {
     StdFileSystem files;
     test::FakeMessageBox box;
     test::FakeCaptureView view;
-    SaveServices services{dialog, files, box};
+    DiskWorkerInPlace disk;
+    SaveServices services{dialog, files, box, disk};
     CaptureState state;
 
     std::string path(const QString& name) const {
@@ -104,6 +105,9 @@ private slots:
         QTest::newRow("no screenshot yet, existing file untouched")
             << false << false << QStringList{shot} << QStringList{shot} << QList<int>{} << ""
             << false << 1 << QStringList{"Save as"} << 1;
+        QTest::newRow("existing read-only file, Yes: said, not replaced")
+            << false << true << QStringList{"read-only.bmp"} << QStringList{"read-only.bmp"}
+            << QList<int>{Yes} << "" << false << 1 << QStringList{"Save as", "Save as"} << Yes;
         QTest::newRow("a folder that does not exist: said, not saved")
             << false << true << none << QStringList{"missing/shot.bmp"} << QList<int>{} << ""
             << false << 1 << QStringList{"Save as"} << 0;
@@ -122,8 +126,11 @@ private slots:
         QFETCH(int, answer);
 
         SaveBench bench;
-        for (const QString& name : existing)
+        for (const QString& name : existing) {
             std::ofstream(bench.path(name), std::ios::binary) << OldContent;
+            if (name.startsWith("read-only"))
+                fs::permissions(bench.path(name), fs::perms::owner_read | fs::perms::group_read);
+        }
         bench.script(choices, answers);
         const std::string image = test::TwoColourBitmap(21);
         bench.state.ImageData = hasImage ? image : std::string{};

@@ -43,6 +43,20 @@ private:
     rlimit old_{};
 };
 
+// Folder permissions do not bind the superuser: run as root, the tests act as
+// the unprivileged user "nobody" while one of these lives.
+class AsOrdinaryUser {
+public:
+    AsOrdinaryUser() : switched_(geteuid() == 0 && seteuid(65534) == 0) {}
+    ~AsOrdinaryUser() {
+        if (switched_ && seteuid(0) != 0)
+            qFatal("could not become root again");
+    }
+
+private:
+    bool switched_;
+};
+
 } // namespace
 
 class ScreenshotFileTest : public QObject {
@@ -51,7 +65,8 @@ class ScreenshotFileTest : public QObject {
 private slots:
     // `name` is the file's UTF-8 name; `via` says how the path reaches it: ""
     // directly, "link" through a symbolic link to it from another folder,
-    // "dangling" through such a link to a file that does not exist yet.
+    // "dangling" through such a link to a file that does not exist yet, "locked
+    // folder" directly, by a user who may write the file but not its folder.
     void writesTheBytesExactly_data() {
         QTest::addColumn<QByteArray>("image");
         QTest::addColumn<QByteArray>("previous");
@@ -84,6 +99,8 @@ private slots:
             << bytes(bitmap) << QByteArray("old") << shot << "link";
         QTest::newRow("over a link to no file yet")
             << bytes(bitmap) << QByteArray() << shot << "dangling";
+        QTest::newRow("over a longer file in a folder that cannot be written")
+            << bytes(bitmap) << QByteArray(100000, 'o') << shot << "locked folder";
     }
 
     void writesTheBytesExactly() {
@@ -94,7 +111,7 @@ private slots:
         const TempFolder folder;
         const fs::path file = folder.path / PathFromUtf8(name.toStdString());
         fs::path chosen = file;
-        if (!via.isEmpty()) {
+        if (via == "link" || via == "dangling") {
             fs::create_directory(folder.path / "links");
             chosen = folder.path / "links" / "chosen.bmp";
             fs::create_symlink(fs::path("..") / file.filename(), chosen);
@@ -102,11 +119,27 @@ private slots:
         if (!previous.isNull())
             WriteRaw(file, previous.toStdString());
 
-        const Outcome written = WriteScreenshotFile(image.toStdString(), chosen);
+        Outcome written = Outcome::success();
+        if (via == "locked folder") {
+            using fs::perms;
+            fs::permissions(file, perms::owner_write | perms::group_write | perms::others_write,
+                            fs::perm_options::add);
+            fs::permissions(folder.path, perms::owner_read | perms::owner_exec | perms::group_read |
+                                             perms::group_exec | perms::others_read |
+                                             perms::others_exec);
+            {
+                const AsOrdinaryUser user;
+                written = WriteScreenshotFile(image.toStdString(), chosen);
+            }
+            fs::permissions(folder.path, perms::owner_all);
+        } else {
+            written = WriteScreenshotFile(image.toStdString(), chosen);
+        }
         QVERIFY2(written.ok(), written.reason().c_str());
         QVERIFY(ReadAll(file) == image.toStdString().substr(0, ScreenshotSize));
-        QCOMPARE(fs::is_symlink(chosen), !via.isEmpty());
-        QCOMPARE(test::FilesIn(folder.path).size(), std::size_t(via.isEmpty() ? 1 : 2));
+        const bool linked = via == "link" || via == "dangling";
+        QCOMPARE(fs::is_symlink(chosen), linked);
+        QCOMPARE(test::FilesIn(folder.path).size(), std::size_t(linked ? 2 : 1));
         QVERIFY(StdFileSystem().fileExists(Utf8FromPath(file)));
     }
 
@@ -118,16 +151,13 @@ private slots:
         QTest::newRow("no screenshot yet") << QByteArray() << "";
         QTest::newRow("one byte short") << frame.left(2749) << "";
         QTest::newRow("the disk fills up") << frame << "full";
-        QTest::newRow("a folder that cannot be written") << frame << "read-only";
+        QTest::newRow("a read-only file") << frame << "read-only";
         QTest::newRow("the target is a folder") << frame << "folder";
     }
 
     void failureLeavesTheOldFile() {
         QFETCH(QByteArray, image);
         QFETCH(QString, how);
-        if (how == "read-only" && geteuid() == 0)
-            QSKIP("permissions do not bind the superuser; the full-disk row covers this");
-
         const TempFolder folder;
         const fs::path sub = folder.path / "sub";
         fs::create_directory(sub);
@@ -143,9 +173,9 @@ private slots:
             FileSizeLimit limit(1000);
             written = WriteScreenshotFile(image.toStdString(), target);
         } else if (how == "read-only") {
-            fs::permissions(sub, fs::perms::owner_read | fs::perms::owner_exec);
+            fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
             written = WriteScreenshotFile(image.toStdString(), target);
-            fs::permissions(sub, fs::perms::owner_all);
+            QCOMPARE(written.reason(), std::string("the file is read-only"));
         } else {
             written = WriteScreenshotFile(image.toStdString(), target);
         }

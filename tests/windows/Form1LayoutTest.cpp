@@ -56,9 +56,11 @@ private slots:
         QFETCH(bool, enabled);
 
         test::FormBench bench(std::set<int>{});
-        bench.form.StartUp();
         QWidget* control = bench.form.findChild<QWidget*>(name);
         QVERIFY(control);
+        // The window is on screen before the port probe starts it up.
+        QCOMPARE(control->isEnabled(), enabled);
+        bench.form.StartUp();
         QCOMPARE(control->parentWidget()->objectName(), parent);
         QCOMPARE(control->geometry(), geometry);
         QCOMPARE(control->isEnabled(), enabled);

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -33,14 +34,21 @@ std::string DevicePath(int instrument) {
 
 // Writes all of `bytes`, waiting a bounded time whenever the line is full.
 bool WriteAll(int fd, const char* bytes, std::size_t length) {
+    using namespace std::chrono;
+    const auto giveUp = steady_clock::now() + milliseconds(StuckMs);
     std::size_t done = 0;
     while (done < length) {
         pollfd room{fd, POLLOUT, 0};
         if (::poll(&room, 1, StuckMs) != 1 || (room.revents & POLLOUT) == 0)
             return false;
         const ssize_t n = ::write(fd, bytes + done, length - done);
-        if (n < 0 && errno == EAGAIN)
+        // A pseudo-terminal may say it has room and then refuse the bytes.
+        if (n < 0 && errno == EAGAIN) {
+            if (steady_clock::now() > giveUp)
+                return false;
+            std::this_thread::sleep_for(milliseconds(1));
             continue;
+        }
         if (n <= 0)
             return false;
         done += std::size_t(n);
@@ -56,6 +64,10 @@ PseudoTerminal::PseudoTerminal() {
         return;
     }
     device_ = DevicePath(instrument_);
+    // Neither end goes to a program the test starts: a program that held the
+    // instrument's end of its own line lost screenshots with Qt 6.8.
+    fcntl(instrument_, F_SETFD, FD_CLOEXEC);
+    fcntl(program_, F_SETFD, FD_CLOEXEC);
     // Raw on the instrument's side too, so bytes pass unchanged both ways; and
     // never blocking, so a program that stops reading cannot hang a test.
     termios raw{};
@@ -84,6 +96,11 @@ bool PseudoTerminal::send(const std::string& bytes, int bitsPerSecond) {
         std::this_thread::sleep_until(due);
     }
     return true;
+}
+
+int PseudoTerminal::unread() const {
+    int count = 0;
+    return ::ioctl(program_, FIONREAD, &count) == 0 ? count : -1;
 }
 
 void PseudoTerminal::unplug() {

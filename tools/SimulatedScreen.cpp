@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <random>
 
+#include "tools/ScreenBitmap.h"
+
 namespace kvd {
 
 namespace {
 
-constexpr int Width = 192, Height = 112, RowBytes = 24, Headers = 62;
+constexpr int Width = ScreenWidth, Height = ScreenHeight, RowBytes = ScreenRowBytes;
 
 // Digits 0-9 on a 5 x 7 grid, a row of five bits per line, top line first.
 constexpr std::array<std::array<std::uint8_t, 7>, 10> Digits{{
@@ -59,39 +61,20 @@ void DrawWaveform(Screen& screen, int number) {
     }
 }
 
-void PutLittleEndian(std::string& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out += char((value >> (8 * i)) & 0xFF);
-}
-
+// The screen as bitmap rows: bottom row first, as bitmap files keep them; a set
+// bit is the dark colour.
 std::string BitmapFile(const Screen& screen) {
-    std::string file = "BM";
-    PutLittleEndian(file, Headers + RowBytes * Height, 4);
-    PutLittleEndian(file, 0, 4);
-    PutLittleEndian(file, Headers, 4);
-    PutLittleEndian(file, 40, 4);
-    PutLittleEndian(file, Width, 4);
-    PutLittleEndian(file, Height, 4);
-    PutLittleEndian(file, 1, 2);
-    PutLittleEndian(file, 1, 2);
-    PutLittleEndian(file, 0, 4);
-    PutLittleEndian(file, RowBytes * Height, 4);
-    PutLittleEndian(file, 2835, 4);
-    PutLittleEndian(file, 2835, 4);
-    PutLittleEndian(file, 2, 4);
-    PutLittleEndian(file, 2, 4);
-    PutLittleEndian(file, 0x00C8E6C8, 4); // light: the display's background
-    PutLittleEndian(file, 0x00202020, 4); // dark
-    // Rows from the bottom up, as bitmap files keep them; bit 1 is the dark colour.
+    std::string rows;
     for (int y = Height - 1; y >= 0; --y)
         for (int byte = 0; byte < RowBytes; ++byte) {
             std::uint8_t bits = 0;
             for (int bit = 0; bit < 8; ++bit)
                 if (screen[std::size_t(y)][std::size_t(byte * 8 + bit)])
                     bits |= std::uint8_t(0x80 >> bit);
-            file += char(bits);
+            rows += char(bits);
         }
-    return file;
+    // Light: the display's background; dark: its ink.
+    return ScreenBitmap(rows, 0x00C8E6C8, 0x00202020);
 }
 
 } // namespace

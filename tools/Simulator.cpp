@@ -3,7 +3,6 @@
 // to type into kvd62-capture's "Serial port" box, and sends the instrument's
 // screenshots over it at the instrument's pace: one each time Enter is pressed,
 // or one every few seconds.
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -17,11 +16,10 @@
 #include <thread>
 #include <unistd.h>
 
+#include "tools/PacedLine.h"
 #include "tools/SimulatedScreen.h"
 
 namespace {
-
-constexpr int LineBitsPerSecond = 57600;
 
 struct Options {
     std::string device;    // empty: a new pseudo-terminal
@@ -99,27 +97,6 @@ int OpenLine(const Options& options, std::string& devicePath) {
     return fd;
 }
 
-// Writes at the line's pace: ten bits a byte, in small bursts.
-bool SendPaced(int fd, const std::string& bytes) {
-    using namespace std::chrono;
-    constexpr std::size_t burst = 64;
-    const auto start = steady_clock::now();
-    for (std::size_t at = 0; at < bytes.size(); at += burst) {
-        const std::size_t length = std::min(burst, bytes.size() - at);
-        for (std::size_t done = 0; done < length;) {
-            const ssize_t n = ::write(fd, bytes.data() + at + done, length - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += std::size_t(n);
-        }
-        std::this_thread::sleep_until(
-            start + microseconds((at + length) * 10 * 1000000 / LineBitsPerSecond));
-    }
-    return true;
-}
-
 // Waits for the next screenshot's turn: Enter, or the interval; false at the
 // end of the input.
 bool NextTurn(const Options& options, int sent) {
@@ -161,7 +138,7 @@ int main(int argc, char* argv[]) {
             std::ofstream(options.copyTo + "/screenshot-" + std::to_string(sent + 1) + ".bmp",
                           std::ios::binary)
                 << screenshot;
-        if (!SendPaced(fd, kvd::LineNoise(options.noise, unsigned(sent)) + screenshot)) {
+        if (!kvd::SendPaced(fd, kvd::LineNoise(options.noise, unsigned(sent)) + screenshot, -1)) {
             std::cerr << "kvd62-simulator: the line stopped taking bytes: " << std::strerror(errno)
                       << "\n";
             return 1;

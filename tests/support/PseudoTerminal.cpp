@@ -1,18 +1,14 @@
 #include "tests/support/PseudoTerminal.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
+
+#include "tools/PacedLine.h"
 
 namespace kvd::test {
 
@@ -30,30 +26,6 @@ std::string DevicePath(int instrument) {
         return {};
     path.resize(std::strlen(path.c_str()));
     return path;
-}
-
-// Writes all of `bytes`, waiting a bounded time whenever the line is full.
-bool WriteAll(int fd, const char* bytes, std::size_t length) {
-    using namespace std::chrono;
-    const auto giveUp = steady_clock::now() + milliseconds(StuckMs);
-    std::size_t done = 0;
-    while (done < length) {
-        pollfd room{fd, POLLOUT, 0};
-        if (::poll(&room, 1, StuckMs) != 1 || (room.revents & POLLOUT) == 0)
-            return false;
-        const ssize_t n = ::write(fd, bytes + done, length - done);
-        // A pseudo-terminal may say it has room and then refuse the bytes.
-        if (n < 0 && errno == EAGAIN) {
-            if (steady_clock::now() > giveUp)
-                return false;
-            std::this_thread::sleep_for(milliseconds(1));
-            continue;
-        }
-        if (n <= 0)
-            return false;
-        done += std::size_t(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -84,18 +56,7 @@ PseudoTerminal::~PseudoTerminal() {
 }
 
 bool PseudoTerminal::send(const std::string& bytes, int bitsPerSecond) {
-    using namespace std::chrono;
-    constexpr std::size_t burst = 64;
-    const auto start = steady_clock::now();
-    for (std::size_t at = 0; at < bytes.size(); at += burst) {
-        const std::size_t length = std::min(burst, bytes.size() - at);
-        if (!WriteAll(instrument_, bytes.data() + at, length))
-            return false;
-        // Pace only: the line needs this long for the bytes sent so far.
-        const auto due = start + microseconds((at + length) * 10 * 1000000 / bitsPerSecond);
-        std::this_thread::sleep_until(due);
-    }
-    return true;
+    return SendPaced(instrument_, bytes, StuckMs, bitsPerSecond);
 }
 
 int PseudoTerminal::unread() const {

@@ -39,15 +39,18 @@ void WriteChosenFile(CaptureState& state, SaveServices& services, const std::str
     Outcome written = Outcome::success();
     services.disk.run([&] { written = WriteScreenshotFile(state.ImageData, PathFromUtf8(path)); });
     if (!written) {
-        services.box.tell("The screenshot could not be saved to " + path + ": " + written.reason() +
-                              ".\r\nNothing was written there.",
-                          SaveTitle);
+        services.box.tell(SaveFailedMessage(path, written.reason()), SaveTitle);
         return;
     }
     state.CurrentSaved = true;
 }
 
 } // namespace
+
+std::string SaveFailedMessage(const std::string& path, const std::string& reason) {
+    return "The screenshot could not be saved to " + path + ": " + reason +
+           ".\r\nNothing was written there.";
+}
 
 std::string ReportFileStatus(FileSystem& files, const std::string& path) {
     return files.fileExists(path) ? "1" : "0";

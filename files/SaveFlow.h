@@ -19,6 +19,9 @@ struct SaveServices {
     DiskWorker& disk;
 };
 
+// What the user is told when a screenshot could not be written to `path`.
+std::string SaveFailedMessage(const std::string& path, const std::string& reason);
+
 // "1" when a file of that path exists, "0" when not.
 std::string ReportFileStatus(FileSystem& files, const std::string& path);
 

@@ -26,13 +26,11 @@ bool SaveIntoFolder(const CaptureState& state, ArrivalServices& services) {
         [&] { saved = services.folder->save(state.ImageData, std::time(nullptr)); });
     if (saved.outcome)
         return true;
-    services.save.box.tell(
-        "The screenshot could not be saved to " + Utf8FromPath(saved.path) + ": " +
-            saved.outcome.reason() +
-            ".\r\nNothing was written there. The screenshot stays on screen: save "
-            "it with \"Save image\". The next screenshots still go to " +
-            Utf8FromPath(services.folder->folder()) + ".",
-        "Save image");
+    services.save.box.tell(SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome.reason()) +
+                               " The screenshot stays on screen: save it with \"Save image\". "
+                               "The next screenshots still go to " +
+                               Utf8FromPath(services.folder->folder()) + ".",
+                           "Save image");
     return false;
 }
 

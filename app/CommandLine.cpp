@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include "capture/PortNumber.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {
@@ -27,22 +28,6 @@ const QCommandLineOption
                   QStringLiteral("Save every screenshot that arrives into this existing folder, as "
                                  "kvd62-YYYYMMDD-HHMMSS.bmp, without asking."),
                   QStringLiteral("folder"));
-
-// A port as the command line takes it: a whole number from 1, or a device path.
-// The selector is more forgiving of what is typed into it ("1 2" reads as 12);
-// on the command line a slip is refused instead.
-bool IsPortText(const QString& text) {
-    bool number = false;
-    const int port = text.toInt(&number);
-    if (number)
-        return port >= 1 && port <= 32767;
-#ifdef _WIN32
-    return text.size() > 3 && text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) &&
-           text.mid(3).toInt(&number) > 0 && number;
-#else
-    return text.startsWith(QLatin1Char('/'));
-#endif
-}
 
 CommandLine Refused(QString reason) {
     if (reason.endsWith(QLatin1Char('.')))
@@ -95,7 +80,7 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
         return Refused(QStringLiteral("give --port and --save-dir at most once each"));
     if (parser.isSet(PortOption)) {
         const QString port = parser.value(PortOption).trimmed();
-        if (!IsPortText(port))
+        if (!IsGivenPort(port.toStdString()))
             return Refused(QStringLiteral("--port \"%1\" is neither a port number (1, 2, ...) "
                                           "nor a device path such as /dev/ttyUSB0")
                                .arg(parser.value(PortOption)));

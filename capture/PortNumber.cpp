@@ -172,6 +172,16 @@ bool isDevicePath(std::string_view text) {
 
 } // namespace
 
+bool IsGivenPort(std::string_view text) {
+    const std::string_view candidate = trimmed(text);
+    if (isDevicePath(candidate))
+        return true;
+    if (candidate.empty() || countDigits(candidate, 0) != candidate.size())
+        return false;
+    const long port = SaturatedWhole(candidate);
+    return port >= 1 && port <= 32767;
+}
+
 PortAddress ReadPortAddress(std::string_view text) {
     const std::string_view candidate = trimmed(text);
     if (isDevicePath(candidate))

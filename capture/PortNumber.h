@@ -22,4 +22,10 @@ std::optional<std::int16_t> ReadPortNumber(std::string_view text);
 // as ReadPortNumber reads it; a number out of range is an unusable address.
 PortAddress ReadPortAddress(std::string_view text);
 
+// Reads a port as the command line gives it, stricter than the selector: a device
+// path as ReadPortAddress takes it, or a whole number from 1 to 32767 written in
+// digits alone; nothing for anything else, so that a slip ("1 2", "one") is
+// refused rather than read as another port.
+bool IsGivenPort(std::string_view text);
+
 } // namespace kvd

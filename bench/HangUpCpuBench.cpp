@@ -53,6 +53,6 @@ int main(int argc, char* argv[]) {
     app.exec();
     std::printf("after the hang-up: %.0f ms of CPU in %.1f s; the link is %s\n", CpuMs() - before,
                 wall.elapsed() / 1000.0,
-                link.state() == kvd::LinkState::Lost ? "lost" : "not lost");
+                link.state() == kvd::PortState::Lost ? "lost" : "not lost");
     return 0;
 }

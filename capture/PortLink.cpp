@@ -27,10 +27,10 @@ bool PortLink::keepUp() {
     return true;
 }
 
-LinkState PortLink::state() const {
+PortState PortLink::state() const {
     if (lostDevice_)
-        return LinkState::Lost;
-    return comm_.isOpen() ? LinkState::Open : LinkState::Closed;
+        return PortState::Lost;
+    return comm_.isOpen() ? PortState::Open : PortState::Closed;
 }
 
 std::string PortLink::describe() const {

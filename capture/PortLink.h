@@ -9,9 +9,6 @@
 
 namespace kvd {
 
-// Where the link stands, as the window shows it.
-enum class LinkState { Closed, Open, Lost };
-
 // The serial link as the window keeps it: the port the user chose and, once that
 // port has failed under us (an adapter unplugged), the device it was lost as. A
 // lost port is retried on that device alone, never on whatever device its port
@@ -30,7 +27,9 @@ public:
     // by the loss and must not be joined to what comes after.
     bool keepUp();
 
-    LinkState state() const;
+    // Where the link stands, as the window shows it: Lost from the loss until the
+    // device is back, though the port itself was closed and retried meanwhile.
+    PortState state() const;
     const PortAddress& chosen() const { return chosen_; }
     // The device and how it stands, for the selector's tooltip.
     std::string describe() const;

@@ -321,7 +321,7 @@ void Form1::ShowPortState() {
     shownPort_ = link_.describe();
     QLineEdit* edit = ui_->Combo1->lineEdit();
     QPalette palette = ui_->Combo1->palette();
-    if (shownState_ != LinkState::Open)
+    if (shownState_ != PortState::Open)
         palette.setColor(QPalette::Text, Qt::red);
     edit->setPalette(palette);
     ui_->Combo1->setToolTip(QStringLiteral("Current serial port\n") +

@@ -108,7 +108,7 @@ private:
     CaptureState state_;
     ProbeReport probe_;
     PortLink link_;
-    LinkState shownState_ = LinkState::Closed;
+    PortState shownState_ = PortState::Closed;
     std::string shownPort_;
     // A typed device path is opened once the typing pauses, not on each keystroke.
     QTimer* pathPause_ = nullptr;

@@ -5,7 +5,7 @@
 
 namespace kvd {
 
-void LoadImage(LoadServices& services, CaptureView& view) {
+void OnLoadImageClicked(LoadServices& services, CaptureView& view) {
     view.setSaveEnabled(false);
     view.setDisableSaveEnabled(false);
     services.dialog.setFilter(std::string(ScreenshotFilter));

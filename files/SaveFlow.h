@@ -6,7 +6,7 @@
 #include "capture/CaptureView.h"
 #include "platform/DiskWorker.h"
 #include "platform/FileDialog.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxes.h"
 
 namespace kvd {
 
@@ -14,7 +14,7 @@ namespace kvd {
 struct SaveServices {
     FileDialog& dialog;
     FileSystem& files;
-    MessageBox& box;
+    MessageBoxes& box;
     // Where the flushed writes run, so that the port is still read meanwhile.
     DiskWorker& disk;
 };

@@ -85,7 +85,7 @@ Form1::Form1(Services& services, QWidget* parent)
     });
     connect(ui_->Command2, &QPushButton::clicked, this, [this] {
         DialogScope dialog(*this);
-        LoadImage(loadServices_, *this);
+        OnLoadImageClicked(loadServices_, *this);
     });
     connect(ui_->Command4, &QPushButton::clicked, this, &Form1::PrintScreenshot);
     connect(ui_->Check2, &QCheckBox::clicked, this, &Form1::OnDisableSaveClicked);

@@ -5,7 +5,7 @@
 #include "platform/DiskWorker.h"
 #include "platform/FileDialog.h"
 #include "platform/FormPrinter.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxes.h"
 #include "platform/Picture.h"
 #include "platform/SerialPort.h"
 
@@ -17,7 +17,7 @@ struct Services {
     SerialPort& comm;
     FileDialog& dialog;
     FileSystem& files;
-    MessageBox& box;
+    MessageBoxes& box;
     InputBox& input;
     PictureLoader& pictures;
     FormPrinter& printer;

@@ -5,13 +5,13 @@
 #include <QWidget>
 
 #include "platform/FileDialog.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxes.h"
 
 namespace kvd {
 
 // Message boxes, the input box and the shared file dialog on Qt's own dialogs.
 // Each is modal to the window given as parent.
-class QtMessageBox final : public MessageBox {
+class QtMessageBox final : public MessageBoxes {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }
     DialogAnswer ask(const std::string& text, const std::string& title, Buttons buttons) override;

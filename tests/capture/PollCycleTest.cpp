@@ -73,8 +73,8 @@ private slots:
                      AsBytes(three.substr(5760))}
             << QList{AsBytes(a), AsBytes(b), AsBytes(c)} << QByteArray() << 1;
         QTest::newRow("noise between two in one read")
-            << QList{AsBytes("ab" + a + std::string("\xff\x00noise", 7) + b)} << QList{AsBytes(a), AsBytes(b)}
-            << QByteArray() << 8;
+            << QList{AsBytes("ab" + a + std::string("\xff\x00noise", 7) + b)}
+            << QList{AsBytes(a), AsBytes(b)} << QByteArray() << 8;
     }
 
     void cutsEveryWholeScreenshotInOrder() {

@@ -9,14 +9,14 @@
 #include "capture/CaptureView.h"
 #include "platform/FileDialog.h"
 #include "platform/FormPrinter.h"
-#include "platform/MessageBox.h"
+#include "platform/MessageBoxes.h"
 #include "platform/Picture.h"
 
 namespace kvd::test {
 
 // Message boxes answered from a script. A question with no scripted answer left
 // is recorded and answered Cancel, so a test never blocks.
-class FakeMessageBox final : public MessageBox {
+class FakeMessageBox final : public MessageBoxes {
 public:
     struct Shown {
         std::string text;

@@ -48,7 +48,7 @@ private slots:
         view.saveEnabled = view.disableSaveEnabled = true;
         LoadServices services{dialog, pictures, box};
 
-        LoadImage(services, view);
+        OnLoadImageClicked(services, view);
 
         QVERIFY(!view.saveEnabled);
         QVERIFY(!view.disableSaveEnabled);
@@ -78,7 +78,7 @@ private slots:
         test::FakeMessageBox box;
         test::FakeCaptureView view;
         LoadServices services{dialog, pictures, box};
-        LoadImage(services, view);
+        OnLoadImageClicked(services, view);
         QCOMPARE(dialog.shown.back().title, std::string("Save current screenshot as"));
         QCOMPARE(dialog.shown.back().startName, std::string("/tmp/kvd62-last.bmp"));
         QVERIFY(!view.picture);

@@ -12,9 +12,9 @@ enum class DialogAnswer : std::int16_t { None = 0, Cancel = 2, Yes = 6, No = 7 }
 enum class Buttons : std::int16_t { YesNoCancel = 3, YesNo = 4 };
 
 // Modal message boxes. A carriage return and line feed in a text starts a new line.
-class MessageBox {
+class MessageBoxes {
 public:
-    virtual ~MessageBox() = default;
+    virtual ~MessageBoxes() = default;
     virtual DialogAnswer ask(const std::string& text, const std::string& title,
                              Buttons buttons) = 0;
     // A message with only an OK button: something went wrong, or is worth knowing.

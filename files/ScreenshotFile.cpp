@@ -11,7 +11,6 @@
 #include <io.h>
 #else
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 

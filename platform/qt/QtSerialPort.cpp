@@ -4,10 +4,6 @@
 #include <QTimer>
 #include <utility>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 #include "platform/DeviceCheck.h"
 #include "platform/DeviceOrder.h"
 #include "platform/LineSettings.h"
@@ -226,31 +222,17 @@ void QtSerialPort::OnError(QSerialPort::SerialPortError error) {
     MarkLost(port_->errorString().toStdString());
 }
 
-// Closed at once, so that nothing spins on a dead device. What had arrived is
-// read first and kept for the next read: a screenshot whose last byte came just
+// Closed at once, so that nothing spins on a dead device. What Qt had already
+// received is kept for the next read: a screenshot whose last byte came just
 // before the instrument was switched off or the adapter pulled is still whole.
+// (The system drops what it still held itself when the line hangs up.)
 void QtSerialPort::MarkLost(const std::string& why) {
-    leftOver_ = ReadWhatIsLeft();
+    const QByteArray received = port_->readAll();
+    leftOver_.assign(received.constData(), static_cast<std::size_t>(received.size()));
     problem_ = why;
     port_->close();
     port_->clearError();
     state_ = PortState::Lost;
-}
-
-// Qt's buffer, then whatever the driver still holds (its reads do not block).
-std::string QtSerialPort::ReadWhatIsLeft() {
-    const QByteArray buffered = port_->readAll();
-    std::string bytes(buffered.constData(), static_cast<std::size_t>(buffered.size()));
-#ifndef _WIN32
-    char chunk[4096];
-    for (int reads = 0; reads < 16 && port_->handle() >= 0; ++reads) {
-        const ssize_t n = ::read(port_->handle(), chunk, sizeof chunk);
-        if (n <= 0)
-            break;
-        bytes.append(chunk, static_cast<std::size_t>(n));
-    }
-#endif
-    return bytes;
 }
 
 } // namespace kvd

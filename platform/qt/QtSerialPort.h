@@ -57,7 +57,6 @@ private:
     void ApplyModemLines();
     void OnError(QSerialPort::SerialPortError error);
     void MarkLost(const std::string& why);
-    std::string ReadWhatIsLeft();
 
     QSerialPort* port_;
     DeviceLister listDevices_;

@@ -11,10 +11,10 @@
 #include "platform/qt/PrivateTempFolder.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtDiskWorker.h"
-#include "platform/qt/QtFormPrinter.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "platform/qt/QtSerialPort.h"
 #include "windows/Form1.h"
+#include "windows/Form2Printer.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ int main(int argc, char* argv[]) {
     kvd::QtMessageBox box;
     kvd::QtInputBox input;
     kvd::QtPictureLoader pictures;
-    kvd::QtFormPrinter printer;
+    kvd::Form2Printer printer;
     kvd::QtDiskWorker disk;
     kvd::Services services{
         comm,    dialog, files,

@@ -23,7 +23,7 @@ BENCHMARK(ExtractAfterNoise)->Arg(0)->Arg(3000)->Arg(int(kvd::MaxMarkerPosition)
 // A tick on a line that carries only noise: drain, bound, look for a marker.
 void NoiseTick(benchmark::State& state) {
     kvd::CaptureState capture;
-    kvd::WaitingScreenshots waiting;
+    kvd::WaitingArrivals waiting;
     const std::string read(2880, 'n');
     for (auto _ : state) {
         capture.ReceiveBuffer += read;

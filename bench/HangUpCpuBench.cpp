@@ -33,7 +33,7 @@ int main(int argc, char* argv[]) {
     kvd::QtSerialPort comm;
     kvd::PortLink link(comm);
     kvd::CaptureState state;
-    kvd::WaitingScreenshots waiting;
+    kvd::WaitingArrivals waiting;
     if (!link.choose(kvd::PortAddress::device(ttyname(program)), false))
         return 1;
 

@@ -84,7 +84,7 @@ Figures Latency(int screenshots) {
     QtSerialPort comm;
     Window<QtSerialPort> window(comm);
     window.form.Timer1->start();
-    window.form.setText(cable.devicePath());
+    window.form.session().choosePort(cable.devicePath(), PortChoice::Typed);
     std::vector<double> samples;
     for (int i = 0; i < screenshots; ++i) {
         const std::string frame = test::TwoColourBitmap(std::uint32_t(7000 + i));

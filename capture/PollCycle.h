@@ -4,7 +4,7 @@
 #include <string>
 
 #include "capture/CaptureState.h"
-#include "capture/WaitingScreenshots.h"
+#include "capture/WaitingArrivals.h"
 #include "platform/SerialPort.h"
 
 namespace kvd {
@@ -26,6 +26,6 @@ void BoundReceiveBuffer(std::string& buffer);
 // to the waiting screenshots. What precedes a screenshot's marker goes with it;
 // what follows the last one stays, as the start of the next screenshot. The rest
 // is bounded. Returns how many were cut.
-std::size_t CutScreenshots(CaptureState& state, WaitingScreenshots& waiting);
+std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting);
 
 } // namespace kvd

@@ -21,6 +21,11 @@ public:
     // The user chose a port (or start-up did): any loss is forgotten and the
     // link reopens on it.
     Outcome choose(const PortAddress& port, bool dtrFirst);
+    // Start-up has opened `port`, or tried it: the link is on it.
+    void adopt(const PortAddress& port) {
+        chosen_ = port;
+        lostDevice_.reset();
+    }
     // Each tick: notices a port that failed or hung up, and retries a lost one.
     // True when the link was found lost just now. What the port had received
     // can still be read once; whatever of it is not a whole screenshot was cut off

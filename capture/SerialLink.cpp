@@ -23,32 +23,39 @@ Outcome ConfigurePort(SerialPort& comm, const PortAddress& port, bool dtrFirst) 
 
 namespace {
 
-// One probe step: the port is listed when it opens, and closed again at once.
-void TryPort(int n, SerialPort& comm, PortSelector& selector, ProbeReport& report) {
-    comm.setPort(PortAddress::number(n));
-    const Outcome opened = comm.open();
-    if (!opened) {
-        report.failures.push_back({n, comm.deviceName(), opened.reason()});
-        return;
+// One probe step. The port that is to stay open is opened with the line
+// settings (DTR first for a port the user named); any other is only tried.
+void TryPort(int n, SerialPort& comm, bool keep, bool named, ProbeReport& report) {
+    const PortAddress port = PortAddress::number(n);
+    PortTrial trial{Outcome::success(), {}};
+    if (keep) {
+        trial.opened = ConfigurePort(comm, port, named);
+        trial.device = comm.deviceName();
+        if (trial.opened)
+            report.opened = port;
+    } else {
+        trial = comm.tryPort(port);
     }
-    selector.addPort(std::to_string(n), comm.deviceName());
-    comm.close();
+    if (trial.opened)
+        report.found.push_back({n, trial.device});
+    else
+        report.failures.push_back({n, trial.device, trial.opened.reason()});
 }
 
 } // namespace
 
-ProbeReport ProbePorts(CaptureState& state, SerialPort& comm, PortSelector& selector) {
+ProbeReport ProbePorts(CaptureState& state, SerialPort& comm,
+                       const std::optional<PortAddress>& wanted) {
     ProbeReport report;
+    bool wantedProbed = false;
     for (int n : ProbedPorts) {
         state.Answer = static_cast<std::int16_t>(n);
-        TryPort(n, comm, selector, report);
+        const bool isWanted = wanted && *wanted == PortAddress::number(n);
+        wantedProbed = wantedProbed || isWanted;
+        TryPort(n, comm, wanted ? isWanted : !report.opened, isWanted, report);
     }
-    const std::string first = selector.firstPort();
-    if (first.empty())
-        return report;
-
-    selector.setText(first);
-    report.opened = ConfigurePort(comm, ReadPortAddress(first), false).ok();
+    if (wanted && !wantedProbed && ConfigurePort(comm, *wanted, true))
+        report.opened = *wanted;
     return report;
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "capture/CaptureState.h"
-#include "capture/PortSelector.h"
 #include "platform/Outcome.h"
 #include "platform/SerialPort.h"
 
@@ -24,20 +24,29 @@ inline constexpr int ProbedPorts[] = {1, 2};
 Outcome ConfigurePort(SerialPort& comm, const PortAddress& port, bool dtrFirst);
 
 struct ProbeReport {
+    // Ports that opened, in probe order, with the device each names.
+    struct Found {
+        int port = 0;
+        std::string device;
+    };
     // Ports that could not be opened, with the device tried and the reason.
     struct Failure {
         int port = 0;
         std::string device;
         std::string reason;
     };
+    std::vector<Found> found;
     std::vector<Failure> failures;
-    // Whether a port ended up open.
-    bool opened = false;
+    // The port left open: the first found, or the one asked for.
+    std::optional<PortAddress> opened;
 };
 
-// Start-up: tries ports 1 and 2, lists those that open in the selector, shows the
-// first of them and opens it. When none opens the selector is left as it is and
-// the port stays closed; the report says what was tried.
-ProbeReport ProbePorts(CaptureState& state, SerialPort& comm, PortSelector& selector);
+// Start-up: tries ports 1 and 2 and reports those that open. The first port that
+// opens is opened for good with ConfigurePort and stays open; the ports after it
+// are only tried, on a handle of their own. With `wanted` (a port named on the
+// command line) that port is the one opened for good instead, whether it is one
+// of those probed or not. Each port is opened once at most.
+ProbeReport ProbePorts(CaptureState& state, SerialPort& comm,
+                       const std::optional<PortAddress>& wanted = std::nullopt);
 
 } // namespace kvd

@@ -5,25 +5,25 @@
 
 namespace kvd {
 
-void OnLoadImageClicked(LoadServices& services, CaptureView& view) {
+void OnLoadImageClicked(CaptureSession& session, LoadServices& services, CaptureView& view) {
     view.setSaveEnabled(false);
     view.setDisableSaveEnabled(false);
     services.dialog.setFilter(std::string(ScreenshotFilter));
-    if (!services.dialog.showOpen())
-        return;
-    ShowPictureFile(services.dialog.fileName(), services, view);
+    if (services.dialog.showOpen())
+        session.showPictureFileLater(services.dialog.fileName());
 }
 
-void ShowPictureFile(const std::string& path, LoadServices& services, CaptureView& view) {
+bool ShowPictureFile(const std::string& path, LoadServices& services, CaptureView& view) {
     view.setSaveEnabled(false);
     view.setDisableSaveEnabled(false);
     std::string whyNot;
     const auto picture = services.pictures.loadFile(PathFromUtf8(path), whyNot);
     if (!picture) {
         services.box.tell(path + " could not be loaded: " + whyNot + ".", "Load image");
-        return;
+        return false;
     }
     view.showPicture(*picture);
+    return true;
 }
 
 } // namespace kvd

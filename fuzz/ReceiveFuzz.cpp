@@ -1,14 +1,14 @@
 // Arbitrary bytes down the line, cut into arbitrary reads, with dialogs opening
 // and closing at arbitrary moments: the receive path as the window runs it (the
-// tick's drain, cut and bound, the waiting queue, the arrival with its question),
-// on the test fakes. After every step: the shown screenshot is none or exactly a
-// screenshot's worth of consecutive bytes of the stream starting with the
-// marker, and the buffer and the queue stay within their bounds.
+// session's tick with its drain, cut and bound, the waiting queue, the arrival
+// with its question), on the test fakes. After every step: the shown screenshot is none or exactly
+// a screenshot's worth of consecutive bytes of the stream starting with the marker, and the buffer
+// and the queue stay within their bounds.
 #include <cstdlib>
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "capture/PollCycle.h"
-#include "files/ScreenshotArrival.h"
+#include "files/DealWithArrival.h"
 #include "platform/StdFileSystem.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
@@ -22,10 +22,10 @@ void Require(bool holds) {
         std::abort();
 }
 
-void CheckInvariants(const CaptureState& state, const WaitingScreenshots& waiting,
-                     const std::string& stream) {
+void CheckInvariants(const CaptureSession& session, const std::string& stream) {
+    const CaptureState& state = session.state();
     Require(state.ReceiveBuffer.size() <= MaxMarkerPosition + ScreenshotSize);
-    Require(waiting.count() <= WaitingScreenshots::Capacity);
+    Require(session.waitingCount() <= WaitingArrivals::Capacity);
     if (state.ImageData.empty())
         return;
     Require(state.ImageData.size() == ScreenshotSize);
@@ -39,8 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     test::FakeSerialPort comm;
     comm.present = {1};
-    comm.setPort(PortAddress::number(1));
-    Require(comm.open().ok());
+    CaptureSession session(comm);
+    session.startUp(std::nullopt);
+    Require(comm.isOpen());
 
     test::FakeFileDialog dialog;
     StdFileSystem files;
@@ -52,20 +53,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Nowhere writable: the temporary file fails, and the arrival shows the
     // screenshot from memory, as it does when the runtime folder is unwritable.
     ArrivalServices arrival{save, pictures, "/nonexistent-kvd62/kvd62temp.bmp"};
+    LoadServices load{dialog, pictures, box};
 
-    CaptureState state;
-    WaitingScreenshots waiting;
     std::string stream;
     while (input.remaining_bytes() > 0) {
         switch (input.ConsumeIntegralInRange(0, 3)) {
         case 0:
-            waiting.dialogOpened();
+            session.dialogOpened();
             break;
         case 1:
-            waiting.dialogClosed();
+            session.dialogClosed();
             break;
         case 2:
-            state.SaveDisabled = !state.SaveDisabled;
+            session.saveDisabledChanged(!session.state().SaveDisabled);
             break;
         default:
             box.answers.push_back(input.ConsumeBool() ? DialogAnswer::No : DialogAnswer::Yes);
@@ -78,13 +78,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int tick = 0; tick < ticks; ++tick) {
             stream += read;
             comm.arrive(read);
-            DrainPort(state, comm);
-            CutScreenshots(state, waiting);
-            while (auto frame = waiting.next()) {
-                ShowNewScreenshot(state, *frame, arrival, view);
-                CheckInvariants(state, waiting, stream);
+            session.tick();
+            while (std::optional<Arrival> next = session.nextArrival()) {
+                DealWithArrival(*next, session, arrival, load, view);
+                CheckInvariants(session, stream);
             }
-            CheckInvariants(state, waiting, stream);
+            CheckInvariants(session, stream);
         }
     }
     return 0;

@@ -1,17 +1,19 @@
 #pragma once
 
-#include <any>
+#include <string>
 
 #include "platform/Outcome.h"
+#include "platform/Picture.h"
 
 namespace kvd {
 
-// Prints a whole form, as laid out, on the system's default printer, without the
-// form being shown. The form is the platform's own window type, carried opaquely.
+// Prints the print page (the picture in its frame, the comment line below it),
+// as laid out, on the system's default printer, without the page being shown.
+// The printer owns its page.
 class FormPrinter {
 public:
     virtual ~FormPrinter() = default;
-    virtual Outcome printForm(const std::any& form) = 0;
+    virtual Outcome print(const Picture& picture, const std::string& comment) = 0;
 };
 
 } // namespace kvd

@@ -15,6 +15,12 @@ enum class PortState { Closed, Open, Lost };
 
 enum class FlowControl { None, Hardware, Software };
 
+// Whether a port could be opened, and the device it names.
+struct PortTrial {
+    Outcome opened;
+    std::string device;
+};
+
 // The serial port as the program uses it: receive-only, polled. Settings given
 // while the port is closed are kept and applied when it opens.
 class SerialPort {
@@ -27,6 +33,9 @@ public:
     bool isOpen() const { return state() == PortState::Open; }
     virtual Outcome open() = 0;
     virtual void close() = 0;
+    // Opens `port` on a handle of its own and closes it again at once, leaving
+    // the port in use as it is.
+    virtual PortTrial tryPort(const PortAddress& port) = 0;
 
     // Line settings as one text: "57600,N,8,1" is 57600 bit/s, no parity,
     // 8 data bits, 1 stop bit.

@@ -1,19 +1,15 @@
 #pragma once
 
-#include <QByteArray>
 #include <QWidget>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "capture/CaptureState.h"
+#include "capture/CaptureSession.h"
 #include "capture/CaptureView.h"
-#include "capture/PortLink.h"
-#include "capture/PortSelector.h"
-#include "capture/SerialLink.h"
-#include "capture/WaitingScreenshots.h"
 #include "files/LoadImage.h"
+#include "files/PrintFlow.h"
 #include "files/SaveFlow.h"
 #include "files/ScreenshotArrival.h"
 #include "files/ScreenshotFolder.h"
@@ -28,21 +24,21 @@ class Form1;
 
 namespace kvd {
 
-class Form2;
+class PortBox;
 
 // The main window: the shown screenshot on the left; the port selector, the
 // "Print Image", "Load image" and "Save image" buttons and the "Disable Save" check
-// box on the right. It owns the capture state and the poll timer and wires the
-// controls' events to the program's steps.
-class Form1 : public QWidget, public CaptureView, public PortSelector {
+// box on the right. It shows what the capture session decides and wires the
+// controls' events and the poll timer to the program's steps.
+class Form1 : public QWidget, public CaptureView {
     Q_OBJECT
 
 public:
     explicit Form1(Services& services, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The start-up sequence: initial state, "Save image" disabled, the port probe,
-    // then the port asked for on the command line, if any, as if typed.
+    // The start-up sequence: initial state, "Save image" disabled, the port probe
+    // (or the port asked for on the command line), the selector filled.
     void StartUp(const std::optional<std::string>& port = std::nullopt);
     // Says once, after start-up, when no port could be opened.
     void ReportPortProblems();
@@ -54,19 +50,13 @@ public:
     // Puts the shown picture on the clipboard at its own pixel size, with the
     // bitmap file's bytes for programs that take a file.
     void CopyScreenshot();
-    // The poll timer's tick: keeps the link up (a lost port is retried quietly, as
-    // the same device, until it comes back), drains the port and cuts every
-    // whole screenshot out of what came. Screenshots are shown from the event loop,
-    // one at a time, in arrival order; while one of the window's dialogs is open
-    // they wait, so no question is stacked on another and nothing is replaced
-    // under a dialog.
+    // The poll timer's tick.
     void OnPollTick();
     // "Print Image": the shown picture with a typed comment, on the default printer.
     void PrintScreenshot();
 
-    CaptureState& state() { return state_; }
-    // How many whole screenshots wait to be shown.
-    std::size_t waitingCount() const { return waiting_.count(); }
+    CaptureSession& session() { return session_; }
+    CaptureState& state() { return session_.state(); }
     QTimer* Timer1 = nullptr;
 
     // CaptureView
@@ -74,30 +64,19 @@ public:
     void setDisableSaveEnabled(bool enabled) override;
     void showPicture(const Picture& picture) override;
 
-    // PortSelector
-    void addPort(const std::string& entry, const std::string& device) override;
-    std::string firstPort() const override;
-    void setText(const std::string& text) override;
-
 protected:
     // A single local file may be dropped on the window to be shown.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    // Ctrl+C in the port box copies the screenshot too.
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // One of the window's dialogs is open for the scope's lifetime; when the last
-    // one closes, the screenshots that waited are shown.
+    // one closes, what waited is dealt with.
     class DialogScope;
 
-    void OnSelectorEdited();
-    void ConfigureFromSelector(bool dtrFirst);
-    void ShowPortState();
-    void OnDisableSaveClicked();
-    void ShowWaitingLater();
-    void ShowNextWaiting();
-    void ReportDroppedScreenshots();
+    void ConnectControls();
+    void DealWithNextLater();
+    void DealWithNext();
     void ShowCaption();
 
     std::unique_ptr<Ui::Form1> ui_;
@@ -105,21 +84,12 @@ private:
     SaveServices saveServices_;
     ArrivalServices arrivalServices_;
     LoadServices loadServices_;
-    CaptureState state_;
-    ProbeReport probe_;
-    PortLink link_;
-    PortState shownState_ = PortState::Closed;
-    std::string shownPort_;
-    // A typed device path is opened once the typing pauses, not on each keystroke.
-    QTimer* pathPause_ = nullptr;
-    WaitingScreenshots waiting_;
+    PrintServices printServices_;
+    CaptureSession session_;
+    PortBox* portBox_ = nullptr;
     QString caption_;
-    bool portGiven_ = false;
     std::optional<ScreenshotFolder> folder_;
     QAction* copyAction_ = nullptr;
-    // The shown screenshot's file bytes; empty for a loaded picture.
-    QByteArray shownFile_;
-    std::unique_ptr<Form2> form2_;
 };
 
 } // namespace kvd

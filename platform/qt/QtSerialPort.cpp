@@ -65,6 +65,13 @@ const std::vector<std::string>& QtSerialPort::Devices() {
 }
 
 // The device a port address stands for; empty when it names none.
+PortTrial QtSerialPort::tryPort(const PortAddress& port) {
+    QtSerialPort trial(nullptr, listDevices_);
+    trial.setPort(port);
+    Outcome opened = trial.open();
+    return {std::move(opened), trial.deviceName()};
+}
+
 std::string QtSerialPort::ResolveDevice() {
     switch (address_.kind()) {
     case PortAddress::Kind::Device:

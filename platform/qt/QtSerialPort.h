@@ -34,6 +34,7 @@ public:
     PortState state() const override { return state_; }
     Outcome open() override;
     void close() override;
+    PortTrial tryPort(const PortAddress& port) override;
 
     void setSettings(const std::string& settings) override;
     void setFlowControl(FlowControl flow) override;

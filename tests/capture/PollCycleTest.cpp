@@ -87,7 +87,7 @@ private slots:
         comm.setPort(PortAddress::number(1));
         QVERIFY(comm.open().ok());
         CaptureState state;
-        WaitingScreenshots waiting;
+        WaitingArrivals waiting;
         for (const QByteArray& read : reads) {
             comm.arrive(read.toStdString());
             DrainPort(state, comm);
@@ -95,31 +95,38 @@ private slots:
         }
         QList<QByteArray> cut;
         while (auto frame = waiting.next())
-            cut << test::AsBytes(*frame);
+            cut << test::AsBytes(frame->bytes);
         QCOMPARE(cut, frames);
         QCOMPARE(test::AsBytes(state.ReceiveBuffer), rest);
         QCOMPARE(state.MarkerPosition, std::int16_t(marker));
         QVERIFY(comm.waiting.empty());
     }
 
-    // Screenshots wait while any dialog is open, nested ones too, and come out in
-    // arrival order once the last closes; past the bound the oldest are dropped
-    // and counted.
-    void waitingScreenshotsKeepOrderAndBound() {
-        WaitingScreenshots waiting;
+    // Everything waits while any dialog is open, nested ones too, and comes out
+    // in arrival order once the last closes; past the bound the oldest
+    // screenshots are dropped, and that is said first. A picture file asked for
+    // is never dropped.
+    void arrivalsKeepOrderAndBound() {
+        using Kind = Arrival::Kind;
+        WaitingArrivals waiting;
         waiting.dialogOpened();
         waiting.dialogOpened();
-        for (std::size_t i = 0; i < WaitingScreenshots::Capacity + 3; ++i)
-            waiting.add(std::to_string(i));
+        waiting.add({Kind::PictureFile, "picked.bmp"});
+        for (std::size_t i = 0; i < WaitingArrivals::Capacity + 3; ++i)
+            waiting.add({Kind::Screenshot, std::to_string(i)});
         QVERIFY(!waiting.next());
         waiting.dialogClosed();
         QVERIFY(!waiting.next());
         waiting.dialogClosed();
-        QCOMPARE(waiting.count(), WaitingScreenshots::Capacity);
-        QCOMPARE(waiting.takeDropped(), std::size_t(3));
-        QCOMPARE(waiting.takeDropped(), std::size_t(0));
-        for (std::size_t i = 3; i < WaitingScreenshots::Capacity + 3; ++i)
-            QCOMPARE(waiting.next(), std::optional(std::to_string(i)));
+        QCOMPARE(waiting.count(), WaitingArrivals::Capacity);
+        QCOMPARE(waiting.count(Kind::Screenshot), WaitingArrivals::Capacity - 1);
+        const std::optional<Arrival> notice = waiting.next();
+        QVERIFY(notice && notice->kind == Kind::Notice);
+        QVERIFY2(notice->bytes.find("The oldest 4 were dropped") != std::string::npos,
+                 notice->bytes.c_str());
+        QCOMPARE(waiting.next()->bytes, std::string("picked.bmp"));
+        for (std::size_t i = 4; i < WaitingArrivals::Capacity + 3; ++i)
+            QCOMPARE(waiting.next()->bytes, std::to_string(i));
         QVERIFY(!waiting.next());
         waiting.dialogClosed(); // one close too many leaves no dialog open
         QVERIFY(!waiting.dialogOpen());
@@ -132,7 +139,7 @@ private slots:
         comm.setPort(PortAddress::number(1));
         QVERIFY(comm.open().ok());
         CaptureState state;
-        WaitingScreenshots waiting;
+        WaitingArrivals waiting;
         std::size_t largest = 0;
         for (int tick = 0; tick < 2000; ++tick) {
             comm.arrive(std::string(2880, char('a' + tick % 26)) + (tick % 3 ? "B" : "M"));

@@ -2,7 +2,6 @@
 
 #include "capture/PortNumber.h"
 #include "capture/SerialLink.h"
-#include "tests/fakes/FakePortSelector.h"
 #include "tests/fakes/FakeSerialPort.h"
 #include "tests/support/TestMain.h"
 
@@ -112,87 +111,98 @@ private slots:
         QCOMPARE(comm.state(), PortState::Closed);
     }
 
+    // The probe lists the ports that open, keeps one open (the first found, or
+    // the one named on the command line) and opens each port once at most.
     void probeListsAndOpensThePortsPresent_data() {
         QTest::addColumn<QList<int>>("present");
-        QTest::addColumn<QStringList>("listed");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QStringList>("found");
         QTest::addColumn<int>("openPort");
         QTest::addColumn<int>("failures");
 
-        QTest::newRow("ports 1 and 2")
-            << QList<int>{1, 2} << QStringList{"1", "2"} << "1" << 1 << 0;
-        QTest::newRow("only port 1") << QList<int>{1} << QStringList{"1"} << "1" << 1 << 1;
-        QTest::newRow("only port 2") << QList<int>{2} << QStringList{"2"} << "2" << 2 << 1;
+        QTest::newRow("ports 1 and 2") << QList<int>{1, 2} << "" << QStringList{"1", "2"} << 1 << 0;
+        QTest::newRow("only port 1") << QList<int>{1} << "" << QStringList{"1"} << 1 << 1;
+        QTest::newRow("only port 2") << QList<int>{2} << "" << QStringList{"2"} << 2 << 1;
         QTest::newRow("ports 1 to 3")
-            << QList<int>{1, 2, 3} << QStringList{"1", "2"} << "1" << 1 << 0;
-        QTest::newRow("no port") << QList<int>{} << QStringList{} << "1" << 0 << 2;
-        QTest::newRow("only port 7") << QList<int>{7} << QStringList{} << "1" << 0 << 2;
+            << QList<int>{1, 2, 3} << "" << QStringList{"1", "2"} << 1 << 0;
+        QTest::newRow("no port") << QList<int>{} << "" << QStringList{} << 0 << 2;
+        QTest::newRow("only port 7") << QList<int>{7} << "" << QStringList{} << 0 << 2;
+        QTest::newRow("port 2 given") << QList<int>{1, 2} << "2" << QStringList{"1", "2"} << 2 << 0;
+        QTest::newRow("port 7 given")
+            << QList<int>{1, 2, 7} << "7" << QStringList{"1", "2"} << 7 << 0;
+        QTest::newRow("a missing port given")
+            << QList<int>{1, 2} << "5" << QStringList{"1", "2"} << 0 << 0;
     }
 
     void probeListsAndOpensThePortsPresent() {
         QFETCH(QList<int>, present);
-        QFETCH(QStringList, listed);
-        QFETCH(QString, text);
+        QFETCH(QString, given);
+        QFETCH(QStringList, found);
         QFETCH(int, openPort);
         QFETCH(int, failures);
 
         test::FakeSerialPort comm;
         comm.present = std::set<int>(present.begin(), present.end());
-        test::FakePortSelector selector;
-        int textChanges = 0;
-        selector.onTextChanged = [&](const std::string& changed) {
-            ++textChanges;
-            ConfigurePort(comm, ReadPortAddress(changed), true);
-        };
         CaptureState state;
+        std::optional<PortAddress> wanted;
+        if (!given.isEmpty())
+            wanted = ReadPortAddress(given.toStdString());
 
-        const ProbeReport report = ProbePorts(state, comm, selector);
+        const ProbeReport report = ProbePorts(state, comm, wanted);
 
-        QCOMPARE(Listed(selector.entries), listed);
-        QCOMPARE(QString::fromStdString(selector.text), text);
+        QStringList listed;
+        for (const ProbeReport::Found& port : report.found) {
+            listed << QString::number(port.port);
+            QCOMPARE(port.device, "/dev/ttyFAKE" + std::to_string(port.port));
+        }
+        QCOMPARE(listed, found);
         QCOMPARE(int(report.failures.size()), failures);
-        QCOMPARE(report.opened, openPort != 0);
         QCOMPARE(state.Answer, std::int16_t(2));
+        const std::set<std::string> once(comm.opened.begin(), comm.opened.end());
+        QCOMPARE(once.size(), comm.opened.size());
         if (openPort == 0) {
             QVERIFY(!comm.isOpen());
-            QCOMPARE(textChanges, 0);
+            QVERIFY(!report.opened);
             return;
         }
-        QCOMPARE(textChanges, 1);
+        QCOMPARE(report.opened, std::optional(PortAddress::number(openPort)));
         VerifyOpenWithLineSettings(comm, openPort);
-        for (std::size_t i = 0; i < selector.devices.size(); ++i)
-            QCOMPARE(selector.devices[i], "/dev/ttyFAKE" + selector.entries[i]);
     }
 
-    // Both ports present: each is tried, listed and closed; the text change opens
-    // port 1 with DTR off first; then it is opened once more with DTR off after.
+    // Both ports present: port 1 opens with the line settings and stays open;
+    // port 2 is only tried, beside it. A port named at start opens with DTR off
+    // first, as a typed one does.
+    void probeRunsItsStepsInOrder_data() {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("start-up") << ""
+                                  << Listed(Join({{"setPort port 1"},
+                                                  SettingsCalls,
+                                                  {"open", "setDtr 0", "tryPort port 2"}}));
+        QTest::newRow("port 2 given")
+            << "2"
+            << Listed(Join(
+                   {{"tryPort port 1", "setPort port 2"}, SettingsCalls, {"setDtr 0", "open"}}));
+    }
+
     void probeRunsItsStepsInOrder() {
+        QFETCH(QString, given);
+        QFETCH(QStringList, expected);
         test::FakeSerialPort comm;
         comm.present = {1, 2};
-        test::FakePortSelector selector;
-        selector.onTextChanged = [&](const std::string& changed) {
-            ConfigurePort(comm, ReadPortAddress(changed), true);
-        };
         CaptureState state;
-        ProbePorts(state, comm, selector);
-
-        const Calls expected = Join({{"setPort port 1", "open", "close"},
-                                     {"setPort port 2", "open", "close"},
-                                     {"setPort port 1"},
-                                     SettingsCalls,
-                                     {"setDtr 0", "open"},
-                                     {"close", "setPort port 1"},
-                                     SettingsCalls,
-                                     {"open", "setDtr 0"}});
-        QCOMPARE(Listed(comm.calls), Listed(expected));
+        std::optional<PortAddress> wanted;
+        if (!given.isEmpty())
+            wanted = ReadPortAddress(given.toStdString());
+        ProbePorts(state, comm, wanted);
+        QCOMPARE(Listed(comm.calls), expected);
     }
 
     void probeReportsWhyEachPortFailed() {
         test::FakeSerialPort comm;
         comm.refused[1] = "Permission denied";
-        test::FakePortSelector selector;
         CaptureState state;
-        const ProbeReport report = ProbePorts(state, comm, selector);
+        const ProbeReport report = ProbePorts(state, comm);
         QCOMPARE(report.failures.size(), std::size_t(2));
         QCOMPARE(report.failures[0].port, 1);
         QCOMPARE(report.failures[0].device, std::string("/dev/ttyFAKE1"));

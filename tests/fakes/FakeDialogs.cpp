@@ -1,5 +1,6 @@
 #include "tests/fakes/FakeDialogs.h"
 
+#include <cstdint>
 #include <fstream>
 
 namespace kvd::test {
@@ -15,8 +16,12 @@ std::optional<Picture> FakePictureLoader::loadFile(const std::filesystem::path& 
     return loadBytes(std::string(std::istreambuf_iterator<char>(in), {}), whyNot);
 }
 
+// A picture is a bitmap file whose header gives its own size.
 std::optional<Picture> FakePictureLoader::loadBytes(std::string_view bytes, std::string& whyNot) {
-    if (bytes.substr(0, 2) != "BM") {
+    std::uint32_t size = 0;
+    for (std::size_t i = 5; bytes.size() >= 6 && i >= 2; --i)
+        size = size << 8 | static_cast<unsigned char>(bytes[i]);
+    if (bytes.substr(0, 2) != "BM" || size != bytes.size()) {
         whyNot = "it is not a picture";
         return std::nullopt;
     }

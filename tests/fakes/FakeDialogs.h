@@ -106,8 +106,8 @@ private:
     std::string filter_, title_, fileName_;
 };
 
-// Loads "pictures" that are the bytes themselves: anything starting with the
-// bitmap signature is a picture, anything else is refused.
+// Loads "pictures" that are the bytes themselves: a bitmap file whose header
+// gives its own size is a picture, anything else is refused.
 class FakePictureLoader final : public PictureLoader {
 public:
     std::vector<std::string> loadedFiles;
@@ -117,13 +117,16 @@ public:
     std::optional<Picture> loadBytes(std::string_view bytes, std::string& whyNot) override;
 };
 
+// Records what it was asked to print.
 class FakeFormPrinter final : public FormPrinter {
 public:
     int printed = 0;
-    std::any lastForm;
+    std::optional<Picture> picture;
+    std::string comment;
     std::optional<std::string> failure;
-    Outcome printForm(const std::any& form) override {
-        lastForm = form;
+    Outcome print(const Picture& shown, const std::string& text) override {
+        picture = shown;
+        comment = text;
         if (failure)
             return Outcome::failure(*failure);
         ++printed;

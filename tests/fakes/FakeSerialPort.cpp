@@ -58,6 +58,18 @@ void FakeSerialPort::setPort(const PortAddress& address) {
     device_.clear(); // found again when opened, as the real port does
 }
 
+// The trial opens a port of its own, on the same devices; its open counts.
+PortTrial FakeSerialPort::tryPort(const PortAddress& address) {
+    calls.push_back("tryPort " + address.describe());
+    FakeSerialPort trial = *this;
+    trial.state_ = PortState::Closed;
+    trial.setPort(address);
+    Outcome result = trial.open();
+    if (result)
+        opened.push_back(trial.deviceName());
+    return {std::move(result), trial.deviceName()};
+}
+
 Outcome FakeSerialPort::open() {
     calls.push_back("open");
     if (state_ == PortState::Lost)

@@ -24,7 +24,7 @@ public:
     std::vector<std::string> opened;
     // Ports that exist but refuse to open, with the reason given.
     std::map<int, std::string> refused;
-    // Every call, in order: "close", "setPort 2", "setRts 1", "open", ...
+    // Every call, in order: "close", "setPort 2", "setRts 1", "open", "tryPort port 2", ...
     std::vector<std::string> calls;
 
     // The settings as last given.
@@ -52,6 +52,7 @@ public:
     PortState state() const override { return state_; }
     Outcome open() override;
     void close() override;
+    PortTrial tryPort(const PortAddress& address) override;
     void setSettings(const std::string& text) override;
     void setFlowControl(FlowControl value) override;
     void setRts(bool on) override;

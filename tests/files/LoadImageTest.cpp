@@ -1,9 +1,8 @@
-#include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
 
 #include "files/LoadImage.h"
-#include "tests/fakes/FakeDialogs.h"
+#include "tests/files/SessionBench.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
 
@@ -36,19 +35,18 @@ private slots:
         QFETCH(bool, shown);
         QFETCH(QString, message);
 
-        QTemporaryDir dir;
-        const std::string path = dir.path().toStdString() + "/" + choice.toStdString();
+        test::SessionBench bench;
+        const std::string path = bench.path(choice.toStdString());
         if (!content.isEmpty())
             std::ofstream(path, std::ios::binary) << content.toStdString();
-        test::FakeFileDialog dialog;
+        test::FakeFileDialog& dialog = bench.dialog;
+        test::FakeMessageBox& box = bench.box;
+        test::FakeCaptureView& view = bench.view;
         dialog.choices.push_back(choice.isEmpty() ? std::nullopt : std::optional(path));
-        test::FakePictureLoader pictures;
-        test::FakeMessageBox box;
-        test::FakeCaptureView view;
         view.saveEnabled = view.disableSaveEnabled = true;
-        LoadServices services{dialog, pictures, box};
 
-        OnLoadImageClicked(services, view);
+        OnLoadImageClicked(bench.session, bench.load, view);
+        bench.dealWithAll();
 
         QVERIFY(!view.saveEnabled);
         QVERIFY(!view.disableSaveEnabled);
@@ -62,7 +60,7 @@ private slots:
             QVERIFY(box.shown.empty());
         } else {
             QCOMPARE(box.shown.size(), std::size_t(1));
-            QCOMPARE(QString::fromStdString(box.shown[0].text), dir.path() + "/" + message);
+            QCOMPARE(box.shown[0].text, bench.path(message.toStdString()));
             QCOMPARE(box.shown[0].title, std::string("Load image"));
         }
     }
@@ -70,18 +68,15 @@ private slots:
     // The dialog is shared with saving: the open dialog keeps the save flow's
     // title and starts from the file last chosen.
     void theOpenDialogKeepsWhatSavingSet() {
-        test::FakeFileDialog dialog;
-        dialog.setTitle("Save current screenshot as");
-        dialog.choices = {std::optional<std::string>("/tmp/kvd62-last.bmp"), std::nullopt};
-        QVERIFY(dialog.showSave());
-        test::FakePictureLoader pictures;
-        test::FakeMessageBox box;
-        test::FakeCaptureView view;
-        LoadServices services{dialog, pictures, box};
-        OnLoadImageClicked(services, view);
-        QCOMPARE(dialog.shown.back().title, std::string("Save current screenshot as"));
-        QCOMPARE(dialog.shown.back().startName, std::string("/tmp/kvd62-last.bmp"));
-        QVERIFY(!view.picture);
+        test::SessionBench bench;
+        bench.dialog.setTitle("Save current screenshot as");
+        bench.dialog.choices = {std::optional<std::string>("/tmp/kvd62-last.bmp"), std::nullopt};
+        QVERIFY(bench.dialog.showSave());
+        OnLoadImageClicked(bench.session, bench.load, bench.view);
+        bench.dealWithAll();
+        QCOMPARE(bench.dialog.shown.back().title, std::string("Save current screenshot as"));
+        QCOMPARE(bench.dialog.shown.back().startName, std::string("/tmp/kvd62-last.bmp"));
+        QVERIFY(!bench.view.picture);
     }
 };
 

@@ -199,7 +199,8 @@ private slots:
             if (askedAbout.size() > 1)
                 return;
             QVERIFY(bench.send(cable, later[0] + later[1] + later[2]));
-            QTRY_COMPARE_WITH_TIMEOUT(bench.form.waitingCount(), std::size_t(3), LineWaitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(bench.form.session().waitingCount(), std::size_t(3),
+                                      LineWaitMs);
         };
         QVERIFY(bench.send(cable, second));
         QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == later[2], LineWaitMs);
@@ -300,7 +301,7 @@ private slots:
         QVERIFY(ReadAll(bench.services.tempImagePath) == sent.back());
         QVERIFY(bench.box.shown.empty());
         QVERIFY(bench.form.state().ReceiveBuffer.empty());
-        QCOMPARE(bench.form.waitingCount(), std::size_t(0));
+        QCOMPARE(bench.form.session().waitingCount(), std::size_t(0));
         qInfo("%d screenshots shown; resident memory %ld KiB before, %ld KiB after", count,
               residentBefore, ResidentKb());
     }

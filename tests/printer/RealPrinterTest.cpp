@@ -4,12 +4,12 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include "platform/qt/QtFormPrinter.h"
+#include "platform/qt/QtPictureLoader.h"
 #include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
 #include "tests/windows/FormBench.h"
-#include "windows/Form2.h"
+#include "windows/Form2Printer.h"
 
 using namespace kvd;
 using test::Poppler;
@@ -66,11 +66,9 @@ private slots:
         const QDir folder(QDir::homePath() + "/PDF");
         const QStringList before = folder.entryList({"*.pdf"}, QDir::Files);
 
-        Form2 page;
-        page.setPicture(test::Decoded(test::TwoColourBitmap(71)));
-        page.setComment("KVD62 screenshot bench4");
-        QtFormPrinter printer(QtFormPrinter::Target::DefaultPrinter);
-        const Outcome printed = printer.printForm(static_cast<QWidget*>(&page));
+        Form2Printer printer;
+        const Outcome printed = printer.print(ToPicture(test::Decoded(test::TwoColourBitmap(71))),
+                                              "KVD62 screenshot bench4");
         QVERIFY2(printed.ok(), printed.reason().c_str());
 
         QString pdf;

@@ -85,6 +85,7 @@ private slots:
             test::WriteRaw(bench.path("loaded.bmp"), Second);
             bench.dialog.choices.push_back(bench.path("loaded.bmp"));
             QTest::mouseClick(bench.control<QPushButton>("Command2"), Qt::LeftButton);
+            bench.settle();
         }
         QVERIFY(copy->isEnabled());
         auto* picture = bench.control<PictureControl>("Image1");

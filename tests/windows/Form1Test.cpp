@@ -79,34 +79,6 @@ private slots:
         QCOMPARE(int(bench.box.shown.size()), openPort == 0 ? 1 : 0);
     }
 
-    void noPortAtStartUpIsSaidOnceWithTheReasons() {
-        test::FormBench bench(std::set<int>{});
-        bench.comm.refused[1] = "Permission denied";
-        bench.form.StartUp();
-        bench.form.ReportPortProblems();
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        const QString text = QString::fromStdString(bench.box.shown[0].text);
-        QVERIFY2(text.contains("Port 1 (/dev/ttyFAKE1): permission denied."), qPrintable(text));
-        QVERIFY2(text.contains("Port 2 (/dev/ttyFAKE2): no such device."), qPrintable(text));
-        QVERIFY2(text.contains("dialout"), qPrintable(text));
-        QCOMPARE(bench.box.shown[0].title, std::string("Serial port"));
-    }
-
-    void typingAPortReopensWithDtrOffFirst() {
-        test::FormBench bench;
-        bench.form.StartUp();
-        bench.comm.calls.clear();
-        auto* combo = bench.control<QComboBox>("Combo1");
-        combo->lineEdit()->clear();
-        QTest::keyClicks(combo->lineEdit(), "2");
-        QVERIFY(bench.comm.isOpen());
-        QCOMPARE(bench.comm.port, PortAddress::number(2));
-        const qsizetype lastPort = Find(bench.comm.calls, "setPort port 2", 0);
-        QVERIFY(lastPort >= 0);
-        QVERIFY(Find(bench.comm.calls, "setDtr 0", lastPort) <
-                Find(bench.comm.calls, "open", lastPort));
-    }
-
     void pickingAPortOpensThenSwitchesDtrOff() {
         test::FormBench bench;
         bench.form.StartUp();

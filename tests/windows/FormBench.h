@@ -58,7 +58,7 @@ struct FormBench {
     }
     // Runs the event loop until no screenshot waits to be shown.
     void settle() {
-        for (int turn = 0; turn < 1000 && form.waitingCount() > 0; ++turn)
+        for (int turn = 0; turn < 1000 && form.session().waitingCount() > 0; ++turn)
             QCoreApplication::processEvents();
     }
     QImage shown() { return control<PictureControl>("Image1")->picture(); }

@@ -6,71 +6,38 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "platform/qt/QtFormPrinter.h"
+#include "platform/qt/QtPictureLoader.h"
 #include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
 #include "tests/windows/FormBench.h"
 #include "windows/Form2.h"
+#include "windows/Form2Printer.h"
 
 using namespace kvd;
 using test::Decoded;
 using test::Poppler;
 
-namespace {
-
-QWidget* PrintedForm(const test::FakeFormPrinter& printer) {
-    QWidget* const* form = std::any_cast<QWidget*>(&printer.lastForm);
-    return form ? *form : nullptr;
-}
-
-} // namespace
-
 class LoadAndPrintTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // A saved screenshot loads back as it was; loading leaves the received one
-    // in place, so the next arrival still asks about that one.
-    void loadingShowsASavedScreenshot() {
-        const std::string first = test::TwoColourBitmap(41);
-        const std::string second = test::TwoColourBitmap(42);
+    // A screenshot that arrives while the Open dialog is up is dealt with
+    // first; the picture picked is shown after it and stays on screen.
+    void aPickedPictureStaysOnScreen() {
+        const std::string picked = test::TwoColourBitmap(41);
         test::FormBench bench;
         bench.startUp();
-        bench.tick(first);
-        bench.dialog.choices.push_back(bench.path("shot.bmp"));
-        QTest::mouseClick(bench.control<QPushButton>("Command1"), Qt::LeftButton);
-        bench.tick(second);
-        QVERIFY(bench.box.shown.empty());
-
-        bench.dialog.choices.push_back(bench.path("shot.bmp"));
+        test::WriteRaw(bench.path("picked.bmp"), picked);
+        bench.dialog.choices.push_back(bench.path("picked.bmp"));
+        bench.dialog.whileShown = [&] { bench.tick(test::TwoColourBitmap(42)); };
         QTest::mouseClick(bench.control<QPushButton>("Command2"), Qt::LeftButton);
-        QCOMPARE(bench.shown(), Decoded(first));
-        QVERIFY(bench.form.state().ImageData == second);
-        QVERIFY(!bench.form.state().CurrentSaved);
+        bench.settle();
+        QCOMPARE(bench.shown(), Decoded(picked));
+        QVERIFY(bench.form.state().ImageData == test::TwoColourBitmap(42));
         QVERIFY(!bench.control<QPushButton>("Command1")->isEnabled());
         QVERIFY(!bench.control<QCheckBox>("Check2")->isEnabled());
-
-        bench.box.answers.push_back(DialogAnswer::No);
-        bench.tick(test::TwoColourBitmap(43));
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        QVERIFY(bench.control<QPushButton>("Command1")->isEnabled());
-        QVERIFY(bench.control<QCheckBox>("Check2")->isEnabled());
-    }
-
-    void loadingANonPictureSaysSoAndKeepsThePicture() {
-        test::FormBench bench;
-        bench.startUp();
-        const QImage before = bench.shown();
-        QFile notPicture(QString::fromStdString(bench.path("notes.bmp")));
-        QVERIFY(notPicture.open(QIODevice::WriteOnly));
-        notPicture.write("not a picture");
-        notPicture.close();
-        bench.dialog.choices.push_back(bench.path("notes.bmp"));
-        QTest::mouseClick(bench.control<QPushButton>("Command2"), Qt::LeftButton);
-        QCOMPARE(bench.shown(), before);
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        QVERIFY(bench.box.shown[0].text.find(bench.path("notes.bmp")) == 0);
     }
 
     void thePrintPageIsLaidOutAsDesigned_data() {
@@ -107,82 +74,31 @@ private slots:
         QCOMPARE(QColor(rendered.pixel(84, 150)), QColor(Qt::white));
     }
 
-    void printingPutsThePictureAndCommentOnThePage_data() {
+    // "Print Image" prints the picture on screen: the placeholder before any
+    // screenshot.
+    void printingTakesTheShownPicture_data() {
         QTest::addColumn<bool>("screenshot");
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<int>("printed");
-        QTest::addColumn<QString>("comment");
-
-        QTest::newRow("the default comment")
-            << true << QStringList{"KVD62 screenshot"} << 1 << "KVD62 screenshot";
-        QTest::newRow("a comment of one's own")
-            << true << QStringList{"bench 4, probe B"} << 1 << "bench 4, probe B";
-        QTest::newRow("before any screenshot: the placeholder")
-            << false << QStringList{"KVD62 screenshot"} << 1 << "KVD62 screenshot";
-        QTest::newRow("Cancel prints nothing") << true << QStringList{""} << 0 << "";
+        QTest::newRow("a screenshot") << true;
+        QTest::newRow("before any screenshot: the placeholder") << false;
     }
 
-    void printingPutsThePictureAndCommentOnThePage() {
+    void printingTakesTheShownPicture() {
         QFETCH(bool, screenshot);
-        QFETCH(QStringList, answers);
-        QFETCH(int, printed);
-        QFETCH(QString, comment);
-
         test::FormBench bench;
         bench.startUp();
         if (screenshot)
             bench.tick(test::TwoColourBitmap(51));
-        for (const QString& answer : answers)
-            bench.input.answers.push_back(answer.toStdString());
+        bench.input.answers.push_back("bench 4");
         QTest::mouseClick(bench.control<QPushButton>("Command4"), Qt::LeftButton);
-
-        QCOMPARE(bench.input.prompt, std::string("Comment:"));
-        QCOMPARE(bench.input.title, std::string("Add comment to your print"));
-        QCOMPARE(bench.input.defaultText, std::string("KVD62 screenshot"));
-        QCOMPARE(bench.printer.printed, printed);
-        QVERIFY(bench.box.shown.empty());
-        if (printed == 0) {
-            QVERIFY(!PrintedForm(bench.printer));
-            return;
-        }
-        QWidget* page = PrintedForm(bench.printer);
-        QVERIFY(page);
-        QCOMPARE(page->findChild<QLabel*>("Label1")->text(), comment);
-        QCOMPARE(page->findChild<PictureControl*>("Image1")->picture(), bench.shown());
-        QVERIFY(!page->isVisible());
-    }
-
-    // The page is made once and kept; a cancelled print leaves it as it was.
-    void thePageIsKeptBetweenPrints() {
-        test::FormBench bench;
-        bench.startUp();
-        bench.input.answers = {"first", "", "third"};
-        auto* print = bench.control<QPushButton>("Command4");
-        QTest::mouseClick(print, Qt::LeftButton);
-        QWidget* page = PrintedForm(bench.printer);
-        QTest::mouseClick(print, Qt::LeftButton);
-        QCOMPARE(page->findChild<QLabel*>("Label1")->text(), QString("first"));
-        QTest::mouseClick(print, Qt::LeftButton);
-        QCOMPARE(PrintedForm(bench.printer), page);
-        QCOMPARE(page->findChild<QLabel*>("Label1")->text(), QString("third"));
-        QCOMPARE(bench.printer.printed, 2);
-    }
-
-    void aFailedPrintIsSaid() {
-        test::FormBench bench;
-        bench.startUp();
-        bench.printer.failure = "there is no default printer";
-        bench.input.answers = {"KVD62 screenshot"};
-        QTest::mouseClick(bench.control<QPushButton>("Command4"), Qt::LeftButton);
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        QCOMPARE(bench.box.shown[0].title, std::string("Print Image"));
-        QVERIFY(bench.box.shown[0].text.find("there is no default printer") != std::string::npos);
+        QCOMPARE(bench.printer.printed, 1);
+        QCOMPARE(bench.printer.comment, std::string("bench 4"));
+        QCOMPARE(ToImage(*bench.printer.picture), bench.shown());
     }
 
     void aPrinterThatDoesNotExistFails() {
-        Form2 page;
-        QtFormPrinter printer(QtFormPrinter::Target::NamedPrinter, "kvd62-no-such-printer");
-        const Outcome printed = printer.printForm(static_cast<QWidget*>(&page));
+        Form2Printer printer(
+            WidgetPrinter(WidgetPrinter::Target::NamedPrinter, "kvd62-no-such-printer"));
+        const Outcome printed = printer.print(Picture{}, "KVD62 screenshot");
         QVERIFY(!printed.ok());
         QCOMPARE(printed.reason(),
                  std::string("there is no printer named \"kvd62-no-such-printer\""));
@@ -194,11 +110,10 @@ private slots:
     void aPrintedPageHasThePhysicalLayout() {
         QTemporaryDir dir;
         const QString pdf = dir.path() + "/page.pdf";
-        Form2 page;
-        page.setPicture(Decoded(test::TwoColourBitmap(61)).convertToFormat(QImage::Format_RGB32));
-        page.setComment("KVD62 screenshot bench4");
-        QtFormPrinter printer(QtFormPrinter::Target::PdfFile, pdf);
-        const Outcome printed = printer.printForm(static_cast<QWidget*>(&page));
+        Form2Printer printer(WidgetPrinter(WidgetPrinter::Target::PdfFile, pdf));
+        const Outcome printed = printer.print(
+            ToPicture(Decoded(test::TwoColourBitmap(61)).convertToFormat(QImage::Format_RGB32)),
+            "KVD62 screenshot bench4");
         QVERIFY2(printed.ok(), printed.reason().c_str());
 
         const QString info = Poppler("pdfinfo", {pdf});

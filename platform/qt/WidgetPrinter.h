@@ -2,7 +2,9 @@
 
 #include <QString>
 
-#include "platform/FormPrinter.h"
+#include "platform/Outcome.h"
+
+class QWidget;
 
 namespace kvd {
 
@@ -10,14 +12,14 @@ namespace kvd {
 // at the top left of the printable area: text as text, lines as lines, pictures
 // without loss. Printed on the system's default printer, on a printer named, or
 // into a PDF file of the form's own size.
-class QtFormPrinter final : public FormPrinter {
+class WidgetPrinter {
 public:
     enum class Target { DefaultPrinter, NamedPrinter, PdfFile };
 
-    explicit QtFormPrinter(Target target = Target::DefaultPrinter, QString name = {})
+    explicit WidgetPrinter(Target target = Target::DefaultPrinter, QString name = {})
         : target_(target), name_(std::move(name)) {}
 
-    Outcome printForm(const std::any& form) override;
+    Outcome print(QWidget& form) const;
 
 private:
     Target target_;

@@ -1,4 +1,4 @@
-#include "platform/qt/QtFormPrinter.h"
+#include "platform/qt/WidgetPrinter.h"
 
 #include <QPainter>
 #include <QPicture>
@@ -13,10 +13,10 @@ namespace {
 // The forms are laid out in pixels of a 96 dots-per-inch screen.
 constexpr double FormDotsPerInch = 96.0;
 
-Outcome ChoosePrinter(QtFormPrinter::Target target, const QString& name, QPrinter& printer,
+Outcome ChoosePrinter(WidgetPrinter::Target target, const QString& name, QPrinter& printer,
                       const QWidget& form) {
     switch (target) {
-    case QtFormPrinter::Target::PdfFile: {
+    case WidgetPrinter::Target::PdfFile: {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(name);
         const QSizeF inches = QSizeF(form.size()) / FormDotsPerInch;
@@ -24,12 +24,12 @@ Outcome ChoosePrinter(QtFormPrinter::Target target, const QString& name, QPrinte
         printer.setPageMargins(QMarginsF(0, 0, 0, 0));
         return Outcome::success();
     }
-    case QtFormPrinter::Target::NamedPrinter:
+    case WidgetPrinter::Target::NamedPrinter:
         if (QPrinterInfo::printerInfo(name).isNull())
             return Outcome::failure("there is no printer named \"" + name.toStdString() + "\"");
         printer.setPrinterName(name);
         return Outcome::success();
-    case QtFormPrinter::Target::DefaultPrinter:
+    case WidgetPrinter::Target::DefaultPrinter:
         break;
     }
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
@@ -41,14 +41,10 @@ Outcome ChoosePrinter(QtFormPrinter::Target target, const QString& name, QPrinte
 
 } // namespace
 
-Outcome QtFormPrinter::printForm(const std::any& form) {
-    QWidget* const* widget = std::any_cast<QWidget*>(&form);
-    if (widget == nullptr || *widget == nullptr)
-        return Outcome::failure("there is nothing to print");
-
+Outcome WidgetPrinter::print(QWidget& form) const {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(QStringLiteral("KVD62 screenshot"));
-    if (Outcome chosen = ChoosePrinter(target_, name_, printer, **widget); !chosen)
+    if (Outcome chosen = ChoosePrinter(target_, name_, printer, form); !chosen)
         return chosen;
 
     // Qt renders a widget straight onto a printer only as one flattened, lossily
@@ -56,8 +52,8 @@ Outcome QtFormPrinter::printForm(const std::any& form) {
     // the page keeps its text as text, its lines as lines and its picture whole.
     QPicture recording;
     QPainter recorder(&recording);
-    (*widget)->ensurePolished();
-    (*widget)->render(&recorder, QPoint(), QRegion(),
+    form.ensurePolished();
+    form.render(&recorder, QPoint(), QRegion(),
                       QWidget::DrawWindowBackground | QWidget::DrawChildren);
     recorder.end();
 

@@ -1,0 +1,113 @@
+#include "capture/CaptureSession.h"
+
+#include <algorithm>
+
+#include "capture/PollCycle.h"
+#include "capture/PortMessages.h"
+#include "capture/PortNumber.h"
+#include "platform/Utf8Path.h"
+
+namespace kvd {
+
+const ProbeReport& CaptureSession::startUp(const std::optional<std::string>& givenPort) {
+    state_ = CaptureState{};
+    portGiven_ = givenPort.has_value();
+    std::optional<PortAddress> wanted;
+    if (givenPort)
+        wanted = ReadPortAddress(*givenPort);
+    probe_ = ProbePorts(state_, comm_, wanted);
+    if (wanted || probe_.opened)
+        link_.adopt(wanted ? *wanted : *probe_.opened);
+    else // the selector still shows its first port
+        link_.choose(PortAddress::number(ProbedPorts[0]), false);
+    PortChanged();
+    return probe_;
+}
+
+std::optional<std::string> CaptureSession::portProblem() const {
+    if (comm_.isOpen())
+        return std::nullopt;
+    return portGiven_ ? GivenPortMessage(link_.describe()) : NoPortMessage(probe_);
+}
+
+void CaptureSession::choosePort(const std::string& text, PortChoice how) {
+    typing_.reset();
+    state_.ReceiveBuffer.clear();
+    link_.choose(ReadPortAddress(text), how == PortChoice::Typed);
+    PortChanged();
+}
+
+std::chrono::milliseconds CaptureSession::selectorEdited(const std::string& text,
+                                                         Clock::time_point now) {
+    if (ReadPortAddress(text).kind() != PortAddress::Kind::Device) {
+        choosePort(text, PortChoice::Typed);
+        return std::chrono::milliseconds::zero();
+    }
+    typing_ = text;
+    typedAt_ = now;
+    return TypingPause;
+}
+
+std::chrono::milliseconds CaptureSession::typingPaused(Clock::time_point now) {
+    if (!typing_)
+        return std::chrono::milliseconds::zero();
+    const auto paused = std::chrono::duration_cast<std::chrono::milliseconds>(now - typedAt_);
+    if (paused < TypingPause)
+        return TypingPause - paused;
+    choosePort(*typing_, PortChoice::Typed);
+    return std::chrono::milliseconds::zero();
+}
+
+CaptureSession::Tick CaptureSession::tick() {
+    Tick result;
+    const bool lost = link_.keepUp();
+    DrainPort(state_, comm_);
+    result.cut = CutScreenshots(state_, waiting_);
+    // The piece of a screenshot the loss cut off is dropped, so it is never
+    // completed by the first bytes after the return.
+    if (lost)
+        state_.ReceiveBuffer.clear();
+    result.portChanged = PortChanged();
+    return result;
+}
+
+bool CaptureSession::PortChanged() {
+    const PortState state = link_.state();
+    std::string described = link_.describe();
+    if (state == shownState_ && described == shownPort_)
+        return false;
+    shownState_ = state;
+    shownPort_ = std::move(described);
+    return true;
+}
+
+void CaptureSession::showPictureFileLater(std::string path) {
+    waiting_.add({Arrival::Kind::PictureFile, std::move(path)});
+}
+
+std::optional<Arrival> CaptureSession::nextArrival() {
+    return waiting_.next();
+}
+
+std::optional<std::string> CaptureSession::shownScreenshotFile() const {
+    if (!showingScreenshot_)
+        return std::nullopt;
+    return state_.ImageData;
+}
+
+bool CaptureSession::saveDisabledChanged(bool checked) {
+    state_.SaveDisabled = checked;
+    return !state_.SaveDisabled;
+}
+
+std::string CaptureSession::caption(const std::string& title) const {
+    std::string caption = title;
+    if (folder_)
+        caption += " - saving to " + Utf8FromPath(*folder_);
+    if (const std::size_t count = waiting_.count(Arrival::Kind::Screenshot); count > 0)
+        caption +=
+            " - " + std::to_string(count) + " screenshot" + (count == 1 ? "" : "s") + " waiting";
+    return caption;
+}
+
+} // namespace kvd

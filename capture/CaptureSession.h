@@ -1,0 +1,116 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "capture/CaptureState.h"
+#include "capture/PortLink.h"
+#include "capture/SerialLink.h"
+#include "capture/WaitingArrivals.h"
+
+namespace kvd {
+
+// How long the typing of a device path pauses before the path is opened.
+inline constexpr std::chrono::milliseconds TypingPause{700};
+
+// How the user named a port in the selector: typed into its text (DTR goes off
+// before the port opens) or picked from its list (after).
+enum class PortChoice { Typed, Picked };
+
+// A running capture, from start-up to the end: the capture state, what waits to
+// be dealt with, the serial link and the port selector's rules. It decides; the
+// window shows what it says and asks the user. Time is handed in, so that every
+// rule runs the same in a test.
+class CaptureSession {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit CaptureSession(SerialPort& comm) : comm_(comm), link_(comm) {}
+
+    // Start-up: the initial state, then the port probe. With `givenPort` (named
+    // on the command line) that port is opened, as if typed; otherwise the first
+    // port found. Returns what the probe found, for the selector's list.
+    const ProbeReport& startUp(const std::optional<std::string>& givenPort);
+    // The one message to show after start-up when no port is open, or nothing.
+    std::optional<std::string> portProblem() const;
+
+    // The selector: reopens the link on the port `text` names. Bytes received
+    // from the port before never join those of the one after.
+    void choosePort(const std::string& text, PortChoice how);
+    // The selector's text was edited. A port number is opened at once. A device
+    // path is opened once the typing pauses: on the way to /dev/ttyUSB0 the text
+    // passes through /dev/tty, and to /dev/ttyS10 through /dev/ttyS1. Returns how
+    // long to wait before asking typingPaused(), or zero when nothing waits.
+    std::chrono::milliseconds selectorEdited(const std::string& text, Clock::time_point now);
+    // Opens the typed path when the typing has paused long enough; otherwise
+    // returns how much longer to wait.
+    std::chrono::milliseconds typingPaused(Clock::time_point now);
+    PortState portState() const { return link_.state(); }
+    // The device and how it stands, for the selector's tooltip.
+    std::string portDescription() const { return link_.describe(); }
+
+    struct Tick {
+        // Whole screenshots cut out of what came.
+        std::size_t cut = 0;
+        // Whether the port's state or description changed since last shown.
+        bool portChanged = false;
+    };
+    // The poll tick: keeps the link up (a lost port is retried quietly, as the
+    // same device, until it comes back), drains the port and cuts every whole
+    // screenshot out of what came, to wait its turn.
+    Tick tick();
+
+    // While a dialog is open, arrivals wait; they are dealt with once the last
+    // one closes, so no question is stacked on another.
+    void dialogOpened() { waiting_.dialogOpened(); }
+    void dialogClosed() { waiting_.dialogClosed(); }
+    // A picture file to show (picked, dropped, named at start), once what
+    // arrived before it has been dealt with.
+    void showPictureFileLater(std::string path);
+    // Whether something can be dealt with now.
+    bool readyToDeal() const { return !waiting_.dialogOpen() && waiting_.count() > 0; }
+    // The next thing to deal with, in arrival order: none while a dialog is open.
+    std::optional<Arrival> nextArrival();
+    std::size_t waitingCount() const { return waiting_.count(); }
+    // What the picture control shows now: a received screenshot, or a picture file.
+    void shown(Arrival::Kind kind) { showingScreenshot_ = kind == Arrival::Kind::Screenshot; }
+    // The bitmap file of the shown screenshot, for the clipboard; nothing while a
+    // picture file is shown.
+    std::optional<std::string> shownScreenshotFile() const;
+
+    // "Disable Save" changed: while checked, new screenshots replace the shown
+    // one without a question and "Save image" is off. Returns whether "Save
+    // image" is on.
+    bool saveDisabledChanged(bool checked);
+
+    // Every screenshot is saved into `folder` from now on.
+    void savingTo(std::filesystem::path folder) { folder_ = std::move(folder); }
+    // The window's caption: `title`, where every screenshot is saved to in that
+    // mode, and how many screenshots wait, while any do.
+    std::string caption(const std::string& title) const;
+
+    CaptureState& state() { return state_; }
+    const CaptureState& state() const { return state_; }
+
+private:
+    bool PortChanged();
+
+    SerialPort& comm_;
+    CaptureState state_;
+    PortLink link_;
+    WaitingArrivals waiting_;
+    ProbeReport probe_;
+    bool portGiven_ = false;
+    PortState shownState_ = PortState::Closed;
+    std::string shownPort_;
+    // The device path being typed, and when it was last edited.
+    std::optional<std::string> typing_;
+    Clock::time_point typedAt_;
+    bool showingScreenshot_ = false;
+    std::optional<std::filesystem::path> folder_;
+};
+
+} // namespace kvd

@@ -1,0 +1,22 @@
+#include "files/DealWithArrival.h"
+
+namespace kvd {
+
+void DealWithArrival(const Arrival& arrival, CaptureSession& session, ArrivalServices& arrivals,
+                     LoadServices& load, CaptureView& view) {
+    switch (arrival.kind) {
+    case Arrival::Kind::Screenshot:
+        if (ShowNewScreenshot(session.state(), arrival.bytes, arrivals, view))
+            session.shown(arrival.kind);
+        return;
+    case Arrival::Kind::PictureFile:
+        if (ShowPictureFile(arrival.bytes, load, view))
+            session.shown(arrival.kind);
+        return;
+    case Arrival::Kind::Notice:
+        load.box.tell(arrival.bytes, "Incoming data");
+        return;
+    }
+}
+
+} // namespace kvd

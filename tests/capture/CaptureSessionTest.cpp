@@ -1,0 +1,276 @@
+#include <QTest>
+
+#include "capture/CaptureSession.h"
+#include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+using namespace std::chrono_literals;
+using test::AsBytes;
+
+namespace {
+
+const std::string First = test::TwoColourBitmap(101);
+const std::string Second = test::TwoColourBitmap(202);
+const std::string Third = test::TwoColourBitmap(303);
+
+// The session on a scripted port, started up; `arrived` collects what it hands
+// out to be dealt with.
+struct Session {
+    test::FakeSerialPort comm;
+    CaptureSession session{comm};
+    QList<QByteArray> arrived;
+
+    explicit Session(std::set<int> ports = {1, 2}) { comm.present = std::move(ports); }
+    void tick(const std::string& bytes = {}) {
+        comm.arrive(bytes);
+        session.tick();
+        while (std::optional<Arrival> arrival = session.nextArrival())
+            arrived << AsBytes(arrival->bytes);
+    }
+};
+
+} // namespace
+
+class CaptureSessionTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // What each tick reads, and how many screenshots have been handed out after
+    // each tick.
+    void eachWholeScreenshotIsHandedOutAtTheTickThatCompletesIt_data() {
+        QTest::addColumn<QList<QByteArray>>("reads");
+        QTest::addColumn<QList<int>>("handedOut");
+        const QByteArray first = AsBytes(First);
+        QTest::newRow("noise without a marker")
+            << QList<QByteArray>{"", "noise"} << QList<int>{0, 0};
+        QTest::newRow("split over two ticks, after noise")
+            << QList<QByteArray>{"xyz" + first.left(1400), first.mid(1400)} << QList<int>{0, 1};
+        QTest::newRow("the last byte alone, a tick later")
+            << QList<QByteArray>{first.left(2749), first.mid(2749)} << QList<int>{0, 1};
+        QTest::newRow("two in one read")
+            << QList<QByteArray>{first + AsBytes(Second)} << QList<int>{2};
+    }
+
+    void eachWholeScreenshotIsHandedOutAtTheTickThatCompletesIt() {
+        QFETCH(QList<QByteArray>, reads);
+        QFETCH(QList<int>, handedOut);
+        Session bench;
+        bench.session.startUp(std::nullopt);
+        QList<int> counts;
+        for (const QByteArray& read : reads) {
+            bench.tick(read.toStdString());
+            counts << int(bench.arrived.size());
+        }
+        QCOMPARE(counts, handedOut);
+        if (!bench.arrived.isEmpty())
+            QCOMPARE(bench.arrived.front(), AsBytes(First));
+    }
+
+    // Start-up opens the first port found, or the one named on the command line,
+    // and opens each port once at most; when none opens it says so once.
+    void startUpOpensEachPortOnceAndSaysWhatFailed_data() {
+        QTest::addColumn<QList<int>>("present");
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("stateLine");
+        QTest::addColumn<QStringList>("problem");
+
+        QTest::newRow("ports 1 and 2") << QList<int>{1, 2} << ""
+                                       << "/dev/ttyFAKE1: open" << QStringList{};
+        QTest::newRow("only port 2") << QList<int>{2} << ""
+                                     << "/dev/ttyFAKE2: open" << QStringList{};
+        QTest::newRow("no port, port 1 refused")
+            << QList<int>{} << ""
+            << "/dev/ttyFAKE1: permission denied"
+            << QStringList{"Port 1 (/dev/ttyFAKE1): permission denied.",
+                           "Port 2 (/dev/ttyFAKE2): no such device.", "dialout"};
+        QTest::newRow("port 2 given") << QList<int>{1, 2} << "2"
+                                      << "/dev/ttyFAKE2: open" << QStringList{};
+        QTest::newRow("a missing port given")
+            << QList<int>{1, 2} << "5"
+            << "/dev/ttyFAKE5: no such device"
+            << QStringList{"The serial port given with --port could not be opened "
+                           "(/dev/ttyFAKE5: no such device)"};
+    }
+
+    void startUpOpensEachPortOnceAndSaysWhatFailed() {
+        QFETCH(QList<int>, present);
+        QFETCH(QString, given);
+        QFETCH(QString, stateLine);
+        QFETCH(QStringList, problem);
+
+        Session bench(std::set<int>(present.begin(), present.end()));
+        if (!present.contains(1))
+            bench.comm.refused[1] = "Permission denied";
+        std::optional<std::string> port;
+        if (!given.isEmpty())
+            port = given.toStdString();
+        bench.session.startUp(port);
+
+        const std::set<std::string> once(bench.comm.opened.begin(), bench.comm.opened.end());
+        QCOMPARE(once.size(), bench.comm.opened.size());
+        QCOMPARE(QString::fromStdString(bench.session.portDescription()), stateLine);
+        const std::optional<std::string> said = bench.session.portProblem();
+        QCOMPARE(said.has_value(), !problem.isEmpty());
+        for (const QString& part : problem)
+            QVERIFY2(said->find(part.toStdString()) != std::string::npos, said->c_str());
+    }
+
+    // A port number takes effect as it is typed, DTR off before the port opens;
+    // a device path only once the typing pauses, so that /dev/ttyS1 is never
+    // opened on the way to /dev/ttyS10; Enter or a pick opens at once.
+    void aTypedPortOpensOnceTheTypingIsDone_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("pressEnter");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("a number") << "2" << false << "/dev/ttyFAKE2";
+        QTest::newRow("a device path, then a pause") << "/dev/ttyS10" << false << "/dev/ttyS10";
+        QTest::newRow("a device path, then Enter") << "/dev/ttyS10" << true << "/dev/ttyS10";
+    }
+
+    void aTypedPortOpensOnceTheTypingIsDone() {
+        QFETCH(QString, typed);
+        QFETCH(bool, pressEnter);
+        QFETCH(QString, opened);
+        Session bench;
+        bench.comm.listed = {"/dev/ttyFAKE1", "/dev/ttyFAKE2", "/dev/ttyS1", "/dev/ttyS10"};
+        bench.session.startUp(std::nullopt);
+        bench.comm.calls.clear();
+        // A person's pace: a key every 150 ms.
+        auto now = CaptureSession::Clock::time_point{} + 1h;
+        std::chrono::milliseconds wait{};
+        for (qsizetype length = 1; length <= typed.size(); ++length) {
+            now += 150ms;
+            wait = bench.session.selectorEdited(typed.left(length).toStdString(), now);
+        }
+        const bool path = typed.startsWith('/');
+        QCOMPARE(bench.comm.calls.empty(), path);
+        if (pressEnter) {
+            bench.session.choosePort(typed.toStdString(), PortChoice::Typed);
+        } else if (path) {
+            QVERIFY(wait > 150ms); // longer than a pause between two keys
+            now += wait - 1ms;
+            QVERIFY(bench.session.typingPaused(now) > 0ms);
+            QVERIFY(bench.comm.calls.empty());
+            now += 1ms;
+            QCOMPARE(bench.session.typingPaused(now), 0ms);
+        }
+        QCOMPARE(bench.session.typingPaused(now + 1h), 0ms); // nothing opens twice
+        QCOMPARE(bench.comm.opened.back(), opened.toStdString());
+        QCOMPARE(std::count(bench.comm.calls.begin(), bench.comm.calls.end(), "open"), 1);
+        const auto dtrOff = std::find(bench.comm.calls.begin(), bench.comm.calls.end(), "setDtr 0");
+        QVERIFY(dtrOff < std::find(bench.comm.calls.begin(), bench.comm.calls.end(), "open"));
+    }
+
+    // Bytes received from the port before a change never join those of the one
+    // after: the half screenshot from port 1 is not completed by port 2's bytes.
+    void anotherPortStartsAfresh_data() {
+        QTest::addColumn<int>("how");
+        QTest::newRow("picked") << int(PortChoice::Picked);
+        QTest::newRow("typed") << int(PortChoice::Typed);
+    }
+
+    void anotherPortStartsAfresh() {
+        QFETCH(int, how);
+        Session bench;
+        bench.session.startUp(std::nullopt);
+        bench.tick(First + Second.substr(0, 1000));
+        bench.session.choosePort("2", PortChoice(how));
+        bench.tick(Second.substr(1000) + Third);
+        QCOMPARE(bench.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Third)}));
+    }
+
+    // Two adapters: the instrument's, port 1, goes away, and the other moves up
+    // to number 1. The lost port is retried as its own device only. The whole
+    // screenshot that came just before the loss is handed out; the half one
+    // after it is dropped, and the first one after the return comes whole.
+    void aLostPortComesBackAsTheSameDevice_data() {
+        QTest::addColumn<bool>("saidSo");
+        QTest::newRow("the port reports the loss") << true;
+        QTest::newRow("the line hangs up without a word") << false;
+    }
+
+    void aLostPortComesBackAsTheSameDevice() {
+        QFETCH(bool, saidSo);
+        Session bench;
+        bench.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
+        bench.session.startUp(std::nullopt);
+        QCOMPARE(bench.comm.opened, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
+
+        bench.comm.arrive(First + Second.substr(0, 2000));
+        saidSo ? bench.comm.lose() : bench.comm.hangUpSilently();
+        bench.comm.listed = {"/dev/ttyUSB1"};
+        QVERIFY(bench.session.tick().portChanged);
+        bench.tick();
+        QCOMPARE(bench.arrived, QList<QByteArray>{AsBytes(First)});
+        QCOMPARE(bench.comm.opened.size(), std::size_t(2)); // never /dev/ttyUSB1 again
+        QCOMPARE(bench.session.portState(), PortState::Lost);
+        // The retry's own reason, not the one the port was lost with.
+        QCOMPARE(bench.session.portDescription(),
+                 std::string("/dev/ttyUSB0: lost (no such device), waiting for it to return"));
+
+        bench.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
+        bench.comm.plugBackIn();
+        QVERIFY(bench.session.tick().portChanged);
+        QCOMPARE(bench.comm.opened.back(), std::string("/dev/ttyUSB0"));
+        QCOMPARE(bench.session.portDescription(), std::string("/dev/ttyUSB0: open"));
+        // Joined to what came before the loss, this would make a picture that
+        // decodes: the second one's header and top, the third one's start.
+        bench.tick(Third);
+        QCOMPARE(bench.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Third)}));
+    }
+
+    // Nothing is handed out while a dialog is open. A picture file asked for
+    // (picked in the Open dialog, dropped, named at start) comes after what
+    // arrived before it, so the picture the user chose is the one left on screen.
+    void aPictureFileWaitsForWhatArrivedBeforeIt() {
+        Session bench;
+        bench.session.startUp(std::nullopt);
+        bench.session.dialogOpened(); // the Open dialog
+        bench.tick(First);
+        QVERIFY(!bench.session.readyToDeal());
+        QVERIFY(bench.arrived.isEmpty());
+        bench.session.showPictureFileLater("picked.bmp");
+        bench.session.dialogClosed();
+        QVERIFY(bench.session.readyToDeal());
+        bench.comm.arrive(Second);
+        bench.session.tick();
+        bench.session.showPictureFileLater("dropped.bmp");
+        bench.tick();
+        QCOMPARE(bench.arrived,
+                 (QList<QByteArray>{AsBytes(First), "picked.bmp", AsBytes(Second), "dropped.bmp"}));
+    }
+
+    void theCaptionSaysWhereScreenshotsGoAndHowManyWait_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("waiting");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("plain") << "" << 0 << "KVD62 screen capture V2.00";
+        QTest::newRow("one waits")
+            << "" << 1 << "KVD62 screen capture V2.00 - 1 screenshot waiting";
+        QTest::newRow("saving, three wait")
+            << "/home/ann/shots" << 3
+            << "KVD62 screen capture V2.00 - saving to /home/ann/shots - 3 screenshots waiting";
+    }
+
+    void theCaptionSaysWhereScreenshotsGoAndHowManyWait() {
+        QFETCH(QString, folder);
+        QFETCH(int, waiting);
+        QFETCH(QString, caption);
+        Session bench;
+        bench.session.startUp(std::nullopt);
+        if (!folder.isEmpty())
+            bench.session.savingTo(folder.toStdString());
+        bench.session.dialogOpened();
+        bench.session.showPictureFileLater("a picture is not a screenshot.bmp");
+        for (int i = 0; i < waiting; ++i)
+            bench.tick(test::TwoColourBitmap(std::uint32_t(500 + i)));
+        QCOMPARE(QString::fromStdString(bench.session.caption("KVD62 screen capture V2.00")),
+                 caption);
+    }
+};
+
+KVD_REGISTER_TEST(CaptureSessionTest)
+#include "CaptureSessionTest.moc"

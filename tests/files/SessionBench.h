@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QTemporaryDir>
+
+#include "files/DealWithArrival.h"
+#include "platform/StdFileSystem.h"
+#include "tests/fakes/FakeDialogs.h"
+#include "tests/fakes/FakeSerialPort.h"
+
+namespace kvd::test {
+
+// A capture session on scripted fakes with the flows that deal with what it
+// hands out, as the window runs them; the temporary file in a folder of its own.
+struct SessionBench {
+    QTemporaryDir dir;
+    FakeSerialPort comm;
+    FakeFileDialog dialog;
+    StdFileSystem files;
+    FakeMessageBox box;
+    FakePictureLoader pictures;
+    FakeCaptureView view;
+    DiskWorkerInPlace disk;
+    SaveServices save{dialog, files, box, disk};
+    ArrivalServices arrivals{save, pictures, path("kvd62temp.bmp")};
+    LoadServices load{dialog, pictures, box};
+    CaptureSession session{comm};
+
+    SessionBench() {
+        comm.present = {1};
+        session.startUp(std::nullopt);
+    }
+    std::string path(const std::string& name) const {
+        return dir.path().toStdString() + "/" + name;
+    }
+    // One poll tick with these bytes arriving just before it, then everything
+    // ready dealt with, each under its own dialog scope as the window does.
+    void tick(const std::string& bytes = {}) {
+        comm.arrive(bytes);
+        session.tick();
+        dealWithAll();
+    }
+    void dealWithAll() {
+        while (std::optional<Arrival> arrival = session.nextArrival()) {
+            session.dialogOpened();
+            DealWithArrival(*arrival, session, arrivals, load, view);
+            session.dialogClosed();
+        }
+    }
+    // The bytes of the picture the view shows (the fake loader's picture is
+    // the file's bytes).
+    std::string shown() const {
+        return view.picture ? std::any_cast<std::string>(view.picture->image) : std::string{};
+    }
+};
+
+} // namespace kvd::test

@@ -1,0 +1,72 @@
+#include "windows/PortBox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace kvd {
+
+PortBox::PortBox(QComboBox* combo, CaptureSession& session, QAction* copy, QObject* parent)
+    : QObject(parent), combo_(combo), session_(session), copy_(copy),
+      typingPause_(new QTimer(this)) {
+    typingPause_->setSingleShot(true);
+    connect(typingPause_, &QTimer::timeout, this,
+            [this] { waitForTyping(session_.typingPaused(CaptureSession::Clock::now())); });
+    connect(combo_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        waitForTyping(session_.selectorEdited(text.toStdString(), CaptureSession::Clock::now()));
+    });
+    connect(combo_->lineEdit(), &QLineEdit::returnPressed, this,
+            [this] { choose(PortChoice::Typed); });
+    connect(combo_, &QComboBox::activated, this, [this] { choose(PortChoice::Picked); });
+    combo_->installEventFilter(this); // it hands its keys to its text box
+}
+
+void PortBox::fill(const ProbeReport& probe, const std::optional<std::string>& givenPort) {
+    for (const ProbeReport::Found& found : probe.found) {
+        combo_->addItem(QString::number(found.port));
+        combo_->setItemData(combo_->count() - 1, QString::fromStdString(found.device),
+                            Qt::ToolTipRole);
+    }
+    if (givenPort)
+        combo_->setEditText(QString::fromStdString(*givenPort));
+    else if (!probe.found.empty())
+        combo_->setEditText(combo_->itemText(0));
+    showState();
+}
+
+void PortBox::showState() {
+    QPalette palette = combo_->palette();
+    if (session_.portState() != PortState::Open)
+        palette.setColor(QPalette::Text, Qt::red);
+    combo_->lineEdit()->setPalette(palette);
+    combo_->setToolTip(QStringLiteral("Current serial port\n") +
+                       QString::fromStdString(session_.portDescription()));
+}
+
+// The box would claim Ctrl+C for its text, and it often has the keyboard with
+// its text selected (after Enter, for one). Its own right-click menu still
+// copies its text.
+bool PortBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == combo_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copy_->trigger();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void PortBox::choose(PortChoice how) {
+    typingPause_->stop();
+    session_.choosePort(combo_->currentText().toStdString(), how);
+    showState();
+}
+
+void PortBox::waitForTyping(std::chrono::milliseconds wait) {
+    if (wait.count() > 0)
+        typingPause_->start(wait);
+    showState();
+}
+
+} // namespace kvd

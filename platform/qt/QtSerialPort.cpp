@@ -64,7 +64,6 @@ const std::vector<std::string>& QtSerialPort::Devices() {
     return *devices_;
 }
 
-// The device a port address stands for; empty when it names none.
 PortTrial QtSerialPort::tryPort(const PortAddress& port) {
     QtSerialPort trial(nullptr, listDevices_);
     trial.setPort(port);
@@ -72,6 +71,7 @@ PortTrial QtSerialPort::tryPort(const PortAddress& port) {
     return {std::move(opened), trial.deviceName()};
 }
 
+// The device a port address stands for; empty when it names none.
 std::string QtSerialPort::ResolveDevice() {
     switch (address_.kind()) {
     case PortAddress::Kind::Device:

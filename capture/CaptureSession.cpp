@@ -10,6 +10,12 @@
 namespace kvd {
 
 const ProbeReport& CaptureSession::startUp(const std::optional<std::string>& givenPort) {
+    // The window is up before start-up comes to the ports: a port the user has
+    // chosen meanwhile stands, and the ports are only listed.
+    if (portChosen_) {
+        probe_ = ProbePorts(state_, comm_, link_.chosen(), false);
+        return probe_;
+    }
     state_ = CaptureState{};
     portGiven_ = givenPort.has_value();
     std::optional<PortAddress> wanted;
@@ -25,12 +31,13 @@ const ProbeReport& CaptureSession::startUp(const std::optional<std::string>& giv
 }
 
 std::optional<std::string> CaptureSession::portProblem() const {
-    if (comm_.isOpen())
+    if (comm_.isOpen() || portChosen_)
         return std::nullopt;
     return portGiven_ ? GivenPortMessage(link_.describe()) : NoPortMessage(probe_);
 }
 
 void CaptureSession::choosePort(const std::string& text, PortChoice how) {
+    portChosen_ = true;
     typing_.reset();
     state_.ReceiveBuffer.clear();
     link_.choose(ReadPortAddress(text), how == PortChoice::Typed);
@@ -39,10 +46,11 @@ void CaptureSession::choosePort(const std::string& text, PortChoice how) {
 
 std::chrono::milliseconds CaptureSession::selectorEdited(const std::string& text,
                                                          Clock::time_point now) {
-    if (ReadPortAddress(text).kind() != PortAddress::Kind::Device) {
+    if (!StartsLikeDevicePath(text)) {
         choosePort(text, PortChoice::Typed);
         return std::chrono::milliseconds::zero();
     }
+    portChosen_ = true;
     typing_ = text;
     typedAt_ = now;
     return TypingPause;

@@ -32,17 +32,23 @@ public:
 
     // Start-up: the initial state, then the port probe. With `givenPort` (named
     // on the command line) that port is opened, as if typed; otherwise the first
-    // port found. Returns what the probe found, for the selector's list.
+    // port found. A port the user chose before start-up came to the ports stands:
+    // the ports are then only listed. Returns what the probe found, for the
+    // selector's list.
     const ProbeReport& startUp(const std::optional<std::string>& givenPort);
-    // The one message to show after start-up when no port is open, or nothing.
+    // The one message to show after start-up when no port is open, or nothing
+    // (also when the user has chosen a port: the selector shows how it stands).
     std::optional<std::string> portProblem() const;
+    // Whether the user has typed or picked a port.
+    bool portChosen() const { return portChosen_; }
 
     // The selector: reopens the link on the port `text` names. Bytes received
     // from the port before never join those of the one after.
     void choosePort(const std::string& text, PortChoice how);
     // The selector's text was edited. A port number is opened at once. A device
     // path is opened once the typing pauses: on the way to /dev/ttyUSB0 the text
-    // passes through /dev/tty, and to /dev/ttyS10 through /dev/ttyS1. Returns how
+    // passes through /dev/tty, to /dev/ttyS10 through /dev/ttyS1 (and on Windows
+    // to COM10 through COM1). Returns how
     // long to wait before asking typingPaused(), or zero when nothing waits.
     std::chrono::milliseconds selectorEdited(const std::string& text, Clock::time_point now);
     // Opens the typed path when the typing has paused long enough; otherwise
@@ -104,6 +110,7 @@ private:
     WaitingArrivals waiting_;
     ProbeReport probe_;
     bool portGiven_ = false;
+    bool portChosen_ = false;
     PortState shownState_ = PortState::Closed;
     std::string shownPort_;
     // The device path being typed, and when it was last edited.

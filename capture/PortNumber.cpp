@@ -1,5 +1,7 @@
 #include "capture/PortNumber.h"
 
+#include <cctype>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -180,6 +182,17 @@ bool IsGivenPort(std::string_view text) {
         return false;
     const long port = SaturatedWhole(candidate);
     return port >= 1 && port <= 32767;
+}
+
+bool StartsLikeDevicePath(std::string_view text) {
+    const std::string_view candidate = trimmed(text);
+    if (candidate.empty())
+        return false;
+#ifdef _WIN32
+    return std::isalpha(static_cast<unsigned char>(candidate.front())) != 0;
+#else
+    return candidate.front() == '/';
+#endif
 }
 
 PortAddress ReadPortAddress(std::string_view text) {

@@ -22,6 +22,11 @@ std::optional<std::int16_t> ReadPortNumber(std::string_view text);
 // as ReadPortNumber reads it; a number out of range is an unusable address.
 PortAddress ReadPortAddress(std::string_view text);
 
+// Whether a text being typed is on its way to a device path ("/dev/tty" on the
+// way to "/dev/ttyUSB0"; "CO" on the way to "COM10" on Windows) rather than a
+// port number.
+bool StartsLikeDevicePath(std::string_view text);
+
 // Reads a port as the command line gives it, stricter than the selector: a device
 // path as ReadPortAddress takes it, or a whole number from 1 to 32767 written in
 // digits alone; nothing for anything else, so that a slip ("1 2", "one") is

@@ -45,16 +45,20 @@ void TryPort(int n, SerialPort& comm, bool keep, bool named, ProbeReport& report
 } // namespace
 
 ProbeReport ProbePorts(CaptureState& state, SerialPort& comm,
-                       const std::optional<PortAddress>& wanted) {
+                       const std::optional<PortAddress>& wanted, bool openOne) {
     ProbeReport report;
     bool wantedProbed = false;
     for (int n : ProbedPorts) {
         state.Answer = static_cast<std::int16_t>(n);
         const bool isWanted = wanted && *wanted == PortAddress::number(n);
         wantedProbed = wantedProbed || isWanted;
-        TryPort(n, comm, wanted ? isWanted : !report.opened, isWanted, report);
+        if (!openOne && isWanted && comm.isOpen()) { // in use: it opened already
+            report.found.push_back({n, comm.deviceName()});
+            continue;
+        }
+        TryPort(n, comm, openOne && (wanted ? isWanted : !report.opened), isWanted, report);
     }
-    if (wanted && !wantedProbed && ConfigurePort(comm, *wanted, true))
+    if (openOne && wanted && !wantedProbed && ConfigurePort(comm, *wanted, true))
         report.opened = *wanted;
     return report;
 }

@@ -45,8 +45,11 @@ struct ProbeReport {
 // opens is opened for good with ConfigurePort and stays open; the ports after it
 // are only tried, on a handle of their own. With `wanted` (a port named on the
 // command line) that port is the one opened for good instead, whether it is one
-// of those probed or not. Each port is opened once at most.
+// of those probed or not. Without `openOne` the port in use is left as it is
+// (listed when it is `wanted` and open) and every other port is only tried.
+// Each port is opened once at most.
 ProbeReport ProbePorts(CaptureState& state, SerialPort& comm,
-                       const std::optional<PortAddress>& wanted = std::nullopt);
+                       const std::optional<PortAddress>& wanted = std::nullopt,
+                       bool openOne = true);
 
 } // namespace kvd

@@ -29,10 +29,13 @@ void PortBox::fill(const ProbeReport& probe, const std::optional<std::string>& g
         combo_->setItemData(combo_->count() - 1, QString::fromStdString(found.device),
                             Qt::ToolTipRole);
     }
-    if (givenPort)
-        combo_->setEditText(QString::fromStdString(*givenPort));
-    else if (!probe.found.empty())
-        combo_->setEditText(combo_->itemText(0));
+    // A port the user chose before start-up came to the ports keeps its text.
+    if (!session_.portChosen()) {
+        if (givenPort)
+            combo_->setEditText(QString::fromStdString(*givenPort));
+        else if (!probe.found.empty())
+            combo_->setEditText(combo_->itemText(0));
+    }
     showState();
 }
 

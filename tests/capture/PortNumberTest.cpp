@@ -104,13 +104,17 @@ private slots:
         };
         row("2", PortAddress::Kind::Number, 2, "");
         row("", PortAddress::Kind::Number, 0, "");
+        row("99999", PortAddress::Kind::Unusable, 0, "99999");
+        row(" 1e9 ", PortAddress::Kind::Unusable, 0, "1e9");
+#ifdef _WIN32
+        row("COM3", PortAddress::Kind::Device, 0, "COM3");
+        row("  com12 \n", PortAddress::Kind::Device, 0, "com12");
+        row("COMX", PortAddress::Kind::Number, 0, "");
+#else
         row("/dev/ttyUSB0", PortAddress::Kind::Device, 0, "/dev/ttyUSB0");
         row("  /dev/serial/by-id/usb-FTDI if00 \n", PortAddress::Kind::Device, 0,
             "/dev/serial/by-id/usb-FTDI if00");
         row("/dev/pts/3", PortAddress::Kind::Device, 0, "/dev/pts/3");
-        row("99999", PortAddress::Kind::Unusable, 0, "99999");
-        row(" 1e9 ", PortAddress::Kind::Unusable, 0, "1e9");
-#ifndef _WIN32
         row("COM3", PortAddress::Kind::Number, 0, "");
 #endif
     }

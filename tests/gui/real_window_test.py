@@ -57,8 +57,10 @@ def xdotool(*args):
 
 
 def find_window(name):
-    out = subprocess.run(["xdotool", "search", "--name", f"^{name}$"], capture_output=True,
-                         text=True).stdout.split()
+    """A window of that name that is on screen (mapped): one that is only created
+    cannot take the focus yet."""
+    out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"],
+                         capture_output=True, text=True).stdout.split()
     return int(out[0]) if out else None
 
 

@@ -7,12 +7,12 @@
 
 #include "app/CommandLine.h"
 #include "capture/CaptureState.h"
+#include "platform/NativeSerialPort.h"
 #include "platform/StdFileSystem.h"
 #include "platform/qt/PrivateTempFolder.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtDiskWorker.h"
 #include "platform/qt/QtPictureLoader.h"
-#include "platform/qt/QtSerialPort.h"
 #include "windows/Form1.h"
 #include "windows/Form2Printer.h"
 
@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
 
-    kvd::QtSerialPort comm;
+    kvd::NativeSerialPort comm;
     kvd::QtFileDialog dialog;
     kvd::StdFileSystem files;
     kvd::QtMessageBox box;

@@ -162,8 +162,15 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+#ifdef _WIN32
+// "\\.\COM12", the way Windows itself names a port above 9.
+constexpr std::string_view DeviceNamespace = "\\\\.\\";
+#endif
+
 bool isDevicePath(std::string_view text) {
 #ifdef _WIN32
+    if (text.substr(0, DeviceNamespace.size()) == DeviceNamespace)
+        text.remove_prefix(DeviceNamespace.size());
     if (text.size() > 3 && (text.substr(0, 3) == "COM" || text.substr(0, 3) == "com"))
         return countDigits(text, 3) == text.size() - 3;
     return false;
@@ -189,7 +196,8 @@ bool StartsLikeDevicePath(std::string_view text) {
     if (candidate.empty())
         return false;
 #ifdef _WIN32
-    return std::isalpha(static_cast<unsigned char>(candidate.front())) != 0;
+    return std::isalpha(static_cast<unsigned char>(candidate.front())) != 0 ||
+           candidate.front() == '\\';
 #else
     return candidate.front() == '/';
 #endif

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "app/CommandLine.h"
+#include "tests/support/DevicePaths.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
@@ -52,8 +53,8 @@ private slots:
         const int run = int(Action::Run), refuse = int(Action::Refuse);
         QTest::newRow("nothing: start as always") << QStringList{} << run << "" << false << "";
         QTest::newRow("a port number") << QStringList{"--port", "2"} << run << "2" << false << "";
-        QTest::newRow("a device path")
-            << QStringList{"--port=/dev/ttyUSB0"} << run << "/dev/ttyUSB0" << false << "";
+        QTest::newRow("a device path") << QStringList{QString("--port=") + test::MissingDevice}
+                                       << run << QString(test::MissingDevice) << false << "";
         QTest::newRow("a save folder")
             << QStringList{"--save-dir", "folder"} << run << "" << true << "";
         QTest::newRow("help") << QStringList{"--help"} << int(Action::ShowHelp) << "" << false
@@ -141,8 +142,9 @@ private slots:
         QVERIFY(program.waitForFinished());
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), status);
-        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        // Windows ends its lines in CR LF.
+        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput()).remove('\r');
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError()).remove('\r');
         if (status == 2) {
             QVERIFY(out.isEmpty());
             QVERIFY2(err.startsWith("kvd62-capture: ") && err.count('\n') == 1, qPrintable(err));

@@ -2,6 +2,7 @@
 
 #include "capture/CaptureSession.h"
 #include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/DevicePaths.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
@@ -16,14 +17,8 @@ const std::string First = test::TwoColourBitmap(101);
 const std::string Second = test::TwoColourBitmap(202);
 const std::string Third = test::TwoColourBitmap(303);
 
-// A device path, and the one it passes through as it is typed.
-#ifdef _WIN32
-const QString LongPath = "COM10";
-const std::string ShortPath = "COM1";
-#else
-const QString LongPath = "/dev/ttyS10";
-const std::string ShortPath = "/dev/ttyS1";
-#endif
+const QString LongPath = test::LongDevice;
+const std::string ShortPath = test::ShortDevice;
 
 // The session on a scripted port, started up; `arrived` collects what it hands
 // out to be dealt with.

@@ -109,6 +109,7 @@ private slots:
 #ifdef _WIN32
         row("COM3", PortAddress::Kind::Device, 0, "COM3");
         row("  com12 \n", PortAddress::Kind::Device, 0, "com12");
+        row(R"(\\.\COM12)", PortAddress::Kind::Device, 0, R"(\\.\COM12)");
         row("COMX", PortAddress::Kind::Number, 0, "");
 #else
         row("/dev/ttyUSB0", PortAddress::Kind::Device, 0, "/dev/ttyUSB0");

@@ -11,6 +11,7 @@
 #include "platform/FormPrinter.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Picture.h"
+#include "platform/Utf8Path.h"
 
 namespace kvd::test {
 
@@ -84,8 +85,7 @@ public:
     bool showOpen() override { return Show(false); }
     std::string fileName() const override { return fileName_; }
     std::string fileTitle() const override {
-        const auto slash = fileName_.find_last_of('/');
-        return slash == std::string::npos ? fileName_ : fileName_.substr(slash + 1);
+        return Utf8FromPath(PathFromUtf8(fileName_).filename());
     }
 
 private:

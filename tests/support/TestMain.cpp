@@ -1,7 +1,10 @@
 #include "tests/support/TestMain.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <cstdio>
 
 namespace kvd::test {
 
@@ -13,10 +16,38 @@ namespace {
 // class of a run gets one; it stays installed and serves the later classes.
 constexpr char NoCrashHandler[] = "-nocrashhandler";
 
+#ifdef _WIN32
+// On Windows QtTest's log to standard output never reaches it under Wine (seen
+// with Qt 6.4 and Wine 8): the log goes to a file, copied to standard output.
+int RunLogged(QObject* test, std::vector<char*>& arguments) {
+    const bool logGiven = std::any_of(arguments.begin(), arguments.end(),
+                                      [](const char* a) { return qstrcmp(a, "-o") == 0; });
+    if (logGiven)
+        return QTest::qExec(test, int(arguments.size()), arguments.data());
+    QTemporaryDir folder;
+    QByteArray log = QFile::encodeName(folder.filePath("log.txt")) + ",txt";
+    char logOption[] = "-o";
+    arguments.push_back(logOption);
+    arguments.push_back(log.data());
+    const int failures = QTest::qExec(test, int(arguments.size()), arguments.data());
+    QFile written(folder.filePath("log.txt"));
+    if (written.open(QIODevice::ReadOnly)) {
+        const QByteArray text = written.readAll();
+        std::fwrite(text.constData(), 1, std::size_t(text.size()), stdout);
+        std::fflush(stdout);
+    }
+    return failures;
+}
+#else
+int RunLogged(QObject* test, std::vector<char*>& arguments) {
+    return QTest::qExec(test, int(arguments.size()), arguments.data());
+}
+#endif
+
 int Run(QObject* test, std::vector<char*> arguments, bool firstOfRun) {
     if (!firstOfRun)
         arguments.push_back(const_cast<char*>(NoCrashHandler));
-    return QTest::qExec(test, int(arguments.size()), arguments.data());
+    return RunLogged(test, arguments);
 }
 
 void SetDefault(const char* name, const QByteArray& value) {

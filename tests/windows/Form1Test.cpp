@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "tests/support/DevicePaths.h"
 #include "tests/support/TestMain.h"
 #include "tests/windows/FormBench.h"
 
@@ -103,19 +104,20 @@ private slots:
     void aTypedDevicePathOpensOnceFinished() {
         QFETCH(bool, pressEnter);
         test::FormBench bench;
-        bench.comm.listed = {"/dev/ttyS1", "/dev/ttyS10"};
+        bench.comm.listed = {test::ShortDevice, test::LongDevice};
         bench.form.StartUp();
         bench.comm.calls.clear();
         auto* edit = bench.control<QComboBox>("Combo1")->lineEdit();
         edit->clear();
-        QTest::keyClicks(edit, "/dev/ttyS10");
+        QTest::keyClicks(edit, test::LongDevice);
         QVERIFY(bench.comm.calls.empty());
         if (pressEnter)
             QTest::keyClick(edit, Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(!bench.comm.calls.empty(), 5000);
-        QCOMPARE(Find(bench.comm.calls, "setPort /dev/ttyS1", 0), qsizetype(-1));
-        QCOMPARE(bench.comm.port, PortAddress::device("/dev/ttyS10"));
-        QCOMPARE(bench.comm.opened.back(), std::string("/dev/ttyS10"));
+        QCOMPARE(Find(bench.comm.calls, std::string("setPort ") + test::ShortDevice, 0),
+                 qsizetype(-1));
+        QCOMPARE(bench.comm.port, PortAddress::device(test::LongDevice));
+        QCOMPARE(bench.comm.opened.back(), std::string(test::LongDevice));
         QVERIFY(Find(bench.comm.calls, "setDtr 0", 0) < Find(bench.comm.calls, "open", 0));
     }
 
@@ -128,8 +130,8 @@ private slots:
                                          << "/dev/ttyFAKE0: no such device";
         QTest::newRow("too large") << "99999"
                                    << "port 99999: no such device";
-        QTest::newRow("a device path") << "/dev/ttyUSB3"
-                                       << "/dev/ttyUSB3: no such device";
+        QTest::newRow("a device path")
+            << test::MissingDevice << QString(test::MissingDevice) + ": no such device";
     }
 
     void aPortThatWillNotOpenTurnsTheSelectorRed() {

@@ -1,0 +1,33 @@
+# The Windows installer: cpack in a build folder makes
+# kvd62-capture-VERSION-win64.exe with NSIS. It holds the programs and only what
+# they load: Qt's libraries and plugins, and MinGW's C++ runtime.
+set(qt_libraries Core Gui Widgets PrintSupport)
+foreach(library ${qt_libraries})
+    install(FILES ${KVD_QT_PREFIX}/bin/Qt6${library}.dll DESTINATION bin)
+endforeach()
+install(FILES ${KVD_QT_PREFIX}/plugins/platforms/qwindows.dll DESTINATION bin/platforms)
+install(FILES ${KVD_QT_PREFIX}/plugins/styles/qwindowsvistastyle.dll DESTINATION bin/styles)
+install(FILES ${KVD_MINGW_RUNTIME}/libstdc++-6.dll ${KVD_MINGW_RUNTIME}/libgcc_s_seh-1.dll
+              ${KVD_WINPTHREAD_DLL}
+        DESTINATION bin)
+
+set(CPACK_GENERATOR NSIS)
+set(CPACK_PACKAGE_NAME kvd62-capture)
+set(CPACK_PACKAGE_VENDOR "kvd62-capture")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Screenshots from a KVD62 handheld instrument over its serial cable")
+set(CPACK_PACKAGE_FILE_NAME kvd62-capture-${PROJECT_VERSION}-win64)
+set(CPACK_PACKAGE_INSTALL_DIRECTORY kvd62-capture)
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_PACKAGE_NAME "KVD62 screen capture")
+set(CPACK_NSIS_DISPLAY_NAME "KVD62 screen capture ${PROJECT_VERSION}")
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/packaging/kvd62-capture.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/packaging/kvd62-capture.ico)
+set(CPACK_NSIS_INSTALLED_ICON_NAME bin\\\\kvd62-capture.exe)
+# The Start menu entry, with the program's own icon.
+set(CPACK_PACKAGE_EXECUTABLES kvd62-capture "KVD62 screen capture")
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A 64-bit installer for the 64-bit program: it runs where 32-bit Windows
+# programs do not (Wine without its 32-bit part).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+include(CPack)

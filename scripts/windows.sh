@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# Builds the Windows program, its tests and its installer on this Debian
+# machine, runs the tests under Wine, and tries the installer there.
+#   scripts/windows.sh            everything, in build-windows/; the installer is
+#                                 build-windows/kvd62-capture-VERSION-win64.exe
+#   scripts/windows.sh build      only the build and the installer, no Wine
+# Qt for Windows is built once per machine from Debian's own source of the
+# host's Qt version, and kept in ~/.cache/kvd62-capture (KVD_QT_CACHE to move
+# it). KVD_QT_SEED=FILE.tar.xz fills that cache from a copy of exactly that
+# build instead (checked by its SHA-256), which saves about 40 minutes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$(pwd)
+mode=${1:-all}
+build=build-windows
+step() { printf '\n=== windows: %s (%ds)\n' "$1" "$SECONDS"; }
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+install_missing() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+step "the tools"
+# The host's Qt tools (moc, rcc, uic) serve the Windows build too.
+install_missing cmake ninja-build g++ g++-mingw-w64-x86-64-posix qt6-base-dev \
+    qt6-base-dev-tools nsis xz-utils
+[ "$mode" = build ] || install_missing wine64 wine xvfb xauth xdotool python3-xlib
+
+# --- Qt for Windows ----------------------------------------------------------
+qt_version=6.4.2
+# The seed is exactly this build: the same version, options and source.
+seed_sha256=1209306e8a8e0f3f2c282273a8630defdc3dfb367dc4c2992f662e21e384012e
+qt_options=(
+    -DCMAKE_BUILD_TYPE=Release -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+    -DFEATURE_opengl=OFF -DFEATURE_dbus=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF
+    -DFEATURE_icu=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_tabletevent=OFF
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
+    -DFEATURE_system_pcre2=OFF -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF
+)
+key=$(printf '%s\n' "$qt_version" "${qt_options[@]}" | sha256sum | cut -c1-12)
+cache=${KVD_QT_CACHE:-$HOME/.cache/kvd62-capture}
+qt=$cache/qt-$qt_version-mingw-$key
+
+host_qt=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+case "$host_qt" in
+"$qt_version"*) ;;
+*)
+    echo "windows: the host's Qt is $host_qt; the Windows Qt must be the same version," \
+        "$qt_version, for the host's tools to serve it" >&2
+    exit 1
+    ;;
+esac
+
+# This machine's apt sources, each turned into a source-package entry, in an
+# apt setup of its own: the system's configuration is left as it is.
+source_entries() {
+    local file
+    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$file" ] && sed -nE 's/^deb[[:space:]]+/deb-src /p' "$file"
+    done
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$file" ] && { sed -E 's/^Types:.*/Types: deb-src/' "$file"; echo; }
+    done
+    return 0
+}
+
+# Debian's source of the host's Qt, built for Windows with the options above.
+# Two things in that source need care: there is no wintab (hence no tablet
+# events), and with OpenGL off the Windows platform plugin's isSoftwareGl()
+# still reaches for an OpenGL context under QT_CONFIG(dynamicgl) alone.
+build_qt_from_source() {
+    install_missing dpkg-dev
+    local work
+    work=$(mktemp -d "$cache/qt-source.XXXXXX")
+    mkdir -p "$work/apt/lists/partial" "$work/apt/sources.list.d"
+    source_entries >"$work/apt/sources.list.d/source.sources.tmp"
+    # One-line and deb822 entries cannot share a file.
+    grep '^deb-src ' "$work/apt/sources.list.d/source.sources.tmp" >"$work/apt/sources.list" || true
+    grep -v '^deb-src ' "$work/apt/sources.list.d/source.sources.tmp" \
+        >"$work/apt/sources.list.d/source.sources" || true
+    rm "$work/apt/sources.list.d/source.sources.tmp"
+    local apt=(-o "Dir::Etc::SourceList=$work/apt/sources.list"
+        -o "Dir::Etc::SourceParts=$work/apt/sources.list.d"
+        -o "Dir::State::Lists=$work/apt/lists")
+    apt-get "${apt[@]}" update -qq
+    (cd "$work" && apt-get "${apt[@]}" source -qq "qt6-base=$host_qt")
+    local source
+    source=$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
+    sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
+        "$source/src/plugins/platforms/windows/qwindowswindow.cpp"
+    cmake -S "$source" -B "$work/build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_INSTALL_PREFIX="$qt.part" "${qt_options[@]}"
+    cmake --build "$work/build"
+    cmake --install "$work/build"
+    mv "$qt.part" "$qt"
+    rm -rf "$work"
+}
+
+seed_cache() {
+    local seed=$1
+    echo "$seed_sha256  $seed" | sha256sum -c --quiet ||
+        { echo "windows: $seed is not the Qt build this script makes" >&2; exit 1; }
+    rm -rf "$qt.part"
+    mkdir -p "$qt.part"
+    tar -xJf "$seed" -C "$qt.part" --strip-components=1
+    mv "$qt.part" "$qt"
+}
+
+step "Qt $qt_version for Windows"
+mkdir -p "$cache"
+if [ -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ]; then
+    echo "cached in $qt"
+elif [ -n "${KVD_QT_SEED:-}" ]; then
+    echo "from the seed $KVD_QT_SEED"
+    seed_cache "$KVD_QT_SEED"
+else
+    echo "built from Debian's source (about 40 minutes on 2 cores)"
+    rm -rf "$qt.part"
+    build_qt_from_source
+fi
+
+# --- the program ---------------------------------------------------------------
+step "the build"
+if [ ! -f "$build/build.ninja" ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \
+        -DCMAKE_PREFIX_PATH="$qt" -DQT_HOST_PATH=/usr \
+        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_BUILD_TYPE=Release -DKVD_WERROR=ON
+fi
+cmake --build "$build"
+
+step "the installer"
+(cd "$build" && cpack)
+installer=$(ls "$build"/kvd62-capture-*-win64.exe)
+echo "made $installer"
+[ "$mode" = build ] && exit 0
+
+# --- under Wine --------------------------------------------------------------------
+export WINEPREFIX=$repo/$build/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+step "a Wine prefix"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+fi
+
+step "the tests under Wine"
+xvfb-run -a -s '-screen 0 1280x1024x24' ctest --test-dir "$build" --output-on-failure
+
+step "the installer under Wine"
+program_files=$WINEPREFIX/drive_c/Program\ Files/kvd62-capture
+wine "$installer" /S
+wineserver -w
+for file in bin/kvd62-capture.exe bin/platforms/qwindows.dll Uninstall.exe; do
+    [ -f "$program_files/$file" ] || { echo "windows: the installer did not install $file" >&2; exit 1; }
+done
+find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'KVD62 screen capture.lnk' | grep -q . ||
+    { echo "windows: the installer made no Start menu entry" >&2; exit 1; }
+
+step "the installed program in a window, and screenshots through COM10"
+# The instrument's end of the line is Linux's simulator on a pseudo-terminal.
+simulator=$build/linux/kvd62-simulator
+mkdir -p "$build/linux"
+g++ -std=c++20 -O2 -I. -o "$simulator" tools/Simulator.cpp tools/PacedLine.cpp \
+    tools/ScreenBitmap.cpp tools/SimulatedScreen.cpp
+xvfb-run -a -s '-screen 0 1280x1024x24' /usr/bin/python3 tests/gui/wine_window_test.py \
+    "$program_files/bin/kvd62-capture.exe" "$simulator" "$build/wine-window.png"
+
+step "the uninstaller under Wine"
+wine "$program_files/Uninstall.exe" /S
+wineserver -w
+if [ -e "$program_files" ]; then
+    echo "windows: the uninstaller left $program_files behind:" >&2
+    find "$program_files" >&2
+    exit 1
+fi
+step "done"

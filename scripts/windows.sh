@@ -94,7 +94,7 @@ build_qt_from_source() {
     (cd "$work" && apt-get "${apt[@]}" source -qq "qt6-base=$host_qt")
     local source
     source=$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -n 1)
-    sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
+    sed -i '/^static inline bool isSoftwareGl()/,/^}/ s/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
         "$source/src/plugins/platforms/windows/qwindowswindow.cpp"
     cmake -S "$source" -B "$work/build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64.cmake" \

@@ -160,7 +160,8 @@ step "the installer under Wine"
 program_files=$WINEPREFIX/drive_c/Program\ Files/kvd62-capture
 wine "$installer" /S
 wineserver -w
-for file in bin/kvd62-capture.exe bin/platforms/qwindows.dll Uninstall.exe; do
+for file in bin/kvd62-capture.exe bin/kvd62-simulator.exe bin/platforms/qwindows.dll \
+    Uninstall.exe; do
     [ -f "$program_files/$file" ] || { echo "windows: the installer did not install $file" >&2; exit 1; }
 done
 find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'KVD62 screen capture.lnk' | grep -q . ||
@@ -170,8 +171,8 @@ step "the installed program in a window, and screenshots through COM10"
 # The instrument's end of the line is Linux's simulator on a pseudo-terminal.
 simulator=$build/linux/kvd62-simulator
 mkdir -p "$build/linux"
-g++ -std=c++20 -O2 -I. -o "$simulator" tools/Simulator.cpp tools/PacedLine.cpp \
-    tools/ScreenBitmap.cpp tools/SimulatedScreen.cpp
+g++ -std=c++20 -O2 -I. -o "$simulator" tools/Simulator.cpp tools/InstrumentLinePosix.cpp \
+    tools/PacedLine.cpp tools/ScreenBitmap.cpp tools/SimulatedScreen.cpp
 xvfb-run -a -s '-screen 0 1280x1024x24' /usr/bin/python3 tests/gui/wine_window_test.py \
     "$program_files/bin/kvd62-capture.exe" "$simulator" "$build/wine-window.png"
 

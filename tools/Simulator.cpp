@@ -1,22 +1,17 @@
 // kvd62-simulator: stands in for a KVD62 instrument when none is at hand. It
-// opens a pseudo-terminal (or a serial device given by path), says which device
+// opens a pseudo-terminal (or a serial device given by path; on Windows, a COM
+// port such as one end of a virtual null-modem pair), says which device
 // to type into kvd62-capture's "Serial port" box, and sends the instrument's
 // screenshots over it at the instrument's pace: one each time Enter is pressed,
 // or one every few seconds.
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <string>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 
-#include "tools/PacedLine.h"
+#include "tools/InstrumentLine.h"
 #include "tools/SimulatedScreen.h"
 
 namespace {
@@ -32,7 +27,8 @@ struct Options {
 const char* const Usage =
     "Usage: kvd62-simulator [--device PATH] [--every SECONDS] [--noise BYTES] [--count N]\n"
     "Sends KVD62 screenshots (2750-byte 192 x 112 bitmaps) at 57600 bit/s.\n"
-    "  --device PATH    send on this serial device instead of a new pseudo-terminal\n"
+    "  --device PATH    send on this serial device (on Windows, a COM port: COM7)\n"
+    "                   instead of a new pseudo-terminal\n"
     "  --every SECONDS  send one every SECONDS seconds instead of one per Enter\n"
     "  --noise BYTES    put this many bytes of line noise before each screenshot\n"
     "  --count N        end after N screenshots\n"
@@ -68,35 +64,6 @@ bool ReadOptions(int argc, char* argv[], Options& options) {
     return true;
 }
 
-void MakeRaw(int fd, bool setSpeed) {
-    termios line{};
-    tcgetattr(fd, &line);
-    cfmakeraw(&line);
-    if (setSpeed) {
-        cfsetispeed(&line, B57600);
-        cfsetospeed(&line, B57600);
-        line.c_cflag |= CLOCAL;
-    }
-    tcsetattr(fd, TCSANOW, &line);
-}
-
-// The instrument's end of the line, and the device kvd62-capture opens.
-int OpenLine(const Options& options, std::string& devicePath) {
-    if (!options.device.empty()) {
-        const int fd = ::open(options.device.c_str(), O_WRONLY | O_NOCTTY);
-        if (fd >= 0)
-            MakeRaw(fd, true);
-        devicePath = options.device;
-        return fd;
-    }
-    const int fd = posix_openpt(O_RDWR | O_NOCTTY);
-    if (fd < 0 || grantpt(fd) != 0 || unlockpt(fd) != 0)
-        return -1;
-    MakeRaw(fd, false);
-    devicePath = ptsname(fd);
-    return fd;
-}
-
 // Waits for the next screenshot's turn: Enter, or the interval; false at the
 // end of the input.
 bool NextTurn(const Options& options, int sent) {
@@ -119,16 +86,13 @@ int main(int argc, char* argv[]) {
         std::cerr << Usage;
         return 2;
     }
-    std::string device;
-    const int fd = OpenLine(options, device);
-    if (fd < 0) {
-        std::cerr << "kvd62-simulator: cannot open "
-                  << (device.empty() ? "a pseudo-terminal" : device) << ": " << std::strerror(errno)
-                  << "\n";
+    kvd::InstrumentLine line;
+    if (!line.open(options.device)) {
+        std::cerr << "kvd62-simulator: " << line.error() << "\n";
         return 1;
     }
-    std::cout << device << std::endl;
-    std::cerr << "Type " << device << " into \"Serial port\" in kvd62-capture, then "
+    std::cout << line.deviceName() << std::endl;
+    std::cerr << "Type " << line.deviceName() << " into \"Serial port\" in kvd62-capture, then "
               << (options.every > 0 ? "wait for the screenshots."
                                     : "press Enter here for each screenshot.")
               << std::endl;
@@ -138,17 +102,12 @@ int main(int argc, char* argv[]) {
             std::ofstream(options.copyTo + "/screenshot-" + std::to_string(sent + 1) + ".bmp",
                           std::ios::binary)
                 << screenshot;
-        if (!kvd::SendPaced(fd, kvd::LineNoise(options.noise, unsigned(sent)) + screenshot, -1)) {
-            std::cerr << "kvd62-simulator: the line stopped taking bytes: " << std::strerror(errno)
-                      << "\n";
+        if (!line.send(kvd::LineNoise(options.noise, unsigned(sent)) + screenshot)) {
+            std::cerr << "kvd62-simulator: " << line.error() << "\n";
             return 1;
         }
         std::cerr << "Sent screenshot " << sent + 1 << std::endl;
     }
-    // The program reads twice a second: give it the last screenshot before the
-    // line goes (closing a pseudo-terminal hangs it up, dropping what is unread).
-    tcdrain(fd);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    ::close(fd);
+    line.finish();
     return 0;
 }

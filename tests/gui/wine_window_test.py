@@ -8,12 +8,15 @@ window's caption and 529 x 273 client area and saves a capture of it to
 CAPTURE.png; sends two screenshots, which must be saved byte for byte; unplugs
 (the simulator ends, the link goes) and plugs a new line in as COM10, whose
 screenshot must be saved too; then closes the window as a window manager's close
-button does and checks that the program ended.
+button does and checks that the program ended. Last, the Windows simulator beside
+PROGRAM.exe sends a screenshot on COM11, which must come out of the
+pseudo-terminal linked there byte for byte.
 
 Usage: wine_window_test.py PROGRAM.exe SIMULATOR CAPTURE.png
 Needs WINEPREFIX set, wine, xdotool and python3-xlib, on an X display.
 """
 import os
+import pty
 import subprocess
 import sys
 import tempfile
@@ -66,6 +69,47 @@ class Line:
         os.remove(self.link)
 
 
+def windows_path(path):
+    return subprocess.run(["winepath", "-w", path], capture_output=True, text=True,
+                          check=True).stdout.strip()
+
+
+def check_windows_simulator(program, work):
+    """The simulator.exe beside PROGRAM.exe sends one screenshot on COM11."""
+    master, slave = pty.openpty()
+    link = os.path.join(os.environ["WINEPREFIX"], "dosdevices", "com11")
+    if os.path.lexists(link):
+        os.remove(link)
+    os.symlink(os.ttyname(slave), link)
+    copies = os.path.join(work, "windows-simulator")
+    os.mkdir(copies)
+    simulator = os.path.join(os.path.dirname(program), "kvd62-simulator.exe")
+    try:
+        sent = subprocess.run(["wine", simulator, "--device", "COM11", "--count", "1",
+                               "--copy-to", windows_path(copies)],
+                              input=b"\n", capture_output=True, timeout=60)
+        if sent.returncode != 0:
+            raise Failure(f"the Windows simulator failed: {sent.stderr.decode().strip()}")
+        os.set_blocking(master, False)
+        received = b""
+        while True:
+            try:
+                chunk = os.read(master, 4096)
+            except BlockingIOError:
+                break
+            if not chunk:
+                break
+            received += chunk
+        with open(os.path.join(copies, "screenshot-1.bmp"), "rb") as copy:
+            if received != copy.read():
+                raise Failure(f"the Windows simulator's {len(received)} bytes on COM11 differ "
+                              "from the screenshot it says it sent")
+    finally:
+        os.remove(link)
+        os.close(master)
+        os.close(slave)
+
+
 def saved(folder):
     return sorted(open(os.path.join(folder, name), "rb").read() for name in os.listdir(folder))
 
@@ -73,8 +117,7 @@ def saved(folder):
 def run(program, simulator, capture, work):
     folder = os.path.join(work, "saved")
     os.mkdir(folder)
-    windows_folder = subprocess.run(["winepath", "-w", folder], capture_output=True,
-                                    text=True, check=True).stdout.strip()
+    windows_folder = windows_path(folder)
     line = Line(simulator, 2, work)
     app = subprocess.Popen(["wine", program, "--port", str(PORT), "--save-dir", windows_folder])
     dpy = xdisplay.Display()
@@ -112,9 +155,10 @@ def run(program, simulator, capture, work):
             raise Failure("the program did not end when its window was closed")
         if status != 0:
             raise Failure(f"the program ended with status {status}")
+        check_windows_simulator(program, work)
         print(f"under Wine: window {WINDOW[0]} x {WINDOW[1]}, captured to {capture}; "
               f"3 screenshots through COM{PORT} saved byte for byte, across an unplug; "
-              "closed and ended")
+              "closed and ended; the Windows simulator sent a screenshot on COM11")
     finally:
         if app.poll() is None:
             app.kill()

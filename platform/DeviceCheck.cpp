@@ -1,25 +1,10 @@
 #include "platform/DeviceCheck.h"
 
-#ifndef _WIN32
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#endif
 
 namespace kvd {
-
-#ifdef _WIN32
-
-// COM ports report their own failures through the serial port's errors.
-std::string WhyNotASerialDevice(const std::string&) {
-    return {};
-}
-
-std::string WhyLineIsDown(const std::string&, int) {
-    return {};
-}
-
-#else
 
 namespace {
 
@@ -53,7 +38,5 @@ std::string WhyLineIsDown(const std::string& path, int fd) {
         return "the device has gone";
     return {};
 }
-
-#endif
 
 } // namespace kvd

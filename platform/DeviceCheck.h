@@ -1,5 +1,8 @@
 #pragma once
 
+// Serial devices as Linux shows them (device nodes, hang-ups); Windows' COM
+// ports report their failures themselves (platform/win32).
+
 #include <string>
 
 namespace kvd {
@@ -11,8 +14,7 @@ std::string WhyNotASerialDevice(const std::string& path);
 
 // Why an open line is down although nobody said so: its device node has gone
 // (an adapter unplugged), or the line has hung up. `fd` is the open port's
-// descriptor. Empty while the line is up. (On Windows both always say nothing:
-// COM ports report their failures themselves.)
+// descriptor. Empty while the line is up.
 std::string WhyLineIsDown(const std::string& path, int fd);
 
 } // namespace kvd

@@ -77,12 +77,7 @@ std::string QtSerialPort::ResolveDevice() {
     case PortAddress::Kind::Device:
         return address_.path();
     case PortAddress::Kind::Number:
-#ifdef _WIN32
-        return address_.portNumber() >= 1 ? "COM" + std::to_string(address_.portNumber())
-                                          : std::string{};
-#else
         return NthDevice(Devices(), address_.portNumber());
-#endif
     case PortAddress::Kind::Unusable:
         break;
     }
@@ -170,14 +165,11 @@ void QtSerialPort::setInBufferSize(int bytes) {
 // Qt's reads always return everything waiting, which is what the program asks for.
 void QtSerialPort::setInputLength(int) {}
 
-// On Windows a COM port reports its own failures, through OnError.
 void QtSerialPort::checkLine() {
-#ifndef _WIN32
     if (state_ != PortState::Open)
         return;
     if (const std::string why = WhyLineIsDown(device_, port_->handle()); !why.empty())
         MarkLost(why);
-#endif
 }
 
 int QtSerialPort::bytesWaiting() {

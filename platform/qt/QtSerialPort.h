@@ -13,14 +13,13 @@ namespace kvd {
 // The serial devices the system lists, as paths.
 std::vector<std::string> ListSerialDevices();
 
-// The serial port on Qt's QSerialPort. A port number n is COMn on Windows and,
-// elsewhere, the n-th serial device the system lists in natural order of path; a
-// device path is opened as it stands. Reading needs the event loop to run, which
-// it does on the user-interface thread between ticks. When the device fails
-// under an open port (unplugged, gone, a read error, a hang-up found by
-// checkLine) the port is closed at once and its state becomes Lost; what it had
-// received by then can still be read once. A device path
-// that is not a serial device, or is the program's own terminal, is not opened.
+// The serial port on Qt's QSerialPort, on Linux (Windows has its own, in
+// platform/win32). A port number n is the n-th serial device the system lists,
+// in natural order of path; a device path is opened as it stands. Reading needs the event loop to
+// run, which it does on the user-interface thread between ticks. When the device fails under an
+// open port (unplugged, gone, a read error, a hang-up found by checkLine) the port is closed at
+// once and its state becomes Lost; what it had received by then can still be read once. A device
+// path that is not a serial device, or is the program's own terminal, is not opened.
 class QtSerialPort final : public QObject, public SerialPort {
     Q_OBJECT
 

@@ -92,8 +92,9 @@ public:
     // image" is on.
     bool saveDisabledChanged(bool checked);
 
-    // Every screenshot is saved into `folder` from now on.
-    void savingTo(std::filesystem::path folder) { folder_ = std::move(folder); }
+    // Every screenshot is saved into `folder` from now on; none when there is no
+    // folder.
+    void savingTo(std::optional<std::filesystem::path> folder) { folder_ = std::move(folder); }
     // The window's caption: `title`, where every screenshot is saved to in that
     // mode, and how many screenshots wait, while any do.
     std::string caption(const std::string& title) const;

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "files/DealWithArrival.h"
+#include "platform/Utf8Path.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "ui_Form1.h"
 #include "windows/DataTransfer.h"
@@ -51,6 +52,13 @@ Form1::Form1(Services& services, QWidget* parent)
     copyAction_->setEnabled(false); // nothing to copy before the first picture
     addAction(copyAction_);
     ui_->Image1->addAction(copyAction_);
+    saveToFolderAction_ = new QAction(QStringLiteral("Save every screenshot to folder..."), this);
+    saveToFolderAction_->setObjectName(QStringLiteral("saveToFolderAction"));
+    ui_->Image1->addAction(saveToFolderAction_);
+    stopSavingAction_ = new QAction(QStringLiteral("Stop saving to folder"), this);
+    stopSavingAction_->setObjectName(QStringLiteral("stopSavingAction"));
+    stopSavingAction_->setEnabled(false);
+    ui_->Image1->addAction(stopSavingAction_);
     ui_->Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
     portBox_ = new PortBox(ui_->Combo1, session_, copyAction_, this);
     setAcceptDrops(true);
@@ -76,6 +84,8 @@ void Form1::ConnectControls() {
             session_.saveDisabledChanged(ui_->Check2->checkState() == Qt::Checked));
     });
     connect(copyAction_, &QAction::triggered, this, &Form1::CopyScreenshot);
+    connect(saveToFolderAction_, &QAction::triggered, this, &Form1::ChooseSaveFolder);
+    connect(stopSavingAction_, &QAction::triggered, this, &Form1::StopSavingToFolder);
 }
 
 void Form1::StartUp(const std::optional<std::string>& port) {
@@ -94,6 +104,25 @@ void Form1::SaveEveryScreenshotTo(const std::filesystem::path& folder) {
     folder_.emplace(folder);
     arrivalServices_.folder = &*folder_;
     session_.savingTo(folder);
+    stopSavingAction_->setEnabled(true);
+    ShowCaption();
+}
+
+void Form1::ChooseSaveFolder() {
+    std::string folder;
+    {
+        DialogScope dialog(*this);
+        folder = services_.dialog.chooseFolder("Save every screenshot to folder");
+    }
+    if (!folder.empty())
+        SaveEveryScreenshotTo(PathFromUtf8(folder));
+}
+
+void Form1::StopSavingToFolder() {
+    arrivalServices_.folder = nullptr;
+    folder_.reset();
+    session_.savingTo(std::nullopt);
+    stopSavingAction_->setEnabled(false);
     ShowCaption();
 }
 

@@ -45,6 +45,10 @@ public:
     // From now on every screenshot that arrives is saved into the folder too, and
     // counts as saved; the caption says so.
     void SaveEveryScreenshotTo(const std::filesystem::path& folder);
+    // The picture's menu: "Save every screenshot to folder..." asks for the folder
+    // and then does as above; "Stop saving to folder" goes back to asking.
+    void ChooseSaveFolder();
+    void StopSavingToFolder();
     // Shows a picture file as "Load image" does (a dropped or a named file).
     void ShowPictureFile(const std::string& path);
     // Puts the shown picture on the clipboard at its own pixel size, with the
@@ -90,6 +94,8 @@ private:
     QString caption_;
     std::optional<ScreenshotFolder> folder_;
     QAction* copyAction_ = nullptr;
+    QAction* saveToFolderAction_ = nullptr;
+    QAction* stopSavingAction_ = nullptr;
 };
 
 } // namespace kvd

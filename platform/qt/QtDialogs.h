@@ -40,6 +40,7 @@ public:
     bool showOpen() override;
     std::string fileName() const override { return fileName_; }
     std::string fileTitle() const override;
+    std::string chooseFolder(const std::string& title) override;
 
 private:
     bool Show(bool saving);

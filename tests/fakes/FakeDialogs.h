@@ -87,6 +87,18 @@ public:
     std::string fileTitle() const override {
         return Utf8FromPath(PathFromUtf8(fileName_).filename());
     }
+    // Takes the next choice as the folder (nothing: Cancel); shown with no filter.
+    std::string chooseFolder(const std::string& title) override {
+        shown.push_back({false, title, "", fileName_});
+        if (whileShown)
+            whileShown();
+        std::optional<std::string> choice;
+        if (!choices.empty()) {
+            choice = choices.front();
+            choices.pop_front();
+        }
+        return choice.value_or("");
+    }
 
 private:
     bool Show(bool saving) {

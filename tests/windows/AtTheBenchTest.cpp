@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <set>
 
+#include "platform/Utf8Path.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
@@ -160,15 +161,30 @@ private slots:
                                                         " could not be loaded: "));
     }
 
-    // With a save folder every screenshot lands there under a name of its own,
-    // byte for byte, and none asks to be saved.
+    // With a save folder, given at start (--save-dir) or chosen from the picture's
+    // menu, every screenshot lands there under a name of its own, byte for byte,
+    // and none asks to be saved.
+    void aSaveFolderKeepsEveryScreenshotWithoutAsking_data() {
+        QTest::addColumn<bool>("fromMenu");
+        QTest::newRow("given at start") << false;
+        QTest::newRow("chosen from the picture's menu") << true;
+    }
     void aSaveFolderKeepsEveryScreenshotWithoutAsking() {
+        QFETCH(bool, fromMenu);
         test::FormBench bench;
         const fs::path folder = bench.path("shots");
         fs::create_directory(folder);
-        bench.form.SaveEveryScreenshotTo(folder);
+        if (fromMenu) {
+            bench.dialog.choices.push_back(Utf8FromPath(folder));
+            bench.form.findChild<QAction*>("saveToFolderAction")->trigger();
+            QCOMPARE(bench.dialog.shown.back().title,
+                     std::string("Save every screenshot to folder"));
+        } else {
+            bench.form.SaveEveryScreenshotTo(folder);
+        }
         QVERIFY(bench.form.windowTitle().endsWith(" - saving to " +
                                                   QString::fromStdString(folder.string())));
+        QVERIFY(bench.form.findChild<QAction*>("stopSavingAction")->isEnabled());
         bench.startUp();
         for (const std::string& shot : {First, Second, Third})
             bench.tick(shot);
@@ -184,6 +200,37 @@ private slots:
             contents.insert(ReadAll(folder / name));
         }
         QVERIFY(contents == (std::set<std::string>{First, Second, Third}));
+    }
+
+    // Cancelling the folder's dialog, or "Stop saving to folder", leaves (or puts)
+    // the window back as it was: nothing lands in the folder, the arrival asks.
+    void noSaveFolderAfterCancelOrStop_data() {
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("the dialog cancelled") << false;
+        QTest::newRow("chosen, then stopped") << true;
+    }
+    void noSaveFolderAfterCancelOrStop() {
+        QFETCH(bool, chosen);
+        test::FormBench bench;
+        const QString caption = bench.form.windowTitle();
+        const fs::path folder = bench.path("shots");
+        fs::create_directory(folder);
+        bench.dialog.choices.push_back(chosen ? std::optional(Utf8FromPath(folder)) : std::nullopt);
+        bench.form.findChild<QAction*>("saveToFolderAction")->trigger();
+        auto* stop = bench.form.findChild<QAction*>("stopSavingAction");
+        QCOMPARE(stop->isEnabled(), chosen);
+        if (chosen)
+            stop->trigger();
+        QVERIFY(!stop->isEnabled());
+        QCOMPARE(bench.form.windowTitle(), caption);
+
+        bench.startUp();
+        bench.box.answers.push_back(DialogAnswer::No);
+        bench.tick(First);
+        bench.tick(Second);
+        QVERIFY(FilesIn(folder).empty());
+        QCOMPARE(bench.box.shown.size(), std::size_t(1));
+        QCOMPARE(bench.box.shown[0].text, std::string("A new screenshot arrived, save current ?"));
     }
 
     // A write that fails is said once; the screenshot stays unsaved (so the next

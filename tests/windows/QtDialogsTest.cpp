@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -204,6 +205,21 @@ private slots:
         QVERIFY(!opened);
         QCOMPARE(openTitle, QString("Save current screenshot as"));
         QCOMPARE(preselected, QStringList{chosen});
+        QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
+
+        // A folder is asked for where the file was, and the file stays chosen.
+        const QString folder = dir.path() + "/shots";
+        QVERIFY(QDir().mkdir(folder));
+        QString startedIn;
+        OnDialog<QFileDialog> pick("folder dialog", [&](QFileDialog* shown) {
+            startedIn = shown->directory().absolutePath();
+            TypeFileName(shown, folder);
+            static_cast<QDialog*>(shown)->accept();
+        });
+        const std::string picked = dialog.chooseFolder("Save every screenshot to folder");
+        QVERIFY2(pick.failure().isEmpty(), qPrintable(pick.failure()));
+        QCOMPARE(QString::fromStdString(picked), folder);
+        QCOMPARE(startedIn, dir.path());
         QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
     }
 

@@ -29,6 +29,21 @@ const QCommandLineOption
                                  "kvd62-YYYYMMDD-HHMMSS.bmp, without asking."),
                   QStringLiteral("folder"));
 
+const QCommandLineOption NoWindowOption(
+    QStringLiteral("no-window"),
+    QStringLiteral("Capture without a window (no display needed): save every screenshot into "
+                   "--save-dir, print each file's path, and go on until Ctrl+C or --count. Needs "
+                   "--port and --save-dir."));
+
+const QCommandLineOption CountOption(QStringLiteral("count"),
+                                     QStringLiteral("With --no-window: end after N screenshots."),
+                                     QStringLiteral("N"));
+
+const QCommandLineOption KeepUnreadableOption(
+    QStringLiteral("keep-unreadable"),
+    QStringLiteral("With --no-window: keep each block that starts like a screenshot but is not a "
+                   "readable bitmap, as kvd62-YYYYMMDD-HHMMSS-unreadable.bin."));
+
 CommandLine Refused(QString reason) {
     if (reason.endsWith(QLatin1Char('.')))
         reason.chop(1);
@@ -55,6 +70,9 @@ void SetUp(QCommandLineParser& parser) {
     parser.addOption(VersionOption);
     parser.addOption(PortOption);
     parser.addOption(SaveDirOption);
+    parser.addOption(NoWindowOption);
+    parser.addOption(CountOption);
+    parser.addOption(KeepUnreadableOption);
     parser.addPositionalArgument(
         QStringLiteral("file"),
         QStringLiteral("A picture file to show, as \"Load image\" does (of several, the first)."),
@@ -93,6 +111,23 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
                                .arg(parser.value(SaveDirOption)));
         command.options.saveFolder = PathFromUtf8(folder.absoluteFilePath().toStdString());
     }
+    if (parser.isSet(NoWindowOption)) {
+        if (!command.options.port || !command.options.saveFolder)
+            return Refused(QStringLiteral("--no-window needs --port and --save-dir"));
+        command.options.noWindow = true;
+    } else if (parser.isSet(CountOption) || parser.isSet(KeepUnreadableOption)) {
+        return Refused(QStringLiteral("--count and --keep-unreadable go with --no-window"));
+    }
+    if (parser.isSet(CountOption)) {
+        bool whole = false;
+        const int count = parser.value(CountOption).toInt(&whole);
+        if (!whole || count < 1)
+            return Refused(
+                QStringLiteral("--count \"%1\" is not a number of screenshots (1, 2, ...)")
+                    .arg(parser.value(CountOption)));
+        command.options.count = count;
+    }
+    command.options.keepUnreadable = parser.isSet(KeepUnreadableOption);
     // A file manager's "Open with" may hand over several files; the window shows
     // one picture, the first.
     const QStringList files = parser.positionalArguments();

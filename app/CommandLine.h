@@ -15,6 +15,12 @@ struct StartOptions {
     std::optional<std::filesystem::path> saveFolder;
     // A picture file to show at start, as "Load image" shows it.
     std::optional<std::string> file;
+    // Capture without a window, into saveFolder from port, until stopped or
+    // `count` screenshots (0: no end) are saved.
+    bool noWindow = false;
+    int count = 0;
+    // Without a window: unreadable blocks are kept as files too.
+    bool keepUnreadable = false;
 };
 
 struct CommandLine {

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/CommandLine.h"
+#include "app/WithoutWindow.h"
 #include "capture/CaptureState.h"
 #include "platform/NativeSerialPort.h"
 #include "platform/StdFileSystem.h"
@@ -74,6 +75,8 @@ int main(int argc, char* argv[]) {
     const kvd::CommandLine command = kvd::ReadCommandLine(Arguments(argc, argv));
     if (command.action != kvd::CommandLine::Action::Run)
         return Answer(command);
+    if (command.options.noWindow)
+        return kvd::RunWithoutWindow(argc, argv, command.options);
 
     QApplication app(argc, argv);
 

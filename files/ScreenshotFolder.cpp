@@ -13,6 +13,8 @@ namespace {
 // taken names something else is filling the folder, and the write gives up.
 constexpr int MaxNamesPerSecond = 1000;
 
+} // namespace
+
 std::tm LocalTime(std::time_t when) {
     std::tm local{};
 #ifdef _WIN32
@@ -23,26 +25,24 @@ std::tm LocalTime(std::time_t when) {
     return local;
 }
 
-} // namespace
-
-std::string FolderFileName(const std::tm& local, int nth) {
+std::string FolderFileName(const std::tm& local, int nth, std::string_view ending) {
     char name[80];
     const int year = local.tm_year + 1900, month = local.tm_mon + 1;
     if (nth > 1)
-        std::snprintf(name, sizeof name, "kvd62-%04d%02d%02d-%02d%02d%02d-%d.bmp", year, month,
+        std::snprintf(name, sizeof name, "kvd62-%04d%02d%02d-%02d%02d%02d-%d", year, month,
                       local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, nth);
     else
-        std::snprintf(name, sizeof name, "kvd62-%04d%02d%02d-%02d%02d%02d.bmp", year, month,
+        std::snprintf(name, sizeof name, "kvd62-%04d%02d%02d-%02d%02d%02d", year, month,
                       local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    return name;
+    return name + std::string(ending);
 }
 
-ScreenshotFolder::Saved ScreenshotFolder::save(const std::string& imageData,
-                                               std::time_t when) const {
+ScreenshotFolder::Saved ScreenshotFolder::save(const std::string& imageData, std::time_t when,
+                                               std::string_view ending) const {
     const std::tm local = LocalTime(when);
     std::filesystem::path path;
     for (int nth = 1; nth <= MaxNamesPerSecond; ++nth) {
-        path = folder_ / FolderFileName(local, nth);
+        path = folder_ / FolderFileName(local, nth, ending);
         if (std::optional<Outcome> written = WriteNewScreenshotFile(imageData, path))
             return {path, *written};
     }

@@ -3,14 +3,19 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "platform/Outcome.h"
 
 namespace kvd {
 
+// The local time of a moment, as file names and reports give it.
+std::tm LocalTime(std::time_t when);
+
 // The name a screenshot gets in the save folder: kvd62-YYYYMMDD-HHMMSS.bmp for the
-// first one of a second (local time), then -2, -3 ... for the next ones.
-std::string FolderFileName(const std::tm& local, int nth);
+// first one of a second (local time), then -2, -3 ... for the next ones. Another
+// `ending` names other files of the moment ("-unreadable.bin").
+std::string FolderFileName(const std::tm& local, int nth, std::string_view ending = ".bmp");
 
 // The folder every arriving screenshot is saved into, each under a name of its
 // own. A file already in the folder is never replaced or touched.
@@ -25,7 +30,8 @@ public:
     };
     // Writes the screenshot's bytes, flushed and atomically, under the first free
     // name for the moment `when`.
-    Saved save(const std::string& imageData, std::time_t when) const;
+    Saved save(const std::string& imageData, std::time_t when,
+               std::string_view ending = ".bmp") const;
 
     const std::filesystem::path& folder() const { return folder_; }
 

@@ -79,6 +79,18 @@ private slots:
         QTest::newRow("a save folder that is a file")
             << QStringList{"--save-dir", KVD_README} << refuse << "" << false
             << "is not an existing folder";
+        QTest::newRow("without a window")
+            << QStringList{"--no-window", "--port",  "2", "--save-dir",
+                           "folder",      "--count", "3", "--keep-unreadable"}
+            << run << "2" << true << "";
+        QTest::newRow("without a window, no folder")
+            << QStringList{"--no-window", "--port", "2"} << refuse << "" << false
+            << "--no-window needs --port and --save-dir";
+        QTest::newRow("a count in the window")
+            << QStringList{"--count", "3"} << refuse << "" << false << "go with --no-window";
+        QTest::newRow("a count of none")
+            << QStringList{"--no-window", "--port", "2", "--save-dir", "folder", "--count", "0"}
+            << refuse << "" << false << "--count \"0\" is not a number of screenshots";
         QTest::newRow("two ports")
             << QStringList{"--port", "1", "--port", "2"} << refuse << "" << false << "at most once";
     }
@@ -95,6 +107,10 @@ private slots:
 
         const CommandLine command = ReadCommandLine(arguments);
         QCOMPARE(int(command.action), action);
+        const bool noWindow = action == int(Action::Run) && arguments.contains("--no-window");
+        QCOMPARE(command.options.noWindow, noWindow);
+        QCOMPARE(command.options.count, noWindow ? 3 : 0);
+        QCOMPARE(command.options.keepUnreadable, noWindow);
         QCOMPARE(QString::fromStdString(command.options.port.value_or("")), port);
         QCOMPARE(command.options.saveFolder.has_value(), saveFolder);
         if (saveFolder)

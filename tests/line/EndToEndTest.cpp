@@ -307,34 +307,78 @@ private slots:
     }
 
     // The program as a bench script starts it: on the instrument's port, saving
-    // every screenshot into a folder. Each arrives there whole, byte for byte,
-    // and no question stops the next (an open question would hold it back).
+    // every screenshot into a folder, in its window or without one (and then
+    // without any display). Each arrives there whole, byte for byte, and no
+    // question stops the next (an open question would hold it back). Without a
+    // window each file's path is printed, the program ends by itself after
+    // --count screenshots, and when stopped in the middle of a screenshot it
+    // leaves only whole files.
+    void theProgramStartedOnAPortSavesEveryScreenshot_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("in its window") << "window";
+        QTest::newRow("without a window, 3 counted") << "count";
+        QTest::newRow("without a window, stopped mid-screenshot") << "stopped";
+    }
     void theProgramStartedOnAPortSavesEveryScreenshot() {
+        QFETCH(QString, how);
         test::PseudoTerminal line;
         QVERIFY(line.ok());
         QTemporaryDir shots, runtime; // runtime: where its temporary file goes
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QStringList arguments{"--port", QString::fromStdString(line.devicePath()), "--save-dir",
+                              shots.path()};
+        if (how == "window") {
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        } else {
+            for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+                environment.remove(QString::fromLatin1(display));
+            arguments << "--no-window"
+                      << "--count"
+                      << "3";
+        }
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         program.setProcessEnvironment(environment);
-        program.start(KVD_PROGRAM, {"--port", QString::fromStdString(line.devicePath()),
-                                    "--save-dir", shots.path()});
+        program.start(KVD_PROGRAM, arguments);
         QVERIFY2(program.waitForStarted(LineWaitMs), "the program did not start");
         QTRY_VERIFY_WITH_TIMEOUT(HasOpen(program.processId(), line.devicePath()), LineWaitMs);
 
-        const std::vector<std::string> sent{test::TwoColourBitmap(71), test::TwoColourBitmap(72),
-                                            test::TwoColourBitmap(73)};
-        for (const std::string& screenshot : sent)
-            QVERIFY(line.send(screenshot));
-        QTRY_COMPARE_WITH_TIMEOUT(test::FilesIn(shots.path().toStdString()).size(), std::size_t(3),
-                                  LineWaitMs);
+        std::vector<std::string> sent{test::TwoColourBitmap(71), test::TwoColourBitmap(72),
+                                      test::TwoColourBitmap(73)};
+        if (how == "stopped") {
+            sent.pop_back();
+            for (const std::string& screenshot : sent)
+                QVERIFY(line.send(screenshot));
+            QTRY_COMPARE_WITH_TIMEOUT(test::FilesIn(shots.path().toStdString()).size(), sent.size(),
+                                      LineWaitMs);
+            QVERIFY(line.send(test::TwoColourBitmap(73).substr(0, 1000)));
+            program.terminate();
+        } else {
+            for (const std::string& screenshot : sent)
+                QVERIFY(line.send(screenshot));
+            QTRY_COMPARE_WITH_TIMEOUT(test::FilesIn(shots.path().toStdString()).size(),
+                                      std::size_t(3), LineWaitMs);
+            if (how == "window")
+                program.terminate();
+        }
+        // (waitForFinished says false for a program that has already ended.)
+        QVERIFY(program.state() == QProcess::NotRunning || program.waitForFinished(LineWaitMs));
         std::set<std::string> saved;
-        for (const fs::directory_entry& file : fs::directory_iterator(shots.path().toStdString()))
+        QStringList paths;
+        for (const fs::directory_entry& file : fs::directory_iterator(shots.path().toStdString())) {
             saved.insert(ReadAll(file.path()));
+            paths << QString::fromStdString(file.path().string());
+        }
         QVERIFY(saved == std::set<std::string>(sent.begin(), sent.end()));
-        program.terminate();
-        QVERIFY(program.waitForFinished(LineWaitMs));
+        if (how != "window") {
+            QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(program.exitCode(), 0);
+            QStringList printed = QString::fromLocal8Bit(program.readAllStandardOutput())
+                                      .split('\n', Qt::SkipEmptyParts);
+            printed.sort();
+            paths.sort();
+            QCOMPARE(printed, paths);
+        }
     }
 };
 

@@ -1,0 +1,76 @@
+#include "files/FolderCapture.h"
+
+#include "files/SaveFlow.h"
+#include "platform/Utf8Path.h"
+
+namespace kvd {
+
+namespace {
+
+std::string ClockTime(std::time_t when) {
+    const std::tm local = LocalTime(when);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
+}
+
+} // namespace
+
+int FolderCapture::tick(std::time_t now, int most) {
+    const CaptureSession::Tick tick = session_.tick();
+    if (tick.portChanged)
+        ReportPort();
+    int saved = 0;
+    while (most <= 0 || saved < most) {
+        const std::optional<Arrival> arrival = session_.nextArrival();
+        if (!arrival)
+            break;
+        if (arrival->kind == Arrival::Kind::Notice) {
+            services_.report.problem(arrival->bytes);
+            continue;
+        }
+        std::string whyNot;
+        if (!services_.pictures.loadBytes(arrival->bytes, whyNot))
+            Refuse(arrival->bytes, whyNot, now);
+        else if (Save(arrival->bytes, now))
+            ++saved;
+    }
+    return saved;
+}
+
+void FolderCapture::ReportPort() {
+    const PortState state = session_.portState();
+    if (state == PortState::Lost && !lost_)
+        services_.report.problem("The serial port was lost (" + session_.portDescription() +
+                                 "); waiting for it to come back.");
+    else if (state == PortState::Open && lost_)
+        services_.report.problem("The serial port is back (" + session_.portDescription() + ").");
+    lost_ = state == PortState::Lost;
+}
+
+bool FolderCapture::Save(const std::string& frame, std::time_t now) {
+    ScreenshotFolder::Saved saved;
+    services_.disk.run([&] { saved = folder_.save(frame, now); });
+    if (!saved.outcome) {
+        services_.report.problem(
+            SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome.reason()));
+        return false;
+    }
+    services_.report.saved(Utf8FromPath(saved.path));
+    return true;
+}
+
+void FolderCapture::Refuse(const std::string& frame, const std::string& why, std::time_t now) {
+    std::string text = ClockTime(now) +
+                       " a block that starts like a screenshot but is not a readable bitmap (" +
+                       why + ") was dropped";
+    if (keepUnreadable_) {
+        ScreenshotFolder::Saved kept;
+        services_.disk.run([&] { kept = folder_.save(frame, now, "-unreadable.bin"); });
+        text += kept.outcome ? "; its bytes are in " + Utf8FromPath(kept.path)
+                             : "; its bytes could not be kept: " + kept.outcome.reason();
+    }
+    services_.report.problem(text + ".");
+}
+
+} // namespace kvd

@@ -1,0 +1,109 @@
+#include <QTest>
+
+#include "files/FolderCapture.h"
+#include "tests/files/SessionBench.h"
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+using test::ReadAll;
+
+namespace {
+
+const std::string First = test::TwoColourBitmap(101);
+const std::string Second = test::TwoColourBitmap(202);
+const std::string Third = test::TwoColourBitmap(303);
+const std::string Unreadable = "BM" + std::string(2748, '\x7f');
+
+struct RecordedReport final : CaptureReport {
+    std::vector<std::string> paths, problems;
+    void saved(const std::string& path) override { paths.push_back(path); }
+    void problem(const std::string& text) override { problems.push_back(text); }
+};
+
+// Capture into a folder of the bench's own, as --no-window runs it.
+struct FolderBench {
+    test::SessionBench bench;
+    RecordedReport report;
+    FolderCapture capture;
+    explicit FolderBench(bool keepUnreadable)
+        : capture(bench.session, ScreenshotFolder(bench.dir.path().toStdString()),
+                  {bench.disk, bench.pictures, report}, keepUnreadable) {}
+    int tick(const std::string& bytes, int most = 0) {
+        bench.comm.arrive(bytes);
+        return capture.tick(std::time(nullptr), most);
+    }
+    std::multiset<std::string> files() const {
+        std::multiset<std::string> contents;
+        for (const std::string& name : test::FilesIn(bench.dir.path().toStdString()))
+            contents.insert(ReadAll(bench.path(name)));
+        return contents;
+    }
+};
+
+} // namespace
+
+class FolderCaptureTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each screenshot lands in the folder byte for byte and its path is reported;
+    // an unreadable block is reported with the reason, and kept only when asked.
+    void everyScreenshotIsSavedAndReported_data() {
+        QTest::addColumn<bool>("keepUnreadable");
+        QTest::addColumn<int>("most");
+        QTest::addColumn<int>("saved");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("three screenshots") << false << 0 << 3 << false;
+        QTest::newRow("at most two") << false << 2 << 2 << false;
+        QTest::newRow("an unreadable block, said") << false << 0 << 3 << true;
+        QTest::newRow("an unreadable block, kept") << true << 0 << 3 << true;
+    }
+    void everyScreenshotIsSavedAndReported() {
+        QFETCH(bool, keepUnreadable);
+        QFETCH(int, most);
+        QFETCH(int, saved);
+        QFETCH(bool, refused);
+        FolderBench folder(keepUnreadable);
+        QCOMPARE(folder.tick(First + (refused ? Unreadable : "") + Second + Third, most), saved);
+
+        std::multiset<std::string> expected{First, Second};
+        if (saved == 3)
+            expected.insert(Third);
+        if (keepUnreadable)
+            expected.insert(Unreadable);
+        QVERIFY(folder.files() == expected);
+        QCOMPARE(int(folder.report.paths.size()), saved);
+        for (const std::string& path : folder.report.paths)
+            QVERIFY(path.ends_with(".bmp") && ReadAll(path).starts_with("BM"));
+        QCOMPARE(folder.report.problems.size(), std::size_t(refused ? 1 : 0));
+        if (refused) {
+            const std::string& said = folder.report.problems[0];
+            QVERIFY2(said.find("starts like a screenshot but is not a readable bitmap") !=
+                         std::string::npos,
+                     said.c_str());
+            QCOMPARE(said.find("-unreadable.bin") != std::string::npos, keepUnreadable);
+        }
+    }
+
+    // A lost port is said once, and its return once; what comes after is saved.
+    void aLostPortIsSaidOnceEachWay() {
+        FolderBench folder(false);
+        folder.tick(First);
+        folder.bench.comm.lose();
+        folder.tick({});
+        folder.tick({});
+        QCOMPARE(folder.report.problems.size(), std::size_t(1));
+        QVERIFY(folder.report.problems[0].starts_with("The serial port was lost ("));
+        folder.bench.comm.plugBackIn();
+        folder.tick({});
+        QCOMPARE(folder.report.problems.size(), std::size_t(2));
+        QVERIFY(folder.report.problems[1].starts_with("The serial port is back ("));
+        QCOMPARE(folder.tick(Second), 1);
+        QVERIFY(folder.files() == (std::multiset<std::string>{First, Second}));
+    }
+};
+
+KVD_REGISTER_TEST(FolderCaptureTest)
+#include "FolderCaptureTest.moc"

@@ -11,10 +11,10 @@ using test::ReadAll;
 
 namespace {
 
-const std::string First = test::TwoColourBitmap(101);
-const std::string Second = test::TwoColourBitmap(202);
-const std::string Third = test::TwoColourBitmap(303);
-const std::string Unreadable = "BM" + std::string(2748, '\x7f');
+using test::First;
+using test::Second;
+using test::Third;
+using test::Unreadable;
 
 struct RecordedReport final : CaptureReport {
     std::vector<std::string> paths, problems;

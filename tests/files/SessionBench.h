@@ -6,8 +6,16 @@
 #include "platform/StdFileSystem.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/TestBitmap.h"
 
 namespace kvd::test {
+
+// Three screenshots that differ, and a block that starts like one but is no
+// bitmap.
+inline const std::string First = TwoColourBitmap(101);
+inline const std::string Second = TwoColourBitmap(202);
+inline const std::string Third = TwoColourBitmap(303);
+inline const std::string Unreadable = "BM" + std::string(2748, '\x7f');
 
 // A capture session on scripted fakes with the flows that deal with what it
 // hands out, as the window runs them; the temporary file in a folder of its own.

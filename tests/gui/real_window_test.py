@@ -214,11 +214,28 @@ def run(program, simulator_path, scale, copies):
             capture = os.path.abspath(f"real-window-scale-{scale:g}.png")
             save_capture(dpy, find_window(CAPTION), capture)
             print(f"the window as it was: {capture}")
+        describe_failure(app.pid, device)
         raise
     finally:
         if app.poll() is None:
             app.kill()
         simulator.kill()
+
+
+def describe_failure(pid, device):
+    """What a log can tell where the capture cannot be looked at (a removed root):
+    the windows on screen, and whether the program has the line open."""
+    ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "."],
+                         capture_output=True, text=True).stdout.split()
+    names = [subprocess.run(["xdotool", "getwindowname", i], capture_output=True,
+                            text=True).stdout.strip() for i in ids]
+    print("windows on screen: " + "; ".join(f'"{name}"' for name in names))
+    try:
+        held = any(os.path.realpath(f"/proc/{pid}/fd/{fd}") == os.path.realpath(device)
+                   for fd in os.listdir(f"/proc/{pid}/fd"))
+    except OSError:
+        held = False
+    print(f"the program {'has' if held else 'does not have'} {device} open")
 
 
 def _clipboard(target):

@@ -176,6 +176,9 @@ def run(program, simulator_path, scale, copies):
         xdotool("key", "ctrl+a")
         xdotool("type", "--delay", "5", device)
         xdotool("key", "Return")
+        # As a person presses the instrument's button once the port is chosen:
+        # what comes before the program has the line open is not its to read.
+        wait_for(f"the program to open {device}", lambda: holds_open(app.pid, device))
 
         first = send_screenshot(simulator, copies)
         wait_for("the first screenshot on screen",
@@ -222,6 +225,14 @@ def run(program, simulator_path, scale, copies):
         simulator.kill()
 
 
+def holds_open(pid, device):
+    try:
+        return any(os.path.realpath(f"/proc/{pid}/fd/{fd}") == os.path.realpath(device)
+                   for fd in os.listdir(f"/proc/{pid}/fd"))
+    except OSError:
+        return False
+
+
 def describe_failure(pid, device):
     """What a log can tell where the capture cannot be looked at (a removed root):
     the windows on screen, and whether the program has the line open."""
@@ -230,11 +241,7 @@ def describe_failure(pid, device):
     names = [subprocess.run(["xdotool", "getwindowname", i], capture_output=True,
                             text=True).stdout.strip() for i in ids]
     print("windows on screen: " + "; ".join(f'"{name}"' for name in names))
-    try:
-        held = any(os.path.realpath(f"/proc/{pid}/fd/{fd}") == os.path.realpath(device)
-                   for fd in os.listdir(f"/proc/{pid}/fd"))
-    except OSError:
-        held = False
+    held = holds_open(pid, device)
     print(f"the program {'has' if held else 'does not have'} {device} open")
 
 

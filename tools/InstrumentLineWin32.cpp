@@ -4,25 +4,12 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/win32/Win32SerialPort.h"
 #include "tools/InstrumentLine.h"
 
 namespace kvd {
 
 namespace {
-
-std::wstring Wide(const std::string& text) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(std::size_t(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), size);
-    return wide;
-}
-
-// "COM12" opens only as "\\.\COM12".
-std::string DevicePath(const std::string& device) {
-    if (device.size() > 3 && (device.compare(0, 3, "COM") == 0 || device.compare(0, 3, "com") == 0))
-        return "\\\\.\\" + device;
-    return device;
-}
 
 std::string Reason(DWORD error) {
     return "Windows error " + std::to_string(error);
@@ -43,7 +30,7 @@ bool InstrumentLine::open(const std::string& device) {
     }
     deviceName_ = device;
     // Setting the line needs read access too (Wine refuses it without).
-    HANDLE handle = CreateFileW(Wide(DevicePath(device)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+    HANDLE handle = CreateFileW(PortOpenPath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();

@@ -91,6 +91,12 @@ std::string ComDevicePath(int portNumber) {
     return "\\\\.\\COM" + std::to_string(portNumber);
 }
 
+std::wstring PortOpenPath(const std::string& device) {
+    const bool comName = device.size() > 3 && IsDigits(device, 3) &&
+                         (device.compare(0, 3, "COM") == 0 || device.compare(0, 3, "com") == 0);
+    return Wide(comName ? ComDevicePath(std::stoi(device.substr(3))) : device);
+}
+
 Win32SerialPort::~Win32SerialPort() {
     close();
 }
@@ -126,11 +132,8 @@ Outcome Win32SerialPort::open() {
         problem_ = "\"" + address_.path() + "\" is not a port number";
         return Outcome::failure(problem_);
     }
-    const bool comName = (device_.size() > 3 && IsDigits(device_, 3) &&
-                          (device_.compare(0, 3, "COM") == 0 || device_.compare(0, 3, "com") == 0));
-    const std::string path = comName ? ComDevicePath(std::stoi(device_.substr(3))) : device_;
-    HANDLE handle =
-        CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE handle = CreateFileW(PortOpenPath(device_).c_str(), GENERIC_READ, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         problem_ = WhyNotOpened(GetLastError(), device_);
         return Outcome::failure(problem_);

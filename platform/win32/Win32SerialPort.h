@@ -10,6 +10,10 @@ namespace kvd {
 // this way, and the lower ones too.
 std::string ComDevicePath(int portNumber);
 
+// What CreateFileW opens for a port's name ("COM12" as "\\.\COM12") or a device
+// path given as it stands, in UTF-16.
+std::wstring PortOpenPath(const std::string& device);
+
 // The serial port on Windows' own communications API. A port number n is COMn; a
 // device text is a port's name ("COM12") or a device path ("\\.\COM12"). Reads
 // never wait: the port is polled, as the program does twice a second. When the

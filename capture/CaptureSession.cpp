@@ -66,11 +66,11 @@ std::chrono::milliseconds CaptureSession::typingPaused(Clock::time_point now) {
     return std::chrono::milliseconds::zero();
 }
 
-CaptureSession::Tick CaptureSession::tick() {
+CaptureSession::Tick CaptureSession::tick(std::time_t now) {
     Tick result;
     const bool lost = link_.keepUp();
     DrainPort(state_, comm_);
-    result.cut = CutScreenshots(state_, waiting_);
+    result.cut = CutScreenshots(state_, waiting_, now);
     // The piece of a screenshot the loss cut off is dropped, so it is never
     // completed by the first bytes after the return.
     if (lost)
@@ -95,6 +95,11 @@ void CaptureSession::showPictureFileLater(std::string path) {
 
 std::optional<Arrival> CaptureSession::nextArrival() {
     return waiting_.next();
+}
+
+void CaptureSession::dealtWith(const Arrival& arrival, std::string dropReason) {
+    if (history_ != nullptr && arrival.kind == Arrival::Kind::Screenshot)
+        history_->add(arrival.bytes, arrival.arrived, std::move(dropReason));
 }
 
 std::optional<std::string> CaptureSession::shownScreenshotFile() const {

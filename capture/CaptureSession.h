@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include "capture/CaptureState.h"
 #include "capture/PortLink.h"
 #include "capture/SerialLink.h"
+#include "capture/SessionHistory.h"
 #include "capture/WaitingArrivals.h"
 
 namespace kvd {
@@ -66,8 +68,8 @@ public:
     };
     // The poll tick: keeps the link up (a lost port is retried quietly, as the
     // same device, until it comes back), drains the port and cuts every whole
-    // screenshot out of what came, to wait its turn.
-    Tick tick();
+    // screenshot out of what came, to wait its turn, stamped `now`.
+    Tick tick(std::time_t now = std::time(nullptr));
 
     // While a dialog is open, arrivals wait; they are dealt with once the last
     // one closes, so no question is stacked on another.
@@ -83,6 +85,10 @@ public:
     std::size_t waitingCount() const { return waiting_.count(); }
     // What the picture control shows now: a received screenshot, or a picture file.
     void shown(Arrival::Kind kind) { showingScreenshot_ = kind == Arrival::Kind::Screenshot; }
+    // Screenshots dealt with from now on are kept in `history` (none: not kept),
+    // with `dropReason` for one that was dropped as unreadable.
+    void keepHistoryIn(SessionHistory* history) { history_ = history; }
+    void dealtWith(const Arrival& arrival, std::string dropReason = {});
     // The bitmap file of the shown screenshot, for the clipboard; nothing while a
     // picture file is shown.
     std::optional<std::string> shownScreenshotFile() const;
@@ -119,6 +125,7 @@ private:
     Clock::time_point typedAt_;
     bool showingScreenshot_ = false;
     std::optional<std::filesystem::path> folder_;
+    SessionHistory* history_ = nullptr;
 };
 
 } // namespace kvd

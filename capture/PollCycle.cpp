@@ -21,7 +21,7 @@ void BoundReceiveBuffer(std::string& buffer) {
         buffer.erase(0, marker);
 }
 
-std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting) {
+std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting, std::time_t now) {
     std::size_t cut = 0;
     while (true) {
         BoundReceiveBuffer(state.ReceiveBuffer);
@@ -32,7 +32,7 @@ std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting) {
         if (found.status == FrameStatus::Incomplete)
             return cut;
         state.ReceiveBuffer.erase(0, found.markerPosition - 1 + ScreenshotSize);
-        waiting.add({Arrival::Kind::Screenshot, std::move(found.frame)});
+        waiting.add({Arrival::Kind::Screenshot, std::move(found.frame), now});
         ++cut;
     }
 }

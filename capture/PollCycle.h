@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 
 #include "capture/CaptureState.h"
@@ -23,9 +24,9 @@ void DrainPort(CaptureState& state, SerialPort& comm);
 void BoundReceiveBuffer(std::string& buffer);
 
 // Cuts every whole screenshot out of the receive buffer, in order, and adds it
-// to the waiting screenshots. What precedes a screenshot's marker goes with it;
-// what follows the last one stays, as the start of the next screenshot. The rest
-// is bounded. Returns how many were cut.
-std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting);
+// to the waiting screenshots, stamped `now`. What precedes a screenshot's marker
+// goes with it; what follows the last one stays, as the start of the next
+// screenshot. The rest is bounded. Returns how many were cut.
+std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting, std::time_t now = 0);
 
 } // namespace kvd

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <deque>
 #include <optional>
 #include <string>
@@ -19,6 +20,8 @@ struct Arrival {
     };
     Kind kind = Kind::Screenshot;
     std::string bytes;
+    // When a screenshot came off the line.
+    std::time_t arrived = 0;
 };
 
 // What has arrived but is not dealt with yet, in arrival order, and whether one

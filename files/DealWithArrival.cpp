@@ -5,10 +5,15 @@ namespace kvd {
 void DealWithArrival(const Arrival& arrival, CaptureSession& session, ArrivalServices& arrivals,
                      LoadServices& load, CaptureView& view) {
     switch (arrival.kind) {
-    case Arrival::Kind::Screenshot:
-        if (ShowNewScreenshot(session.state(), arrival.bytes, arrivals, view))
+    case Arrival::Kind::Screenshot: {
+        std::string whyNot;
+        const bool shown =
+            ShowNewScreenshot(session.state(), arrival.bytes, arrivals, view, whyNot);
+        if (shown)
             session.shown(arrival.kind);
+        session.dealtWith(arrival, shown ? std::string{} : UnreadableReason(whyNot));
         return;
+    }
     case Arrival::Kind::PictureFile:
         if (ShowPictureFile(arrival.bytes, load, view))
             session.shown(arrival.kind);

@@ -17,7 +17,7 @@ std::string ClockTime(std::time_t when) {
 } // namespace
 
 int FolderCapture::tick(std::time_t now, int most) {
-    const CaptureSession::Tick tick = session_.tick();
+    const CaptureSession::Tick tick = session_.tick(now);
     if (tick.portChanged)
         ReportPort();
     int saved = 0;
@@ -61,9 +61,7 @@ bool FolderCapture::Save(const std::string& frame, std::time_t now) {
 }
 
 void FolderCapture::Refuse(const std::string& frame, const std::string& why, std::time_t now) {
-    std::string text = ClockTime(now) +
-                       " a block that starts like a screenshot but is not a readable bitmap (" +
-                       why + ") was dropped";
+    std::string text = ClockTime(now) + " a block that " + UnreadableReason(why) + " was dropped";
     if (keepUnreadable_) {
         ScreenshotFolder::Saved kept;
         services_.disk.run([&] { kept = folder_.save(frame, now, "-unreadable.bin"); });

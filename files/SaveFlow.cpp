@@ -11,6 +11,7 @@ constexpr const char* ArrivalQuestion = "A new screenshot arrived, save current 
 constexpr const char* ArrivalTitle = "Incoming data";
 constexpr const char* SaveDialogTitle = "Save current screenshot as";
 constexpr const char* SaveTitle = "Save as";
+constexpr std::string_view DroppedBlockFilter = "Dropped blocks (*.bin)|*.bin";
 
 void Store(CaptureState& state, DialogAnswer answer) {
     state.Answer = static_cast<std::int16_t>(answer);
@@ -35,14 +36,38 @@ DialogAnswer AskToOverwrite(SaveServices& services, const std::string& path) {
     return services.box.ask(question, SaveTitle, Buttons::YesNoCancel);
 }
 
-void WriteChosenFile(CaptureState& state, SaveServices& services, const std::string& path) {
+bool WriteChosenFile(const std::string& bytes, SaveServices& services, const std::string& path) {
     Outcome written = Outcome::success();
-    services.disk.run([&] { written = WriteScreenshotFile(state.ImageData, PathFromUtf8(path)); });
-    if (!written) {
+    services.disk.run([&] { written = WriteScreenshotFile(bytes, PathFromUtf8(path)); });
+    if (!written)
         services.box.tell(SaveFailedMessage(path, written.reason()), SaveTitle);
-        return;
+    return bool(written);
+}
+
+// The Save dialog until the user picks a file that may be written, then the
+// write; true when the bytes are in the file. `answered` hears each answer to
+// the overwrite question.
+template <typename Answered>
+bool SaveBytesAs(const std::string& bytes, std::string_view filter, const char* title,
+                 SaveServices& services, Answered answered) {
+    while (true) {
+        services.dialog.setFilter(std::string(filter));
+        services.dialog.setTitle(title);
+        if (!services.dialog.showSave())
+            return false;
+        if (bytes.size() < ScreenshotSize) {
+            services.box.tell("There is no screenshot to save yet.", SaveTitle);
+            return false;
+        }
+        const std::string path = services.dialog.fileName();
+        const DialogAnswer answer = AskToOverwrite(services, path);
+        answered(answer);
+        if (answer == DialogAnswer::No || (answer == DialogAnswer::None && path.empty()))
+            continue;
+        if (answer == DialogAnswer::Cancel)
+            return false;
+        return WriteChosenFile(bytes, services, path);
     }
-    state.CurrentSaved = true;
 }
 
 } // namespace
@@ -60,26 +85,17 @@ void SaveScreenshot(CaptureState& state, SaveServices& services, CaptureView& vi
     if (!state.SaveRequested && !AskAboutArrival(state, services, view))
         return;
 
-    while (true) {
-        state.SaveRequested = false;
-        services.dialog.setFilter(std::string(ScreenshotFilter));
-        services.dialog.setTitle(SaveDialogTitle);
-        if (!services.dialog.showSave())
-            return;
-        if (state.ImageData.size() < ScreenshotSize) {
-            services.box.tell("There is no screenshot to save yet.", SaveTitle);
-            return;
-        }
-        const std::string path = services.dialog.fileName();
-        const DialogAnswer answer = AskToOverwrite(services, path);
-        Store(state, answer);
-        if (answer == DialogAnswer::No || (answer == DialogAnswer::None && path.empty()))
-            continue;
-        if (answer == DialogAnswer::Cancel)
-            return;
-        WriteChosenFile(state, services, path);
-        return;
-    }
+    state.SaveRequested = false;
+    if (SaveBytesAs(state.ImageData, ScreenshotFilter, SaveDialogTitle, services,
+                    [&](DialogAnswer answer) { Store(state, answer); }))
+        state.CurrentSaved = true;
+}
+
+void SaveHistoryEntry(const HistoryEntry& entry, SaveServices& services) {
+    const bool dropped = entry.dropped();
+    SaveBytesAs(entry.bytes, dropped ? DroppedBlockFilter : ScreenshotFilter,
+                dropped ? "Save dropped block as" : "Save screenshot as", services,
+                [](DialogAnswer) {});
 }
 
 void OnSaveImageClicked(CaptureState& state, SaveServices& services, CaptureView& view) {

@@ -4,6 +4,7 @@
 
 #include "capture/CaptureState.h"
 #include "capture/CaptureView.h"
+#include "capture/SessionHistory.h"
 #include "platform/DiskWorker.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBoxes.h"
@@ -32,6 +33,11 @@ std::string ReportFileStatus(FileSystem& files, const std::string& path);
 // user says Yes; No brings the dialog back. Cancel ends the flow silently; a
 // write that fails is said, and nothing is marked saved.
 void SaveScreenshot(CaptureState& state, SaveServices& services, CaptureView& view);
+
+// Saves a screenshot from the history, or a dropped block's raw bytes, to a file
+// the user picks, with the same overwrite question and safe write; the shown
+// screenshot's state is left as it is.
+void SaveHistoryEntry(const HistoryEntry& entry, SaveServices& services);
 
 // The "Save image" button.
 void OnSaveImageClicked(CaptureState& state, SaveServices& services, CaptureView& view);

@@ -37,8 +37,7 @@ bool SaveIntoFolder(const CaptureState& state, ArrivalServices& services) {
 } // namespace
 
 bool ShowNewScreenshot(CaptureState& state, const std::string& frame, ArrivalServices& services,
-                       CaptureView& view) {
-    std::string whyNot;
+                       CaptureView& view, std::string& whyNot) {
     std::optional<Picture> decoded = services.pictures.loadBytes(frame, whyNot);
     if (!decoded)
         return false;

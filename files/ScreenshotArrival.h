@@ -28,8 +28,9 @@ struct ArrivalServices {
 // With a save folder, the new screenshot is written there and so counts as saved;
 // a write that fails is said once, and the screenshot stays unsaved, so the
 // question still protects it when the next one arrives.
-// Returns false when the frame was dropped.
+// Returns false when the frame was dropped, with what the bitmap reader said of
+// it in `whyNot`.
 bool ShowNewScreenshot(CaptureState& state, const std::string& frame, ArrivalServices& services,
-                       CaptureView& view);
+                       CaptureView& view, std::string& whyNot);
 
 } // namespace kvd

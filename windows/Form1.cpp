@@ -1,8 +1,6 @@
 #include "windows/Form1.h"
 
 #include <QAction>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QTimer>
 
 #include "files/DealWithArrival.h"
@@ -10,25 +8,13 @@
 #include "platform/qt/QtPictureLoader.h"
 #include "ui_Form1.h"
 #include "windows/DataTransfer.h"
+#include "windows/HistoryWindow.h"
+#include "windows/PictureMenu.h"
 #include "windows/PortBox.h"
 
 namespace kvd {
 
 constexpr int PollIntervalMs = 500;
-
-class Form1::DialogScope {
-public:
-    explicit DialogScope(Form1& form) : form_(form) { form_.session_.dialogOpened(); }
-    ~DialogScope() {
-        form_.session_.dialogClosed();
-        form_.DealWithNextLater();
-    }
-    DialogScope(const DialogScope&) = delete;
-    DialogScope& operator=(const DialogScope&) = delete;
-
-private:
-    Form1& form_;
-};
 
 Form1::Form1(Services& services, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::Form1>()),
@@ -45,23 +31,12 @@ Form1::Form1(Services& services, QWidget* parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(PollIntervalMs);
     Timer1->start();
-    // "Copy screenshot": Ctrl+C anywhere in the window, and the picture's menu.
-    copyAction_ = new QAction(QStringLiteral("Copy screenshot"), this);
-    copyAction_->setObjectName(QStringLiteral("copyAction"));
-    copyAction_->setShortcut(QKeySequence::Copy);
-    copyAction_->setEnabled(false); // nothing to copy before the first picture
-    addAction(copyAction_);
-    ui_->Image1->addAction(copyAction_);
-    saveToFolderAction_ = new QAction(QStringLiteral("Save every screenshot to folder..."), this);
-    saveToFolderAction_->setObjectName(QStringLiteral("saveToFolderAction"));
-    ui_->Image1->addAction(saveToFolderAction_);
-    stopSavingAction_ = new QAction(QStringLiteral("Stop saving to folder"), this);
-    stopSavingAction_->setObjectName(QStringLiteral("stopSavingAction"));
-    stopSavingAction_->setEnabled(false);
-    ui_->Image1->addAction(stopSavingAction_);
-    ui_->Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
-    portBox_ = new PortBox(ui_->Combo1, session_, copyAction_, this);
-    setAcceptDrops(true);
+    menu_ = new PictureMenu(ui_->Image1, this);
+    portBox_ = new PortBox(ui_->Combo1, session_, menu_->copy, this);
+    session_.keepHistoryIn(&history_);
+    // Shown from the event loop once the drop has ended, so that the source program
+    // is not held up by a message about the file.
+    AcceptDroppedFile(this, [this](const std::string& path) { ShowPictureFile(path); });
     ConnectControls();
 }
 
@@ -70,11 +45,11 @@ Form1::~Form1() = default;
 void Form1::ConnectControls() {
     connect(Timer1, &QTimer::timeout, this, &Form1::OnPollTick);
     connect(ui_->Command1, &QPushButton::clicked, this, [this] {
-        DialogScope dialog(*this);
+        const DialogScope dialog = Dialog();
         OnSaveImageClicked(session_.state(), saveServices_, *this);
     });
     connect(ui_->Command2, &QPushButton::clicked, this, [this] {
-        DialogScope dialog(*this);
+        const DialogScope dialog = Dialog();
         OnLoadImageClicked(session_, loadServices_, *this);
     });
     connect(ui_->Command4, &QPushButton::clicked, this, &Form1::PrintScreenshot);
@@ -83,9 +58,10 @@ void Form1::ConnectControls() {
         ui_->Command1->setEnabled(
             session_.saveDisabledChanged(ui_->Check2->checkState() == Qt::Checked));
     });
-    connect(copyAction_, &QAction::triggered, this, &Form1::CopyScreenshot);
-    connect(saveToFolderAction_, &QAction::triggered, this, &Form1::ChooseSaveFolder);
-    connect(stopSavingAction_, &QAction::triggered, this, &Form1::StopSavingToFolder);
+    connect(menu_->copy, &QAction::triggered, this, &Form1::CopyScreenshot);
+    connect(menu_->history, &QAction::triggered, this, &Form1::ShowHistory);
+    connect(menu_->saveToFolder, &QAction::triggered, this, &Form1::ChooseSaveFolder);
+    connect(menu_->stopSaving, &QAction::triggered, this, [this] { SaveEveryScreenshotTo({}); });
 }
 
 void Form1::StartUp(const std::optional<std::string>& port) {
@@ -95,35 +71,29 @@ void Form1::StartUp(const std::optional<std::string>& port) {
 
 void Form1::ReportPortProblems() {
     if (const std::optional<std::string> problem = session_.portProblem()) {
-        DialogScope dialog(*this);
+        const DialogScope dialog = Dialog();
         services_.box.tell(*problem, "Serial port");
     }
 }
 
-void Form1::SaveEveryScreenshotTo(const std::filesystem::path& folder) {
-    folder_.emplace(folder);
-    arrivalServices_.folder = &*folder_;
+void Form1::SaveEveryScreenshotTo(const std::optional<std::filesystem::path>& folder) {
+    folder_.reset();
+    if (folder)
+        folder_.emplace(*folder);
+    arrivalServices_.folder = folder_ ? &*folder_ : nullptr;
     session_.savingTo(folder);
-    stopSavingAction_->setEnabled(true);
+    menu_->savingToFolder(folder.has_value());
     ShowCaption();
 }
 
 void Form1::ChooseSaveFolder() {
     std::string folder;
     {
-        DialogScope dialog(*this);
+        const DialogScope dialog = Dialog();
         folder = services_.dialog.chooseFolder("Save every screenshot to folder");
     }
     if (!folder.empty())
         SaveEveryScreenshotTo(PathFromUtf8(folder));
-}
-
-void Form1::StopSavingToFolder() {
-    arrivalServices_.folder = nullptr;
-    folder_.reset();
-    session_.savingTo(std::nullopt);
-    stopSavingAction_->setEnabled(false);
-    ShowCaption();
 }
 
 void Form1::ShowPictureFile(const std::string& path) {
@@ -133,20 +103,6 @@ void Form1::ShowPictureFile(const std::string& path) {
 
 void Form1::CopyScreenshot() {
     CopyToClipboard(ui_->Image1->picture(), session_.shownScreenshotFile());
-}
-
-void Form1::dragEnterEvent(QDragEnterEvent* event) {
-    if (DroppedFile(event->mimeData()))
-        event->acceptProposedAction();
-}
-
-// Shown from the event loop once the drop has ended, so that the source program
-// is not held up by a message about the file.
-void Form1::dropEvent(QDropEvent* event) {
-    if (const std::optional<QString> path = DroppedFile(event->mimeData())) {
-        event->acceptProposedAction();
-        ShowPictureFile(path->toStdString());
-    }
 }
 
 void Form1::OnPollTick() {
@@ -174,8 +130,24 @@ void Form1::DealWithNext() {
     if (!arrival)
         return;
     ShowCaption();
-    DialogScope dialog(*this); // the arrival may ask about the shown screenshot
+    const DialogScope dialog = Dialog(); // the arrival may ask about the shown screenshot
     DealWithArrival(*arrival, session_, arrivalServices_, loadServices_, *this);
+    if (historyWindow_ != nullptr)
+        historyWindow_->refresh();
+}
+
+DialogScope Form1::Dialog() {
+    return {session_, [this] { DealWithNextLater(); }};
+}
+
+void Form1::ShowHistory() {
+    if (historyWindow_ == nullptr)
+        historyWindow_ = new HistoryWindow(
+            history_,
+            {services_.pictures, saveServices_, printServices_, [this] { return Dialog(); }}, this);
+    historyWindow_->show();
+    historyWindow_->raise();
+    historyWindow_->activateWindow();
 }
 
 void Form1::ShowCaption() {
@@ -183,7 +155,7 @@ void Form1::ShowCaption() {
 }
 
 void Form1::PrintScreenshot() {
-    DialogScope dialog(*this);
+    const DialogScope dialog = Dialog();
     kvd::PrintScreenshot(ToPicture(ui_->Image1->picture()), printServices_);
 }
 
@@ -198,7 +170,7 @@ void Form1::setDisableSaveEnabled(bool enabled) {
 void Form1::showPicture(const Picture& picture) {
     ui_->Image1->setPicture(ToImage(picture));
     ui_->Image1->setVisible(true);
-    copyAction_->setEnabled(true);
+    menu_->copy->setEnabled(true);
 }
 
 } // namespace kvd

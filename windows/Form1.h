@@ -13,9 +13,9 @@
 #include "files/SaveFlow.h"
 #include "files/ScreenshotArrival.h"
 #include "files/ScreenshotFolder.h"
+#include "windows/DialogScope.h"
 #include "windows/Services.h"
 
-class QAction;
 class QTimer;
 
 namespace Ui {
@@ -24,6 +24,8 @@ class Form1;
 
 namespace kvd {
 
+class HistoryWindow;
+class PictureMenu;
 class PortBox;
 
 // The main window: the shown screenshot on the left; the port selector, the
@@ -43,17 +45,18 @@ public:
     // Says once, after start-up, when no port could be opened.
     void ReportPortProblems();
     // From now on every screenshot that arrives is saved into the folder too, and
-    // counts as saved; the caption says so.
-    void SaveEveryScreenshotTo(const std::filesystem::path& folder);
+    // counts as saved; the caption says so. No folder: back to asking.
+    void SaveEveryScreenshotTo(const std::optional<std::filesystem::path>& folder);
     // The picture's menu: "Save every screenshot to folder..." asks for the folder
     // and then does as above; "Stop saving to folder" goes back to asking.
     void ChooseSaveFolder();
-    void StopSavingToFolder();
     // Shows a picture file as "Load image" does (a dropped or a named file).
     void ShowPictureFile(const std::string& path);
     // Puts the shown picture on the clipboard at its own pixel size, with the
     // bitmap file's bytes for programs that take a file.
     void CopyScreenshot();
+    // "History...": every screenshot of the session, in its own window.
+    void ShowHistory();
     // The poll timer's tick.
     void OnPollTick();
     // "Print Image": the shown picture with a typed comment, on the default printer.
@@ -68,16 +71,10 @@ public:
     void setDisableSaveEnabled(bool enabled) override;
     void showPicture(const Picture& picture) override;
 
-protected:
-    // A single local file may be dropped on the window to be shown.
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
 private:
-    // One of the window's dialogs is open for the scope's lifetime; when the last
-    // one closes, what waited is dealt with.
-    class DialogScope;
-
+    // Arrivals wait while the scope's dialog is open; when the last one closes,
+    // what waited is dealt with.
+    DialogScope Dialog();
     void ConnectControls();
     void DealWithNextLater();
     void DealWithNext();
@@ -93,9 +90,9 @@ private:
     PortBox* portBox_ = nullptr;
     QString caption_;
     std::optional<ScreenshotFolder> folder_;
-    QAction* copyAction_ = nullptr;
-    QAction* saveToFolderAction_ = nullptr;
-    QAction* stopSavingAction_ = nullptr;
+    PictureMenu* menu_ = nullptr;
+    SessionHistory history_;
+    HistoryWindow* historyWindow_ = nullptr;
 };
 
 } // namespace kvd

@@ -166,6 +166,50 @@ private slots:
         QVERIFY(bench.shown() == test::TwoColourBitmap(std::uint32_t(1000 + sent - 1)));
     }
 
+    // The history keeps every screenshot dealt with, newest first with the tick it
+    // came in, whatever the window did with it: a block that is no bitmap as
+    // dropped, with the reason. Beyond its bound the oldest are let go.
+    void theHistoryKeepsWhatTheSessionReceived_data() {
+        QTest::addColumn<int>("sent");
+        QTest::addColumn<int>("unreadableAt");
+        QTest::addColumn<bool>("disableSave");
+
+        QTest::newRow("Disable Save ticked: 5 screenshots") << 5 << -1 << true;
+        QTest::newRow("asked and answered No: both") << 2 << -1 << false;
+        QTest::newRow("an unreadable block between two") << 3 << 1 << true;
+        QTest::newRow("more than it keeps") << int(SessionHistory::Capacity) + 2 << -1 << true;
+    }
+
+    void theHistoryKeepsWhatTheSessionReceived() {
+        QFETCH(int, sent);
+        QFETCH(int, unreadableAt);
+        QFETCH(bool, disableSave);
+        test::SessionBench bench;
+        bench.session.saveDisabledChanged(disableSave);
+        bench.box.answers.assign(std::size_t(sent), DialogAnswer::No);
+        std::vector<std::string> blocks;
+        for (int i = 0; i < sent; ++i) {
+            blocks.push_back(i == unreadableAt ? test::Unreadable
+                                               : test::TwoColourBitmap(std::uint32_t(700 + i)));
+            bench.tick(blocks.back());
+        }
+
+        const std::size_t kept = std::min<std::size_t>(blocks.size(), SessionHistory::Capacity);
+        QCOMPARE(bench.history.size(), kept);
+        QCOMPARE(bench.history.forgotten(), std::uint64_t(blocks.size() - kept));
+        for (std::size_t age = 0; age < kept; ++age) {
+            const HistoryEntry& entry = bench.history.at(age);
+            const std::size_t sentAs = blocks.size() - 1 - age;
+            QVERIFY(entry.bytes == blocks[sentAs]);
+            QCOMPARE(entry.arrived, std::time_t(sentAs + 1));
+            QCOMPARE(entry.dropped(), int(sentAs) == unreadableAt);
+        }
+        if (unreadableAt >= 0)
+            QVERIFY(bench.history.at(std::size_t(sent - 1 - unreadableAt))
+                        .dropReason.starts_with(
+                            "starts like a screenshot but is not a readable bitmap ("));
+    }
+
     // A screenshot that arrives while the Open dialog is up is dealt with first;
     // the picture the user picked is then shown and stays. Loading leaves the
     // received screenshot in place, so the next arrival still asks about it (with

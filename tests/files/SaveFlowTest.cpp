@@ -160,6 +160,45 @@ private slots:
             QCOMPARE(std::distance(fs::directory_iterator(bench.folder), {}), 0);
     }
 
+    // From the history: the same dialog and overwrite question, its own filter
+    // for a dropped block's raw bytes.
+    void savesFromTheHistory_data() {
+        QTest::addColumn<bool>("dropped");
+        QTest::addColumn<QStringList>("choices");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("filter");
+
+        const QString bmp = "KVD62 screenshots (*.bmp)|*.bmp";
+        QTest::newRow("a screenshot, new path")
+            << false << QStringList{"shot.bmp"} << QList<int>{} << "shot.bmp" << bmp;
+        QTest::newRow("a screenshot, existing path, No, then another")
+            << false << QStringList{"old.bmp", "shot.bmp"} << QList<int>{No} << "shot.bmp" << bmp;
+        QTest::newRow("a dropped block, existing path, Yes")
+            << true << QStringList{"old.bmp"} << QList<int>{Yes} << "old.bmp"
+            << "Dropped blocks (*.bin)|*.bin";
+    }
+
+    void savesFromTheHistory() {
+        QFETCH(bool, dropped);
+        QFETCH(QStringList, choices);
+        QFETCH(QList<int>, answers);
+        QFETCH(QString, written);
+        QFETCH(QString, filter);
+
+        SaveBench bench;
+        std::ofstream(bench.path("old.bmp"), std::ios::binary) << OldContent;
+        bench.script(choices, answers);
+        const std::string bytes =
+            dropped ? "BM" + std::string(2748, '\x7f') : test::TwoColourBitmap(7);
+        SaveHistoryEntry({1, 0, bytes, dropped ? "unreadable" : ""}, bench.services);
+
+        QVERIFY(ReadAll(bench.path(written)) == bytes);
+        QCOMPARE(QString::fromStdString(bench.dialog.shown.at(0).filter), filter);
+        QVERIFY(bench.dialog.choices.empty());
+        QVERIFY(bench.box.answers.empty());
+    }
+
     void asksInItsOwnWords() {
         SaveBench bench;
         std::ofstream(bench.path("shot1.bmp")) << OldContent;

@@ -32,10 +32,14 @@ struct SessionBench {
     ArrivalServices arrivals{save, pictures, path("kvd62temp.bmp")};
     LoadServices load{dialog, pictures, box};
     CaptureSession session{comm};
+    SessionHistory history;
+    // Each tick is one second after the one before.
+    std::time_t clock = 0;
 
     SessionBench() {
         comm.present = {1};
         session.startUp(std::nullopt);
+        session.keepHistoryIn(&history);
     }
     std::string path(const std::string& name) const {
         return dir.path().toStdString() + "/" + name;
@@ -44,7 +48,7 @@ struct SessionBench {
     // ready dealt with, each under its own dialog scope as the window does.
     void tick(const std::string& bytes = {}) {
         comm.arrive(bytes);
-        session.tick();
+        session.tick(++clock);
         dealWithAll();
     }
     void dealWithAll() {

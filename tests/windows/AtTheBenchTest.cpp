@@ -1,10 +1,12 @@
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -159,6 +161,62 @@ private slots:
         if (said)
             QVERIFY(bench.box.shown[0].text.starts_with(bench.path("notes.txt") +
                                                         " could not be loaded: "));
+    }
+
+    // "History...", by its key or from the picture's menu, lists every screenshot
+    // of the session newest first, a block that is no bitmap marked as dropped,
+    // and what arrives while it is open. What is selected saves (Ctrl+S) and
+    // copies (Ctrl+C) byte for byte; a question that comes while its Save dialog
+    // is open waits for the dialog to close.
+    void theHistoryWindowKeepsTheSession_data() {
+        QTest::addColumn<bool>("byKey");
+        QTest::newRow("Ctrl+H in the window") << true;
+        QTest::newRow("the picture's menu") << false;
+    }
+    void theHistoryWindowKeepsTheSession() {
+        QFETCH(bool, byKey);
+        test::FormBench bench;
+        bench.startUp();
+        bench.control<QCheckBox>("Check2")->click();
+        const std::string unreadable = "BM" + std::string(2748, '\x7f');
+        for (const std::string& block : {First, unreadable, Second})
+            bench.tick(block);
+        bench.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&bench.form));
+        if (byKey)
+            QTest::keyClick(&bench.form, Qt::Key_H, Qt::ControlModifier);
+        else
+            bench.control<PictureControl>("Image1")->actions().at(1)->trigger();
+        auto* history = bench.form.findChild<QWidget*>("historyWindow");
+        QVERIFY(history != nullptr && history->isVisible());
+        bench.tick(Third);
+
+        auto* list = history->findChild<QListWidget*>("historyList");
+        QCOMPARE(list->count(), 4);
+        QVERIFY(list->item(2)->text().contains(
+            "dropped: starts like a screenshot but is not a readable bitmap"));
+        QVERIFY(!list->item(1)->text().contains("dropped"));
+
+        QVERIFY(QTest::qWaitForWindowActive(history));
+        list->setFocus();
+        list->setCurrentRow(0);
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(QGuiApplication::clipboard()->mimeData()->data("image/bmp") ==
+                test::AsBytes(Second));
+
+        bench.control<QCheckBox>("Check2")->click(); // the next arrival asks
+        bench.box.answers.push_back(DialogAnswer::No);
+        bench.dialog.choices.push_back(bench.path("from-history.bmp"));
+        bench.dialog.whileShown = [&] {
+            bench.tick(test::TwoColourBitmap(504));
+            QVERIFY(bench.box.shown.empty());
+        };
+        QTest::keyClick(list, Qt::Key_S, Qt::ControlModifier);
+        QVERIFY(ReadAll(bench.path("from-history.bmp")) == Second);
+        bench.settle();
+        QCOMPARE(bench.box.shown.size(), std::size_t(1));
+        QCOMPARE(list->count(), 5);
     }
 
     // With a save folder, given at start (--save-dir) or chosen from the picture's

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <deque>
+#include <string>
+
+namespace kvd {
+
+// One thing that came down the line, as the history keeps it.
+struct HistoryEntry {
+    // Counts from 1 since the program started; never reused.
+    std::uint64_t serial = 0;
+    std::time_t arrived = 0;
+    // The screenshot's bitmap file, or the dropped block's raw bytes.
+    std::string bytes;
+    // Why the block was dropped; empty for a screenshot.
+    std::string dropReason;
+
+    bool dropped() const { return !dropReason.empty(); }
+};
+
+// Why a block that looked like a screenshot was dropped, with what the bitmap
+// reader said of it.
+std::string UnreadableReason(const std::string& readerSays);
+
+// Every screenshot of the session, and every block dropped as unreadable, newest
+// first. Only the bytes are kept: nothing is decoded until someone looks. Beyond
+// Capacity the oldest is let go, so a long session stays within about 2.75 MB.
+class SessionHistory {
+public:
+    static constexpr std::size_t Capacity = 1000;
+
+    void add(std::string bytes, std::time_t arrived, std::string dropReason = {});
+    std::size_t size() const { return entries_.size(); }
+    // 0 is the newest.
+    const HistoryEntry& at(std::size_t index) const { return entries_[index]; }
+    // The serial of the newest entry; 0 before the first.
+    std::uint64_t newestSerial() const { return serial_; }
+    // How many older entries were let go to stay within Capacity.
+    std::uint64_t forgotten() const { return serial_ - entries_.size(); }
+
+private:
+    std::deque<HistoryEntry> entries_;
+    std::uint64_t serial_ = 0;
+};
+
+} // namespace kvd

@@ -1,0 +1,200 @@
+#include "windows/HistoryWindow.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "platform/qt/QtPictureLoader.h"
+#include "windows/DataTransfer.h"
+#include "windows/PictureControl.h"
+
+namespace kvd {
+
+namespace {
+
+// A screenshot's own size: thumbnails are shown at it, pixel for pixel.
+constexpr QSize ThumbnailSize(192, 112);
+constexpr int SerialRole = Qt::UserRole;
+
+QString ArrivalTime(const HistoryEntry& entry) {
+    return QDateTime::fromSecsSinceEpoch(entry.arrived).toString(QStringLiteral("HH:mm:ss"));
+}
+
+// The picture at whole-pixel scale on a screen of `ratio` device pixels per
+// pixel: never smoothed, so each of the instrument's pixels stays crisp.
+QIcon Thumbnail(const std::optional<QImage>& picture, qreal ratio) {
+    QImage image(ThumbnailSize, QImage::Format_RGB32);
+    image.fill(QColor(200, 200, 200));
+    if (picture) {
+        QPainter painter(&image);
+        painter.drawImage(QPoint(0, 0), *picture);
+    }
+    const int scale = std::max(1, qRound(ratio));
+    QPixmap pixmap = QPixmap::fromImage(
+        image.scaled(ThumbnailSize * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    pixmap.setDevicePixelRatio(scale);
+    return QIcon(pixmap);
+}
+
+QPushButton* AddButton(QHBoxLayout* row, const char* text) {
+    auto* button = new QPushButton(QString::fromUtf8(text));
+    row->addWidget(button);
+    return button;
+}
+
+} // namespace
+
+HistoryWindow::HistoryWindow(const SessionHistory& history, Services services, QWidget* parent)
+    : QWidget(parent, Qt::Window), history_(history), services_(std::move(services)),
+      list_(new QListWidget), count_(new QLabel) {
+    setObjectName(QStringLiteral("historyWindow"));
+    setWindowTitle(QStringLiteral("History"));
+    list_->setObjectName(QStringLiteral("historyList"));
+    list_->setIconSize(ThumbnailSize);
+    list_->setUniformItemSizes(true);
+    auto* buttons = new QHBoxLayout;
+    save_ = AddButton(buttons, "Save...");
+    copy_ = AddButton(buttons, "Copy");
+    print_ = AddButton(buttons, "Print...");
+    showLarge_ = AddButton(buttons, "Show large");
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(count_);
+    layout->addWidget(list_);
+    layout->addLayout(buttons);
+    resize(440, 520);
+
+    auto* saveKey = new QAction(this);
+    saveKey->setShortcut(QKeySequence::Save);
+    auto* copyKey = new QAction(this);
+    copyKey->setShortcut(QKeySequence::Copy);
+    addActions({saveKey, copyKey});
+    connect(saveKey, &QAction::triggered, this, &HistoryWindow::SaveSelected);
+    connect(copyKey, &QAction::triggered, this, &HistoryWindow::CopySelected);
+    connect(save_, &QPushButton::clicked, this, &HistoryWindow::SaveSelected);
+    connect(copy_, &QPushButton::clicked, this, &HistoryWindow::CopySelected);
+    connect(print_, &QPushButton::clicked, this, &HistoryWindow::PrintSelected);
+    connect(showLarge_, &QPushButton::clicked, this, &HistoryWindow::ShowSelectedLarge);
+    connect(list_, &QListWidget::itemActivated, this, &HistoryWindow::ShowSelectedLarge);
+    connect(list_, &QListWidget::currentRowChanged, this, &HistoryWindow::SelectionChanged);
+    SelectionChanged();
+}
+
+void HistoryWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    refresh();
+}
+
+void HistoryWindow::refresh() {
+    if (!isVisible() || listedSerial_ == history_.newestSerial())
+        return;
+    AddNewest();
+    // What the history let go of leaves the list too.
+    while (std::size_t(list_->count()) > history_.size())
+        delete list_->takeItem(list_->count() - 1);
+    ShowCount();
+    if (list_->currentRow() < 0)
+        list_->setCurrentRow(0);
+}
+
+void HistoryWindow::AddNewest() {
+    const std::size_t unlisted =
+        std::min<std::uint64_t>(history_.newestSerial() - listedSerial_, history_.size());
+    for (std::size_t index = unlisted; index-- > 0;) {
+        const HistoryEntry& entry = history_.at(index);
+        std::string whyNot;
+        std::optional<QImage> picture;
+        if (!entry.dropped())
+            if (const auto decoded = services_.pictures.loadBytes(entry.bytes, whyNot))
+                picture = ToImage(*decoded);
+        QString text = ArrivalTime(entry);
+        if (entry.dropped())
+            text += QStringLiteral("  dropped: ") + QString::fromStdString(entry.dropReason);
+        auto* item = new QListWidgetItem(Thumbnail(picture, devicePixelRatioF()), text);
+        item->setData(SerialRole, QVariant::fromValue<qulonglong>(entry.serial));
+        list_->insertItem(0, item);
+    }
+    listedSerial_ = history_.newestSerial();
+}
+
+void HistoryWindow::ShowCount() {
+    std::size_t dropped = 0;
+    for (std::size_t i = 0; i < history_.size(); ++i)
+        dropped += history_.at(i).dropped() ? 1 : 0;
+    const std::size_t shots = history_.size() - dropped;
+    QString text = QStringLiteral("%1 screenshot%2").arg(shots).arg(shots == 1 ? "" : "s");
+    if (dropped > 0)
+        text += QStringLiteral(", %1 dropped").arg(dropped);
+    text += QStringLiteral(", newest first.");
+    if (history_.forgotten() > 0)
+        text += QStringLiteral(" Only the last %1 are kept.").arg(SessionHistory::Capacity);
+    count_->setText(text);
+}
+
+const HistoryEntry* HistoryWindow::Selected() const {
+    const QListWidgetItem* item = list_->currentItem();
+    if (item == nullptr)
+        return nullptr;
+    const std::uint64_t age = history_.newestSerial() - item->data(SerialRole).toULongLong();
+    return age < history_.size() ? &history_.at(age) : nullptr;
+}
+
+void HistoryWindow::SelectionChanged() {
+    const HistoryEntry* entry = Selected();
+    const bool screenshot = entry != nullptr && !entry->dropped();
+    save_->setEnabled(entry != nullptr);
+    for (QPushButton* button : {copy_, print_, showLarge_})
+        button->setEnabled(screenshot);
+}
+
+std::optional<QImage> HistoryWindow::SelectedPicture() const {
+    const HistoryEntry* entry = Selected();
+    std::string whyNot;
+    if (entry == nullptr || entry->dropped())
+        return std::nullopt;
+    const std::optional<Picture> picture = services_.pictures.loadBytes(entry->bytes, whyNot);
+    return picture ? std::optional<QImage>(ToImage(*picture)) : std::nullopt;
+}
+
+void HistoryWindow::SaveSelected() {
+    if (const HistoryEntry* entry = Selected()) {
+        const HistoryEntry kept = *entry; // the history may move on while the dialog is open
+        const DialogScope dialog = services_.openDialog();
+        SaveHistoryEntry(kept, services_.save);
+    }
+}
+
+void HistoryWindow::CopySelected() {
+    if (const std::optional<QImage> picture = SelectedPicture())
+        CopyToClipboard(*picture, Selected()->bytes);
+}
+
+void HistoryWindow::PrintSelected() {
+    if (const std::optional<QImage> picture = SelectedPicture()) {
+        const DialogScope dialog = services_.openDialog();
+        PrintScreenshot(ToPicture(*picture), services_.print);
+    }
+}
+
+void HistoryWindow::ShowSelectedLarge() {
+    const std::optional<QImage> picture = SelectedPicture();
+    if (!picture)
+        return;
+    if (large_ == nullptr) {
+        large_ = new PictureControl(this);
+        large_->setWindowFlag(Qt::Window);
+        large_->setObjectName(QStringLiteral("historyLarge"));
+    }
+    large_->setPicture(*picture);
+    large_->setFixedSize(picture->size() * 2);
+    large_->setWindowTitle(QStringLiteral("Screenshot of ") + list_->currentItem()->text());
+    large_->show();
+    large_->raise();
+    large_->activateWindow();
+}
+
+} // namespace kvd

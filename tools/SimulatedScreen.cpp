@@ -94,6 +94,10 @@ std::string SimulatedScreenshot(int number) {
     return BitmapFile(screen);
 }
 
+std::string PlainFrame(char filler) {
+    return "BM" + std::string(2748, filler);
+}
+
 std::string LineNoise(std::size_t length, unsigned seed) {
     std::mt19937 generator(seed);
     std::string noise;

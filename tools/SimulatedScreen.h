@@ -11,6 +11,10 @@ namespace kvd {
 // different from the one before.
 std::string SimulatedScreenshot(int number);
 
+// A block of a screenshot's size that starts with its marker but is no bitmap:
+// the rest is `filler`.
+std::string PlainFrame(char filler = 'x');
+
 // Line noise of the given length for before a screenshot: bytes of every kind,
 // but never the screenshot marker, nor its first byte at the end.
 std::string LineNoise(std::size_t length, unsigned seed);

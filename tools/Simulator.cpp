@@ -22,6 +22,7 @@ struct Options {
     std::size_t noise = 0; // bytes of line noise before each screenshot
     int count = 0;         // screenshots to send before ending; 0: no limit
     std::string copyTo;    // a folder to keep a copy of each screenshot in
+    int unreadable = 0;    // the screenshot sent as a block that is no bitmap; 0: none
 };
 
 const char* const Usage =
@@ -32,7 +33,9 @@ const char* const Usage =
     "  --every SECONDS  send one every SECONDS seconds instead of one per Enter\n"
     "  --noise BYTES    put this many bytes of line noise before each screenshot\n"
     "  --count N        end after N screenshots\n"
-    "  --copy-to DIR    also write each screenshot sent as DIR/screenshot-N.bmp\n";
+    "  --copy-to DIR    also write each screenshot sent as DIR/screenshot-N.bmp\n"
+    "  --unreadable N   send screenshot N as a block that starts like one but is\n"
+    "                   not a readable bitmap\n";
 
 bool ReadOptions(int argc, char* argv[], Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -58,6 +61,8 @@ bool ReadOptions(int argc, char* argv[], Options& options) {
             options.noise = std::size_t(number);
         else if (name == "--count")
             options.count = int(number);
+        else if (name == "--unreadable")
+            options.unreadable = int(number);
         else
             return false;
     }
@@ -97,7 +102,9 @@ int main(int argc, char* argv[]) {
                                     : "press Enter here for each screenshot.")
               << std::endl;
     for (int sent = 0; NextTurn(options, sent); ++sent) {
-        const std::string screenshot = kvd::SimulatedScreenshot(sent + 1);
+        const std::string screenshot = sent + 1 == options.unreadable
+                                           ? kvd::PlainFrame('\x7f')
+                                           : kvd::SimulatedScreenshot(sent + 1);
         if (!options.copyTo.empty())
             std::ofstream(options.copyTo + "/screenshot-" + std::to_string(sent + 1) + ".bmp",
                           std::ios::binary)

@@ -67,6 +67,7 @@ HistoryWindow::HistoryWindow(const SessionHistory& history, Services services, Q
     layout->addWidget(list_);
     layout->addLayout(buttons);
     resize(440, 520);
+    list_->setFocus(); // the arrows move in the list at once
 
     auto* saveKey = new QAction(this);
     saveKey->setShortcut(QKeySequence::Save);

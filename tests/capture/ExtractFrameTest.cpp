@@ -29,7 +29,7 @@ private slots:
         QTest::addColumn<qulonglong>("marker");
         QTest::addColumn<QByteArray>("frame");
 
-        const std::string frame = test::PlainFrame();
+        const std::string frame = PlainFrame();
         const auto row = [](const char* name, const std::string& buffer, FrameStatus status,
                             qulonglong marker, const std::string& expected) {
             QTest::newRow(name) << test::AsBytes(buffer) << int(status) << marker

@@ -189,8 +189,7 @@ private slots:
         SaveBench bench;
         std::ofstream(bench.path("old.bmp"), std::ios::binary) << OldContent;
         bench.script(choices, answers);
-        const std::string bytes =
-            dropped ? "BM" + std::string(2748, '\x7f') : test::TwoColourBitmap(7);
+        const std::string bytes = dropped ? PlainFrame('\x7f') : test::TwoColourBitmap(7);
         SaveHistoryEntry({1, 0, bytes, dropped ? "unreadable" : ""}, bench.services);
 
         QVERIFY(ReadAll(bench.path(written)) == bytes);

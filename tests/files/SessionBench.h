@@ -15,7 +15,7 @@ namespace kvd::test {
 inline const std::string First = TwoColourBitmap(101);
 inline const std::string Second = TwoColourBitmap(202);
 inline const std::string Third = TwoColourBitmap(303);
-inline const std::string Unreadable = "BM" + std::string(2748, '\x7f');
+inline const std::string Unreadable = PlainFrame('\x7f');
 
 // A capture session on scripted fakes with the flows that deal with what it
 // hands out, as the window runs them; the temporary file in a folder of its own.

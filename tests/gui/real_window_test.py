@@ -7,9 +7,14 @@ the message that says so, types the simulator's device into "Serial port" with
 xdotool, has a screenshot sent, and compares the picture area of a capture
 of the X screen with the screenshot's pixels, block by block. Then a second
 screenshot, whose arrival question it answers No; then Ctrl+C, whose clipboard
-must hand other programs the screenshot's exact bytes; then it checks the
-window's size, and closes the window as a window manager's close button does (a
-WM_DELETE_WINDOW message) and checks that the program ended.
+must hand other programs the screenshot's exact bytes. With "Disable Save"
+ticked, a block that is no bitmap and 5 screenshots follow: each is saved from
+the History window (Ctrl+H), newest first, and must equal what was sent. Then
+"Save every screenshot to folder..." from the picture's menu, 3 screenshots that
+must land there (only the first asks, about the unsaved one on screen), and
+"Stop saving to folder". Last it checks
+the window's size, and closes the window as a window manager's close button
+does (a WM_DELETE_WINDOW message) and checks that the program ended.
 
 Usage: real_window_test.py PROGRAM SIMULATOR SCALE
 Exit status 0 when all holds, 1 with the reason when not, 77 when the tools it
@@ -35,6 +40,9 @@ CAPTION = "KVD62 screen capture V2.00"
 WINDOW = (529, 273)
 PICTURE = (16, 24, 388, 228)  # Image1: left, top, width, height
 SELECTOR = (480 + 6, 32 + 10)  # in Combo1's text, left of its arrow
+DISABLE_SAVE = (416 + 8 + 7, 8 + 224 + 8)  # Check2's box, in Frame1
+# The picture's menu, by how many items down (disabled ones are skipped).
+SAVE_TO_FOLDER, STOP_SAVING = 3, 4
 BOUND = 30.0  # seconds any wait may take: generous, a loaded machine is slow
 
 
@@ -153,7 +161,8 @@ def run(program, simulator_path, scale, copies):
             sys.exit(77)
     dpy = xdisplay.Display()
     env = dict(os.environ, QT_SCALE_FACTOR=str(scale), QT_QPA_PLATFORM="xcb")
-    simulator = subprocess.Popen([simulator_path, "--count", "2", "--copy-to", copies],
+    simulator = subprocess.Popen([simulator_path, "--count", "12", "--unreadable", "3",
+                                  "--copy-to", copies],
                                  stdin=subprocess.PIPE,
                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     device = simulator.stdout.readline().decode().strip()
@@ -197,6 +206,9 @@ def run(program, simulator_path, scale, copies):
         wait_for("the screenshot's bytes on the clipboard",
                  lambda: _clipboard("image/bmp") == second)
 
+        save_from_history(dpy, window_id, simulator, copies, scale)
+        save_to_folder(dpy, window_id, simulator, copies, scale)
+
         window, _, _ = client_origin(dpy, window_id)
         size = window.get_geometry()
         want = tuple(round(v * scale) for v in WINDOW)
@@ -211,7 +223,8 @@ def run(program, simulator_path, scale, copies):
         if status != 0:
             raise Failure(f"the program ended with status {status}")
         print(f"scale {scale}: both screenshots shown pixel for pixel; copied byte for byte; "
-              f"window {want[0]} x {want[1]}; closed and ended")
+              f"5 screenshots and a dropped block saved from the history; 3 saved to a "
+              f"folder; window {want[0]} x {want[1]}; closed and ended")
     except Failure:
         if find_window(CAPTION):
             capture = os.path.abspath(f"real-window-scale-{scale:g}.png")
@@ -223,6 +236,96 @@ def run(program, simulator_path, scale, copies):
         if app.poll() is None:
             app.kill()
         simulator.kill()
+
+
+def save_from_history(dpy, window_id, simulator, copies, scale):
+    click(window_id, DISABLE_SAVE, scale)
+    dropped = send_screenshot(simulator, copies)
+    shots = [send_screenshot(simulator, copies) for _ in range(5)]
+    wait_for("the fifth screenshot on screen", lambda: _shows(dpy, window_id, shots[-1], scale))
+    xdotool("windowfocus", "--sync", str(window_id))
+    xdotool("key", "ctrl+h")
+    history = wait_for('the window "History"', lambda: find_window("^History$"))
+    newest_first = [(shot, "Save screenshot as", "bmp") for shot in reversed(shots)]
+    for row, (sent, title, suffix) in enumerate(newest_first + [(dropped, "Save dropped block as",
+                                                                 "bin")]):
+        xdotool("windowfocus", "--sync", str(history))
+        xdotool("key", "Home", *["Down"] * row, "ctrl+s")
+        path = os.path.join(copies, f"history-row-{row}.{suffix}")
+        answer_file_dialog(title, path)
+        wait_for(f"{path} written", lambda: _read(path) == sent)
+    # Without a window manager every window opens over the main one: close it.
+    close_as_window_manager(dpy, history)
+    wait_for('the window "History" to close', lambda: not find_window("^History$"))
+
+
+def save_to_folder(dpy, window_id, simulator, copies, scale):
+    folder = os.path.join(copies, "folder")
+    os.mkdir(folder)
+    click(window_id, DISABLE_SAVE, scale)  # unticked: only the folder keeps the question away
+    choose_from_picture_menu(window_id, scale, SAVE_TO_FOLDER)
+    answer_file_dialog("Save every screenshot to folder", folder)
+    wait_for("the caption to say where screenshots go",
+             lambda: f" - saving to {folder}" in xdotool("getwindowname", str(window_id)))
+    # The first asks about the one on screen, received with "Disable Save" ticked
+    # and never saved; the ones that go to the folder ask nothing.
+    sent = [send_screenshot(simulator, copies)]
+    question = wait_for('the question "Incoming data"', lambda: find_window("Incoming data"))
+    xdotool("windowfocus", "--sync", str(question))
+    xdotool("key", "alt+n")
+    sent += [send_screenshot(simulator, copies) for _ in range(2)]
+    wait_for(f"3 screenshots in {folder}",
+             lambda: sorted(_read(os.path.join(folder, name)) or b"" for name in os.listdir(folder))
+             == sorted(sent))
+    if find_window("Incoming data"):
+        raise Failure("a question was asked while every screenshot went to a folder")
+
+    choose_from_picture_menu(window_id, scale, STOP_SAVING)
+    wait_for("the caption to stop saying where screenshots go",
+             lambda: " - saving to " not in xdotool("getwindowname", str(window_id)))
+    last = send_screenshot(simulator, copies)
+    wait_for("the screenshot after the stop on screen",
+             lambda: _shows(dpy, window_id, last, scale))
+    if len(os.listdir(folder)) != 3:
+        raise Failure(f"{folder} holds {len(os.listdir(folder))} files after the stop, not 3")
+
+
+def click(window_id, point, scale, button="1"):
+    x, y = (round(v * scale) for v in point)
+    xdotool("windowfocus", "--sync", str(window_id))
+    xdotool("mousemove", "--window", str(window_id), str(x), str(y), "click", button)
+
+
+def choose_from_picture_menu(window_id, scale, down):
+    left, top, width, height = PICTURE
+    click(window_id, (left + width / 2, top + height / 2), scale, button="3")
+    # The menu takes the keyboard once it is up, under the pointer.
+    wait_for("the picture's menu", lambda: _window_under_pointer() != str(window_id))
+    xdotool("key", *["Down"] * down, "Return")
+
+
+def answer_file_dialog(title, path):
+    """Types a path into the file dialog of that title (its name box has the
+    keyboard) and accepts it."""
+    dialog = wait_for(f'the dialog "{title}"', lambda: find_window(f"^{title}$"))
+    xdotool("windowfocus", "--sync", str(dialog))
+    xdotool("key", "ctrl+a")
+    xdotool("type", "--delay", "5", path)
+    xdotool("key", "Return")
+    wait_for(f'the dialog "{title}" to close', lambda: not find_window(f"^{title}$"))
+
+
+def _window_under_pointer():
+    where = dict(line.split("=", 1) for line in xdotool("getmouselocation", "--shell").split())
+    return where.get("WINDOW")
+
+
+def _read(path):
+    try:
+        with open(path, "rb") as file:
+            return file.read()
+    except OSError:
+        return None
 
 
 def holds_open(pid, device):

@@ -14,8 +14,4 @@ std::string TwoColourBitmap(std::uint32_t seed) {
     return ScreenBitmap(rows, 0x00000000, 0x00FFFFFF); // black and white
 }
 
-std::string PlainFrame(char filler) {
-    return "BM" + std::string(2748, filler);
-}
-
 } // namespace kvd::test

@@ -3,14 +3,13 @@
 #include <cstdint>
 #include <string>
 
+#include "tools/SimulatedScreen.h"
+
 namespace kvd::test {
 
 // A real two-colour bitmap file of 192 x 112 pixels, exactly a screenshot's size:
 // 62 bytes of headers and palette, then 112 rows of 24 bytes. The pixels follow
 // a pattern drawn from `seed`, so different seeds give different pictures.
 std::string TwoColourBitmap(std::uint32_t seed = 1);
-
-// A screenshot-sized frame: the marker, then filler bytes that hold no marker.
-std::string PlainFrame(char filler = 'x');
 
 } // namespace kvd::test

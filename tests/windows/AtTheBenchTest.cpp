@@ -178,7 +178,7 @@ private slots:
         test::FormBench bench;
         bench.startUp();
         bench.control<QCheckBox>("Check2")->click();
-        const std::string unreadable = "BM" + std::string(2748, '\x7f');
+        const std::string unreadable = PlainFrame('\x7f');
         for (const std::string& block : {First, unreadable, Second})
             bench.tick(block);
         bench.form.show();

@@ -57,6 +57,7 @@ HistoryWindow::HistoryWindow(const SessionHistory& history, Services services, Q
     list_->setObjectName(QStringLiteral("historyList"));
     list_->setIconSize(ThumbnailSize);
     list_->setUniformItemSizes(true);
+    list_->setWordWrap(true);
     auto* buttons = new QHBoxLayout;
     save_ = AddButton(buttons, "Save...");
     copy_ = AddButton(buttons, "Copy");
@@ -66,7 +67,7 @@ HistoryWindow::HistoryWindow(const SessionHistory& history, Services services, Q
     layout->addWidget(count_);
     layout->addWidget(list_);
     layout->addLayout(buttons);
-    resize(440, 520);
+    resize(600, 520);
     list_->setFocus(); // the arrows move in the list at once
 
     auto* saveKey = new QAction(this);
@@ -114,8 +115,9 @@ void HistoryWindow::AddNewest() {
                 picture = ToImage(*decoded);
         QString text = ArrivalTime(entry);
         if (entry.dropped())
-            text += QStringLiteral("  dropped: ") + QString::fromStdString(entry.dropReason);
+            text += QStringLiteral("\ndropped: it ") + QString::fromStdString(entry.dropReason);
         auto* item = new QListWidgetItem(Thumbnail(picture, devicePixelRatioF()), text);
+        item->setToolTip(text);
         item->setData(SerialRole, QVariant::fromValue<qulonglong>(entry.serial));
         list_->insertItem(0, item);
     }

@@ -312,21 +312,26 @@ private slots:
     // question stops the next (an open question would hold it back). Without a
     // window each file's path is printed, the program ends by itself after
     // --count screenshots, and when stopped in the middle of a screenshot it
-    // leaves only whole files.
+    // leaves only whole files. An adapter unplugged and plugged back (the same
+    // device name, a new line behind it) is said once each, and capture goes on.
     void theProgramStartedOnAPortSavesEveryScreenshot_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("in its window") << "window";
         QTest::newRow("without a window, 3 counted") << "count";
         QTest::newRow("without a window, stopped mid-screenshot") << "stopped";
+        QTest::newRow("without a window, unplugged and plugged back") << "unplugged";
     }
     void theProgramStartedOnAPortSavesEveryScreenshot() {
         QFETCH(QString, how);
         test::PseudoTerminal line;
         QVERIFY(line.ok());
         QTemporaryDir shots, runtime; // runtime: where its temporary file goes
+        // The adapter's name, which stays when the line behind it changes.
+        const fs::path adapter = fs::path(runtime.path().toStdString()) / "ttyUSB0";
+        fs::create_symlink(line.devicePath(), adapter);
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        QStringList arguments{"--port", QString::fromStdString(line.devicePath()), "--save-dir",
+        QStringList arguments{"--port", QString::fromStdString(adapter.string()), "--save-dir",
                               shots.path()};
         if (how == "window") {
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -353,6 +358,21 @@ private slots:
                                       LineWaitMs);
             QVERIFY(line.send(test::TwoColourBitmap(73).substr(0, 1000)));
             program.terminate();
+        } else if (how == "unplugged") {
+            QVERIFY(line.send(sent[0]));
+            QTRY_COMPARE_WITH_TIMEOUT(test::FilesIn(shots.path().toStdString()).size(),
+                                      std::size_t(1), LineWaitMs);
+            line.unplug();
+            fs::remove(adapter);
+            test::PseudoTerminal back;
+            fs::create_symlink(back.devicePath(), adapter);
+            QTRY_VERIFY_WITH_TIMEOUT(HasOpen(program.processId(), back.devicePath()), LineWaitMs);
+            QVERIFY(back.send(sent[1]) && back.send(sent[2]));
+            QTRY_COMPARE_WITH_TIMEOUT(test::FilesIn(shots.path().toStdString()).size(),
+                                      std::size_t(3), LineWaitMs);
+            const QString said = QString::fromLocal8Bit(program.readAllStandardError());
+            QCOMPARE(said.count("serial port was lost"), 1);
+            QCOMPARE(said.count("serial port is back"), 1);
         } else {
             for (const std::string& screenshot : sent)
                 QVERIFY(line.send(screenshot));

@@ -194,7 +194,7 @@ private slots:
         auto* list = history->findChild<QListWidget*>("historyList");
         QCOMPARE(list->count(), 4);
         QVERIFY(list->item(2)->text().contains(
-            "dropped: starts like a screenshot but is not a readable bitmap"));
+            "dropped: it starts like a screenshot but is not a readable bitmap"));
         QVERIFY(!list->item(1)->text().contains("dropped"));
 
         QVERIFY(QTest::qWaitForWindowActive(history));

@@ -16,6 +16,9 @@
 #include "platform/qt/QtPictureLoader.h"
 #include "windows/Form1.h"
 #include "windows/Form2Printer.h"
+#ifdef _WIN32
+#include "platform/win32/ParentConsole.h"
+#endif
 
 namespace {
 
@@ -72,6 +75,9 @@ void StartUp(kvd::Form1& form, const kvd::StartOptions& options) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+#ifdef _WIN32
+    kvd::UseParentConsole(); // for --help, --version and capture without a window
+#endif
     const kvd::CommandLine command = kvd::ReadCommandLine(Arguments(argc, argv));
     if (command.action != kvd::CommandLine::Action::Run)
         return Answer(command);

@@ -11,15 +11,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <pty.h>
 #include <string>
 #include <sys/wait.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
+#include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestBitmap.h"
-#include "tools/PacedLine.h"
 
 namespace fs = std::filesystem;
 
@@ -63,14 +61,10 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const int count = argc > 2 ? std::atoi(argv[2]) : 1000;
-    int instrument = -1, programEnd = -1;
-    if (::openpty(&instrument, &programEnd, nullptr, nullptr, nullptr) != 0)
+    kvd::test::PseudoTerminal cable;
+    if (!cable.ok())
         return 1;
-    termios raw{};
-    ::tcgetattr(instrument, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(instrument, TCSANOW, &raw);
-    const std::string device = ::ttyname(programEnd);
+    const std::string device = cable.devicePath();
     std::string folder = (fs::temp_directory_path() / "kvd62-memory-XXXXXX").string();
     if (::mkdtemp(folder.data()) == nullptr)
         return 1;
@@ -84,7 +78,7 @@ int main(int argc, char* argv[]) {
 
     std::thread sender([&] {
         for (int i = 0; i < count; ++i)
-            kvd::SendPaced(instrument, kvd::test::TwoColourBitmap(std::uint32_t(i + 1)), 10000);
+            cable.send(kvd::test::TwoColourBitmap(std::uint32_t(i + 1)));
     });
     FILE* saved = ::fdopen(pipeFds[0], "r");
     long at100 = 0, atEnd = 0;

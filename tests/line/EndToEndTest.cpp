@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -60,6 +61,16 @@ bool HasOpen(qint64 pid, const std::string& device) {
         if (fs::read_symlink(fd.path(), error) == device)
             return true;
     return false;
+}
+
+// How many screenshots are complete in the folder. One being written is there
+// under a ".part-" name until its last byte is on the disk: counting it, a test
+// would stop the program in the middle of it.
+std::size_t SavedIn(const QTemporaryDir& folder) {
+    const std::set<std::string> names = test::FilesIn(folder.path().toStdString());
+    return std::size_t(std::count_if(names.begin(), names.end(), [](const std::string& name) {
+        return name.find(".part-") == std::string::npos;
+    }));
 }
 
 // Resident memory of this process, in KiB.
@@ -354,30 +365,26 @@ private slots:
             sent.pop_back();
             for (const std::string& screenshot : sent)
                 QVERIFY(line.send(screenshot));
-            QTRY_COMPARE_WITH_TIMEOUT(test::FilesIn(shots.path().toStdString()).size(), sent.size(),
-                                      LineWaitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(SavedIn(shots), sent.size(), LineWaitMs);
             QVERIFY(line.send(test::TwoColourBitmap(73).substr(0, 1000)));
             program.terminate();
         } else if (how == "unplugged") {
             QVERIFY(line.send(sent[0]));
-            QTRY_COMPARE_WITH_TIMEOUT(test::FilesIn(shots.path().toStdString()).size(),
-                                      std::size_t(1), LineWaitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(SavedIn(shots), std::size_t(1), LineWaitMs);
             line.unplug();
             fs::remove(adapter);
             test::PseudoTerminal back;
             fs::create_symlink(back.devicePath(), adapter);
             QTRY_VERIFY_WITH_TIMEOUT(HasOpen(program.processId(), back.devicePath()), LineWaitMs);
             QVERIFY(back.send(sent[1]) && back.send(sent[2]));
-            QTRY_COMPARE_WITH_TIMEOUT(test::FilesIn(shots.path().toStdString()).size(),
-                                      std::size_t(3), LineWaitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(SavedIn(shots), std::size_t(3), LineWaitMs);
             const QString said = QString::fromLocal8Bit(program.readAllStandardError());
             QCOMPARE(said.count("serial port was lost"), 1);
             QCOMPARE(said.count("serial port is back"), 1);
         } else {
             for (const std::string& screenshot : sent)
                 QVERIFY(line.send(screenshot));
-            QTRY_COMPARE_WITH_TIMEOUT(test::FilesIn(shots.path().toStdString()).size(),
-                                      std::size_t(3), LineWaitMs);
+            QTRY_COMPARE_WITH_TIMEOUT(SavedIn(shots), std::size_t(3), LineWaitMs);
             if (how == "window")
                 program.terminate();
         }

@@ -5,17 +5,6 @@
 
 namespace kvd {
 
-namespace {
-
-std::string ClockTime(std::time_t when) {
-    const std::tm local = LocalTime(when);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
-    return text;
-}
-
-} // namespace
-
 int FolderCapture::tick(std::time_t now, int most) {
     const CaptureSession::Tick tick = session_.tick(now);
     if (tick.portChanged)

@@ -11,6 +11,8 @@ namespace kvd {
 
 // The local time of a moment, as file names and reports give it.
 std::tm LocalTime(std::time_t when);
+// The clock time of a moment, HH:MM:SS, as reports and the history give it.
+std::string ClockTime(std::time_t when);
 
 // The name a screenshot gets in the save folder: kvd62-YYYYMMDD-HHMMSS.bmp for the
 // first one of a second (local time), then -2, -3 ... for the next ones. Another

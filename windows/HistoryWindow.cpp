@@ -1,7 +1,6 @@
 #include "windows/HistoryWindow.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -9,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "files/ScreenshotFolder.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "windows/DataTransfer.h"
 #include "windows/PictureControl.h"
@@ -20,10 +20,6 @@ namespace {
 // A screenshot's own size: thumbnails are shown at it, pixel for pixel.
 constexpr QSize ThumbnailSize(192, 112);
 constexpr int SerialRole = Qt::UserRole;
-
-QString ArrivalTime(const HistoryEntry& entry) {
-    return QDateTime::fromSecsSinceEpoch(entry.arrived).toString(QStringLiteral("HH:mm:ss"));
-}
 
 // The picture at whole-pixel scale on a screen of `ratio` device pixels per
 // pixel: never smoothed, so each of the instrument's pixels stays crisp.
@@ -113,7 +109,7 @@ void HistoryWindow::AddNewest() {
         if (!entry.dropped())
             if (const auto decoded = services_.pictures.loadBytes(entry.bytes, whyNot))
                 picture = ToImage(*decoded);
-        QString text = ArrivalTime(entry);
+        QString text = QString::fromStdString(ClockTime(entry.arrived));
         if (entry.dropped())
             text += QStringLiteral("\ndropped: it ") + QString::fromStdString(entry.dropReason);
         auto* item = new QListWidgetItem(Thumbnail(picture, devicePixelRatioF()), text);

@@ -178,10 +178,7 @@ def run(program, simulator_path, scale, copies):
         xdotool("key", "Return")
         wait_for("the start-up message to close", lambda: not find_window("Serial port"))
 
-        # No window manager gives the window the keyboard: focus it as one would.
-        xdotool("windowfocus", "--sync", str(window_id))
-        x, y = (round(v * scale) for v in SELECTOR)
-        xdotool("mousemove", "--window", str(window_id), str(x), str(y), "click", "1")
+        click(window_id, SELECTOR, scale)
         xdotool("key", "ctrl+a")
         xdotool("type", "--delay", "5", device)
         xdotool("key", "Return")
@@ -292,6 +289,7 @@ def save_to_folder(dpy, window_id, simulator, copies, scale):
 
 def click(window_id, point, scale, button="1"):
     x, y = (round(v * scale) for v in point)
+    # No window manager gives the window the keyboard: focus it as one would.
     xdotool("windowfocus", "--sync", str(window_id))
     xdotool("mousemove", "--window", str(window_id), str(x), str(y), "click", button)
 

@@ -9,6 +9,12 @@ int FolderCapture::tick(std::time_t now, int most) {
     const CaptureSession::Tick tick = session_.tick(now);
     if (tick.portChanged)
         ReportPort();
+    // A poll that comes while a file is being written (the disk worker keeps the
+    // event loop turning) only reads the line: the poll under way saves what
+    // waits, in the order it came.
+    if (saving_)
+        return 0;
+    saving_ = true;
     int saved = 0;
     while (most <= 0 || saved < most) {
         const std::optional<Arrival> arrival = session_.nextArrival();
@@ -24,6 +30,7 @@ int FolderCapture::tick(std::time_t now, int most) {
         else if (Save(arrival->bytes, now))
             ++saved;
     }
+    saving_ = false;
     return saved;
 }
 

@@ -39,7 +39,8 @@ public:
           keepUnreadable_(keepUnreadable) {}
 
     // One poll; returns how many screenshots it saved, `most` at the most (0: no
-    // limit). What arrived beyond that is left unsaved.
+    // limit). What arrived beyond that is left unsaved. A poll while another is
+    // saving only reads the line.
     int tick(std::time_t now, int most = 0);
 
 private:
@@ -52,6 +53,7 @@ private:
     Services services_;
     bool keepUnreadable_;
     bool lost_ = false;
+    bool saving_ = false;
 };
 
 } // namespace kvd

@@ -22,14 +22,26 @@ struct RecordedReport final : CaptureReport {
     void problem(const std::string& text) override { problems.push_back(text); }
 };
 
+// Writes in place; the first write may first let the event loop run a poll, as
+// the program's disk worker does while a write is slow.
+struct SlowDisk final : DiskWorker {
+    std::function<void()> duringWrite;
+    void run(const std::function<void()>& write) override {
+        if (const auto poll = std::exchange(duringWrite, {}))
+            poll();
+        write();
+    }
+};
+
 // Capture into a folder of the bench's own, as --no-window runs it.
 struct FolderBench {
     test::SessionBench bench;
     RecordedReport report;
+    SlowDisk disk;
     FolderCapture capture;
     explicit FolderBench(bool keepUnreadable)
         : capture(bench.session, ScreenshotFolder(bench.dir.path().toStdString()),
-                  {bench.disk, bench.pictures, report}, keepUnreadable) {}
+                  {disk, bench.pictures, report}, keepUnreadable) {}
     int tick(const std::string& bytes, int most = 0) {
         bench.comm.arrive(bytes);
         return capture.tick(std::time(nullptr), most);
@@ -48,25 +60,38 @@ class FolderCaptureTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each screenshot lands in the folder byte for byte and its path is reported;
-    // an unreadable block is reported with the reason, and kept only when asked.
+    // Each screenshot lands in the folder byte for byte and its path is reported,
+    // in the order they came, also when more come while one is being written; an
+    // unreadable block is reported with the reason, and kept only when asked.
     void everyScreenshotIsSavedAndReported_data() {
         QTest::addColumn<bool>("keepUnreadable");
         QTest::addColumn<int>("most");
         QTest::addColumn<int>("saved");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("three screenshots") << false << 0 << 3 << false;
-        QTest::newRow("at most two") << false << 2 << 2 << false;
-        QTest::newRow("an unreadable block, said") << false << 0 << 3 << true;
-        QTest::newRow("an unreadable block, kept") << true << 0 << 3 << true;
+        QTest::addColumn<bool>("slowWrite");
+        QTest::newRow("three screenshots") << false << 0 << 3 << false << false;
+        QTest::newRow("at most two") << false << 2 << 2 << false << false;
+        QTest::newRow("an unreadable block, said") << false << 0 << 3 << true << false;
+        QTest::newRow("an unreadable block, kept") << true << 0 << 3 << true << false;
+        QTest::newRow("two more during a slow write") << false << 0 << 3 << false << true;
+        QTest::newRow("one more during a slow write, at most two")
+            << false << 2 << 2 << false << true;
     }
     void everyScreenshotIsSavedAndReported() {
         QFETCH(bool, keepUnreadable);
         QFETCH(int, most);
         QFETCH(int, saved);
         QFETCH(bool, refused);
+        QFETCH(bool, slowWrite);
         FolderBench folder(keepUnreadable);
-        QCOMPARE(folder.tick(First + (refused ? Unreadable : "") + Second + Third, most), saved);
+        const std::string later = (refused ? Unreadable : "") + Second + Third;
+        if (slowWrite) {
+            int savedInPoll = 0;
+            folder.disk.duringWrite = [&] { savedInPoll = folder.tick(later, most); };
+            QCOMPARE(folder.tick(First, most) + savedInPoll, saved);
+        } else {
+            QCOMPARE(folder.tick(First + later, most), saved);
+        }
 
         std::multiset<std::string> expected{First, Second};
         if (saved == 3)
@@ -75,8 +100,10 @@ private slots:
             expected.insert(Unreadable);
         QVERIFY(folder.files() == expected);
         QCOMPARE(int(folder.report.paths.size()), saved);
-        for (const std::string& path : folder.report.paths)
-            QVERIFY(path.ends_with(".bmp") && ReadAll(path).starts_with("BM"));
+        const std::vector<std::string> inOrder{First, Second, Third};
+        for (std::size_t i = 0; i < folder.report.paths.size(); ++i)
+            QVERIFY(folder.report.paths[i].ends_with(".bmp") &&
+                    ReadAll(folder.report.paths[i]) == inOrder[i]);
         QCOMPARE(folder.report.problems.size(), std::size_t(refused ? 1 : 0));
         if (refused) {
             const std::string& said = folder.report.problems[0];

@@ -1,6 +1,7 @@
 #include "capture/CaptureSession.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "capture/PollCycle.h"
 #include "capture/PortMessages.h"
@@ -36,7 +37,7 @@ std::optional<std::string> CaptureSession::portProblem() const {
     return portGiven_ ? GivenPortMessage(link_.describe()) : NoPortMessage(probe_);
 }
 
-void CaptureSession::choosePort(const std::string& text, PortChoice how) {
+void CaptureSession::choosePort(std::string text, PortChoice how) {
     portChosen_ = true;
     typing_.reset();
     state_.ReceiveBuffer.clear();
@@ -62,7 +63,7 @@ std::chrono::milliseconds CaptureSession::typingPaused(Clock::time_point now) {
     const auto paused = std::chrono::duration_cast<std::chrono::milliseconds>(now - typedAt_);
     if (paused < TypingPause)
         return TypingPause - paused;
-    choosePort(*typing_, PortChoice::Typed);
+    choosePort(std::move(*typing_), PortChoice::Typed);
     return std::chrono::milliseconds::zero();
 }
 

@@ -45,8 +45,10 @@ public:
     bool portChosen() const { return portChosen_; }
 
     // The selector: reopens the link on the port `text` names. Bytes received
-    // from the port before never join those of the one after.
-    void choosePort(const std::string& text, PortChoice how);
+    // from the port before never join those of the one after. The text is taken
+    // by value: the typed path it is often given is the session's own, which
+    // choosing forgets.
+    void choosePort(std::string text, PortChoice how);
     // The selector's text was edited. A port number is opened at once. A device
     // path is opened once the typing pauses: on the way to /dev/ttyUSB0 the text
     // passes through /dev/tty, to /dev/ttyS10 through /dev/ttyS1 (and on Windows

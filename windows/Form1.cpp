@@ -76,7 +76,7 @@ void Form1::ReportPortProblems() {
     }
 }
 
-void Form1::SaveEveryScreenshotTo(const std::optional<std::filesystem::path>& folder) {
+void Form1::SaveEveryScreenshotTo(std::optional<std::filesystem::path> folder) {
     folder_.reset();
     if (folder)
         folder_.emplace(*folder);

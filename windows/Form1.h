@@ -46,7 +46,7 @@ public:
     void ReportPortProblems();
     // From now on every screenshot that arrives is saved into the folder too, and
     // counts as saved; the caption says so. No folder: back to asking.
-    void SaveEveryScreenshotTo(const std::optional<std::filesystem::path>& folder);
+    void SaveEveryScreenshotTo(std::optional<std::filesystem::path> folder);
     // The picture's menu: "Save every screenshot to folder..." asks for the folder
     // and then does as above; "Stop saving to folder" goes back to asking.
     void ChooseSaveFolder();

@@ -12,5 +12,9 @@ constexpr const char* MissingDevice = "COM33";
 constexpr const char* LongDevice = "/dev/ttyS10";
 constexpr const char* ShortDevice = "/dev/ttyS1";
 constexpr const char* MissingDevice = "/dev/ttyUSB3";
+// The names users are told to type, since they survive re-plugging: 64 bytes,
+// and one with a space and letters beyond ASCII, as a udev rule may name it.
+constexpr const char* ByIdDevice = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+constexpr const char* NamedDevice = "/dev/serial/by-id/usb-Prolific_Prüfplatz 3-if00-port0";
 #endif
 } // namespace kvd::test

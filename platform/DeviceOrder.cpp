@@ -29,6 +29,15 @@ int CompareNumbers(std::string_view a, std::string_view b) {
     return a.compare(b);
 }
 
+// Where a kind of device stands in the port numbering: 0 for an adapter on the
+// usb-serial driver, 1 for any other USB device, 2 for a built-in port.
+int Rank(const SerialDevice& device) {
+    if (!device.usb)
+        return 2;
+    const std::string_view name = std::string_view(device.path).substr(device.path.rfind('/') + 1);
+    return name.starts_with("ttyUSB") ? 0 : 1;
+}
+
 } // namespace
 
 bool NaturallyBefore(std::string_view a, std::string_view b) {
@@ -45,12 +54,15 @@ bool NaturallyBefore(std::string_view a, std::string_view b) {
     return a.size() - i < b.size() - j || (a.size() - i == b.size() - j && a < b);
 }
 
-std::string NthDevice(std::vector<std::string> devices, int n) {
+std::string NthDevice(std::vector<SerialDevice> devices, int n) {
     if (n < 1 || static_cast<std::size_t>(n) > devices.size())
         return {};
-    std::sort(devices.begin(), devices.end(),
-              [](const std::string& a, const std::string& b) { return NaturallyBefore(a, b); });
-    return devices[static_cast<std::size_t>(n) - 1];
+    std::sort(devices.begin(), devices.end(), [](const SerialDevice& a, const SerialDevice& b) {
+        if (Rank(a) != Rank(b))
+            return Rank(a) < Rank(b);
+        return NaturallyBefore(a.path, b.path);
+    });
+    return devices[static_cast<std::size_t>(n) - 1].path;
 }
 
 } // namespace kvd

@@ -41,10 +41,11 @@ QSerialPort::FlowControl ToQtFlow(FlowControl flow) {
 
 } // namespace
 
-std::vector<std::string> ListSerialDevices() {
-    std::vector<std::string> devices;
+std::vector<SerialDevice> ListSerialDevices() {
+    std::vector<SerialDevice> devices;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        devices.push_back(info.systemLocation().toStdString());
+        devices.push_back({info.systemLocation().toStdString(),
+                           info.hasVendorIdentifier() && info.hasProductIdentifier()});
     return devices;
 }
 
@@ -56,7 +57,7 @@ QtSerialPort::QtSerialPort(QObject* parent, DeviceLister listDevices)
 // The system's serial devices, listed once for all the opens of one user action
 // or of start-up (listing walks every tty the system has): the list is dropped
 // when the event loop next turns.
-const std::vector<std::string>& QtSerialPort::Devices() {
+const std::vector<SerialDevice>& QtSerialPort::Devices() {
     if (!devices_) {
         devices_ = listDevices_();
         QTimer::singleShot(0, this, [this] { devices_.reset(); });

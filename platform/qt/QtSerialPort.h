@@ -6,26 +6,27 @@
 #include <optional>
 #include <vector>
 
+#include "platform/DeviceOrder.h"
 #include "platform/SerialPort.h"
 
 namespace kvd {
 
-// The serial devices the system lists, as paths.
-std::vector<std::string> ListSerialDevices();
+// The serial devices the system lists.
+std::vector<SerialDevice> ListSerialDevices();
 
 // The serial port on Qt's QSerialPort, on Linux (Windows has its own, in
 // platform/win32). A port number n is the n-th serial device the system lists,
-// in natural order of path; a device path is opened as it stands. Reading needs the event loop to
-// run, which it does on the user-interface thread between ticks. When the device fails under an
-// open port (unplugged, gone, a read error, a hang-up found by checkLine) the port is closed at
-// once and its state becomes Lost; what it had received by then can still be read once. A device
-// path that is not a serial device, or is the program's own terminal, is not opened.
+// USB-serial adapters first (NthDevice); a device path is opened as it stands. Reading needs the
+// event loop to run, which it does on the user-interface thread between ticks. When the device
+// fails under an open port (unplugged, gone, a read error, a hang-up found by checkLine) the port
+// is closed at once and its state becomes Lost; what it had received by then can still be read
+// once. A device path that is not a serial device, or is the program's own terminal, is not opened.
 class QtSerialPort final : public QObject, public SerialPort {
     Q_OBJECT
 
 public:
     // Lists the serial devices port numbers count through.
-    using DeviceLister = std::function<std::vector<std::string>()>;
+    using DeviceLister = std::function<std::vector<SerialDevice>()>;
 
     explicit QtSerialPort(QObject* parent = nullptr, DeviceLister listDevices = ListSerialDevices);
 
@@ -50,7 +51,7 @@ public:
     std::string problem() const override { return problem_; }
 
 private:
-    const std::vector<std::string>& Devices();
+    const std::vector<SerialDevice>& Devices();
     std::string ResolveDevice();
     std::string NoDeviceReason();
     Outcome ApplyLineSettings();
@@ -70,7 +71,7 @@ private:
     std::string problem_;
     // What the port had received when it was lost, handed to the next read.
     std::string leftOver_;
-    std::optional<std::vector<std::string>> devices_;
+    std::optional<std::vector<SerialDevice>> devices_;
 };
 
 } // namespace kvd

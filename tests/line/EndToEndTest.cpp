@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "platform/StdFileSystem.h"
+#include "platform/Utf8Path.h"
 #include "platform/qt/QtDiskWorker.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "platform/qt/QtSerialPort.h"
@@ -86,9 +87,10 @@ long ResidentKb() {
 struct Bench {
     QTemporaryDir dir;
     fs::path folder{dir.path().toStdString()};
-    fs::path cableLink = folder / "instrument";
+    // As long as the names in /dev/serial/by-id, with a space and an umlaut.
+    fs::path cableLink = folder / PathFromUtf8("usb-FTDI_FT232R_USB_UART_A50285BI-if00 Prüfplatz");
     // The serial devices port numbers count through.
-    std::vector<std::string> listed;
+    std::vector<SerialDevice> listed;
     QtSerialPort comm{nullptr, [this] { return listed; }};
     test::FakeFileDialog dialog;
     StdFileSystem files;
@@ -109,13 +111,17 @@ struct Bench {
         fs::remove(cableLink);
         fs::create_symlink(cable.devicePath(), cableLink);
     }
-    void selectCable() { select(cableLink.string()); }
-    // Types a port number or a device path into "Serial port", then Enter.
-    void select(const std::string& port) {
+    void selectCable() { select(Utf8FromPath(cableLink)); }
+    // Types a port number or a device path into "Serial port", then Enter, or
+    // leaves it to the pause in the typing.
+    void select(const std::string& port, bool pressEnter = true) {
         auto* edit = form.findChild<QComboBox*>("Combo1")->lineEdit();
         edit->clear();
-        QTest::keyClicks(edit, QString::fromStdString(port));
-        QTest::keyClick(edit, Qt::Key_Return);
+        // A key at a time, as typed; QTest's keyClicks knows ASCII keys only.
+        for (const QChar key : QString::fromStdString(port))
+            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(key), Qt::NoModifier);
+        if (pressEnter)
+            QTest::keyClick(edit, Qt::Key_Return);
     }
     QString portState() { return form.findChild<QComboBox*>("Combo1")->toolTip(); }
     QImage shown() { return form.findChild<PictureControl*>("Image1")->picture(); }
@@ -142,8 +148,8 @@ private slots:
         test::PseudoTerminal cable;
         QVERIFY(cable.ok());
         bench.plugIn(cable);
-        bench.selectCable();
-        QCOMPARE(bench.comm.state(), PortState::Open);
+        bench.select(Utf8FromPath(bench.cableLink), false);
+        QTRY_COMPARE_WITH_TIMEOUT(bench.comm.state(), PortState::Open, LineWaitMs);
 
         // A screenshot at the line's real pace, noise before it, and the cable
         // pulled right after its last byte: the port has it, the window not yet
@@ -229,13 +235,13 @@ private slots:
         const fs::path first = bench.folder / "ttyUSB0", second = bench.folder / "ttyUSB1";
         fs::create_symlink(instrument.devicePath(), first);
         fs::create_symlink(other.devicePath(), second);
-        bench.listed = {first.string(), second.string()};
+        bench.listed = {{first.string()}, {second.string()}};
         bench.select("1");
         QCOMPARE(bench.comm.deviceName(), first.string());
 
         instrument.unplug();
         fs::remove(first);
-        bench.listed = {second.string()};
+        bench.listed = {{second.string()}};
         QTRY_VERIFY_WITH_TIMEOUT(bench.portState().contains("ttyUSB0: lost"), LineWaitMs);
         QVERIFY(bench.send(other, test::TwoColourBitmap(91)));
         const int ticks = bench.ticks;
@@ -245,7 +251,7 @@ private slots:
 
         test::PseudoTerminal back;
         fs::create_symlink(back.devicePath(), first);
-        bench.listed = {first.string(), second.string()};
+        bench.listed = {{first.string()}, {second.string()}};
         QTRY_VERIFY_WITH_TIMEOUT(bench.portState().endsWith("ttyUSB0: open"), LineWaitMs);
         const std::string screenshot = test::TwoColourBitmap(92);
         QVERIFY(bench.send(back, screenshot));

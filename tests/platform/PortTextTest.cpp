@@ -15,13 +15,23 @@ std::vector<std::string> Split(const QString& list) {
     return items;
 }
 
+// Devices as the system lists them; "usb:" marks one the system says is on USB.
+std::vector<SerialDevice> Devices(const QString& list) {
+    std::vector<SerialDevice> devices;
+    for (const std::string& item : Split(list)) {
+        const bool usb = item.starts_with("usb:");
+        devices.push_back({usb ? item.substr(4) : item, usb});
+    }
+    return devices;
+}
+
 } // namespace
 
 class PortTextTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void picksTheNthDeviceInNaturalOrder_data() {
+    void picksTheNthDeviceAdaptersFirst_data() {
         QTest::addColumn<QString>("devices");
         QTest::addColumn<int>("n");
         QTest::addColumn<QString>("expected");
@@ -43,13 +53,26 @@ private slots:
             << "/dev/tty99999999999999999999 /dev/tty100000000000000000000" << 1
             << "/dev/tty99999999999999999999";
         QTest::newRow("leading zeros") << "/dev/tty010 /dev/tty9" << 1 << "/dev/tty9";
+        // A board's own serial port lists first, but the adapter is port 1.
+        QTest::newRow("a desktop board: the adapter before ttyS0")
+            << "/dev/ttyS0 usb:/dev/ttyUSB0" << 1 << "/dev/ttyUSB0";
+        QTest::newRow("a desktop board: ttyS0 after the adapter")
+            << "/dev/ttyS0 usb:/dev/ttyUSB0" << 2 << "/dev/ttyS0";
+        QTest::newRow("a laptop's USB modem: the adapter before ttyACM0")
+            << "usb:/dev/ttyACM0 usb:/dev/ttyACM1 usb:/dev/ttyUSB0" << 1 << "/dev/ttyUSB0";
+        QTest::newRow("a Raspberry Pi: the adapter before ttyAMA0")
+            << "/dev/ttyAMA0 /dev/ttyS0 usb:/dev/ttyUSB0" << 1 << "/dev/ttyUSB0";
+        QTest::newRow("two adapters in natural order, then the board's")
+            << "/dev/ttyS0 usb:/dev/ttyUSB10 usb:/dev/ttyUSB2" << 2 << "/dev/ttyUSB10";
+        QTest::newRow("a USB board before a built-in port")
+            << "/dev/ttyS0 usb:/dev/ttyACM0" << 1 << "/dev/ttyACM0";
     }
 
-    void picksTheNthDeviceInNaturalOrder() {
+    void picksTheNthDeviceAdaptersFirst() {
         QFETCH(QString, devices);
         QFETCH(int, n);
         QFETCH(QString, expected);
-        QCOMPARE(QString::fromStdString(NthDevice(Split(devices), n)), expected);
+        QCOMPARE(QString::fromStdString(NthDevice(Devices(devices), n)), expected);
     }
 
     void naturalOrderIsStrict() {

@@ -94,10 +94,13 @@ int main(int argc, char* argv[]) {
     kvd::QtPictureLoader pictures;
     kvd::Form2Printer printer;
     kvd::QtDiskWorker disk;
+    // Without a private folder there is no temporary file: screenshots are
+    // shown from memory.
+    const std::filesystem::path tempFolder = kvd::PrivateTempFolder();
     kvd::Services services{
         comm,    dialog, files,
         box,     input,  pictures,
-        printer, disk,   kvd::PrivateTempFolder() / std::string(kvd::TempImageName)};
+        printer, disk,   tempFolder.empty() ? tempFolder : tempFolder / kvd::TempImageName};
 
     kvd::Form1 form(services);
     dialog.setParent(&form);

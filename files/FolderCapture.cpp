@@ -48,8 +48,7 @@ bool FolderCapture::Save(const std::string& frame, std::time_t now) {
     ScreenshotFolder::Saved saved;
     services_.disk.run([&] { saved = folder_.save(frame, now); });
     if (!saved.outcome) {
-        services_.report.problem(
-            SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome.reason()));
+        services_.report.problem(SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome));
         return false;
     }
     services_.report.saved(Utf8FromPath(saved.path));

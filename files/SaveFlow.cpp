@@ -40,7 +40,7 @@ bool WriteChosenFile(const std::string& bytes, SaveServices& services, const std
     Outcome written = Outcome::success();
     services.disk.run([&] { written = WriteScreenshotFile(bytes, PathFromUtf8(path)); });
     if (!written)
-        services.box.tell(SaveFailedMessage(path, written.reason()), SaveTitle);
+        services.box.tell(SaveFailedMessage(path, written), SaveTitle);
     return bool(written);
 }
 
@@ -72,9 +72,13 @@ bool SaveBytesAs(const std::string& bytes, std::string_view filter, const char* 
 
 } // namespace
 
-std::string SaveFailedMessage(const std::string& path, const std::string& reason) {
-    return "The screenshot could not be saved to " + path + ": " + reason +
-           ".\r\nNothing was written there.";
+std::string SaveFailedMessage(const std::string& path, const Outcome& written) {
+    std::string message = "The screenshot could not be saved to " + path + ": " + written.reason();
+    if (written.leftDamaged())
+        return message + ".\r\nThe file was being written over in place (no new file can be "
+                         "made in its folder), so it may now be damaged: save the screenshot "
+                         "again, to another folder if this disk is full.";
+    return message + ".\r\nNothing was written there.";
 }
 
 std::string ReportFileStatus(FileSystem& files, const std::string& path) {

@@ -8,6 +8,7 @@
 #include "platform/DiskWorker.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Outcome.h"
 
 namespace kvd {
 
@@ -20,8 +21,9 @@ struct SaveServices {
     DiskWorker& disk;
 };
 
-// What the user is told when a screenshot could not be written to `path`.
-std::string SaveFailedMessage(const std::string& path, const std::string& reason);
+// What the user is told when a screenshot could not be written to `path`: the
+// reason, and whether the file there is as it was or may have been damaged.
+std::string SaveFailedMessage(const std::string& path, const Outcome& written);
 
 // "1" when a file of that path exists, "0" when not.
 std::string ReportFileStatus(FileSystem& files, const std::string& path);

@@ -8,9 +8,11 @@ namespace kvd {
 namespace {
 
 // The picture to show: read back from the temporary file once all of it is
-// there, else the one decoded from memory.
+// there, else (no private folder, or the file could not be written) the one
+// decoded from memory.
 Picture PictureToShow(const CaptureState& state, ArrivalServices& services, Picture decoded) {
-    if (!WriteScreenshotFile(state.ImageData, services.tempImagePath, Flush::No))
+    if (services.tempImagePath.empty() ||
+        !WriteTemporaryScreenshotFile(state.ImageData, services.tempImagePath))
         return decoded;
     std::string whyNot;
     auto fromFile = services.pictures.loadFile(services.tempImagePath, whyNot);
@@ -26,7 +28,7 @@ bool SaveIntoFolder(const CaptureState& state, ArrivalServices& services) {
         [&] { saved = services.folder->save(state.ImageData, std::time(nullptr)); });
     if (saved.outcome)
         return true;
-    services.save.box.tell(SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome.reason()) +
+    services.save.box.tell(SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome) +
                                " The screenshot stays on screen: save it with \"Save image\". "
                                "The next screenshots still go to " +
                                Utf8FromPath(services.folder->folder()) + ".",

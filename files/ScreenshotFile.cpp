@@ -36,6 +36,8 @@ fs::path SiblingName(const fs::path& target) {
     return sibling;
 }
 
+enum class Flush { ToDisk, No };
+
 bool FlushToDisk(std::FILE* file) {
     if (std::fflush(file) != 0)
         return false;
@@ -168,7 +170,7 @@ Outcome WriteInPlace(const fs::path& path, std::string_view bytes, Flush flush) 
         return Outcome::failure(systemReason(errno));
     int error = 0;
     if (!WriteAndClose(file, bytes, flush, true, error))
-        return Outcome::failure(systemReason(error));
+        return Outcome::damaged(systemReason(error));
     return Outcome::success();
 }
 
@@ -230,7 +232,26 @@ std::optional<Outcome> WriteNewScreenshotFile(const std::string& imageData, cons
     return moved;
 }
 
-Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& chosen, Flush flush) {
+Outcome WriteTemporaryScreenshotFile(const std::string& imageData, const fs::path& path) {
+    if (imageData.size() < ScreenshotSize)
+        return Outcome::failure("there is no complete screenshot to write");
+    const fs::path sibling = SiblingName(path);
+    if (Outcome written =
+            WriteNewFile(sibling, std::string_view(imageData).substr(0, ScreenshotSize), Flush::No);
+        !written)
+        return written;
+    std::error_code error;
+    fs::rename(sibling, path, error); // replaces a link itself, never what it names
+    if (error) {
+        std::error_code ignored;
+        fs::remove(sibling, ignored);
+        return Outcome::failure(error.message());
+    }
+    return Outcome::success();
+}
+
+Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& chosen) {
+    const Flush flush = Flush::ToDisk;
     if (imageData.size() < ScreenshotSize)
         return Outcome::failure("there is no complete screenshot to write");
     const fs::path path = FollowLinks(chosen);

@@ -15,13 +15,20 @@ namespace kvd {
 // earlier file of that name as it was and no partial file behind. A path that is
 // a symbolic link writes the file the link names; the link stays.
 //
-// A file the user saves is forced to the disk before it replaces the target. The
-// temporary file each new screenshot is shown through is not (Flush::No): it is
-// rewritten for every screenshot and needs no durability, and on a busy disk a
-// flush can take seconds, which would hold up the window.
-enum class Flush { ToDisk, No };
-Outcome WriteScreenshotFile(const std::string& imageData, const std::filesystem::path& path,
-                            Flush flush = Flush::ToDisk);
+//
+// The file is forced to the disk before it replaces the target. Where no new file
+// can be made beside it (a file the user may change in a folder they may not),
+// it is written over in place: a failure part-way may then leave it damaged,
+// which the outcome says (Outcome::leftDamaged).
+Outcome WriteScreenshotFile(const std::string& imageData, const std::filesystem::path& path);
+
+// Writes the temporary file each new screenshot is shown through. Never through
+// a link: a link at `path` (one someone planted) is replaced by the new file and
+// what it names is left alone; and never in place. Not flushed: it is rewritten
+// for every screenshot and needs no durability, and on a busy disk a flush can
+// take seconds, which would hold up the window.
+Outcome WriteTemporaryScreenshotFile(const std::string& imageData,
+                                     const std::filesystem::path& path);
 
 // Writes a screenshot as WriteScreenshotFile does, flushed, to a name that must be
 // new: a file already at `path` is never replaced, not even one another program

@@ -12,10 +12,18 @@ class Outcome {
 public:
     static Outcome success() { return Outcome{}; }
     static Outcome failure(std::string reason) { return Outcome{std::move(reason), false}; }
+    // A failure that may have left what it was changing damaged (a file written
+    // over in place, cut short).
+    static Outcome damaged(std::string reason) {
+        Outcome outcome{std::move(reason), false};
+        outcome.damaged_ = true;
+        return outcome;
+    }
 
     bool ok() const { return ok_; }
     explicit operator bool() const { return ok_; }
     const std::string& reason() const { return reason_; }
+    bool leftDamaged() const { return damaged_; }
 
 private:
     Outcome() = default;
@@ -23,6 +31,7 @@ private:
 
     std::string reason_;
     bool ok_ = true;
+    bool damaged_ = false;
 };
 
 } // namespace kvd

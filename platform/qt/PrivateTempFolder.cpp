@@ -3,18 +3,30 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#ifndef _WIN32
+#include <string>
+#include <unistd.h>
+
+#include "platform/PrivateFolder.h"
+#endif
+
 namespace kvd {
 
 std::filesystem::path PrivateTempFolder() {
 #ifdef _WIN32
-    const auto location = QStandardPaths::TempLocation;
+    return std::filesystem::path(
+        QStandardPaths::writableLocation(QStandardPaths::TempLocation).toStdU16String());
 #else
-    const auto location = QStandardPaths::RuntimeLocation;
+    // Qt's runtime folder is checked to be the user's own, closed to others.
+    // Without one (no XDG_RUNTIME_DIR and /tmp/runtime-USER unusable: su, cron,
+    // or someone else made it first) a folder of our own in the shared one.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty())
+        return std::filesystem::path(runtime.toStdU16String());
+    const std::filesystem::path shared(QDir::tempPath().toStdU16String());
+    return PrivateFolderIn(shared, "kvd62-capture-" + std::to_string(::geteuid()))
+        .value_or(std::filesystem::path());
 #endif
-    QString folder = QStandardPaths::writableLocation(location);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return std::filesystem::path(folder.toStdU16String());
 }
 
 } // namespace kvd

@@ -9,6 +9,7 @@
 #endif
 
 #include "capture/CaptureState.h"
+#include "files/SaveFlow.h"
 #include "files/ScreenshotFile.h"
 #include "platform/StdFileSystem.h"
 #include "platform/Utf8Path.h"
@@ -195,9 +196,67 @@ private slots:
 
         QVERIFY(!written.ok());
         QVERIFY(!written.reason().empty());
+        QVERIFY(SaveFailedMessage("shot.bmp", written).ends_with("Nothing was written there."));
         if (how != "folder")
             QVERIFY(ReadAll(target) == old);
         QCOMPARE(test::FilesIn(sub).size(), std::size_t(1));
+    }
+
+    // Written over in place (a file the user may change in a folder they may
+    // not) and cut short by a full disk: the file may be damaged, and the
+    // message says so rather than that nothing was written.
+    void aFailedOverwriteInPlaceSaysTheFileMayBeDamaged() {
+#ifdef _WIN32
+        QSKIP("folder permissions and a file size limit for a process are Unix's");
+#else
+        const TempFolder folder;
+        const fs::path target = folder.path / "shared.bmp";
+        WriteRaw(target, "BM the previous screenshot");
+        using fs::perms;
+        fs::permissions(target, perms::all);
+        fs::permissions(folder.path, perms::owner_read | perms::owner_exec | perms::group_read |
+                                         perms::group_exec | perms::others_read |
+                                         perms::others_exec);
+        Outcome written = Outcome::success();
+        {
+            const AsOrdinaryUser user;
+            const FileSizeLimit limit(1000);
+            written = WriteScreenshotFile(test::TwoColourBitmap(5), target);
+        }
+        fs::permissions(folder.path, perms::owner_all);
+        QVERIFY(!written.ok());
+        QVERIFY2(written.leftDamaged(), written.reason().c_str());
+        const std::string message = SaveFailedMessage("shared.bmp", written);
+        QVERIFY2(message.find("may now be damaged") != std::string::npos, message.c_str());
+        QVERIFY(message.find("Nothing was written") == std::string::npos);
+#endif
+    }
+
+    // The temporary file is never written through a link someone planted under
+    // its name: the link is replaced, and what it names is left as it was.
+    void theTemporaryFileNeverFollowsALink_data() {
+        QTest::addColumn<bool>("targetExists");
+        QTest::newRow("a link to a file of the user's") << true;
+        QTest::newRow("a link to a file not there yet") << false;
+    }
+
+    void theTemporaryFileNeverFollowsALink() {
+        KVD_SKIP_ON_WINDOWS("symbolic links are Unix's");
+        QFETCH(bool, targetExists);
+        const TempFolder folder;
+        const fs::path victim = folder.path / ".bashrc";
+        if (targetExists)
+            WriteRaw(victim, "alias ls='ls --color'");
+        const fs::path temp = folder.path / "kvd62temp.bmp";
+        fs::create_symlink(victim, temp);
+        const std::string shot = test::TwoColourBitmap(9);
+        const Outcome written = WriteTemporaryScreenshotFile(shot, temp);
+        QVERIFY2(written.ok(), written.reason().c_str());
+        QVERIFY(!fs::is_symlink(temp));
+        QVERIFY(ReadAll(temp) == shot);
+        QCOMPARE(fs::exists(victim), targetExists);
+        if (targetExists)
+            QCOMPARE(ReadAll(victim), std::string("alias ls='ls --color'"));
     }
 
     void writingIntoAFileAsIfAFolderFails() {

@@ -2,33 +2,102 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
+#ifndef _WIN32
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/PrivateFolder.h"
+#endif
 
 #include "platform/qt/PrivateTempFolder.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
+namespace fs = std::filesystem;
+
+namespace {
+
+#ifndef _WIN32
+// Sets an environment variable, or unsets it for a null value, until destroyed.
+class Environment {
+public:
+    Environment(const char* name, const QByteArray& value)
+        : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~Environment() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
+
+private:
+    const char* name_;
+    QByteArray old_;
+    bool had_;
+};
+#endif
+
+} // namespace
 
 class PrivateTempFolderTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The file handed to other programs (the clipboard, a drag) is written where
-    // only this user may write: Linux's runtime folder, Windows' user TEMP.
+    // The file handed to other programs (the clipboard, a drag) and the one each
+    // screenshot is shown through are written where only this user may write.
+    // Without a runtime folder (no XDG_RUNTIME_DIR, and /tmp/runtime-USER taken
+    // by someone else) that is a folder of the user's own in the shared /tmp,
+    // never /tmp itself; when even that is taken, there is none.
+    void shortLivedFilesStayWithTheUser_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("the runtime folder") << "runtime";
+        QTest::newRow("no runtime folder: one of our own in /tmp") << "own";
+        QTest::newRow("no runtime folder, our own name taken by a link") << "link";
+        QTest::newRow("no runtime folder, our own name taken open to all") << "open";
+    }
+
     void shortLivedFilesStayWithTheUser() {
+        QFETCH(QString, how);
 #ifdef _WIN32
+        if (how != "runtime")
+            QSKIP("the user's TEMP on Windows is the user's own");
         const QString expected = QDir::fromNativeSeparators(qEnvironmentVariable("TEMP"));
-#else
-        QTemporaryDir runtime;
-        const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-        const QString expected = runtime.path();
-#endif
         const QString folder = QString::fromStdU16String(PrivateTempFolder().u16string());
-#ifndef _WIN32
-        qputenv("XDG_RUNTIME_DIR", old);
-#endif
         QVERIFY(!expected.isEmpty());
         QCOMPARE(QFileInfo(folder).canonicalFilePath(), QFileInfo(expected).canonicalFilePath());
+#else
+        QTemporaryDir runtime;
+        QTemporaryDir shared; // stands in for /tmp
+        const fs::path sharedPath = shared.path().toStdString();
+        const std::string own = "kvd62-capture-" + std::to_string(geteuid());
+        // What another user may have left in /tmp: Qt's fallback runtime folder
+        // under our name (a file here, so that Qt cannot use it), and maybe our
+        // own folder's name.
+        std::ofstream(sharedPath / (std::string("runtime-") + getpwuid(geteuid())->pw_name));
+        if (how == "link")
+            fs::create_symlink(sharedPath / "elsewhere", sharedPath / own);
+        if (how == "open") {
+            fs::create_directory(sharedPath / own);
+            fs::permissions(sharedPath / own, fs::perms::all);
+        }
+        const Environment tmp("TMPDIR", QFile::encodeName(shared.path()));
+        const Environment xdg("XDG_RUNTIME_DIR",
+                              how == "runtime" ? QFile::encodeName(runtime.path()) : QByteArray());
+        const fs::path folder = PrivateTempFolder();
+
+        if (how == "runtime") {
+            QCOMPARE(fs::canonical(folder), fs::canonical(runtime.path().toStdString()));
+        } else if (how == "own") {
+            QCOMPARE(folder, sharedPath / own);
+            struct stat seen {};
+            QCOMPARE(lstat(folder.c_str(), &seen), 0);
+            QVERIFY(S_ISDIR(seen.st_mode));
+            QCOMPARE(seen.st_mode & 0777, mode_t(0700));
+            QCOMPARE(PrivateFolderIn(sharedPath, own), std::optional(folder)); // again, the same
+        } else {
+            QVERIFY2(folder.empty(), folder.c_str());
+        }
+#endif
     }
 };
 

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include "capture/PortMessages.h"
 #include "capture/PortNumber.h"
 #include "platform/Utf8Path.h"
 
@@ -26,7 +27,8 @@ const QCommandLineOption PortOption(
 const QCommandLineOption
     SaveDirOption(QStringLiteral("save-dir"),
                   QStringLiteral("Save every screenshot that arrives into this existing folder, as "
-                                 "kvd62-YYYYMMDD-HHMMSS.bmp, without asking."),
+                                 "kvd62-YYYYMMDD-HHMMSS-NNN.bmp (NNN counts 001, 002 ... within a "
+                                 "second, so that names sort in arrival order), without asking."),
                   QStringLiteral("folder"));
 
 const QCommandLineOption NoWindowOption(
@@ -42,7 +44,7 @@ const QCommandLineOption CountOption(QStringLiteral("count"),
 const QCommandLineOption KeepUnreadableOption(
     QStringLiteral("keep-unreadable"),
     QStringLiteral("With --no-window: keep each block that starts like a screenshot but is not a "
-                   "readable bitmap, as kvd62-YYYYMMDD-HHMMSS-unreadable.bin."));
+                   "readable bitmap, as kvd62-YYYYMMDD-HHMMSS-NNN-unreadable.bin."));
 
 CommandLine Refused(QString reason) {
     if (reason.endsWith(QLatin1Char('.')))
@@ -100,8 +102,8 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
         const QString port = parser.value(PortOption).trimmed();
         if (!IsGivenPort(port.toStdString()))
             return Refused(QStringLiteral("--port \"%1\" is neither a port number (1, 2, ...) "
-                                          "nor a device path such as /dev/ttyUSB0")
-                               .arg(parser.value(PortOption)));
+                                          "nor a device path such as %2")
+                               .arg(parser.value(PortOption), QString::fromLatin1(ExampleDevice)));
         command.options.port = port.toStdString();
     }
     if (parser.isSet(SaveDirOption)) {

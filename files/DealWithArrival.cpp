@@ -7,8 +7,8 @@ void DealWithArrival(const Arrival& arrival, CaptureSession& session, ArrivalSer
     switch (arrival.kind) {
     case Arrival::Kind::Screenshot: {
         std::string whyNot;
-        const bool shown =
-            ShowNewScreenshot(session.state(), arrival.bytes, arrivals, view, whyNot);
+        const bool shown = ShowNewScreenshot(session.state(), arrival.bytes, arrival.arrived,
+                                             arrivals, view, whyNot);
         if (shown)
             session.shown(arrival.kind);
         session.dealtWith(arrival, shown ? std::string{} : UnreadableReason(whyNot));

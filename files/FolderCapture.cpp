@@ -26,8 +26,8 @@ int FolderCapture::tick(std::time_t now, int most) {
         }
         std::string whyNot;
         if (!services_.pictures.loadBytes(arrival->bytes, whyNot))
-            Refuse(arrival->bytes, whyNot, now);
-        else if (Save(arrival->bytes, now))
+            Refuse(arrival->bytes, whyNot, arrival->arrived);
+        else if (Save(arrival->bytes, arrival->arrived))
             ++saved;
     }
     saving_ = false;

@@ -20,16 +20,21 @@ Picture PictureToShow(const CaptureState& state, ArrivalServices& services, Pict
 }
 
 // Saves the new screenshot into the save folder; true when it is there.
-bool SaveIntoFolder(const CaptureState& state, ArrivalServices& services) {
+bool SaveIntoFolder(const CaptureState& state, std::time_t arrived, ArrivalServices& services) {
     if (services.folder == nullptr)
         return false;
     ScreenshotFolder::Saved saved;
-    services.save.disk.run(
-        [&] { saved = services.folder->save(state.ImageData, std::time(nullptr)); });
+    services.save.disk.run([&] { saved = services.folder->save(state.ImageData, arrived); });
     if (saved.outcome)
         return true;
-    services.save.box.tell(SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome) +
-                               " The screenshot stays on screen: save it with \"Save image\". "
+    // What is true of the screenshot left on screen depends on "Disable Save":
+    // while it is ticked, "Save image" is off and the next one replaces it.
+    const std::string onScreen =
+        state.SaveDisabled
+            ? " The screenshot stays on screen until the next one replaces it: to keep it, "
+              "untick \"Disable Save\" and use \"Save image\". "
+            : " The screenshot stays on screen: save it with \"Save image\". ";
+    services.save.box.tell(SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome) + onScreen +
                                "The next screenshots still go to " +
                                Utf8FromPath(services.folder->folder()) + ".",
                            "Save image");
@@ -38,8 +43,8 @@ bool SaveIntoFolder(const CaptureState& state, ArrivalServices& services) {
 
 } // namespace
 
-bool ShowNewScreenshot(CaptureState& state, const std::string& frame, ArrivalServices& services,
-                       CaptureView& view, std::string& whyNot) {
+bool ShowNewScreenshot(CaptureState& state, const std::string& frame, std::time_t arrived,
+                       ArrivalServices& services, CaptureView& view, std::string& whyNot) {
     std::optional<Picture> decoded = services.pictures.loadBytes(frame, whyNot);
     if (!decoded)
         return false;
@@ -54,7 +59,7 @@ bool ShowNewScreenshot(CaptureState& state, const std::string& frame, ArrivalSer
     state.ImageData = frame;
     view.showPicture(PictureToShow(state, services, std::move(*decoded)));
     view.setDisableSaveEnabled(true);
-    state.CurrentSaved = SaveIntoFolder(state, services);
+    state.CurrentSaved = SaveIntoFolder(state, arrived, services);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -25,12 +26,14 @@ struct ArrivalServices {
 // temporary file and shows it from there, and marks it unsaved. A frame that is
 // not a readable bitmap is dropped before anything changes. When the temporary
 // file cannot be written the screenshot is shown from memory all the same.
-// With a save folder, the new screenshot is written there and so counts as saved;
+// With a save folder, the new screenshot is written there, named after the moment
+// it `arrived` (so that a burst dealt with later still sorts in arrival order),
+// and so counts as saved;
 // a write that fails is said once, and the screenshot stays unsaved, so the
 // question still protects it when the next one arrives.
 // Returns false when the frame was dropped, with what the bitmap reader said of
 // it in `whyNot`.
-bool ShowNewScreenshot(CaptureState& state, const std::string& frame, ArrivalServices& services,
-                       CaptureView& view, std::string& whyNot);
+bool ShowNewScreenshot(CaptureState& state, const std::string& frame, std::time_t arrived,
+                       ArrivalServices& services, CaptureView& view, std::string& whyNot);
 
 } // namespace kvd

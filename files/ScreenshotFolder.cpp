@@ -9,9 +9,10 @@ namespace kvd {
 
 namespace {
 
-// More screenshots than the instrument can send in one second; past this many
-// taken names something else is filling the folder, and the write gives up.
-constexpr int MaxNamesPerSecond = 1000;
+// Far more screenshots than arrive in one second, even a full waiting queue
+// dealt with at once, and as many as three digits number; past this many taken
+// names something else is filling the folder, and the write gives up.
+constexpr int MaxNamesPerSecond = 999;
 
 } // namespace
 
@@ -35,12 +36,8 @@ std::string ClockTime(std::time_t when) {
 std::string FolderFileName(const std::tm& local, int nth, std::string_view ending) {
     char name[80];
     const int year = local.tm_year + 1900, month = local.tm_mon + 1;
-    if (nth > 1)
-        std::snprintf(name, sizeof name, "kvd62-%04d%02d%02d-%02d%02d%02d-%d", year, month,
-                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, nth);
-    else
-        std::snprintf(name, sizeof name, "kvd62-%04d%02d%02d-%02d%02d%02d", year, month,
-                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    std::snprintf(name, sizeof name, "kvd62-%04d%02d%02d-%02d%02d%02d-%03d", year, month,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, nth);
     return name + std::string(ending);
 }
 

@@ -14,9 +14,11 @@ std::tm LocalTime(std::time_t when);
 // The clock time of a moment, HH:MM:SS, as reports and the history give it.
 std::string ClockTime(std::time_t when);
 
-// The name a screenshot gets in the save folder: kvd62-YYYYMMDD-HHMMSS.bmp for the
-// first one of a second (local time), then -2, -3 ... for the next ones. Another
-// `ending` names other files of the moment ("-unreadable.bin").
+// The name a screenshot gets in the save folder: kvd62-YYYYMMDD-HHMMSS-001.bmp for
+// the first one of a second (local time), then -002, -003 ... for the next ones,
+// so that names sorted byte by byte (ls, a file manager, a script) come in the
+// order the screenshots arrived. Another `ending` names other files of the moment
+// ("-unreadable.bin").
 std::string FolderFileName(const std::tm& local, int nth, std::string_view ending = ".bmp");
 
 // The folder every arriving screenshot is saved into, each under a name of its

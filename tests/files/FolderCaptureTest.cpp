@@ -11,6 +11,9 @@ using test::ReadAll;
 
 namespace {
 
+// Every tick of these tests comes in one second, as a burst does.
+constexpr std::time_t TheSecond = 1798772645;
+
 using test::First;
 using test::Second;
 using test::Third;
@@ -44,7 +47,7 @@ struct FolderBench {
                   {disk, bench.pictures, report}, keepUnreadable) {}
     int tick(const std::string& bytes, int most = 0) {
         bench.comm.arrive(bytes);
-        return capture.tick(std::time(nullptr), most);
+        return capture.tick(TheSecond, most);
     }
     std::multiset<std::string> files() const {
         std::multiset<std::string> contents;
@@ -104,6 +107,8 @@ private slots:
         for (std::size_t i = 0; i < folder.report.paths.size(); ++i)
             QVERIFY(folder.report.paths[i].ends_with(".bmp") &&
                     ReadAll(folder.report.paths[i]) == inOrder[i]);
+        // Within one second too, the names sort in the order they came.
+        QVERIFY(std::is_sorted(folder.report.paths.begin(), folder.report.paths.end()));
         QCOMPARE(folder.report.problems.size(), std::size_t(refused ? 1 : 0));
         if (refused) {
             const std::string& said = folder.report.problems[0];

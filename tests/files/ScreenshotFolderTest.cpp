@@ -1,6 +1,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
+#include <set>
 
 #include "files/ScreenshotFolder.h"
 #include "tests/support/TestBitmap.h"
@@ -40,14 +41,17 @@ private slots:
         QTest::addColumn<QStringList>("taken");
         QTest::addColumn<QString>("expected");
         const QString base = QString::fromLatin1(Base);
-        QTest::newRow("the first of its second") << QStringList{} << base + ".bmp";
-        QTest::newRow("the second") << QStringList{base + ".bmp"} << base + "-2.bmp";
+        QTest::newRow("the first of its second") << QStringList{} << base + "-001.bmp";
+        QTest::newRow("the second") << QStringList{base + "-001.bmp"} << base + "-002.bmp";
         QTest::newRow("the third")
-            << QStringList{base + ".bmp", base + "-2.bmp"} << base + "-3.bmp";
-        QTest::newRow("a gap is filled")
-            << QStringList{base + ".bmp", base + "-3.bmp"} << base + "-2.bmp";
+            << QStringList{base + "-001.bmp", base + "-002.bmp"} << base + "-003.bmp";
+        QTest::newRow("the tenth sorts after the ninth")
+            << QStringList{base + "-001.bmp", base + "-002.bmp", base + "-003.bmp",
+                           base + "-004.bmp", base + "-005.bmp", base + "-006.bmp",
+                           base + "-007.bmp", base + "-008.bmp", base + "-009.bmp"}
+            << base + "-010.bmp";
         QTest::newRow("a folder of that name")
-            << QStringList{"dir:" + base + ".bmp"} << base + "-2.bmp";
+            << QStringList{"dir:" + base + "-001.bmp"} << base + "-002.bmp";
     }
 
     void eachScreenshotGetsANameOfItsOwn() {
@@ -73,6 +77,8 @@ private slots:
                 QCOMPARE(ReadAll(folder / name.toStdString()), std::string("earlier"));
         QCOMPARE(std::distance(fs::directory_iterator(folder), fs::directory_iterator()),
                  qsizetype(taken.size() + 1));
+        const std::set<std::string> names = test::FilesIn(folder); // in byte order
+        QCOMPARE(*names.rbegin(), expected.toStdString());         // the newest sorts last
     }
 
     void aFolderThatWentAwayIsAFailureNamingTheFile() {
@@ -81,7 +87,7 @@ private slots:
         const ScreenshotFolder::Saved saved =
             ScreenshotFolder(folder).save(test::TwoColourBitmap(7), SecondOfTheTest());
         QVERIFY(!saved.outcome.ok());
-        QCOMPARE(saved.path, folder / (std::string(Base) + ".bmp"));
+        QCOMPARE(saved.path, folder / (std::string(Base) + "-001.bmp"));
         QVERIFY(!fs::exists(folder));
     }
 };

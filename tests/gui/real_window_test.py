@@ -271,9 +271,10 @@ def save_to_folder(dpy, window_id, simulator, copies, scale):
     xdotool("windowfocus", "--sync", str(question))
     xdotool("key", "alt+n")
     sent += [send_screenshot(simulator, copies) for _ in range(2)]
-    wait_for(f"3 screenshots in {folder}",
-             lambda: sorted(_read(os.path.join(folder, name)) or b"" for name in os.listdir(folder))
-             == sorted(sent))
+    # Sorted by name, they come in the order sent.
+    wait_for(f"3 screenshots in {folder}, in order by name",
+             lambda: [_read(os.path.join(folder, name)) or b""
+                      for name in sorted(os.listdir(folder))] == sent)
     if find_window("Incoming data"):
         raise Failure("a question was asked while every screenshot went to a folder")
 

@@ -111,7 +111,8 @@ def check_windows_simulator(program, work):
 
 
 def saved(folder):
-    return sorted(open(os.path.join(folder, name), "rb").read() for name in os.listdir(folder))
+    """The files in the folder, in the order of their names (arrival order)."""
+    return [open(os.path.join(folder, name), "rb").read() for name in sorted(os.listdir(folder))]
 
 
 def run(program, simulator, capture, work):
@@ -135,7 +136,7 @@ def run(program, simulator, capture, work):
 
         sent = [send_screenshot(line.process, work) for _ in range(2)]
         wait_for("two screenshots saved", lambda: len(os.listdir(folder)) == 2)
-        if saved(folder) != sorted(sent):
+        if saved(folder) != sent:
             raise Failure("the saved screenshots differ from those sent")
 
         line.unplug()
@@ -145,7 +146,7 @@ def run(program, simulator, capture, work):
         wait_for(f"the program to open COM{PORT} again", lambda: holds(line.device))
         sent.append(send_screenshot(line.process, work))
         wait_for("the screenshot after the replug saved", lambda: len(os.listdir(folder)) == 3)
-        if saved(folder) != sorted(sent):
+        if saved(folder) != sent:
             raise Failure("the screenshot after the replug differs from the one sent")
 
         close_as_window_manager(dpy, window_id)

@@ -15,8 +15,14 @@ inline constexpr std::size_t ScreenshotSize = 2750;
 // file's signature.
 inline constexpr std::string_view ScreenshotMarker = "BM";
 
-// The one file-type filter of both file dialogs: description, a bar, the pattern.
+// The file-type filters of the file dialogs: description, a bar, the patterns
+// (separated by ';'), and so on for the next. Saving offers screenshots; loading
+// offers them first, then every picture file the program reads, then any file.
 inline constexpr std::string_view ScreenshotFilter = "KVD62 screenshots (*.bmp)|*.bmp";
+inline constexpr std::string_view LoadFilter =
+    "KVD62 screenshots (*.bmp)|*.bmp|"
+    "Pictures|*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.ico;*.pbm;*.pgm;*.ppm;*.xbm;*.xpm|"
+    "All files|*";
 
 // The name of the file through which each new screenshot is shown. Its folder is
 // chosen by the platform (a directory private to the user) and handed in.

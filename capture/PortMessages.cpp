@@ -18,12 +18,20 @@ bool IsPermissionProblem(const std::string& reason) {
            reason.find("ccess denied") != std::string::npos;
 }
 
+// On Windows access is denied to a port another program holds; on Linux, to a
+// user outside the group that owns serial devices.
+#ifdef _WIN32
+constexpr const char* DialoutHint =
+    "\r\n\r\nAnother program may be using the port: close it, then try again.";
+#else
 constexpr const char* DialoutHint =
     "\r\n\r\nYou need access to serial devices. On Debian, join the dialout group "
     "(sudo adduser $USER dialout), then log out and in again.";
-constexpr const char* WhatToDo =
-    "\r\n\r\nConnect the instrument's cable, then type its port number or device path "
-    "(such as /dev/ttyUSB0) into \"Serial port\".";
+#endif
+const std::string WhatToDo =
+    std::string("\r\n\r\nConnect the instrument's cable, then type its port number or device "
+                "path (such as ") +
+    ExampleDevice + ") into \"Serial port\".";
 
 } // namespace
 

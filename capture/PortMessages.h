@@ -8,6 +8,13 @@
 
 namespace kvd {
 
+// A device path as users of this system type it, for messages and help.
+#ifdef _WIN32
+inline constexpr const char* ExampleDevice = "COM7";
+#else
+inline constexpr const char* ExampleDevice = "/dev/ttyUSB0";
+#endif
+
 // The link's state in a line for the selector's tooltip: the device and how it
 // stands, as "/dev/ttyUSB0: open" or "/dev/ttyUSB0: permission denied".
 std::string DescribePortState(const SerialPort& comm, const PortAddress& address);

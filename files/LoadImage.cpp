@@ -8,7 +8,7 @@ namespace kvd {
 void OnLoadImageClicked(CaptureSession& session, LoadServices& services, CaptureView& view) {
     view.setSaveEnabled(false);
     view.setDisableSaveEnabled(false);
-    services.dialog.setFilter(std::string(ScreenshotFilter));
+    services.dialog.setFilter(std::string(LoadFilter));
     if (services.dialog.showOpen())
         session.showPictureFileLater(services.dialog.fileName());
 }

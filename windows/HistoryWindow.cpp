@@ -70,7 +70,10 @@ HistoryWindow::HistoryWindow(const SessionHistory& history, Services services, Q
     saveKey->setShortcut(QKeySequence::Save);
     auto* copyKey = new QAction(this);
     copyKey->setShortcut(QKeySequence::Copy);
-    addActions({saveKey, copyKey});
+    auto* closeKey = new QAction(this); // Escape closes it, as tool windows do
+    closeKey->setShortcut(QKeySequence::Cancel);
+    addActions({saveKey, copyKey, closeKey});
+    connect(closeKey, &QAction::triggered, this, &QWidget::close);
     connect(saveKey, &QAction::triggered, this, &HistoryWindow::SaveSelected);
     connect(copyKey, &QAction::triggered, this, &HistoryWindow::CopySelected);
     connect(save_, &QPushButton::clicked, this, &HistoryWindow::SaveSelected);

@@ -89,7 +89,12 @@ private slots:
             << QList<int>{} << ""
             << "/dev/ttyFAKE1: permission denied"
             << QStringList{"Port 1 (/dev/ttyFAKE1): permission denied.",
-                           "Port 2 (/dev/ttyFAKE2): no such device.", "dialout"};
+                           "Port 2 (/dev/ttyFAKE2): no such device.",
+#ifdef _WIN32 // what is true there: a port another program holds, and its names
+                           "Another program may be using the port", "(such as COM7)"};
+#else
+                           "dialout", "(such as /dev/ttyUSB0)"};
+#endif
         QTest::newRow("port 2 given") << QList<int>{1, 2} << "2"
                                       << "/dev/ttyFAKE2: open" << QStringList{};
         QTest::newRow("a missing port given")

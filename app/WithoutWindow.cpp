@@ -3,11 +3,11 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <csignal>
-#include <cstdio>
 #include <ctime>
 
 #include "capture/CaptureSession.h"
 #include "files/FolderCapture.h"
+#include "platform/ConsoleText.h"
 #include "platform/NativeSerialPort.h"
 #include "platform/qt/QtDiskWorker.h"
 #include "platform/qt/QtPictureLoader.h"
@@ -30,12 +30,9 @@ void AskToStop(int) {
 // follows it; everything else on standard error.
 class StandardStreams final : public CaptureReport {
 public:
-    void saved(const std::string& path) override {
-        std::fprintf(stdout, "%s\n", path.c_str());
-        std::fflush(stdout);
-    }
+    void saved(const std::string& path) override { WriteText(stdout, path + "\n"); }
     void problem(const std::string& text) override {
-        std::fprintf(stderr, "kvd62-capture: %s\n", text.c_str());
+        WriteText(stderr, "kvd62-capture: " + text + "\n");
     }
 };
 

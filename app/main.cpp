@@ -2,12 +2,12 @@
 #include <QEvent>
 #include <QTimer>
 #include <QWindow>
-#include <cstdio>
 #include <functional>
 
 #include "app/CommandLine.h"
 #include "app/WithoutWindow.h"
 #include "capture/CaptureState.h"
+#include "platform/ConsoleText.h"
 #include "platform/NativeSerialPort.h"
 #include "platform/StdFileSystem.h"
 #include "platform/qt/PrivateTempFolder.h"
@@ -48,8 +48,8 @@ private:
 
 QStringList Arguments(int argc, char* argv[]) {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    for (const std::string& argument : kvd::CommandLineArguments(argc, argv))
+        arguments << QString::fromStdString(argument);
     return arguments;
 }
 
@@ -57,9 +57,7 @@ QStringList Arguments(int argc, char* argv[]) {
 // standard error and exit status 2.
 int Answer(const kvd::CommandLine& command) {
     const bool refused = command.action == kvd::CommandLine::Action::Refuse;
-    std::fputs(command.text.c_str(), refused ? stderr : stdout);
-    if (refused)
-        std::fputc('\n', stderr);
+    kvd::WriteText(refused ? stderr : stdout, command.text + (refused ? "\n" : ""));
     return refused ? 2 : 0;
 }
 
@@ -75,7 +73,7 @@ void StartUp(kvd::Form1& form, const kvd::StartOptions& options) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(KVD_CONSOLE_PROGRAM)
     kvd::UseParentConsole(); // for --help, --version and capture without a window
 #endif
     const kvd::CommandLine command = kvd::ReadCommandLine(Arguments(argc, argv));

@@ -8,6 +8,8 @@
 #include <limits>
 #include <string>
 
+#include "platform/ComName.h"
+
 namespace kvd {
 
 namespace {
@@ -162,18 +164,9 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-#ifdef _WIN32
-// "\\.\COM12", the way Windows itself names a port above 9.
-constexpr std::string_view DeviceNamespace = "\\\\.\\";
-#endif
-
 bool isDevicePath(std::string_view text) {
 #ifdef _WIN32
-    if (text.substr(0, DeviceNamespace.size()) == DeviceNamespace)
-        text.remove_prefix(DeviceNamespace.size());
-    if (text.size() > 3 && (text.substr(0, 3) == "COM" || text.substr(0, 3) == "com"))
-        return countDigits(text, 3) == text.size() - 3;
-    return false;
+    return ComPortName(text).has_value();
 #else
     return !text.empty() && text.front() == '/';
 #endif

@@ -7,6 +7,12 @@ foreach(library ${qt_libraries})
 endforeach()
 install(FILES ${KVD_QT_PREFIX}/plugins/platforms/qwindows.dll DESTINATION bin/platforms)
 install(FILES ${KVD_QT_PREFIX}/plugins/styles/qwindowsvistastyle.dll DESTINATION bin/styles)
+# BMP and PNG are Qt's own; JPEG, GIF and ICO, which "Load image" and a dropped
+# file take on Linux, are plug-ins.
+install(FILES ${KVD_QT_PREFIX}/plugins/imageformats/qjpeg.dll
+              ${KVD_QT_PREFIX}/plugins/imageformats/qgif.dll
+              ${KVD_QT_PREFIX}/plugins/imageformats/qico.dll
+        DESTINATION bin/imageformats)
 install(FILES ${KVD_MINGW_RUNTIME}/libstdc++-6.dll ${KVD_MINGW_RUNTIME}/libgcc_s_seh-1.dll
               ${KVD_WINPTHREAD_DLL}
         DESTINATION bin)

@@ -1,20 +1,15 @@
 #include "files/ScreenshotFile.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <random>
 #include <system_error>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#else
-#include <fcntl.h>
+#ifndef _WIN32
 #include <unistd.h>
 #endif
 
 #include "capture/CaptureState.h"
+#include "platform/NewFile.h"
 
 namespace kvd {
 
@@ -26,8 +21,8 @@ std::string systemReason(int error) {
     return std::generic_category().message(error);
 }
 
-// A name beside the target that no other file has; "x" in the open mode makes
-// sure of it, and a link planted under that name is never followed.
+// A name beside the target that no other file has; creating it as a new file
+// makes sure of it, and a link planted under that name is never followed.
 fs::path SiblingName(const fs::path& target) {
     static std::mt19937_64 generator{std::random_device{}()};
     const auto tag = std::to_string(generator() % 1000000000ULL);
@@ -37,25 +32,6 @@ fs::path SiblingName(const fs::path& target) {
 }
 
 enum class Flush { ToDisk, No };
-
-bool FlushToDisk(std::FILE* file) {
-    if (std::fflush(file) != 0)
-        return false;
-#ifdef _WIN32
-    return _commit(_fileno(file)) == 0;
-#else
-    return ::fsync(fileno(file)) == 0;
-#endif
-}
-
-// Opens a new file for writing, by its path as the system spells it.
-std::FILE* CreateNew(const fs::path& path) {
-#ifdef _WIN32
-    return ::_wfopen(path.c_str(), L"wbx");
-#else
-    return std::fopen(path.c_str(), "wbx");
-#endif
-}
 
 // A link is followed to the file it names, so that saving over the link replaces
 // that file and the link stays a link.
@@ -68,33 +44,6 @@ fs::path FollowLinks(fs::path path) {
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
     return path;
-}
-
-// Opens an existing file for writing over its bytes in place, by its path as the
-// system spells it; nothing is created and nothing is cut off yet.
-std::FILE* OpenExisting(const fs::path& path) {
-#ifdef _WIN32
-    const int fd = ::_wopen(path.c_str(), _O_WRONLY | _O_BINARY);
-#else
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-#endif
-    if (fd < 0)
-        return nullptr;
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (file == nullptr)
-        ::close(fd);
-    return file;
-}
-
-// Cuts the file off after its first `size` bytes.
-bool CutAfter(std::FILE* file, std::size_t size) {
-    if (std::fflush(file) != 0)
-        return false;
-#ifdef _WIN32
-    return ::_chsize_s(_fileno(file), static_cast<long long>(size)) == 0;
-#else
-    return ::ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
-#endif
 }
 
 // Why an existing file must not be replaced: it is read-only (no one may write
@@ -115,42 +64,28 @@ std::string WhyNotWritable(const fs::path& path) {
     return {};
 }
 
-// Writes the bytes into `file` and closes it; true when all went well, else
-// false with the reason's number in `error`.
-bool WriteAndClose(std::FILE* file, std::string_view bytes, Flush flush, bool cutAfter,
-                   int& error) {
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    error = errno;
-    if (written && cutAfter && !CutAfter(file, bytes.size())) {
-        written = false;
-        error = errno;
-    }
-    if (written && flush == Flush::ToDisk && !FlushToDisk(file)) {
-        written = false;
-        error = errno;
-    }
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    if (error == 0)
-        error = EIO;
-    return written;
+// Writes the bytes into `file` and closes it; 0 when all went well, else the
+// reason's errno value.
+int WriteAndClose(NewFile& file, std::string_view bytes, Flush flush, bool cutAfter) {
+    const bool written = file.write(bytes) && (!cutAfter || file.cutAfter(bytes.size())) &&
+                         (flush == Flush::No || file.flushToDisk());
+    const int error = file.error();
+    if (!file.close() && written)
+        return file.error();
+    return written ? 0 : error;
 }
 
 // Writes the bytes to a fresh file at `sibling`; on failure nothing is left there.
 // `mayNotCreate` tells when the folder refused the new file for want of permission.
 Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes, Flush flush,
                      bool* mayNotCreate = nullptr) {
-    std::FILE* file = CreateNew(sibling);
-    if (file == nullptr) {
-        const int error = errno;
+    NewFile file = NewFile::createNew(sibling);
+    if (!file.isOpen()) {
         if (mayNotCreate != nullptr)
-            *mayNotCreate = error == EACCES || error == EPERM;
-        return Outcome::failure(systemReason(error));
+            *mayNotCreate = file.error() == EACCES || file.error() == EPERM;
+        return Outcome::failure(systemReason(file.error()));
     }
-    int error = 0;
-    if (!WriteAndClose(file, bytes, flush, false, error)) {
+    if (const int error = WriteAndClose(file, bytes, flush, false); error != 0) {
         std::error_code ignored;
         fs::remove(sibling, ignored);
         return Outcome::failure(systemReason(error));
@@ -162,14 +97,13 @@ Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes, Flush flus
 // a folder they may not: no new file can be made beside it there, so the safe
 // write cannot be done, and refusing would leave the user no way to save over a
 // file that is theirs to change. Unlike the safe write, a failure part-way (a
-// full disk) can leave the file damaged; it is done only where the user has
-// agreed to replace that file.
+// full disk) can leave the file damaged, and the outcome says so; it is done only
+// where the user has agreed to replace that file.
 Outcome WriteInPlace(const fs::path& path, std::string_view bytes, Flush flush) {
-    std::FILE* file = OpenExisting(path);
-    if (file == nullptr)
-        return Outcome::failure(systemReason(errno));
-    int error = 0;
-    if (!WriteAndClose(file, bytes, flush, true, error))
+    NewFile file = NewFile::openExisting(path);
+    if (!file.isOpen())
+        return Outcome::failure(systemReason(file.error()));
+    if (const int error = WriteAndClose(file, bytes, flush, true); error != 0)
         return Outcome::damaged(systemReason(error));
     return Outcome::success();
 }
@@ -182,34 +116,14 @@ void KeepPermissions(const fs::path& from, const fs::path& to) {
         fs::permissions(to, status.permissions(), error);
 }
 
-// Moves the finished file to a name no file has. The kernel's no-replace rename
-// makes the check and the move one step; where a file system does not offer it,
-// the name is checked just before an ordinary rename.
-std::optional<Outcome> MoveToNewName(const fs::path& from, const fs::path& to) {
-#ifdef _WIN32
-    if (::_wrename(from.c_str(), to.c_str()) == 0)
-        return Outcome::success();
-    const int error = errno;
-    if (error == EEXIST || (error == EACCES && fs::exists(to)))
-        return std::nullopt;
-    return Outcome::failure(systemReason(error));
-#else
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return Outcome::success();
-    if (errno == EEXIST)
-        return std::nullopt;
-    if (errno != EINVAL && errno != ENOSYS)
-        return Outcome::failure(systemReason(errno));
-#endif
-    std::error_code error;
-    if (fs::symlink_status(to, error).type() != fs::file_type::not_found)
-        return std::nullopt;
-    fs::rename(from, to, error);
-    if (error)
-        return Outcome::failure(error.message());
+// Moves the finished file over `to`; on failure nothing is left at `from`.
+Outcome MoveInto(const fs::path& from, const fs::path& to) {
+    if (const int error = MoveReplacing(from, to); error != 0) {
+        std::error_code ignored;
+        fs::remove(from, ignored);
+        return Outcome::failure(systemReason(error));
+    }
     return Outcome::success();
-#endif
 }
 
 } // namespace
@@ -226,10 +140,15 @@ std::optional<Outcome> WriteNewScreenshotFile(const std::string& imageData, cons
             sibling, std::string_view(imageData).substr(0, ScreenshotSize), Flush::ToDisk);
         !written)
         return written;
-    std::optional<Outcome> moved = MoveToNewName(sibling, path);
-    if (!moved || !*moved)
-        fs::remove(sibling, error);
-    return moved;
+    const int moved = MoveToNewName(sibling, path);
+    if (moved == 0)
+        return Outcome::success();
+    fs::remove(sibling, error);
+    // Windows refuses a move onto a folder's name as access denied.
+    if (moved == EEXIST ||
+        (moved == EACCES && fs::symlink_status(path, error).type() != fs::file_type::not_found))
+        return std::nullopt;
+    return Outcome::failure(systemReason(moved));
 }
 
 Outcome WriteTemporaryScreenshotFile(const std::string& imageData, const fs::path& path) {
@@ -240,18 +159,10 @@ Outcome WriteTemporaryScreenshotFile(const std::string& imageData, const fs::pat
             WriteNewFile(sibling, std::string_view(imageData).substr(0, ScreenshotSize), Flush::No);
         !written)
         return written;
-    std::error_code error;
-    fs::rename(sibling, path, error); // replaces a link itself, never what it names
-    if (error) {
-        std::error_code ignored;
-        fs::remove(sibling, ignored);
-        return Outcome::failure(error.message());
-    }
-    return Outcome::success();
+    return MoveInto(sibling, path); // replaces a link itself, never what it names
 }
 
 Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& chosen) {
-    const Flush flush = Flush::ToDisk;
     if (imageData.size() < ScreenshotSize)
         return Outcome::failure("there is no complete screenshot to write");
     const fs::path path = FollowLinks(chosen);
@@ -261,22 +172,14 @@ Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& chosen
     const std::string_view bytes = std::string_view(imageData).substr(0, ScreenshotSize);
     const fs::path sibling = SiblingName(path);
     bool mayNotCreate = false;
-    if (Outcome written = WriteNewFile(sibling, bytes, flush, &mayNotCreate); !written) {
+    if (Outcome written = WriteNewFile(sibling, bytes, Flush::ToDisk, &mayNotCreate); !written) {
         std::error_code error;
         if (mayNotCreate && fs::is_regular_file(path, error))
-            return WriteInPlace(path, bytes, flush);
+            return WriteInPlace(path, bytes, Flush::ToDisk);
         return written;
     }
-
     KeepPermissions(path, sibling);
-    std::error_code error;
-    fs::rename(sibling, path, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(sibling, ignored);
-        return Outcome::failure(error.message());
-    }
-    return Outcome::success();
+    return MoveInto(sibling, path);
 }
 
 } // namespace kvd

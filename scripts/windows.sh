@@ -139,6 +139,25 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build"
 
+step "what Wine would forgive"
+# Wine accepts what Windows refuses, so these are read off the programs
+# themselves. Windows' msvcrt.dll has no "x" mode for _wfopen: every file must
+# be created through CreateFileW (platform/NewFile.h), so no program imports the
+# C runtime's file functions. And a Command Prompt waits only for a console
+# program: kvd62-capture.com must be one, kvd62-capture.exe a windowed one.
+for program in "$build"/app/kvd62-capture.exe "$build"/app/kvd62-capture.com; do
+    imports=$(x86_64-w64-mingw32-objdump -p "$program")
+    if grep -qE '^\s+[0-9a-f]+\s+[0-9]+\s+(_w?fopen|_w?open|_wsopen|_w?rename|fopen_s|_wfopen_s)$' \
+        <<<"$imports"; then
+        echo "windows: $program imports a C-runtime file function; create files through NewFile" >&2
+        exit 1
+    fi
+done
+x86_64-w64-mingw32-objdump -p "$build"/app/kvd62-capture.com | grep -q 'Subsystem.*Windows CUI' ||
+    { echo "windows: kvd62-capture.com is not a console program" >&2; exit 1; }
+x86_64-w64-mingw32-objdump -p "$build"/app/kvd62-capture.exe | grep -q 'Subsystem.*Windows GUI' ||
+    { echo "windows: kvd62-capture.exe is not a windowed program" >&2; exit 1; }
+
 step "the installer"
 (cd "$build" && cpack)
 installer=$(ls "$build"/kvd62-capture-*-win64.exe)
@@ -160,8 +179,8 @@ step "the installer under Wine"
 program_files=$WINEPREFIX/drive_c/Program\ Files/kvd62-capture
 wine "$installer" /S
 wineserver -w
-for file in bin/kvd62-capture.exe bin/kvd62-simulator.exe bin/platforms/qwindows.dll \
-    Uninstall.exe; do
+for file in bin/kvd62-capture.exe bin/kvd62-capture.com bin/kvd62-simulator.exe \
+    bin/platforms/qwindows.dll bin/imageformats/qjpeg.dll Uninstall.exe; do
     [ -f "$program_files/$file" ] || { echo "windows: the installer did not install $file" >&2; exit 1; }
 done
 find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'KVD62 screen capture.lnk' | grep -q . ||

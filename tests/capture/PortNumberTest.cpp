@@ -111,6 +111,11 @@ private slots:
         row("  com12 \n", PortAddress::Kind::Device, 0, "com12");
         row(R"(\\.\COM12)", PortAddress::Kind::Device, 0, R"(\\.\COM12)");
         row("COMX", PortAddress::Kind::Number, 0, "");
+        // Windows reads port names in any case, and a number too long for any
+        // integer is still a name (which opens no port), never a crash.
+        row("Com7", PortAddress::Kind::Device, 0, "Com7");
+        row("cOM7", PortAddress::Kind::Device, 0, "cOM7");
+        row("COM99999999999", PortAddress::Kind::Device, 0, "COM99999999999");
 #else
         row("/dev/ttyUSB0", PortAddress::Kind::Device, 0, "/dev/ttyUSB0");
         row("  /dev/serial/by-id/usb-FTDI if00 \n", PortAddress::Kind::Device, 0,

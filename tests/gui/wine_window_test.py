@@ -12,6 +12,13 @@ button does and checks that the program ended. Last, the Windows simulator besid
 PROGRAM.exe sends a screenshot on COM11, which must come out of the
 pseudo-terminal linked there byte for byte.
 
+The program is started with a JPEG photo named on its command line, which it
+must show before the first screenshot (JPEG is a Qt plug-in the installer must
+bring). Then the console twin beside it, kvd62-capture.com, is run as a Command
+Prompt runs it: --version prints, a bad option sets %ERRORLEVEL% to 2, and
+--no-window on COM12 prints the path of the screenshot it saved into a folder
+named beyond ASCII, in UTF-8 to a pipe.
+
 Usage: wine_window_test.py PROGRAM.exe SIMULATOR CAPTURE.png
 Needs WINEPREFIX set, wine, xdotool and python3-xlib, on an X display.
 """
@@ -22,12 +29,14 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from real_window_test import (CAPTION, WINDOW, Failure, client_origin,  # noqa: E402
+from real_window_test import (CAPTION, PICTURE, WINDOW, Failure, client_origin,  # noqa: E402
                               close_as_window_manager, save_capture, send_screenshot,
                               wait_for)
-from Xlib import display as xdisplay  # noqa: E402
+from Xlib import X, display as xdisplay  # noqa: E402
 
 PORT = 10
+PHOTO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "bench-photo.jpg")
+PHOTO_COLOUR = (230, 120, 20)  # the photo is this colour throughout
 
 
 def find_window_starting(prefix):
@@ -50,15 +59,25 @@ def holds(device):
     return False
 
 
-class Line:
-    """The simulator on a fresh pseudo-terminal, plugged in as COM10."""
+def picture_colour(dpy, window_id):
+    """The colour at the middle of the window's picture."""
+    _, ox, oy = client_origin(dpy, window_id)
+    left, top, width, height = PICTURE
+    image = dpy.screen().root.get_image(ox + left + width // 2, oy + top + height // 2, 1, 1,
+                                        X.ZPixmap, 0xFFFFFFFF)
+    b, g, r = image.data[0:3]
+    return (r, g, b)
 
-    def __init__(self, simulator, count, copies):
+
+class Line:
+    """The simulator on a fresh pseudo-terminal, plugged in as COM10 (or `port`)."""
+
+    def __init__(self, simulator, count, copies, port=PORT):
         self.process = subprocess.Popen([simulator, "--count", str(count), "--copy-to", copies],
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE)
         self.device = self.process.stdout.readline().decode().strip()
-        self.link = os.path.join(os.environ["WINEPREFIX"], "dosdevices", f"com{PORT}")
+        self.link = os.path.join(os.environ["WINEPREFIX"], "dosdevices", f"com{port}")
         if os.path.lexists(self.link):
             os.remove(self.link)
         os.symlink(self.device, self.link)
@@ -115,12 +134,50 @@ def saved(folder):
     return [open(os.path.join(folder, name), "rb").read() for name in sorted(os.listdir(folder))]
 
 
+def check_console(program, simulator, work):
+    """kvd62-capture.com, run by name from a Command Prompt in its folder."""
+    folder = os.path.dirname(program)
+
+    def prompt(command, **options):
+        return subprocess.run(["wine", "cmd", "/c", command], cwd=folder, capture_output=True,
+                              timeout=120, **options)
+
+    version = prompt("kvd62-capture --version")
+    if b"kvd62-capture 2.0" not in version.stdout:
+        raise Failure(f"--version in a Command Prompt printed {version.stdout!r}")
+    bogus = prompt("kvd62-capture --bogus & echo %ERRORLEVEL%")
+    if bogus.stdout.split()[-1:] != [b"2"] or b"Unknown option" not in bogus.stderr:
+        raise Failure(f"a bad option in a Command Prompt gave {bogus.stdout!r} {bogus.stderr!r}")
+
+    shots = os.path.join(work, "Prüfstand Ölpumpe")
+    os.mkdir(shots)
+    line = Line(simulator, 1, work, port=12)
+    try:
+        capture = subprocess.Popen(
+            ["wine", "cmd", "/c", "kvd62-capture --no-window --port COM12 --save-dir "
+             f'"{windows_path(shots)}" --count 1'],
+            cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        wait_for("kvd62-capture.com to open COM12", lambda: holds(line.device))
+        send_screenshot(line.process, work)
+        out, err = capture.communicate(timeout=120)
+    finally:
+        line.process.kill()
+    names = os.listdir(shots)
+    if capture.returncode != 0 or len(names) != 1:
+        raise Failure(f"--no-window in a Command Prompt ended with {capture.returncode}, "
+                      f"{len(names)} files saved: {err.decode(errors='replace')}")
+    printed = out.decode("utf-8").strip()
+    if printed != windows_path(os.path.join(shots, names[0])):
+        raise Failure(f"--no-window printed {printed!r} for {names[0]}")
+
+
 def run(program, simulator, capture, work):
     folder = os.path.join(work, "saved")
     os.mkdir(folder)
     windows_folder = windows_path(folder)
     line = Line(simulator, 2, work)
-    app = subprocess.Popen(["wine", program, "--port", str(PORT), "--save-dir", windows_folder])
+    app = subprocess.Popen(["wine", program, "--port", str(PORT), "--save-dir", windows_folder,
+                            windows_path(PHOTO)])
     dpy = xdisplay.Display()
     try:
         window_id = wait_for(f'a window captioned "{CAPTION} - saving to ..."',
@@ -133,6 +190,9 @@ def run(program, simulator, capture, work):
         # The port is opened once the window has been painted.
         wait_for(f"the program to open COM{PORT}", lambda: holds(line.device))
         save_capture(dpy, window_id, capture)
+        wait_for("the JPEG photo named on the command line shown",
+                 lambda: all(abs(a - b) <= 8
+                             for a, b in zip(picture_colour(dpy, window_id), PHOTO_COLOUR)))
 
         sent = [send_screenshot(line.process, work) for _ in range(2)]
         wait_for("two screenshots saved", lambda: len(os.listdir(folder)) == 2)
@@ -157,9 +217,13 @@ def run(program, simulator, capture, work):
         if status != 0:
             raise Failure(f"the program ended with status {status}")
         check_windows_simulator(program, work)
+        check_console(program, simulator, work)
         print(f"under Wine: window {WINDOW[0]} x {WINDOW[1]}, captured to {capture}; "
+              "a JPEG photo shown; "
               f"3 screenshots through COM{PORT} saved byte for byte, across an unplug; "
-              "closed and ended; the Windows simulator sent a screenshot on COM11")
+              "closed and ended; the Windows simulator sent a screenshot on COM11; "
+              "kvd62-capture.com answered --version, --bogus and --no-window in a "
+              "Command Prompt")
     finally:
         if app.poll() is None:
             app.kill()

@@ -1,5 +1,6 @@
 #include <QTest>
 
+#include "platform/ComName.h"
 #include "platform/DeviceOrder.h"
 #include "platform/LineSettings.h"
 #include "tests/support/TestMain.h"
@@ -83,6 +84,34 @@ private slots:
                 if (a != b)
                     QVERIFY2(NaturallyBefore(a, b) != NaturallyBefore(b, a), (a + " " + b).c_str());
         }
+    }
+
+    // A COM port's name as Windows reads it, whatever its case, with or
+    // without the device namespace; the digits are never converted.
+    void readsComPortNames_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("COM7") << "COM7"
+                              << "COM7";
+        QTest::newRow("any case") << "cOm7"
+                                  << "COM7";
+        QTest::newRow("the device namespace") << R"(\\.\Com12)"
+                                              << "COM12";
+        QTest::newRow("more digits than any integer holds") << "COM99999999999999999999"
+                                                            << "COM99999999999999999999";
+        QTest::newRow("no digits") << "COM"
+                                   << "";
+        QTest::newRow("a letter after the digits") << "COM7x"
+                                                   << "";
+        QTest::newRow("another name") << "LPT1"
+                                      << "";
+        QTest::newRow("a Linux device") << "/dev/ttyS0"
+                                        << "";
+    }
+    void readsComPortNames() {
+        QFETCH(QString, text);
+        QFETCH(QString, name);
+        QCOMPARE(QString::fromStdString(ComPortName(text.toStdString()).value_or("")), name);
     }
 
     void readsLineSettings_data() {

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string_view>
+
+namespace kvd {
+
+// A file opened for writing through the system's own calls: POSIX open(2) on
+// Linux, CreateFileW on Windows. Every file the program writes goes through here.
+//
+// Why not the C runtime on Windows: MinGW-w64 links Windows' old msvcrt.dll,
+// whose _wfopen does not know the "x" (create new only) mode and fails with
+// EINVAL on every call, while Wine's msvcrt accepts it, so the tests under Wine
+// pass and every save fails on a real PC. CreateFileW's CREATE_NEW is what "x"
+// means, and works the same under Wine and Windows.
+//
+// Failures are errno values (EEXIST, EACCES, ENOSPC, ...) on both systems, so
+// that messages and rules read the same everywhere.
+class NewFile {
+public:
+    NewFile() = default;
+    ~NewFile();
+    NewFile(NewFile&& other) noexcept;
+    NewFile& operator=(NewFile&& other) noexcept;
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    // Creates a file that must not exist yet; a link planted at `path` is never
+    // followed. Check isOpen(), and error() for why not.
+    static NewFile createNew(const std::filesystem::path& path);
+    // Opens an existing file to write over its bytes in place: nothing is created
+    // and nothing is cut off yet.
+    static NewFile openExisting(const std::filesystem::path& path);
+
+    bool isOpen() const;
+    // Each is false on failure, with the reason in error().
+    bool write(std::string_view bytes);
+    // Cuts the file off after its first `size` bytes.
+    bool cutAfter(std::size_t size);
+    // Forces what was written to the disk.
+    bool flushToDisk();
+    bool close();
+    int error() const { return error_; }
+
+private:
+    bool Fail();
+
+#ifdef _WIN32
+    void* handle_ = nullptr; // a HANDLE
+#else
+    int fd_ = -1;
+#endif
+    int error_ = 0;
+};
+
+// Moves the file at `from` over `to`, replacing what is there (a link itself,
+// never what it names). Returns 0 or an errno value.
+int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+// Moves the file at `from` to `to` only if no file is there: the check and the
+// move are one step. Returns 0, EEXIST when the name is taken, or another errno.
+int MoveToNewName(const std::filesystem::path& from, const std::filesystem::path& to);
+
+} // namespace kvd

@@ -25,8 +25,9 @@ const ProbeReport& CaptureSession::startUp(const std::optional<std::string>& giv
     probe_ = ProbePorts(state_, comm_, wanted);
     if (wanted || probe_.opened)
         link_.adopt(wanted ? *wanted : *probe_.opened);
-    else // the selector still shows its first port
-        link_.choose(PortAddress::number(ProbedPorts[0]), false);
+    else // the selector still shows the first port tried (port 1 when none was)
+        link_.choose(PortAddress::number(probe_.failures.empty() ? 1 : probe_.failures[0].port),
+                     false);
     PortChanged();
     return probe_;
 }
@@ -40,6 +41,7 @@ std::optional<std::string> CaptureSession::portProblem() const {
 void CaptureSession::choosePort(std::string text, PortChoice how) {
     portChosen_ = true;
     typing_.reset();
+    lineNote_.clear();
     state_.ReceiveBuffer.clear();
     link_.choose(ReadPortAddress(text), how == PortChoice::Typed);
     PortChanged();
@@ -70,6 +72,8 @@ std::chrono::milliseconds CaptureSession::typingPaused(Clock::time_point now) {
 CaptureSession::Tick CaptureSession::tick(std::time_t now) {
     Tick result;
     const bool lost = link_.keepUp();
+    if (const std::string error = comm_.takeLineError(); !error.empty())
+        result.lineError = DropAfterLineError(error, now);
     DrainPort(state_, comm_);
     result.cut = CutScreenshots(state_, waiting_, now);
     // The piece of a screenshot the loss cut off is dropped, so it is never
@@ -80,9 +84,23 @@ CaptureSession::Tick CaptureSession::tick(std::time_t now) {
     return result;
 }
 
+// What came since the last tick holds the gap somewhere, so it goes with the
+// screenshot in progress: at most the one after goes too, never a picture made
+// of two. Kept in the history as dropped, and said in the tooltip.
+std::string CaptureSession::DropAfterLineError(const std::string& error, std::time_t now) {
+    std::string dropped = std::exchange(state_.ReceiveBuffer, {});
+    if (comm_.bytesWaiting() != 0)
+        dropped += comm_.read();
+    const std::string lostOnTheLine = "bytes were lost on the line (" + error + ")";
+    lineNote_ = "\nB" + lostOnTheLine.substr(1) + ": the screenshot in progress was dropped";
+    if (history_ != nullptr && !dropped.empty()) // read as "dropped: it was cut short: ..."
+        history_->add(std::move(dropped), now, "was cut short: " + lostOnTheLine);
+    return lineNote_.substr(1);
+}
+
 bool CaptureSession::PortChanged() {
     const PortState state = link_.state();
-    std::string described = link_.describe();
+    std::string described = portDescription();
     if (state == shownState_ && described == shownPort_)
         return false;
     shownState_ = state;

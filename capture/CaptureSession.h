@@ -59,18 +59,24 @@ public:
     // returns how much longer to wait.
     std::chrono::milliseconds typingPaused(Clock::time_point now);
     PortState portState() const { return link_.state(); }
-    // The device and how it stands, for the selector's tooltip.
-    std::string portDescription() const { return link_.describe(); }
+    // The device and how it stands, for the selector's tooltip, with the last
+    // line error since the port was chosen.
+    std::string portDescription() const { return link_.describe() + lineNote_; }
 
     struct Tick {
         // Whole screenshots cut out of what came.
         std::size_t cut = 0;
         // Whether the port's state or description changed since last shown.
         bool portChanged = false;
+        // What was said of a line error in this tick (bytes lost on the line),
+        // or empty.
+        std::string lineError;
     };
     // The poll tick: keeps the link up (a lost port is retried quietly, as the
     // same device, until it comes back), drains the port and cuts every whole
-    // screenshot out of what came, to wait its turn, stamped `now`.
+    // screenshot out of what came, to wait its turn, stamped `now`. After a line
+    // error the screenshot in progress is dropped with what the port holds (the
+    // gap is in there), so that none is made of pieces of two.
     Tick tick(std::time_t now = std::time(nullptr));
 
     // While a dialog is open, arrivals wait; they are dealt with once the last
@@ -112,6 +118,7 @@ public:
 
 private:
     bool PortChanged();
+    std::string DropAfterLineError(const std::string& error, std::time_t now);
 
     SerialPort& comm_;
     CaptureState state_;
@@ -122,6 +129,8 @@ private:
     bool portChosen_ = false;
     PortState shownState_ = PortState::Closed;
     std::string shownPort_;
+    // Said in the tooltip after a line error, until another port is chosen.
+    std::string lineNote_;
     // The device path being typed, and when it was last edited.
     std::optional<std::string> typing_;
     Clock::time_point typedAt_;

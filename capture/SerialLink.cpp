@@ -48,7 +48,7 @@ ProbeReport ProbePorts(CaptureState& state, SerialPort& comm,
                        const std::optional<PortAddress>& wanted, bool openOne) {
     ProbeReport report;
     bool wantedProbed = false;
-    for (int n : ProbedPorts) {
+    for (int n : comm.probedPorts()) {
         state.Answer = static_cast<std::int16_t>(n);
         const bool isWanted = wanted && *wanted == PortAddress::number(n);
         wantedProbed = wantedProbed || isWanted;

@@ -14,8 +14,6 @@ namespace kvd {
 inline constexpr const char* LineSettings = "57600,N,8,1";
 // Room the driver keeps for received bytes between two polls.
 inline constexpr int InBufferSize = 6000;
-// The ports tried at start-up, in order.
-inline constexpr int ProbedPorts[] = {1, 2};
 
 // Closes the port if it is open and opens it again on `port` with the fixed line
 // settings, no flow control, RTS on and DTR off. With dtrFirst DTR is switched off
@@ -41,7 +39,8 @@ struct ProbeReport {
     std::optional<PortAddress> opened;
 };
 
-// Start-up: tries ports 1 and 2 and reports those that open. The first port that
+// Start-up: tries the ports the system lists first (SerialPort::probedPorts:
+// ports 1 and 2 on Linux) and reports those that open. The first port that
 // opens is opened for good with ConfigurePort and stays open; the ports after it
 // are only tried, on a handle of their own. With `wanted` (a port named on the
 // command line) that port is the one opened for good instead, whether it is one

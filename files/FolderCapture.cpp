@@ -9,6 +9,8 @@ int FolderCapture::tick(std::time_t now, int most) {
     const CaptureSession::Tick tick = session_.tick(now);
     if (tick.portChanged)
         ReportPort();
+    if (!tick.lineError.empty())
+        services_.report.problem(tick.lineError + ".");
     // A poll that comes while a file is being written (the disk worker keeps the
     // event loop turning) only reads the line: the poll under way saves what
     // waits, in the order it came.

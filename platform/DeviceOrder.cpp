@@ -1,6 +1,7 @@
 #include "platform/DeviceOrder.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kvd {
 
@@ -54,15 +55,19 @@ bool NaturallyBefore(std::string_view a, std::string_view b) {
     return a.size() - i < b.size() - j || (a.size() - i == b.size() - j && a < b);
 }
 
-std::string NthDevice(std::vector<SerialDevice> devices, int n) {
-    if (n < 1 || static_cast<std::size_t>(n) > devices.size())
-        return {};
+std::vector<SerialDevice> InPortOrder(std::vector<SerialDevice> devices) {
     std::sort(devices.begin(), devices.end(), [](const SerialDevice& a, const SerialDevice& b) {
         if (Rank(a) != Rank(b))
             return Rank(a) < Rank(b);
         return NaturallyBefore(a.path, b.path);
     });
-    return devices[static_cast<std::size_t>(n) - 1].path;
+    return devices;
+}
+
+std::string NthDevice(std::vector<SerialDevice> devices, int n) {
+    if (n < 1 || static_cast<std::size_t>(n) > devices.size())
+        return {};
+    return InPortOrder(std::move(devices))[static_cast<std::size_t>(n) - 1].path;
 }
 
 } // namespace kvd

@@ -25,4 +25,9 @@ bool NaturallyBefore(std::string_view a, std::string_view b);
 // So a single adapter is port 1 even where the board has a serial port of its own.
 std::string NthDevice(std::vector<SerialDevice> devices, int n);
 
+// The devices in the order port numbers count through them, as NthDevice does.
+// On Windows the same order (add-on drivers' ports first, then in COM-number
+// order) chooses the ports start-up tries.
+std::vector<SerialDevice> InPortOrder(std::vector<SerialDevice> devices);
+
 } // namespace kvd

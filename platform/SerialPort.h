@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/Outcome.h"
 #include "platform/PortAddress.h"
@@ -55,6 +56,14 @@ public:
     virtual int bytesWaiting() = 0;
     // Returns and removes the waiting bytes.
     virtual std::string read() = 0;
+    // A line error the driver reported since last asked (an overrun: bytes were
+    // lost between those received), in a few words, and forgets it; empty when
+    // there was none. The bytes waiting then have a gap somewhere.
+    virtual std::string takeLineError() { return {}; }
+
+    // The port numbers start-up tries, in order: the first two ports the system
+    // lists. Where port n is the n-th listed device, that is 1 and 2.
+    virtual std::vector<int> probedPorts() { return {1, 2}; }
 
     // The device the last open tried for the current port ("/dev/ttyUSB0"), or
     // empty when the port names no device or was not opened yet.

@@ -109,6 +109,8 @@ void Form1::OnPollTick() {
     const CaptureSession::Tick tick = session_.tick();
     if (tick.portChanged)
         portBox_->showState();
+    if (!tick.lineError.empty() && historyWindow_ != nullptr)
+        historyWindow_->refresh(); // what the error dropped is listed there
     if (tick.cut == 0)
         return;
     ShowCaption();

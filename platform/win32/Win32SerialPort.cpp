@@ -1,22 +1,16 @@
 #include "platform/win32/Win32SerialPort.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
+#include <charconv>
+#include <optional>
 #include <utility>
 
+#include "platform/ComName.h"
+#include "platform/DeviceOrder.h"
 #include "platform/LineSettings.h"
 
 namespace kvd {
 
 namespace {
-
-HANDLE AsHandle(void* handle) {
-    return static_cast<HANDLE>(handle);
-}
 
 std::wstring Wide(const std::string& text) {
     const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
@@ -76,13 +70,25 @@ BYTE ToParity(char parity) {
     }
 }
 
-bool IsDigits(const std::string& text, std::size_t from) {
-    if (text.size() <= from)
-        return false;
-    for (std::size_t i = from; i < text.size(); ++i)
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    return true;
+// The errors ClearCommError reports for bytes lost or garbled on the line.
+constexpr DWORD LineErrors = CE_OVERRUN | CE_RXOVER | CE_FRAME | CE_RXPARITY | CE_BREAK;
+
+std::string DescribeLineError(DWORD errors) {
+    if (errors & CE_OVERRUN)
+        return "overrun: the adapter could not keep up";
+    if (errors & CE_RXOVER)
+        return "the driver's input buffer overflowed";
+    if (errors & CE_FRAME)
+        return "framing error: the line's speed or wiring is wrong";
+    if (errors & CE_RXPARITY)
+        return "parity error";
+    return "a break on the line";
+}
+
+// The board's own serial ports are the system serial.sys driver's; anything else
+// (an FTDI, Prolific, CH340 or CDC driver) is an adapter someone plugged in.
+bool IsAdapter(const ListedPort& port) {
+    return !std::string_view(port.device).starts_with("\\Device\\Serial");
 }
 
 } // namespace
@@ -92,9 +98,8 @@ std::string ComDevicePath(int portNumber) {
 }
 
 std::wstring PortOpenPath(const std::string& device) {
-    const bool comName = device.size() > 3 && IsDigits(device, 3) &&
-                         (device.compare(0, 3, "COM") == 0 || device.compare(0, 3, "com") == 0);
-    return Wide(comName ? ComDevicePath(std::stoi(device.substr(3))) : device);
+    const std::optional<std::string> name = ComPortName(device);
+    return Wide(name ? "\\\\.\\" + *name : device);
 }
 
 Win32SerialPort::~Win32SerialPort() {
@@ -123,28 +128,49 @@ std::string Win32SerialPort::ResolveDevice() const {
     return {};
 }
 
-Outcome Win32SerialPort::open() {
-    if (state_ == PortState::Open)
-        return Outcome::success();
+// Opens the port's handle and checks that it is a serial port; nothing about
+// the line is changed yet.
+Outcome Win32SerialPort::OpenHandle() {
     leftOver_.clear();
+    received_.clear();
+    lineError_.clear();
     device_ = ResolveDevice();
     if (device_.empty()) {
         problem_ = "\"" + address_.path() + "\" is not a port number";
         return Outcome::failure(problem_);
     }
-    HANDLE handle = CreateFileW(PortOpenPath(device_).c_str(), GENERIC_READ, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    HANDLE handle = driver_.open(PortOpenPath(device_));
     if (handle == INVALID_HANDLE_VALUE) {
-        problem_ = WhyNotOpened(GetLastError(), device_);
+        problem_ = WhyNotOpened(driver_.lastError(), device_);
+        return Outcome::failure(problem_);
+    }
+    DCB line{};
+    line.DCBlength = sizeof line;
+    if (!driver_.getState(handle, line)) {
+        problem_ = device_ + " is not a serial port (" + SystemReason(driver_.lastError()) + ")";
+        driver_.close(handle);
         return Outcome::failure(problem_);
     }
     handle_ = handle;
+    return Outcome::success();
+}
+
+Outcome Win32SerialPort::open() {
+    if (state_ == PortState::Open)
+        return Outcome::success();
+    if (Outcome opened = OpenHandle(); !opened)
+        return opened;
     if (Outcome configured = Configure(); !configured) {
-        CloseHandle(handle);
+        driver_.close(handle_);
         handle_ = nullptr;
         problem_ = configured.reason();
         return configured;
     }
+    const std::optional<std::string> name = ComPortName(device_);
+    listedAs_.clear();
+    for (const ListedPort& port : driver_.ports())
+        if (name && ComPortName(port.name) == name)
+            listedAs_ = *name;
     state_ = PortState::Open;
     problem_.clear();
     ApplyModemLines();
@@ -152,15 +178,16 @@ Outcome Win32SerialPort::open() {
 }
 
 // The input buffer, the line settings and flow control, and reads that return at
-// once with what is there.
+// once with what is there. A port that refuses any of them is not used: with
+// the driver's own timeouts left in place, a read could wait for 4096 bytes.
 Outcome Win32SerialPort::Configure() {
     if (inBufferSize_ > 0)
-        SetupComm(AsHandle(handle_), DWORD(inBufferSize_), 0);
+        driver_.setupComm(handle_, DWORD(inBufferSize_));
     DCB line{};
     line.DCBlength = sizeof line;
-    if (!GetCommState(AsHandle(handle_), &line))
-        return Outcome::failure(device_ + " is not a serial port (" + SystemReason(GetLastError()) +
-                                ")");
+    if (!driver_.getState(handle_, line))
+        return Outcome::failure(device_ + " is not a serial port (" +
+                                SystemReason(driver_.lastError()) + ")");
     if (!settings_.empty()) {
         const auto wanted = ParseLineSettings(settings_);
         if (!wanted)
@@ -182,28 +209,50 @@ Outcome Win32SerialPort::Configure() {
     line.fRtsControl = flow_ == FlowControl::Hardware ? RTS_CONTROL_HANDSHAKE
                        : rts_                         ? RTS_CONTROL_ENABLE
                                                       : RTS_CONTROL_DISABLE;
-    if (!SetCommState(AsHandle(handle_), &line))
-        return Outcome::failure("the line settings were refused (" + SystemReason(GetLastError()) +
-                                ")");
+    if (!driver_.setState(handle_, line))
+        return Outcome::failure("the line settings were refused (" +
+                                SystemReason(driver_.lastError()) + ")");
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
-    SetCommTimeouts(AsHandle(handle_), &timeouts);
+    if (!driver_.setTimeouts(handle_, timeouts))
+        return Outcome::failure("the port's read timeouts were refused (" +
+                                SystemReason(driver_.lastError()) + ")");
     return Outcome::success();
 }
 
 void Win32SerialPort::close() {
     if (handle_ != nullptr)
-        CloseHandle(AsHandle(handle_));
+        driver_.close(handle_);
     handle_ = nullptr;
     if (state_ == PortState::Open)
         state_ = PortState::Closed;
 }
 
+// Only opened and closed again: a port that is not kept keeps its line settings
+// and modem lines as they were.
 PortTrial Win32SerialPort::tryPort(const PortAddress& port) {
-    Win32SerialPort trial;
+    Win32SerialPort trial(driver_);
     trial.setPort(port);
-    Outcome opened = trial.open();
+    Outcome opened = trial.OpenHandle();
     return {std::move(opened), trial.deviceName()};
+}
+
+std::vector<int> Win32SerialPort::probedPorts() {
+    std::vector<SerialDevice> listed;
+    for (const ListedPort& port : driver_.ports())
+        if (ComPortName(port.name))
+            listed.push_back({*ComPortName(port.name), IsAdapter(port)});
+    std::vector<int> numbers;
+    for (const SerialDevice& port : InPortOrder(std::move(listed))) {
+        int number = 0;
+        const char* digits = port.path.data() + 3;
+        const char* end = port.path.data() + port.path.size();
+        if (std::from_chars(digits, end, number).ptr == end && number >= 1 && number <= 32767)
+            numbers.push_back(number);
+        if (numbers.size() == 2)
+            break;
+    }
+    return numbers;
 }
 
 void Win32SerialPort::setFlowControl(FlowControl flow) {
@@ -228,48 +277,66 @@ void Win32SerialPort::ApplyModemLines() {
     if (state_ != PortState::Open)
         return;
     if (flow_ != FlowControl::Hardware)
-        EscapeCommFunction(AsHandle(handle_), rts_ ? SETRTS : CLRRTS);
-    EscapeCommFunction(AsHandle(handle_), dtr_ ? SETDTR : CLRDTR);
+        driver_.escape(handle_, rts_ ? SETRTS : CLRRTS);
+    driver_.escape(handle_, dtr_ ? SETDTR : CLRDTR);
 }
 
+// Whether the port's name is still in the system's list, for a port that was
+// in it: an unplugged adapter's name leaves, whatever its driver says.
+bool Win32SerialPort::StillListed() {
+    if (listedAs_.empty())
+        return true;
+    for (const ListedPort& port : driver_.ports())
+        if (ComPortName(port.name) == listedAs_)
+            return true;
+    return false;
+}
+
+// Every poll: the line's errors, the modem lines and a read, any of which is
+// how one driver or another says that its device has gone.
 void Win32SerialPort::checkLine() {
     if (state_ != PortState::Open)
         return;
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(AsHandle(handle_), &errors, &status))
-        MarkLost(SystemReason(GetLastError()));
+    if (!driver_.clearError(handle_, errors, status))
+        return MarkLost(SystemReason(driver_.lastError()));
+    if ((errors & LineErrors) != 0 && lineError_.empty())
+        lineError_ = DescribeLineError(errors);
+    DWORD modem = 0;
+    if (!driver_.modemStatus(handle_, modem))
+        return MarkLost(SystemReason(driver_.lastError()));
+    if (!StillListed())
+        return MarkLost("the port has gone from this computer's list");
+    if (!ReadWaiting(received_))
+        MarkLost(SystemReason(driver_.lastError()));
 }
 
 int Win32SerialPort::bytesWaiting() {
+    if (state_ == PortState::Open && !ReadWaiting(received_))
+        MarkLost(SystemReason(driver_.lastError()));
     if (state_ == PortState::Lost)
         return int(leftOver_.size());
-    if (state_ != PortState::Open)
-        return 0;
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!ClearCommError(AsHandle(handle_), &errors, &status)) {
-        MarkLost(SystemReason(GetLastError()));
-        return int(leftOver_.size());
-    }
-    return int(status.cbInQue);
+    return state_ == PortState::Open ? int(received_.size()) : 0;
 }
 
 std::string Win32SerialPort::read() {
     if (state_ == PortState::Lost)
         return std::exchange(leftOver_, {});
-    std::string bytes;
-    if (state_ == PortState::Open && !ReadWaiting(bytes))
-        MarkLost(SystemReason(GetLastError()));
-    return bytes;
+    return std::exchange(received_, {});
 }
 
-// Appends what the port holds; false when reading failed.
+std::string Win32SerialPort::takeLineError() {
+    return std::exchange(lineError_, {});
+}
+
+// Appends what the port holds; false when reading failed. The timeouts make a
+// read return at once with what is there, or nothing.
 bool Win32SerialPort::ReadWaiting(std::string& into) {
     char chunk[4096];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(AsHandle(handle_), chunk, sizeof chunk, &got, nullptr))
+        if (!driver_.read(handle_, chunk, sizeof chunk, got))
             return false;
         into.append(chunk, got);
         if (got < sizeof chunk)
@@ -280,11 +347,9 @@ bool Win32SerialPort::ReadWaiting(std::string& into) {
 // Closed at once, keeping what had arrived for the next read: a screenshot whose
 // last byte came just before the adapter was pulled is still whole.
 void Win32SerialPort::MarkLost(const std::string& why) {
-    std::string received;
-    ReadWaiting(received);
-    leftOver_ += received;
     problem_ = why;
-    CloseHandle(AsHandle(handle_));
+    leftOver_ += std::exchange(received_, {});
+    driver_.close(handle_);
     handle_ = nullptr;
     state_ = PortState::Lost;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/SerialPort.h"
+#include "platform/win32/CommDriver.h"
 
 namespace kvd {
 
@@ -14,14 +16,18 @@ std::string ComDevicePath(int portNumber);
 // path given as it stands, in UTF-16.
 std::wstring PortOpenPath(const std::string& device);
 
-// The serial port on Windows' own communications API. A port number n is COMn; a
-// device text is a port's name ("COM12") or a device path ("\\.\COM12"). Reads
-// never wait: the port is polled, as the program does twice a second. When the
-// port fails under us (an adapter unplugged) it is closed at once and its state
-// becomes Lost; what it had received by then can still be read once.
+// The serial port on Windows' own communications API, through a CommDriver. A
+// port number n is COMn; a device text is a port's name ("COM12", in any case) or
+// a device path ("\\.\COM12"). Reads never wait: the port is polled, as the
+// program does twice a second, and every poll reads, so that a driver which
+// reports an unplug only through ReadFile is heard. Any failed ClearCommError,
+// GetCommModemStatus or ReadFile, or a port whose name has left the system's
+// list, means the port is lost: it is closed at once and its state becomes Lost;
+// what it had received by then can still be read once. Line errors (overrun,
+// framing) are handed to the session, which drops the screenshot in progress.
 class Win32SerialPort final : public SerialPort {
 public:
-    Win32SerialPort() = default;
+    explicit Win32SerialPort(CommDriver& driver = SystemCommDriver()) : driver_(driver) {}
     ~Win32SerialPort() override;
     Win32SerialPort(const Win32SerialPort&) = delete;
     Win32SerialPort& operator=(const Win32SerialPort&) = delete;
@@ -43,18 +49,24 @@ public:
     void checkLine() override;
     int bytesWaiting() override;
     std::string read() override;
+    std::string takeLineError() override;
+    // The first two COM ports Windows lists, adapters before the board's own.
+    std::vector<int> probedPorts() override;
 
     std::string deviceName() const override { return device_; }
     std::string problem() const override { return problem_; }
 
 private:
     std::string ResolveDevice() const;
+    Outcome OpenHandle();
     Outcome Configure();
     void ApplyModemLines();
     bool ReadWaiting(std::string& into);
+    bool StillListed();
     void MarkLost(const std::string& why);
 
-    void* handle_ = nullptr; // a HANDLE; null while closed
+    CommDriver& driver_;
+    HANDLE handle_ = nullptr; // null while closed
     PortAddress address_ = PortAddress::number(1);
     std::string device_;
     std::string settings_;
@@ -64,7 +76,13 @@ private:
     int inBufferSize_ = 0;
     PortState state_ = PortState::Closed;
     std::string problem_;
+    // Read from the port and not yet handed out; once lost, what it had.
+    std::string received_;
     std::string leftOver_;
+    std::string lineError_;
+    // The port's name as the system listed it when it opened; empty when it was
+    // not listed (a device path, or Wine's ports added by hand).
+    std::string listedAs_;
 };
 
 } // namespace kvd

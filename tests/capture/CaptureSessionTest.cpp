@@ -56,6 +56,13 @@ private slots:
             << QList<QByteArray>{first.left(2749), first.mid(2749)} << QList<int>{0, 1};
         QTest::newRow("two in one read")
             << QList<QByteArray>{first + AsBytes(Second)} << QList<int>{2};
+        // "!": the driver reports an overrun with this read. 100 bytes went
+        // missing; the rest would make one of pieces of two.
+        const QByteArray second = AsBytes(Second);
+        QTest::newRow("an overrun mid-screenshot drops it, never joins two")
+            << QList<QByteArray>{first.left(1400), "!" + first.mid(1500) + second.left(100),
+                                 second.mid(100), first}
+            << QList<int>{0, 0, 0, 1};
     }
 
     void eachWholeScreenshotIsHandedOutAtTheTickThatCompletesIt() {
@@ -64,11 +71,21 @@ private slots:
         Session bench;
         bench.session.startUp(std::nullopt);
         QList<int> counts;
-        for (const QByteArray& read : reads) {
+        bool overrun = false;
+        for (QByteArray read : reads) {
+            if (read.startsWith('!')) {
+                bench.comm.lineError = "overrun";
+                read.remove(0, 1);
+                overrun = true;
+            }
             bench.tick(read.toStdString());
             counts << int(bench.arrived.size());
         }
         QCOMPARE(counts, handedOut);
+        QCOMPARE(
+            bench.session.portDescription().ends_with(
+                "Bytes were lost on the line (overrun): the screenshot in progress was dropped"),
+            overrun);
         if (!bench.arrived.isEmpty())
             QCOMPARE(bench.arrived.front(), AsBytes(First));
     }

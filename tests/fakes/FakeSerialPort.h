@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/SerialPort.h"
@@ -47,6 +48,8 @@ public:
     void hangUpSilently();
     void plugBackIn() { unplugged = false; }
     bool unplugged = false;
+    // A line error the driver reports at the next ask, as after an overrun.
+    std::string lineError;
 
     void setPort(const PortAddress& address) override;
     PortState state() const override { return state_; }
@@ -62,6 +65,7 @@ public:
     void checkLine() override;
     int bytesWaiting() override;
     std::string read() override;
+    std::string takeLineError() override { return std::exchange(lineError, {}); }
     std::string deviceName() const override { return device_; }
     std::string problem() const override { return problem_; }
 

@@ -1,11 +1,76 @@
 #include <QTest>
+#include <algorithm>
+#include <utility>
 
+#include "capture/CaptureSession.h"
 #include "capture/PortNumber.h"
 #include "capture/SerialLink.h"
 #include "platform/win32/Win32SerialPort.h"
+#include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
+
+namespace {
+
+// A USB-serial driver playing back what real ones answer, as the documentation
+// and QSerialPort's years of reports describe them; Wine's COM port, a
+// pseudo-terminal, never answers these. One port, COM7, listed as an FTDI
+// adapter's.
+class ScriptedDriver final : public CommDriver {
+public:
+    std::string waiting;                              // bytes on the line, not yet read
+    DWORD lineErrors = 0;                             // reported by the next ClearCommError
+    DWORD failClear = 0, failModem = 0, failRead = 0; // error codes; 0: the call works
+    bool failState = false, failTimeouts = false;
+    bool pulled = false; // the adapter is gone: it cannot be opened again
+    std::vector<ListedPort> listed{{"COM7", "\\Device\\VCP0"}};
+
+    HANDLE open(const std::wstring&) override {
+        if (pulled) {
+            error_ = ERROR_FILE_NOT_FOUND;
+            return INVALID_HANDLE_VALUE;
+        }
+        return reinterpret_cast<HANDLE>(7);
+    }
+    BOOL setupComm(HANDLE, DWORD) override { return TRUE; }
+    BOOL getState(HANDLE, DCB&) override { return TRUE; }
+    BOOL setState(HANDLE, DCB&) override { return Answer(failState ? ERROR_INVALID_PARAMETER : 0); }
+    BOOL setTimeouts(HANDLE, COMMTIMEOUTS&) override {
+        return Answer(failTimeouts ? ERROR_GEN_FAILURE : 0);
+    }
+    BOOL escape(HANDLE, DWORD) override { return TRUE; }
+    BOOL clearError(HANDLE, DWORD& errors, COMSTAT& status) override {
+        errors = std::exchange(lineErrors, 0);
+        status.cbInQue = DWORD(waiting.size());
+        return Answer(failClear);
+    }
+    BOOL modemStatus(HANDLE, DWORD& status) override {
+        status = 0;
+        return Answer(failModem);
+    }
+    BOOL read(HANDLE, char* into, DWORD size, DWORD& got) override {
+        got = 0;
+        if (failRead != 0)
+            return Answer(failRead);
+        got = DWORD(std::min<std::size_t>(size, waiting.size()));
+        waiting.copy(into, got);
+        waiting.erase(0, got);
+        return TRUE;
+    }
+    void close(HANDLE) override {}
+    DWORD lastError() override { return error_; }
+    std::vector<ListedPort> ports() override { return listed; }
+
+private:
+    BOOL Answer(DWORD error) {
+        error_ = error;
+        return error == 0;
+    }
+    DWORD error_ = 0;
+};
+
+} // namespace
 
 // The line itself is tried end to end by scripts/windows.sh, which hands the
 // program a pseudo-terminal as a COM port through Wine.
@@ -39,6 +104,10 @@ private slots:
                               << "COM188";
         QTest::newRow("device path") << R"(\\.\COM189)"
                                      << R"(\\.\COM189)";
+        QTest::newRow("a name in any case") << "cOm190"
+                                            << "cOm190";
+        QTest::newRow("more digits than any integer holds") << "COM99999999999"
+                                                            << "COM99999999999";
     }
     void aMissingPortSaysWhich() {
         QFETCH(QString, given);
@@ -52,6 +121,108 @@ private slots:
                  QString("there is no serial port %1 on this computer").arg(device));
         QCOMPARE(port.bytesWaiting(), 0);
         QVERIFY(port.read().empty());
+    }
+
+    // What drivers do when their adapter is pulled, or the line garbles, and
+    // what the program must make of it. Half a screenshot arrives on COM7, then
+    // `fault` strikes with the rest on the line, then a whole screenshot comes.
+    // An unplug, however the driver says it, is a loss; an overrun drops the
+    // screenshot it cut, never joins it to the next; a port that refuses its
+    // settings or timeouts is not used.
+    void driversAsTheyBehave_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("handedOut");
+        QTest::addColumn<QString>("said");
+        const int lost = int(PortState::Lost), open = int(PortState::Open);
+        QTest::newRow("FTDI pulled: ReadFile fails, operation aborted")
+            << "read 995" << lost << 0 << ": lost";
+        QTest::newRow("Prolific pulled: ReadFile fails, bad command")
+            << "read 22" << lost << 0 << ": lost";
+        QTest::newRow("pulled, ClearCommError fails: access denied")
+            << "clear 5" << lost << 0 << ": lost";
+        QTest::newRow("Bluetooth gone: GetCommModemStatus fails, device removed")
+            << "modem 1617" << lost << 0 << ": lost";
+        QTest::newRow("pulled, every call still works: the name leaves the list")
+            << "unlisted" << lost << 0 << ": lost";
+        QTest::newRow("an overrun in the middle of a screenshot")
+            << "overrun" << open << 1 << "Bytes were lost on the line (overrun";
+        QTest::newRow("SetCommTimeouts refused")
+            << "timeouts" << int(PortState::Closed) << 0 << "read timeouts were refused";
+        QTest::newRow("SetCommState refused")
+            << "state" << int(PortState::Closed) << 0 << "line settings were refused";
+    }
+    void driversAsTheyBehave() {
+        QFETCH(QString, fault);
+        QFETCH(int, state);
+        QFETCH(int, handedOut);
+        QFETCH(QString, said);
+        const std::string first = test::TwoColourBitmap(31), second = test::TwoColourBitmap(32);
+        ScriptedDriver driver;
+        driver.failTimeouts = fault == "timeouts";
+        driver.failState = fault == "state";
+        Win32SerialPort port(driver);
+        CaptureSession session(port);
+        session.choosePort("7", PortChoice::Typed);
+        std::vector<std::string> arrived;
+        const auto tick = [&](const std::string& bytes) {
+            driver.waiting += bytes;
+            session.tick();
+            while (const std::optional<Arrival> arrival = session.nextArrival())
+                arrived.push_back(arrival->bytes);
+        };
+        tick(first.substr(0, 1400));
+        const QStringList call = fault.split(' ');
+        const DWORD code = call.size() > 1 ? DWORD(call[1].toULong()) : 0;
+        if (call[0] == "read")
+            driver.failRead = code;
+        else if (call[0] == "clear")
+            driver.failClear = code;
+        else if (call[0] == "modem")
+            driver.failModem = code;
+        else if (fault == "unlisted")
+            driver.listed.clear();
+        else if (fault == "overrun")
+            driver.lineErrors = CE_OVERRUN;
+        driver.pulled = int(PortState::Lost) == state;
+        tick(first.substr(1500)); // 100 bytes went missing on the way
+        tick(second);
+        QCOMPARE(int(session.portState()), state);
+        QCOMPARE(int(arrived.size()), handedOut);
+        if (handedOut > 0)
+            QVERIFY(arrived.back() == second);
+        QVERIFY2(QString::fromStdString(session.portDescription()).contains(said),
+                 session.portDescription().c_str());
+    }
+
+    // Start-up tries the first two ports Windows lists, an adapter's before the
+    // board's own, in COM-number order; a typed number still means COMn.
+    void startUpTriesTheListedPorts_data() {
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QList<int>>("probed");
+        QTest::newRow("only COM10") << QStringList{R"(COM10=\Device\Serial9)"} << QList<int>{10};
+        QTest::newRow("the board's COM1 and an adapter's COM7")
+            << QStringList{R"(COM1=\Device\Serial0)", R"(COM7=\Device\VCP0)"} << QList<int>{7, 1};
+        QTest::newRow("COM3 before COM10, then no more")
+            << QStringList{R"(COM10=\Device\VCP1)", R"(COM3=\Device\VCP0)",
+                           R"(COM4=\Device\Serial0)"}
+            << QList<int>{3, 10};
+        QTest::newRow("no ports") << QStringList{} << QList<int>{};
+        QTest::newRow("a name beyond any port number")
+            << QStringList{R"(COM99999999999=\Device\VCP0)", R"(COM2=\Device\Serial1)"}
+            << QList<int>{2};
+    }
+    void startUpTriesTheListedPorts() {
+        QFETCH(QStringList, listed);
+        QFETCH(QList<int>, probed);
+        ScriptedDriver driver;
+        driver.listed.clear();
+        for (const QString& port : listed)
+            driver.listed.push_back(
+                {port.section('=', 0, 0).toStdString(), port.section('=', 1).toStdString()});
+        Win32SerialPort port(driver);
+        const std::vector<int> tried = port.probedPorts();
+        QCOMPARE(QList<int>(tried.begin(), tried.end()), probed);
     }
 };
 

@@ -1,0 +1,55 @@
+#pragma once
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kvd {
+
+// A COM port as Windows lists it (the SERIALCOMM key): its name ("COM7") and its
+// driver's device ("\Device\VCP0" for an FTDI adapter, "\Device\Serial0" for a
+// port on the board).
+struct ListedPort {
+    std::string name;
+    std::string device;
+};
+
+// The Win32 calls the serial port makes, and nothing else. A seam, because what
+// the program must survive is drivers' behaviour that Wine's COM port (a
+// pseudo-terminal) never shows: each USB-serial driver reports an unplug its own
+// way (FTDI's ReadFile fails with ERROR_OPERATION_ABORTED, Prolific's with
+// ERROR_BAD_COMMAND, some with ERROR_ACCESS_DENIED or ERROR_DEVICE_REMOVED, and
+// some keep answering ClearCommError on a dead handle), overruns drop bytes
+// (CE_OVERRUN, CE_RXOVER), and calls the documentation allows to fail do. Tests
+// play those answers back through a scripted driver; the program uses the
+// system's.
+class CommDriver {
+public:
+    virtual ~CommDriver() = default;
+
+    // CreateFileW for reading; INVALID_HANDLE_VALUE on failure.
+    virtual HANDLE open(const std::wstring& path) = 0;
+    virtual BOOL setupComm(HANDLE port, DWORD inQueue) = 0;
+    virtual BOOL getState(HANDLE port, DCB& line) = 0;
+    virtual BOOL setState(HANDLE port, DCB& line) = 0;
+    virtual BOOL setTimeouts(HANDLE port, COMMTIMEOUTS& timeouts) = 0;
+    virtual BOOL escape(HANDLE port, DWORD function) = 0;
+    virtual BOOL clearError(HANDLE port, DWORD& errors, COMSTAT& status) = 0;
+    virtual BOOL modemStatus(HANDLE port, DWORD& status) = 0;
+    virtual BOOL read(HANDLE port, char* into, DWORD size, DWORD& got) = 0;
+    virtual void close(HANDLE port) = 0;
+    // GetLastError after a call that failed.
+    virtual DWORD lastError() = 0;
+    // The COM ports the system has now, as the SERIALCOMM key lists them.
+    virtual std::vector<ListedPort> ports() = 0;
+};
+
+// The system's own calls.
+CommDriver& SystemCommDriver();
+
+} // namespace kvd

@@ -1,0 +1,72 @@
+#include "platform/win32/CommDriver.h"
+
+namespace kvd {
+
+namespace {
+
+std::string Utf8(const wchar_t* text, int length) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string narrow(std::size_t(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, narrow.data(), size, nullptr, nullptr);
+    return narrow;
+}
+
+class System final : public CommDriver {
+public:
+    HANDLE open(const std::wstring& path) override {
+        return CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    BOOL setupComm(HANDLE port, DWORD inQueue) override { return SetupComm(port, inQueue, 0); }
+    BOOL getState(HANDLE port, DCB& line) override { return GetCommState(port, &line); }
+    BOOL setState(HANDLE port, DCB& line) override { return SetCommState(port, &line); }
+    BOOL setTimeouts(HANDLE port, COMMTIMEOUTS& timeouts) override {
+        return SetCommTimeouts(port, &timeouts);
+    }
+    BOOL escape(HANDLE port, DWORD function) override { return EscapeCommFunction(port, function); }
+    BOOL clearError(HANDLE port, DWORD& errors, COMSTAT& status) override {
+        return ClearCommError(port, &errors, &status);
+    }
+    BOOL modemStatus(HANDLE port, DWORD& status) override {
+        return GetCommModemStatus(port, &status);
+    }
+    BOOL read(HANDLE port, char* into, DWORD size, DWORD& got) override {
+        return ReadFile(port, into, size, &got, nullptr);
+    }
+    void close(HANDLE port) override { CloseHandle(port); }
+    DWORD lastError() override { return GetLastError(); }
+
+    std::vector<ListedPort> ports() override {
+        std::vector<ListedPort> found;
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ,
+                          &key) != ERROR_SUCCESS)
+            return found;
+        for (DWORD i = 0;; ++i) {
+            wchar_t device[256];
+            wchar_t name[64];
+            DWORD deviceLength = DWORD(std::size(device));
+            DWORD nameBytes = sizeof name - sizeof(wchar_t);
+            DWORD type = 0;
+            const LONG status = RegEnumValueW(key, i, device, &deviceLength, nullptr, &type,
+                                              reinterpret_cast<BYTE*>(name), &nameBytes);
+            if (status == ERROR_NO_MORE_ITEMS)
+                break;
+            if (status != ERROR_SUCCESS || type != REG_SZ)
+                continue;
+            const int nameLength = int(nameBytes / sizeof(wchar_t));
+            name[nameLength] = L'\0';
+            found.push_back({Utf8(name, int(wcslen(name))), Utf8(device, int(deviceLength))});
+        }
+        RegCloseKey(key);
+        return found;
+    }
+};
+
+} // namespace
+
+CommDriver& SystemCommDriver() {
+    static System system;
+    return system;
+}
+
+} // namespace kvd

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 
 #include "capture/PortMessages.h"
@@ -111,7 +112,9 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
         if (!folder.isDir())
             return Refused(QStringLiteral("--save-dir \"%1\" is not an existing folder")
                                .arg(parser.value(SaveDirOption)));
-        command.options.saveFolder = PathFromUtf8(folder.absoluteFilePath().toStdString());
+        // As the system writes it (C:\shots on Windows), for the paths printed.
+        command.options.saveFolder =
+            PathFromUtf8(QDir::toNativeSeparators(folder.absoluteFilePath()).toStdString());
     }
     if (parser.isSet(NoWindowOption)) {
         if (!command.options.port || !command.options.saveFolder)

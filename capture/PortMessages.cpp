@@ -49,7 +49,13 @@ std::string DescribePortState(const SerialPort& comm, const PortAddress& address
 }
 
 std::string DescribeLostPort(const std::string& device, const std::string& reason) {
-    return device + ": lost (" + LowerFirst(reason) + "), waiting for it to return";
+    return device + ": lost (" + LowerFirst(reason) + "), waiting for it to return" +
+#ifdef _WIN32
+           // An adapter without a serial number is numbered by its USB socket.
+           "; plugged into another USB socket, it may have another number: type that";
+#else
+           "";
+#endif
 }
 
 std::string NoPortMessage(const ProbeReport& report) {

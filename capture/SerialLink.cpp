@@ -37,7 +37,7 @@ void TryPort(int n, SerialPort& comm, bool keep, bool named, ProbeReport& report
         trial = comm.tryPort(port);
     }
     if (trial.opened)
-        report.found.push_back({n, trial.device});
+        report.found.push_back({n, comm.friendlyName(trial.device)});
     else
         report.failures.push_back({n, trial.device, trial.opened.reason()});
 }
@@ -53,7 +53,7 @@ ProbeReport ProbePorts(CaptureState& state, SerialPort& comm,
         const bool isWanted = wanted && *wanted == PortAddress::number(n);
         wantedProbed = wantedProbed || isWanted;
         if (!openOne && isWanted && comm.isOpen()) { // in use: it opened already
-            report.found.push_back({n, comm.deviceName()});
+            report.found.push_back({n, comm.friendlyName(comm.deviceName())});
             continue;
         }
         TryPort(n, comm, openOne && (wanted ? isWanted : !report.opened), isWanted, report);

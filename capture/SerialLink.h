@@ -22,7 +22,8 @@ inline constexpr int InBufferSize = 6000;
 Outcome ConfigurePort(SerialPort& comm, const PortAddress& port, bool dtrFirst);
 
 struct ProbeReport {
-    // Ports that opened, in probe order, with the device each names.
+    // Ports that opened, in probe order, with the device each names (as the
+    // system's own tools name it).
     struct Found {
         int port = 0;
         std::string device;

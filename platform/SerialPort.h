@@ -64,6 +64,10 @@ public:
     // The port numbers start-up tries, in order: the first two ports the system
     // lists. Where port n is the n-th listed device, that is 1 and 2.
     virtual std::vector<int> probedPorts() { return {1, 2}; }
+    // A device as the system's own tools name it, for the selector's list
+    // ("USB Serial Port (COM7)" on Windows); the device itself where it has no
+    // other name.
+    virtual std::string friendlyName(const std::string& device) { return device; }
 
     // The device the last open tried for the current port ("/dev/ttyUSB0"), or
     // empty when the port names no device or was not opened yet.

@@ -17,6 +17,8 @@ namespace kvd {
 struct ListedPort {
     std::string name;
     std::string device;
+    // What Device Manager calls it ("USB Serial Port (COM7)"), or empty.
+    std::string friendlyName;
 };
 
 // The Win32 calls the serial port makes, and nothing else. A seam, because what
@@ -45,7 +47,8 @@ public:
     virtual void close(HANDLE port) = 0;
     // GetLastError after a call that failed.
     virtual DWORD lastError() = 0;
-    // The COM ports the system has now, as the SERIALCOMM key lists them.
+    // The COM ports the system has now, as the SERIALCOMM key lists them, with
+    // the names Device Manager gives them.
     virtual std::vector<ListedPort> ports() = 0;
 };
 

@@ -1,5 +1,9 @@
 #include "platform/win32/CommDriver.h"
 
+#include <devguid.h>
+#include <map>
+#include <setupapi.h>
+
 namespace kvd {
 
 namespace {
@@ -9,6 +13,34 @@ std::string Utf8(const wchar_t* text, int length) {
     std::string narrow(std::size_t(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text, length, narrow.data(), size, nullptr, nullptr);
     return narrow;
+}
+
+// Device Manager's names of the ports present, by port name: "COM7" ->
+// "USB Serial Port (COM7)".
+std::map<std::wstring, std::string> FriendlyNames() {
+    std::map<std::wstring, std::string> names;
+    HDEVINFO devices = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    if (devices == INVALID_HANDLE_VALUE)
+        return names;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD i = 0; SetupDiEnumDeviceInfo(devices, i, &device); ++i) {
+        wchar_t portName[64] = {};
+        HKEY key = SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        if (key == INVALID_HANDLE_VALUE)
+            continue;
+        DWORD bytes = sizeof portName - sizeof(wchar_t);
+        const bool named = RegQueryValueExW(key, L"PortName", nullptr, nullptr,
+                                            reinterpret_cast<BYTE*>(portName), &bytes) == 0;
+        RegCloseKey(key);
+        wchar_t friendly[256] = {};
+        if (named && SetupDiGetDeviceRegistryPropertyW(devices, &device, SPDRP_FRIENDLYNAME,
+                                                       nullptr, reinterpret_cast<BYTE*>(friendly),
+                                                       sizeof friendly - sizeof(wchar_t), nullptr))
+            names[portName] = Utf8(friendly, int(wcslen(friendly)));
+    }
+    SetupDiDestroyDeviceInfoList(devices);
+    return names;
 }
 
 class System final : public CommDriver {
@@ -55,9 +87,15 @@ public:
                 continue;
             const int nameLength = int(nameBytes / sizeof(wchar_t));
             name[nameLength] = L'\0';
-            found.push_back({Utf8(name, int(wcslen(name))), Utf8(device, int(deviceLength))});
+            found.push_back({Utf8(name, int(wcslen(name))), Utf8(device, int(deviceLength)), {}});
         }
         RegCloseKey(key);
+        const std::map<std::wstring, std::string> friendly = FriendlyNames();
+        for (ListedPort& port : found) {
+            std::wstring name(port.name.begin(), port.name.end()); // COMn: ASCII
+            if (const auto known = friendly.find(name); known != friendly.end())
+                port.friendlyName = known->second;
+        }
         return found;
     }
 };

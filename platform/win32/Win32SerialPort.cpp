@@ -166,6 +166,8 @@ Outcome Win32SerialPort::open() {
         problem_ = configured.reason();
         return configured;
     }
+    DWORD modem = 0;
+    modemAnswers_ = driver_.modemStatus(handle_, modem);
     const std::optional<std::string> name = ComPortName(device_);
     listedAs_.clear();
     for (const ListedPort& port : driver_.ports())
@@ -255,6 +257,14 @@ std::vector<int> Win32SerialPort::probedPorts() {
     return numbers;
 }
 
+std::string Win32SerialPort::friendlyName(const std::string& device) {
+    const std::optional<std::string> name = ComPortName(device);
+    for (const ListedPort& port : driver_.ports())
+        if (name && ComPortName(port.name) == name && !port.friendlyName.empty())
+            return port.friendlyName;
+    return device;
+}
+
 void Win32SerialPort::setFlowControl(FlowControl flow) {
     flow_ = flow;
     if (state_ == PortState::Open)
@@ -304,7 +314,7 @@ void Win32SerialPort::checkLine() {
     if ((errors & LineErrors) != 0 && lineError_.empty())
         lineError_ = DescribeLineError(errors);
     DWORD modem = 0;
-    if (!driver_.modemStatus(handle_, modem))
+    if (modemAnswers_ && !driver_.modemStatus(handle_, modem))
         return MarkLost(SystemReason(driver_.lastError()));
     if (!StillListed())
         return MarkLost("the port has gone from this computer's list");

@@ -52,6 +52,8 @@ public:
     std::string takeLineError() override;
     // The first two COM ports Windows lists, adapters before the board's own.
     std::vector<int> probedPorts() override;
+    // Device Manager's name: "USB Serial Port (COM7)".
+    std::string friendlyName(const std::string& device) override;
 
     std::string deviceName() const override { return device_; }
     std::string problem() const override { return problem_; }
@@ -83,6 +85,10 @@ private:
     // The port's name as the system listed it when it opened; empty when it was
     // not listed (a device path, or Wine's ports added by hand).
     std::string listedAs_;
+    // Whether the port answered GetCommModemStatus when it opened: one without
+    // modem lines (Wine's pseudo-terminal, some adapters) never does, and its
+    // failing then says nothing of an unplug.
+    bool modemAnswers_ = false;
 };
 
 } // namespace kvd

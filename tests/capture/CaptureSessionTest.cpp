@@ -258,8 +258,8 @@ private slots:
         QCOMPARE(bench.comm.opened.size(), std::size_t(2)); // never /dev/ttyUSB1 again
         QCOMPARE(bench.session.portState(), PortState::Lost);
         // The retry's own reason, not the one the port was lost with.
-        QCOMPARE(bench.session.portDescription(),
-                 std::string("/dev/ttyUSB0: lost (no such device), waiting for it to return"));
+        QVERIFY(bench.session.portDescription().starts_with(
+            "/dev/ttyUSB0: lost (no such device), waiting for it to return"));
 
         bench.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
         bench.comm.plugBackIn();

@@ -24,7 +24,7 @@ public:
     DWORD failClear = 0, failModem = 0, failRead = 0; // error codes; 0: the call works
     bool failState = false, failTimeouts = false;
     bool pulled = false; // the adapter is gone: it cannot be opened again
-    std::vector<ListedPort> listed{{"COM7", "\\Device\\VCP0"}};
+    std::vector<ListedPort> listed{{"COM7", "\\Device\\VCP0", {}}};
 
     HANDLE open(const std::wstring&) override {
         if (pulled) {
@@ -147,6 +147,8 @@ private slots:
             << "unlisted" << lost << 0 << ": lost";
         QTest::newRow("an overrun in the middle of a screenshot")
             << "overrun" << open << 1 << "Bytes were lost on the line (overrun";
+        QTest::newRow("no modem lines: GetCommModemStatus never answers")
+            << "nomodem" << open << 2 << ": open";
         QTest::newRow("SetCommTimeouts refused")
             << "timeouts" << int(PortState::Closed) << 0 << "read timeouts were refused";
         QTest::newRow("SetCommState refused")
@@ -161,6 +163,7 @@ private slots:
         ScriptedDriver driver;
         driver.failTimeouts = fault == "timeouts";
         driver.failState = fault == "state";
+        driver.failModem = fault == "nomodem" ? ERROR_INVALID_PARAMETER : 0;
         Win32SerialPort port(driver);
         CaptureSession session(port);
         session.choosePort("7", PortChoice::Typed);
@@ -185,7 +188,7 @@ private slots:
         else if (fault == "overrun")
             driver.lineErrors = CE_OVERRUN;
         driver.pulled = int(PortState::Lost) == state;
-        tick(first.substr(1500)); // 100 bytes went missing on the way
+        tick(first.substr(fault == "overrun" ? 1500 : 1400)); // an overrun lost 100 bytes
         tick(second);
         QCOMPARE(int(session.portState()), state);
         QCOMPARE(int(arrived.size()), handedOut);
@@ -202,7 +205,8 @@ private slots:
         QTest::addColumn<QList<int>>("probed");
         QTest::newRow("only COM10") << QStringList{R"(COM10=\Device\Serial9)"} << QList<int>{10};
         QTest::newRow("the board's COM1 and an adapter's COM7")
-            << QStringList{R"(COM1=\Device\Serial0)", R"(COM7=\Device\VCP0)"} << QList<int>{7, 1};
+            << QStringList{R"(COM1=\Device\Serial0)", R"(COM7=\Device\VCP0=USB Serial Port (COM7))"}
+            << QList<int>{7, 1};
         QTest::newRow("COM3 before COM10, then no more")
             << QStringList{R"(COM10=\Device\VCP1)", R"(COM3=\Device\VCP0)",
                            R"(COM4=\Device\Serial0)"}
@@ -217,12 +221,17 @@ private slots:
         QFETCH(QList<int>, probed);
         ScriptedDriver driver;
         driver.listed.clear();
-        for (const QString& port : listed)
-            driver.listed.push_back(
-                {port.section('=', 0, 0).toStdString(), port.section('=', 1).toStdString()});
+        for (const QString& port : listed) // name=device[=Device Manager's name]
+            driver.listed.push_back({port.section('=', 0, 0).toStdString(),
+                                     port.section('=', 1, 1).toStdString(),
+                                     port.section('=', 2).toStdString()});
         Win32SerialPort port(driver);
         const std::vector<int> tried = port.probedPorts();
         QCOMPARE(QList<int>(tried.begin(), tried.end()), probed);
+        // The selector's list names each as Device Manager does, where it can.
+        for (const ListedPort& listedPort : driver.listed)
+            QCOMPARE(port.friendlyName(listedPort.name),
+                     listedPort.friendlyName.empty() ? listedPort.name : listedPort.friendlyName);
     }
 };
 

@@ -16,8 +16,6 @@ namespace kvd {
 
 namespace {
 
-constexpr int PollIntervalMs = 500;
-
 volatile std::sig_atomic_t stopAsked = 0;
 
 // A signal only marks the stop: the poll that sees it ends the run between two
@@ -66,7 +64,7 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
         if (stopAsked || (options.count > 0 && saved >= options.count))
             app.quit();
     });
-    poll.start(PollIntervalMs);
+    poll.start(PollInterval);
     return app.exec();
 }
 

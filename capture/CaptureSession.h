@@ -17,6 +17,9 @@ namespace kvd {
 
 // How long the typing of a device path pauses before the path is opened.
 inline constexpr std::chrono::milliseconds TypingPause{700};
+// How often the port is read: twice a second, well within what the driver's
+// buffer holds at the line's rate.
+inline constexpr std::chrono::milliseconds PollInterval{500};
 
 // How the user named a port in the selector: typed into its text (DTR goes off
 // before the port opens) or picked from its list (after).

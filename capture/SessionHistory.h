@@ -41,6 +41,17 @@ public:
     // How many older entries were let go to stay within Capacity.
     std::uint64_t forgotten() const { return serial_ - entries_.size(); }
 
+    // How many of the newest entries came after the one with serial `listed`
+    // (all that are kept, when more came than are kept).
+    std::size_t newerThan(std::uint64_t listed) const;
+    // The entry with that serial; none once it has been let go.
+    const HistoryEntry* bySerial(std::uint64_t serial) const;
+    // The entry as a list shows it: its arrival time, and why it was dropped.
+    static std::string describe(const HistoryEntry& entry);
+    // One line on what is kept: "3 screenshots, 1 dropped, newest first.", and
+    // whether older ones were let go.
+    std::string summary() const;
+
 private:
     std::deque<HistoryEntry> entries_;
     std::uint64_t serial_ = 0;

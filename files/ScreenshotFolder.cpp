@@ -16,23 +16,6 @@ constexpr int MaxNamesPerSecond = 999;
 
 } // namespace
 
-std::tm LocalTime(std::time_t when) {
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &when);
-#else
-    localtime_r(&when, &local);
-#endif
-    return local;
-}
-
-std::string ClockTime(std::time_t when) {
-    const std::tm local = LocalTime(when);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
-    return text;
-}
-
 std::string FolderFileName(const std::tm& local, int nth, std::string_view ending) {
     char name[80];
     const int year = local.tm_year + 1900, month = local.tm_mon + 1;

@@ -5,14 +5,10 @@
 #include <string>
 #include <string_view>
 
+#include "capture/ClockTime.h"
 #include "platform/Outcome.h"
 
 namespace kvd {
-
-// The local time of a moment, as file names and reports give it.
-std::tm LocalTime(std::time_t when);
-// The clock time of a moment, HH:MM:SS, as reports and the history give it.
-std::string ClockTime(std::time_t when);
 
 // The name a screenshot gets in the save folder: kvd62-YYYYMMDD-HHMMSS-001.bmp for
 // the first one of a second (local time), then -002, -003 ... for the next ones,

@@ -14,8 +14,6 @@
 
 namespace kvd {
 
-constexpr int PollIntervalMs = 500;
-
 Form1::Form1(Services& services, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::Form1>()),
       services_(services), saveServices_{services.dialog, services.files, services.box,
@@ -29,7 +27,7 @@ Form1::Form1(Services& services, QWidget* parent)
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(PollIntervalMs);
+    Timer1->setInterval(PollInterval);
     Timer1->start();
     menu_ = new PictureMenu(ui_->Image1, this);
     portBox_ = new PortBox(ui_->Combo1, session_, menu_->copy, this);

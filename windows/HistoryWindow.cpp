@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "files/ScreenshotFolder.h"
+#include "capture/CaptureState.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "windows/DataTransfer.h"
 #include "windows/PictureControl.h"
@@ -18,7 +18,7 @@ namespace kvd {
 namespace {
 
 // A screenshot's own size: thumbnails are shown at it, pixel for pixel.
-constexpr QSize ThumbnailSize(192, 112);
+constexpr QSize ThumbnailSize(ScreenshotWidth, ScreenshotHeight);
 constexpr int SerialRole = Qt::UserRole;
 
 // The picture at whole-pixel scale on a screen of `ratio` device pixels per
@@ -103,18 +103,14 @@ void HistoryWindow::refresh() {
 }
 
 void HistoryWindow::AddNewest() {
-    const std::size_t unlisted =
-        std::min<std::uint64_t>(history_.newestSerial() - listedSerial_, history_.size());
-    for (std::size_t index = unlisted; index-- > 0;) {
+    for (std::size_t index = history_.newerThan(listedSerial_); index-- > 0;) {
         const HistoryEntry& entry = history_.at(index);
         std::string whyNot;
         std::optional<QImage> picture;
         if (!entry.dropped())
             if (const auto decoded = services_.pictures.loadBytes(entry.bytes, whyNot))
                 picture = ToImage(*decoded);
-        QString text = QString::fromStdString(ClockTime(entry.arrived));
-        if (entry.dropped())
-            text += QStringLiteral("\ndropped: it ") + QString::fromStdString(entry.dropReason);
+        const QString text = QString::fromStdString(SessionHistory::describe(entry));
         auto* item = new QListWidgetItem(Thumbnail(picture, devicePixelRatioF()), text);
         item->setToolTip(text);
         item->setData(SerialRole, QVariant::fromValue<qulonglong>(entry.serial));
@@ -124,25 +120,12 @@ void HistoryWindow::AddNewest() {
 }
 
 void HistoryWindow::ShowCount() {
-    std::size_t dropped = 0;
-    for (std::size_t i = 0; i < history_.size(); ++i)
-        dropped += history_.at(i).dropped() ? 1 : 0;
-    const std::size_t shots = history_.size() - dropped;
-    QString text = QStringLiteral("%1 screenshot%2").arg(shots).arg(shots == 1 ? "" : "s");
-    if (dropped > 0)
-        text += QStringLiteral(", %1 dropped").arg(dropped);
-    text += QStringLiteral(", newest first.");
-    if (history_.forgotten() > 0)
-        text += QStringLiteral(" Only the last %1 are kept.").arg(SessionHistory::Capacity);
-    count_->setText(text);
+    count_->setText(QString::fromStdString(history_.summary()));
 }
 
 const HistoryEntry* HistoryWindow::Selected() const {
     const QListWidgetItem* item = list_->currentItem();
-    if (item == nullptr)
-        return nullptr;
-    const std::uint64_t age = history_.newestSerial() - item->data(SerialRole).toULongLong();
-    return age < history_.size() ? &history_.at(age) : nullptr;
+    return item == nullptr ? nullptr : history_.bySerial(item->data(SerialRole).toULongLong());
 }
 
 void HistoryWindow::SelectionChanged() {

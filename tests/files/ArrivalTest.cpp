@@ -173,17 +173,24 @@ private slots:
         QTest::addColumn<int>("sent");
         QTest::addColumn<int>("unreadableAt");
         QTest::addColumn<bool>("disableSave");
+        QTest::addColumn<QString>("summary");
 
-        QTest::newRow("Disable Save ticked: 5 screenshots") << 5 << -1 << true;
-        QTest::newRow("asked and answered No: both") << 2 << -1 << false;
-        QTest::newRow("an unreadable block between two") << 3 << 1 << true;
-        QTest::newRow("more than it keeps") << int(SessionHistory::Capacity) + 2 << -1 << true;
+        QTest::newRow("Disable Save ticked: 5 screenshots")
+            << 5 << -1 << true << "5 screenshots, newest first.";
+        QTest::newRow("asked and answered No: both")
+            << 2 << -1 << false << "2 screenshots, newest first.";
+        QTest::newRow("an unreadable block between two")
+            << 3 << 1 << true << "2 screenshots, 1 dropped, newest first.";
+        QTest::newRow("more than it keeps")
+            << int(SessionHistory::Capacity) + 2 << -1 << true
+            << "1000 screenshots, newest first. Only the last 1000 are kept.";
     }
 
     void theHistoryKeepsWhatTheSessionReceived() {
         QFETCH(int, sent);
         QFETCH(int, unreadableAt);
         QFETCH(bool, disableSave);
+        QFETCH(QString, summary);
         test::SessionBench bench;
         bench.session.saveDisabledChanged(disableSave);
         bench.box.answers.assign(std::size_t(sent), DialogAnswer::No);
@@ -205,9 +212,14 @@ private slots:
             QCOMPARE(entry.dropped(), int(sentAs) == unreadableAt);
         }
         if (unreadableAt >= 0)
-            QVERIFY(bench.history.at(std::size_t(sent - 1 - unreadableAt))
-                        .dropReason.starts_with(
-                            "starts like a screenshot but is not a readable bitmap ("));
+            QVERIFY(SessionHistory::describe(bench.history.at(std::size_t(sent - 1 - unreadableAt)))
+                        .ends_with("\ndropped: it starts like a screenshot but is not a readable "
+                                   "bitmap (it is not a picture)"));
+        QCOMPARE(QString::fromStdString(bench.history.summary()), summary);
+        // A list that showed the first two finds what came after them, and what
+        // was let go is no longer found.
+        QCOMPARE(bench.history.newerThan(2), std::min<std::size_t>(blocks.size() - 2, kept));
+        QCOMPARE(bench.history.bySerial(1) != nullptr, blocks.size() <= kept);
     }
 
     // A screenshot that arrives while the Open dialog is up is dealt with first;

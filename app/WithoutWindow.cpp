@@ -50,7 +50,7 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
 
     QtDiskWorker disk;
     QtPictureLoader pictures;
-    FolderCapture capture(session, ScreenshotFolder(*options.saveFolder), {disk, pictures, report},
+    FolderCapture capture(session, *options.saveFolder, {disk, pictures, report},
                           options.keepUnreadable);
     std::signal(SIGINT, AskToStop);
     std::signal(SIGTERM, AskToStop);

@@ -110,8 +110,9 @@ public:
     bool saveDisabledChanged(bool checked);
 
     // Every screenshot is saved into `folder` from now on; none when there is no
-    // folder.
+    // folder. The session is the one place that knows where screenshots go.
     void savingTo(std::optional<std::filesystem::path> folder) { folder_ = std::move(folder); }
+    const std::optional<std::filesystem::path>& saveFolder() const { return folder_; }
     // The window's caption: `title`, where every screenshot is saved to in that
     // mode, and how many screenshots wait, while any do.
     std::string caption(const std::string& title) const;

@@ -8,7 +8,7 @@ void DealWithArrival(const Arrival& arrival, CaptureSession& session, ArrivalSer
     case Arrival::Kind::Screenshot: {
         std::string whyNot;
         const bool shown = ShowNewScreenshot(session.state(), arrival.bytes, arrival.arrived,
-                                             arrivals, view, whyNot);
+                                             session.saveFolder(), arrivals, view, whyNot);
         if (shown)
             session.shown(arrival.kind);
         session.dealtWith(arrival, shown ? std::string{} : UnreadableReason(whyNot));
@@ -22,6 +22,19 @@ void DealWithArrival(const Arrival& arrival, CaptureSession& session, ArrivalSer
         load.box.tell(arrival.bytes, "Incoming data");
         return;
     }
+}
+
+bool DealWithNext(CaptureSession& session, ArrivalServices& arrivals, LoadServices& load,
+                  CaptureView& view, const std::function<void()>& taken) {
+    const std::optional<Arrival> arrival = session.nextArrival();
+    if (!arrival)
+        return false;
+    if (taken)
+        taken();
+    session.dialogOpened();
+    DealWithArrival(*arrival, session, arrivals, load, view);
+    session.dialogClosed();
+    return true;
 }
 
 } // namespace kvd

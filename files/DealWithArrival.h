@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "capture/CaptureSession.h"
 #include "capture/CaptureView.h"
 #include "files/LoadImage.h"
@@ -12,5 +14,13 @@ namespace kvd {
 // said. The session learns what the picture control shows.
 void DealWithArrival(const Arrival& arrival, CaptureSession& session, ArrivalServices& arrivals,
                      LoadServices& load, CaptureView& view);
+
+// The arrival loop's one step, as the window, capture without a screen's tests
+// and the fuzz target run it: takes the next thing waiting, unless a dialog holds
+// it back, and deals with it as under a dialog of its own, so that a question it
+// asks holds the next ones back too. `taken` hears when it was taken (the
+// caption's count changed). False when nothing was dealt with.
+bool DealWithNext(CaptureSession& session, ArrivalServices& arrivals, LoadServices& load,
+                  CaptureView& view, const std::function<void()>& taken = {});
 
 } // namespace kvd

@@ -29,7 +29,8 @@ int FolderCapture::tick(std::time_t now, int most) {
         std::string whyNot;
         if (!services_.pictures.loadBytes(arrival->bytes, whyNot))
             Refuse(arrival->bytes, whyNot, arrival->arrived);
-        else if (Save(arrival->bytes, arrival->arrived))
+        else if (SaveIntoFolder(*session_.saveFolder(), arrival->bytes, arrival->arrived,
+                                services_.disk, services_.report))
             ++saved;
     }
     saving_ = false;
@@ -46,22 +47,13 @@ void FolderCapture::ReportPort() {
     lost_ = state == PortState::Lost;
 }
 
-bool FolderCapture::Save(const std::string& frame, std::time_t now) {
-    ScreenshotFolder::Saved saved;
-    services_.disk.run([&] { saved = folder_.save(frame, now); });
-    if (!saved.outcome) {
-        services_.report.problem(SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome));
-        return false;
-    }
-    services_.report.saved(Utf8FromPath(saved.path));
-    return true;
-}
-
 void FolderCapture::Refuse(const std::string& frame, const std::string& why, std::time_t now) {
     std::string text = ClockTime(now) + " a block that " + UnreadableReason(why) + " was dropped";
     if (keepUnreadable_) {
         ScreenshotFolder::Saved kept;
-        services_.disk.run([&] { kept = folder_.save(frame, now, "-unreadable.bin"); });
+        services_.disk.run([&] {
+            kept = ScreenshotFolder(*session_.saveFolder()).save(frame, now, "-unreadable.bin");
+        });
         text += kept.outcome ? "; its bytes are in " + Utf8FromPath(kept.path)
                              : "; its bytes could not be kept: " + kept.outcome.reason();
     }

@@ -19,31 +19,35 @@ Picture PictureToShow(const CaptureState& state, ArrivalServices& services, Pict
     return fromFile ? std::move(*fromFile) : decoded;
 }
 
-// Saves the new screenshot into the save folder; true when it is there.
-bool SaveIntoFolder(const CaptureState& state, std::time_t arrived, ArrivalServices& services) {
-    if (services.folder == nullptr)
-        return false;
-    ScreenshotFolder::Saved saved;
-    services.save.disk.run([&] { saved = services.folder->save(state.ImageData, arrived); });
-    if (saved.outcome)
-        return true;
-    // What is true of the screenshot left on screen depends on "Disable Save":
-    // while it is ticked, "Save image" is off and the next one replaces it.
-    const std::string onScreen =
-        state.SaveDisabled
-            ? " The screenshot stays on screen until the next one replaces it: to keep it, "
-              "untick \"Disable Save\" and use \"Save image\". "
-            : " The screenshot stays on screen: save it with \"Save image\". ";
-    services.save.box.tell(SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome) + onScreen +
-                               "The next screenshots still go to " +
-                               Utf8FromPath(services.folder->folder()) + ".",
-                           "Save image");
-    return false;
-}
+// In the window, a failed write into the save folder is said in a message that
+// also says what became of the screenshot on screen. That depends on "Disable
+// Save": while it is ticked, "Save image" is off and the next one replaces it.
+class FolderMessage final : public CaptureReport {
+public:
+    FolderMessage(const CaptureState& state, const std::filesystem::path& folder, MessageBoxes& box)
+        : state_(state), folder_(folder), box_(box) {}
+    void saved(const std::string&) override {}
+    void problem(const std::string& text) override {
+        const std::string onScreen =
+            state_.SaveDisabled
+                ? " The screenshot stays on screen until the next one replaces it: to keep it, "
+                  "untick \"Disable Save\" and use \"Save image\". "
+                : " The screenshot stays on screen: save it with \"Save image\". ";
+        box_.tell(text + onScreen + "The next screenshots still go to " + Utf8FromPath(folder_) +
+                      ".",
+                  "Save image");
+    }
+
+private:
+    const CaptureState& state_;
+    const std::filesystem::path& folder_;
+    MessageBoxes& box_;
+};
 
 } // namespace
 
 bool ShowNewScreenshot(CaptureState& state, const std::string& frame, std::time_t arrived,
+                       const std::optional<std::filesystem::path>& folder,
                        ArrivalServices& services, CaptureView& view, std::string& whyNot) {
     std::optional<Picture> decoded = services.pictures.loadBytes(frame, whyNot);
     if (!decoded)
@@ -59,7 +63,13 @@ bool ShowNewScreenshot(CaptureState& state, const std::string& frame, std::time_
     state.ImageData = frame;
     view.showPicture(PictureToShow(state, services, std::move(*decoded)));
     view.setDisableSaveEnabled(true);
-    state.CurrentSaved = SaveIntoFolder(state, arrived, services);
+    if (folder) {
+        FolderMessage message(state, *folder, services.save.box);
+        state.CurrentSaved =
+            SaveIntoFolder(*folder, state.ImageData, arrived, services.save.disk, message);
+    } else {
+        state.CurrentSaved = false;
+    }
     return true;
 }
 

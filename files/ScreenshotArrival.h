@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "capture/CaptureState.h"
@@ -17,8 +18,6 @@ struct ArrivalServices {
     PictureLoader& pictures;
     // The file through which each new screenshot is shown.
     std::filesystem::path tempImagePath;
-    // When set, every new screenshot is also saved there as it is shown.
-    const ScreenshotFolder* folder = nullptr;
 };
 
 // A whole screenshot has arrived: offers to save the shown one if it is unsaved
@@ -26,7 +25,7 @@ struct ArrivalServices {
 // temporary file and shows it from there, and marks it unsaved. A frame that is
 // not a readable bitmap is dropped before anything changes. When the temporary
 // file cannot be written the screenshot is shown from memory all the same.
-// With a save folder, the new screenshot is written there, named after the moment
+// With a save `folder`, the new screenshot is written there, named after the moment
 // it `arrived` (so that a burst dealt with later still sorts in arrival order),
 // and so counts as saved;
 // a write that fails is said once, and the screenshot stays unsaved, so the
@@ -34,6 +33,7 @@ struct ArrivalServices {
 // Returns false when the frame was dropped, with what the bitmap reader said of
 // it in `whyNot`.
 bool ShowNewScreenshot(CaptureState& state, const std::string& frame, std::time_t arrived,
+                       const std::optional<std::filesystem::path>& folder,
                        ArrivalServices& services, CaptureView& view, std::string& whyNot);
 
 } // namespace kvd

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <optional>
 
+#include "files/SaveFlow.h"
 #include "files/ScreenshotFile.h"
+#include "platform/Utf8Path.h"
 
 namespace kvd {
 
@@ -34,6 +36,18 @@ ScreenshotFolder::Saved ScreenshotFolder::save(const std::string& imageData, std
             return {path, *written};
     }
     return {path, Outcome::failure("every name for this second is taken")};
+}
+
+bool SaveIntoFolder(const std::filesystem::path& folder, const std::string& frame,
+                    std::time_t arrived, DiskWorker& disk, CaptureReport& report) {
+    ScreenshotFolder::Saved saved;
+    disk.run([&] { saved = ScreenshotFolder(folder).save(frame, arrived); });
+    if (!saved.outcome) {
+        report.problem(SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome));
+        return false;
+    }
+    report.saved(Utf8FromPath(saved.path));
+    return true;
 }
 
 } // namespace kvd

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "capture/ClockTime.h"
+#include "platform/DiskWorker.h"
 #include "platform/Outcome.h"
 
 namespace kvd {
@@ -16,6 +17,17 @@ namespace kvd {
 // order the screenshots arrived. Another `ending` names other files of the moment
 // ("-unreadable.bin").
 std::string FolderFileName(const std::tm& local, int nth, std::string_view ending = ".bmp");
+
+// What is told of the files written into the save folder: one line per file
+// written (capture without a window prints it, for a script to follow), and what
+// went wrong, for the person.
+class CaptureReport {
+public:
+    virtual ~CaptureReport() = default;
+    // A screenshot is complete in this file.
+    virtual void saved(const std::string& path) = 0;
+    virtual void problem(const std::string& text) = 0;
+};
 
 // The folder every arriving screenshot is saved into, each under a name of its
 // own. A file already in the folder is never replaced or touched.
@@ -38,5 +50,12 @@ public:
 private:
     std::filesystem::path folder_;
 };
+
+// Saves a screenshot that arrived at `arrived` into `folder` (as ScreenshotFolder
+// names it), on the disk worker so that the line is still read meanwhile, and
+// tells `report` the file or why it could not be written. True when it is there.
+// The window and capture without a window both save through here.
+bool SaveIntoFolder(const std::filesystem::path& folder, const std::string& frame,
+                    std::time_t arrived, DiskWorker& disk, CaptureReport& report);
 
 } // namespace kvd

@@ -75,12 +75,8 @@ void Form1::ReportPortProblems() {
 }
 
 void Form1::SaveEveryScreenshotTo(std::optional<std::filesystem::path> folder) {
-    folder_.reset();
-    if (folder)
-        folder_.emplace(*folder);
-    arrivalServices_.folder = folder_ ? &*folder_ : nullptr;
-    session_.savingTo(folder);
     menu_->savingToFolder(folder.has_value());
+    session_.savingTo(std::move(folder));
     ShowCaption();
 }
 
@@ -126,14 +122,12 @@ void Form1::DealWithNextLater() {
 // Nothing is taken while a dialog is open (one opened by a click handled
 // before this ran); the dialog's end brings it back here.
 void Form1::DealWithNext() {
-    const std::optional<Arrival> arrival = session_.nextArrival();
-    if (!arrival)
+    if (!kvd::DealWithNext(session_, arrivalServices_, loadServices_, *this,
+                           [this] { ShowCaption(); }))
         return;
-    ShowCaption();
-    const DialogScope dialog = Dialog(); // the arrival may ask about the shown screenshot
-    DealWithArrival(*arrival, session_, arrivalServices_, loadServices_, *this);
     if (historyWindow_ != nullptr)
         historyWindow_->refresh();
+    DealWithNextLater();
 }
 
 DialogScope Form1::Dialog() {

@@ -12,7 +12,6 @@
 #include "files/PrintFlow.h"
 #include "files/SaveFlow.h"
 #include "files/ScreenshotArrival.h"
-#include "files/ScreenshotFolder.h"
 #include "windows/DialogScope.h"
 #include "windows/Services.h"
 
@@ -89,7 +88,6 @@ private:
     CaptureSession session_;
     PortBox* portBox_ = nullptr;
     QString caption_;
-    std::optional<ScreenshotFolder> folder_;
     PictureMenu* menu_ = nullptr;
     SessionHistory history_;
     HistoryWindow* historyWindow_ = nullptr;

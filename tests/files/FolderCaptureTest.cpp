@@ -43,8 +43,8 @@ struct FolderBench {
     SlowDisk disk;
     FolderCapture capture;
     explicit FolderBench(bool keepUnreadable)
-        : capture(bench.session, ScreenshotFolder(bench.dir.path().toStdString()),
-                  {disk, bench.pictures, report}, keepUnreadable) {}
+        : capture(bench.session, bench.dir.path().toStdString(), {disk, bench.pictures, report},
+                  keepUnreadable) {}
     int tick(const std::string& bytes, int most = 0) {
         bench.comm.arrive(bytes);
         return capture.tick(TheSecond, most);

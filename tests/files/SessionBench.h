@@ -45,17 +45,14 @@ struct SessionBench {
         return dir.path().toStdString() + "/" + name;
     }
     // One poll tick with these bytes arriving just before it, then everything
-    // ready dealt with, each under its own dialog scope as the window does.
+    // ready dealt with by the window's own arrival loop.
     void tick(const std::string& bytes = {}) {
         comm.arrive(bytes);
         session.tick(++clock);
         dealWithAll();
     }
     void dealWithAll() {
-        while (std::optional<Arrival> arrival = session.nextArrival()) {
-            session.dialogOpened();
-            DealWithArrival(*arrival, session, arrivals, load, view);
-            session.dialogClosed();
+        while (DealWithNext(session, arrivals, load, view)) {
         }
     }
     // The bytes of the picture the view shows (the fake loader's picture is

@@ -6,12 +6,11 @@ void DealWithArrival(const Arrival& arrival, CaptureSession& session, ArrivalSer
                      LoadServices& load, CaptureView& view) {
     switch (arrival.kind) {
     case Arrival::Kind::Screenshot: {
-        std::string whyNot;
-        const bool shown = ShowNewScreenshot(session.state(), arrival.bytes, arrival.arrived,
-                                             session.saveFolder(), arrivals, view, whyNot);
+        const Outcome shown =
+            ShowNewScreenshot(session.state(), arrival, session.saveFolder(), arrivals, view);
         if (shown)
             session.shown(arrival.kind);
-        session.dealtWith(arrival, shown ? std::string{} : UnreadableReason(whyNot));
+        session.dealtWith(arrival, shown ? std::string{} : UnreadableReason(shown.reason()));
         return;
     }
     case Arrival::Kind::PictureFile:

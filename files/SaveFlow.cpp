@@ -85,8 +85,8 @@ std::string ReportFileStatus(FileSystem& files, const std::string& path) {
     return files.fileExists(path) ? "1" : "0";
 }
 
-void SaveScreenshot(CaptureState& state, SaveServices& services, CaptureView& view) {
-    if (!state.SaveRequested && !AskAboutArrival(state, services, view))
+void SaveScreenshot(CaptureState& state, SaveMode mode, SaveServices& services, CaptureView& view) {
+    if (mode == SaveMode::OnArrival && !AskAboutArrival(state, services, view))
         return;
 
     state.SaveRequested = false;
@@ -104,7 +104,7 @@ void SaveHistoryEntry(const HistoryEntry& entry, SaveServices& services) {
 
 void OnSaveImageClicked(CaptureState& state, SaveServices& services, CaptureView& view) {
     state.SaveRequested = true;
-    SaveScreenshot(state, services, view);
+    SaveScreenshot(state, SaveMode::Requested, services, view);
 }
 
 } // namespace kvd

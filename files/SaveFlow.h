@@ -28,13 +28,16 @@ std::string SaveFailedMessage(const std::string& path, const Outcome& written);
 // "1" when a file of that path exists, "0" when not.
 std::string ReportFileStatus(FileSystem& files, const std::string& path);
 
-// Saves the held screenshot to a file the user picks. Entered from the "Save
-// image" button (SaveRequested set) it goes straight to the Save dialog; entered
-// when a new screenshot arrives while the shown one is unsaved, it first asks
-// whether to save the shown one. An existing file is overwritten only after the
-// user says Yes; No brings the dialog back. Cancel ends the flow silently; a
-// write that fails is said, and nothing is marked saved.
-void SaveScreenshot(CaptureState& state, SaveServices& services, CaptureView& view);
+// Why the held screenshot is being saved: the "Save image" button was pressed,
+// or a new screenshot arrived while the shown one is unsaved.
+enum class SaveMode { Requested, OnArrival };
+
+// Saves the held screenshot to a file the user picks. Requested, it goes straight
+// to the Save dialog; on an arrival, it first asks whether to save the shown one.
+// An existing file is overwritten only after the user says Yes; No brings the
+// dialog back. Cancel ends the flow silently; a write that fails is said, and
+// nothing is marked saved. SaveRequested is false once the dialog sequence starts.
+void SaveScreenshot(CaptureState& state, SaveMode mode, SaveServices& services, CaptureView& view);
 
 // Saves a screenshot from the history, or a dropped block's raw bytes, to a file
 // the user picks, with the same overwrite question and safe write; the shown

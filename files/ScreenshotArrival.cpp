@@ -44,33 +44,44 @@ private:
     MessageBoxes& box_;
 };
 
-} // namespace
+// Before the shown screenshot is replaced: "Save image" comes on, and an
+// unsaved one is offered for saving, unless saving is disabled.
+void OfferToSaveShown(CaptureState& state, SaveServices& services, CaptureView& view) {
+    if (state.SaveDisabled)
+        return;
+    view.setSaveEnabled(true);
+    if (!state.CurrentSaved)
+        SaveScreenshot(state, SaveMode::OnArrival, services, view);
+}
 
-bool ShowNewScreenshot(CaptureState& state, const std::string& frame, std::time_t arrived,
-                       const std::optional<std::filesystem::path>& folder,
-                       ArrivalServices& services, CaptureView& view, std::string& whyNot) {
-    std::optional<Picture> decoded = services.pictures.loadBytes(frame, whyNot);
-    if (!decoded)
-        return false;
-
-    if (!state.SaveDisabled) {
-        view.setSaveEnabled(true);
-        if (!state.CurrentSaved) {
-            state.SaveRequested = false;
-            SaveScreenshot(state, services.save, view);
-        }
-    }
-    state.ImageData = frame;
-    view.showPicture(PictureToShow(state, services, std::move(*decoded)));
+// The new screenshot is the current one, shown, and unsaved until it is saved
+// into the folder.
+void MakeCurrent(CaptureState& state, const Arrival& arrival, Picture decoded,
+                 const std::optional<std::filesystem::path>& folder, ArrivalServices& services,
+                 CaptureView& view) {
+    state.ImageData = arrival.bytes;
+    view.showPicture(PictureToShow(state, services, std::move(decoded)));
     view.setDisableSaveEnabled(true);
+    state.CurrentSaved = false;
     if (folder) {
         FolderMessage message(state, *folder, services.save.box);
         state.CurrentSaved =
-            SaveIntoFolder(*folder, state.ImageData, arrived, services.save.disk, message);
-    } else {
-        state.CurrentSaved = false;
+            SaveIntoFolder(*folder, state.ImageData, arrival.arrived, services.save.disk, message);
     }
-    return true;
+}
+
+} // namespace
+
+Outcome ShowNewScreenshot(CaptureState& state, const Arrival& arrival,
+                          const std::optional<std::filesystem::path>& folder,
+                          ArrivalServices& services, CaptureView& view) {
+    std::string whyNot;
+    std::optional<Picture> decoded = services.pictures.loadBytes(arrival.bytes, whyNot);
+    if (!decoded)
+        return Outcome::failure(whyNot);
+    OfferToSaveShown(state, services.save, view);
+    MakeCurrent(state, arrival, std::move(*decoded), folder, services, view);
+    return Outcome::success();
 }
 
 } // namespace kvd

@@ -7,8 +7,10 @@
 
 #include "capture/CaptureState.h"
 #include "capture/CaptureView.h"
+#include "capture/WaitingArrivals.h"
 #include "files/SaveFlow.h"
 #include "files/ScreenshotFolder.h"
+#include "platform/Outcome.h"
 #include "platform/Picture.h"
 
 namespace kvd {
@@ -23,17 +25,16 @@ struct ArrivalServices {
 // A whole screenshot has arrived: offers to save the shown one if it is unsaved
 // (unless saving is disabled), makes the new one current, writes it to the
 // temporary file and shows it from there, and marks it unsaved. A frame that is
-// not a readable bitmap is dropped before anything changes. When the temporary
-// file cannot be written the screenshot is shown from memory all the same.
-// With a save `folder`, the new screenshot is written there, named after the moment
-// it `arrived` (so that a burst dealt with later still sorts in arrival order),
-// and so counts as saved;
-// a write that fails is said once, and the screenshot stays unsaved, so the
-// question still protects it when the next one arrives.
-// Returns false when the frame was dropped, with what the bitmap reader said of
-// it in `whyNot`.
-bool ShowNewScreenshot(CaptureState& state, const std::string& frame, std::time_t arrived,
-                       const std::optional<std::filesystem::path>& folder,
-                       ArrivalServices& services, CaptureView& view, std::string& whyNot);
+// not a readable bitmap is dropped before anything changes: the outcome is then
+// a failure with what the bitmap reader said of it. When the temporary file
+// cannot be written the screenshot is shown from memory all the same.
+// With a save `folder`, the new screenshot is written there, named after the
+// moment it arrived (so that a burst dealt with later still sorts in arrival
+// order), and so counts as saved; a write that fails is said once, and the
+// screenshot stays unsaved, so the question still protects it when the next one
+// arrives.
+Outcome ShowNewScreenshot(CaptureState& state, const Arrival& arrival,
+                          const std::optional<std::filesystem::path>& folder,
+                          ArrivalServices& services, CaptureView& view);
 
 } // namespace kvd

@@ -138,7 +138,7 @@ private slots:
         bench.view.disableSaveEnabled = false;
 
         if (arrival)
-            SaveScreenshot(bench.state, bench.services, bench.view);
+            SaveScreenshot(bench.state, SaveMode::OnArrival, bench.services, bench.view);
         else
             OnSaveImageClicked(bench.state, bench.services, bench.view);
 
@@ -204,7 +204,7 @@ private slots:
         bench.state.ImageData = test::TwoColourBitmap();
         bench.state.CurrentSaved = false;
         bench.script({"shot1.bmp"}, {Yes, Yes});
-        SaveScreenshot(bench.state, bench.services, bench.view);
+        SaveScreenshot(bench.state, SaveMode::OnArrival, bench.services, bench.view);
 
         QCOMPARE(bench.box.shown.size(), std::size_t(2));
         QCOMPARE(bench.box.shown[0].text, std::string("A new screenshot arrived, save current ?"));

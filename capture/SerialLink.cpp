@@ -10,7 +10,7 @@ Outcome ConfigurePort(SerialPort& comm, const PortAddress& port, bool dtrFirst) 
     comm.setPort(port);
     comm.setRts(true);
     comm.setFlowControl(FlowControl::None);
-    comm.setSettings(LineSettings);
+    comm.setSettings(InstrumentLine);
     comm.setInputLength(0);
     comm.setInBufferSize(InBufferSize);
     if (dtrFirst)

@@ -10,8 +10,10 @@
 
 namespace kvd {
 
-// The instrument's line: 57600 bit/s, no parity, 8 data bits, 1 stop bit.
+// The instrument's line: 57600 bit/s, no parity, 8 data bits, 1 stop bit, read
+// once here; the ports take the value.
 inline constexpr const char* LineSettings = "57600,N,8,1";
+inline const LineSettingsValue InstrumentLine = *ParseLineSettings(LineSettings);
 // Room the driver keeps for received bytes between two polls.
 inline constexpr int InBufferSize = 6000;
 

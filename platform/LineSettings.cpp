@@ -45,4 +45,9 @@ std::optional<LineSettingsValue> ParseLineSettings(std::string_view text) {
     return LineSettingsValue{*baud, parity, *data, *stop};
 }
 
+std::string FormatLineSettings(const LineSettingsValue& line) {
+    return std::to_string(line.baudRate) + "," + line.parity + "," + std::to_string(line.dataBits) +
+           "," + std::to_string(line.stopBits);
+}
+
 } // namespace kvd

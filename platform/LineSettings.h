@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace kvd {
@@ -15,5 +16,7 @@ struct LineSettingsValue {
 // Reads a line-settings text such as "57600,N,8,1"; gives nothing when the text
 // is not of that form.
 std::optional<LineSettingsValue> ParseLineSettings(std::string_view text);
+// The settings as that text again.
+std::string FormatLineSettings(const LineSettingsValue& line);
 
 } // namespace kvd

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/LineSettings.h"
 #include "platform/Outcome.h"
 #include "platform/PortAddress.h"
 
@@ -38,9 +39,8 @@ public:
     // the port in use as it is.
     virtual PortTrial tryPort(const PortAddress& port) = 0;
 
-    // Line settings as one text: "57600,N,8,1" is 57600 bit/s, no parity,
-    // 8 data bits, 1 stop bit.
-    virtual void setSettings(const std::string& settings) = 0;
+    // Line settings, already read and checked: the port only applies them.
+    virtual void setSettings(const LineSettingsValue& settings) = 0;
     virtual void setFlowControl(FlowControl flow) = 0;
     virtual void setRts(bool on) = 0;
     virtual void setDtr(bool on) = 0;

@@ -140,7 +140,7 @@ void QtSerialPort::close() {
         state_ = PortState::Closed;
 }
 
-void QtSerialPort::setSettings(const std::string& settings) {
+void QtSerialPort::setSettings(const LineSettingsValue& settings) {
     settings_ = settings;
 }
 
@@ -190,11 +190,9 @@ std::string QtSerialPort::read() {
 
 // Without line settings the port opens with the ones it has.
 Outcome QtSerialPort::ApplyLineSettings() {
-    if (settings_.empty())
-        return Outcome::success();
-    const auto line = ParseLineSettings(settings_);
+    const std::optional<LineSettingsValue>& line = settings_;
     if (!line)
-        return Outcome::failure("unreadable line settings \"" + settings_ + "\"");
+        return Outcome::success();
     port_->setBaudRate(line->baudRate);
     port_->setDataBits(static_cast<QSerialPort::DataBits>(line->dataBits));
     port_->setParity(ToQtParity(line->parity));

@@ -36,7 +36,7 @@ public:
     void close() override;
     PortTrial tryPort(const PortAddress& port) override;
 
-    void setSettings(const std::string& settings) override;
+    void setSettings(const LineSettingsValue& settings) override;
     void setFlowControl(FlowControl flow) override;
     void setRts(bool on) override;
     void setDtr(bool on) override;
@@ -63,7 +63,7 @@ private:
     DeviceLister listDevices_;
     PortAddress address_ = PortAddress::number(1);
     std::string device_;
-    std::string settings_;
+    std::optional<LineSettingsValue> settings_;
     FlowControl flow_ = FlowControl::None;
     bool rts_ = false;
     bool dtr_ = false;

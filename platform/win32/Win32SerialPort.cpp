@@ -190,10 +190,7 @@ Outcome Win32SerialPort::Configure() {
     if (!driver_.getState(handle_, line))
         return Outcome::failure(device_ + " is not a serial port (" +
                                 SystemReason(driver_.lastError()) + ")");
-    if (!settings_.empty()) {
-        const auto wanted = ParseLineSettings(settings_);
-        if (!wanted)
-            return Outcome::failure("unreadable line settings \"" + settings_ + "\"");
+    if (const std::optional<LineSettingsValue>& wanted = settings_) {
         line.BaudRate = DWORD(wanted->baudRate);
         line.ByteSize = BYTE(wanted->dataBits);
         line.Parity = ToParity(wanted->parity);

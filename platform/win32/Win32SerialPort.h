@@ -38,7 +38,7 @@ public:
     void close() override;
     PortTrial tryPort(const PortAddress& port) override;
 
-    void setSettings(const std::string& settings) override { settings_ = settings; }
+    void setSettings(const LineSettingsValue& settings) override { settings_ = settings; }
     void setFlowControl(FlowControl flow) override;
     void setRts(bool on) override;
     void setDtr(bool on) override;
@@ -71,7 +71,7 @@ private:
     HANDLE handle_ = nullptr; // null while closed
     PortAddress address_ = PortAddress::number(1);
     std::string device_;
-    std::string settings_;
+    std::optional<LineSettingsValue> settings_;
     FlowControl flow_ = FlowControl::None;
     bool rts_ = false;
     bool dtr_ = false;

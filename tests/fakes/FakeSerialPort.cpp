@@ -98,9 +98,9 @@ void FakeSerialPort::close() {
         state_ = PortState::Closed;
 }
 
-void FakeSerialPort::setSettings(const std::string& text) {
-    calls.push_back("setSettings " + text);
-    settings = text;
+void FakeSerialPort::setSettings(const LineSettingsValue& line) {
+    settings = FormatLineSettings(line);
+    calls.push_back("setSettings " + settings);
 }
 
 void FakeSerialPort::setFlowControl(FlowControl value) {

@@ -56,7 +56,7 @@ public:
     Outcome open() override;
     void close() override;
     PortTrial tryPort(const PortAddress& address) override;
-    void setSettings(const std::string& text) override;
+    void setSettings(const LineSettingsValue& line) override;
     void setFlowControl(FlowControl value) override;
     void setRts(bool on) override;
     void setDtr(bool on) override;

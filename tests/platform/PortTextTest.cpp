@@ -150,6 +150,8 @@ private slots:
         QCOMPARE(QString(QChar(parsed->parity)), parity);
         QCOMPARE(parsed->dataBits, dataBits);
         QCOMPARE(parsed->stopBits, stopBits);
+        QCOMPARE(QString::fromStdString(FormatLineSettings(*parsed)), // and back, as written
+                 QString("%1,%2,%3,%4").arg(baud).arg(parity).arg(dataBits).arg(stopBits));
     }
 };
 

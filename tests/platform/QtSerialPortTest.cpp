@@ -62,16 +62,6 @@ private slots:
         QCOMPARE(port.state(), PortState::Closed);
     }
 
-    void unreadableLineSettingsDoNotOpen() {
-        test::PseudoTerminal cable;
-        QtSerialPort port;
-        port.setPort(PortAddress::device(cable.devicePath()));
-        port.setSettings("57600,N,9,1");
-        const Outcome opened = port.open();
-        QVERIFY(!opened.ok());
-        QCOMPARE(opened.reason(), std::string("unreadable line settings \"57600,N,9,1\""));
-    }
-
     void receivesEveryByteUnchanged() {
         test::PseudoTerminal cable;
         QtSerialPort port;

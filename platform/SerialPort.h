@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/LineSettings.h"
@@ -22,6 +23,24 @@ struct PortTrial {
     Outcome opened;
     std::string device;
 };
+
+// A port's state once it is pointed at `to` from `from`: a lost port stays lost
+// (through closes and failed opens) until it opens again or is pointed at
+// another port. Every port's setPort keeps this rule through here.
+inline PortState StateWhenPointed(PortState state, const PortAddress& from,
+                                  const PortAddress& to) {
+    return state == PortState::Lost && !(from == to) ? PortState::Closed : state;
+}
+
+// Tries `address` on `trial`, a port object of the caller's own, with `open`
+// (the port's open, or a lighter one that changes nothing on the line), and lets
+// it go: the port in use is left as it is.
+template <typename Port, typename Open>
+PortTrial TryOnItsOwn(Port& trial, const PortAddress& address, Open open) {
+    trial.setPort(address);
+    Outcome opened = open(trial);
+    return {std::move(opened), trial.deviceName()};
+}
 
 // The serial port as the program uses it: receive-only, polled. Settings given
 // while the port is closed are kept and applied when it opens.

@@ -67,9 +67,7 @@ const std::vector<SerialDevice>& QtSerialPort::Devices() {
 
 PortTrial QtSerialPort::tryPort(const PortAddress& port) {
     QtSerialPort trial(nullptr, listDevices_);
-    trial.setPort(port);
-    Outcome opened = trial.open();
-    return {std::move(opened), trial.deviceName()};
+    return TryOnItsOwn(trial, port, [](QtSerialPort& own) { return own.open(); });
 }
 
 // The device a port address stands for; empty when it names none.
@@ -93,8 +91,7 @@ std::string QtSerialPort::NoDeviceReason() {
 }
 
 void QtSerialPort::setPort(const PortAddress& port) {
-    if (state_ == PortState::Lost && !(port == address_))
-        state_ = PortState::Closed;
+    state_ = StateWhenPointed(state_, address_, port);
     address_ = port;
     device_.clear(); // found again, in the system's current list, when opened
     leftOver_.clear();

@@ -107,8 +107,7 @@ Win32SerialPort::~Win32SerialPort() {
 }
 
 void Win32SerialPort::setPort(const PortAddress& port) {
-    if (state_ == PortState::Lost && !(port == address_))
-        state_ = PortState::Closed;
+    state_ = StateWhenPointed(state_, address_, port);
     address_ = port;
     device_.clear();
     leftOver_.clear();
@@ -231,9 +230,7 @@ void Win32SerialPort::close() {
 // and modem lines as they were.
 PortTrial Win32SerialPort::tryPort(const PortAddress& port) {
     Win32SerialPort trial(driver_);
-    trial.setPort(port);
-    Outcome opened = trial.OpenHandle();
-    return {std::move(opened), trial.deviceName()};
+    return TryOnItsOwn(trial, port, [](Win32SerialPort& own) { return own.OpenHandle(); });
 }
 
 std::vector<int> Win32SerialPort::probedPorts() {

@@ -52,8 +52,7 @@ bool FakeSerialPort::Exists(const std::string& device) const {
 
 void FakeSerialPort::setPort(const PortAddress& address) {
     calls.push_back("setPort " + address.describe());
-    if (state_ == PortState::Lost && !(address == port))
-        state_ = PortState::Closed;
+    state_ = StateWhenPointed(state_, port, address);
     port = address;
     device_.clear(); // found again when opened, as the real port does
 }
@@ -63,11 +62,10 @@ PortTrial FakeSerialPort::tryPort(const PortAddress& address) {
     calls.push_back("tryPort " + address.describe());
     FakeSerialPort trial = *this;
     trial.state_ = PortState::Closed;
-    trial.setPort(address);
-    Outcome result = trial.open();
-    if (result)
-        opened.push_back(trial.deviceName());
-    return {std::move(result), trial.deviceName()};
+    PortTrial result = TryOnItsOwn(trial, address, [](FakeSerialPort& own) { return own.open(); });
+    if (result.opened)
+        opened.push_back(result.device);
+    return result;
 }
 
 Outcome FakeSerialPort::open() {

@@ -5,10 +5,10 @@
 #include <csignal>
 #include <ctime>
 
+#include "app/NativeSerialPort.h"
 #include "capture/CaptureSession.h"
 #include "files/FolderCapture.h"
 #include "platform/ConsoleText.h"
-#include "platform/NativeSerialPort.h"
 #include "platform/qt/QtDiskWorker.h"
 #include "platform/qt/QtPictureLoader.h"
 

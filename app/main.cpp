@@ -5,10 +5,10 @@
 #include <functional>
 
 #include "app/CommandLine.h"
+#include "app/NativeSerialPort.h"
 #include "app/WithoutWindow.h"
 #include "capture/CaptureState.h"
 #include "platform/ConsoleText.h"
-#include "platform/NativeSerialPort.h"
 #include "platform/StdFileSystem.h"
 #include "platform/qt/PrivateTempFolder.h"
 #include "platform/qt/QtDialogs.h"

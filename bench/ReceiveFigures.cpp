@@ -18,6 +18,7 @@
 #include "platform/qt/QtSerialPort.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/DiskWorkerInPlace.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestBitmap.h"
 #include "windows/Form1.h"

@@ -10,8 +10,10 @@
 
 namespace kvd {
 
-// The last position at which a marker can start in the receive buffer.
-inline constexpr std::size_t MaxMarkerPosition = 30017;
+// The last position at which a marker can start in the receive buffer. The
+// marker's position is kept in a 16-bit field (CaptureState::MarkerPosition), so
+// a whole screenshot must end within 32767 bytes: 32767 - 2750 = 30017.
+inline constexpr std::size_t MaxMarkerPosition = 32767 - ScreenshotSize;
 
 // Appends whatever the port has waiting to the receive buffer.
 void DrainPort(CaptureState& state, SerialPort& comm);

@@ -1,7 +1,7 @@
 #include "capture/PortLink.h"
 
+#include "capture/ConfigurePort.h"
 #include "capture/PortMessages.h"
-#include "capture/SerialLink.h"
 
 namespace kvd {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "capture/SerialLink.h"
+#include "capture/ConfigurePort.h"
 #include "platform/PortAddress.h"
 #include "platform/SerialPort.h"
 

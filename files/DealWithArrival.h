@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "capture/CaptureSession.h"
-#include "capture/CaptureView.h"
+#include "files/CaptureView.h"
 #include "files/LoadImage.h"
 #include "files/ScreenshotArrival.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "capture/CaptureSession.h"
-#include "capture/CaptureView.h"
+#include "files/CaptureView.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Picture.h"

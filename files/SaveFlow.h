@@ -3,10 +3,11 @@
 #include <string>
 
 #include "capture/CaptureState.h"
-#include "capture/CaptureView.h"
 #include "capture/SessionHistory.h"
+#include "files/CaptureView.h"
 #include "platform/DiskWorker.h"
 #include "platform/FileDialog.h"
+#include "platform/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Outcome.h"
 

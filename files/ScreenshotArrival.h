@@ -6,8 +6,8 @@
 #include <string>
 
 #include "capture/CaptureState.h"
-#include "capture/CaptureView.h"
 #include "capture/WaitingArrivals.h"
+#include "files/CaptureView.h"
 #include "files/SaveFlow.h"
 #include "files/ScreenshotFolder.h"
 #include "platform/Outcome.h"

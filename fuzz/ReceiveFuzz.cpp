@@ -12,6 +12,7 @@
 #include "platform/StdFileSystem.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/DiskWorkerInPlace.h"
 
 namespace {
 

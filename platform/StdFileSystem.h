@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/FileDialog.h"
+#include "platform/FileSystem.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {

@@ -5,7 +5,7 @@
 
 #include "files/DealWithArrival.h"
 #include "platform/Utf8Path.h"
-#include "platform/qt/QtPictureLoader.h"
+#include "platform/qt/QtPicture.h"
 #include "ui_Form1.h"
 #include "windows/DataTransfer.h"
 #include "windows/HistoryWindow.h"

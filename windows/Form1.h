@@ -7,7 +7,7 @@
 #include <string>
 
 #include "capture/CaptureSession.h"
-#include "capture/CaptureView.h"
+#include "files/CaptureView.h"
 #include "files/LoadImage.h"
 #include "files/PrintFlow.h"
 #include "files/SaveFlow.h"

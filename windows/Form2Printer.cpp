@@ -1,6 +1,6 @@
 #include "windows/Form2Printer.h"
 
-#include "platform/qt/QtPictureLoader.h"
+#include "platform/qt/QtPicture.h"
 #include "windows/Form2.h"
 
 namespace kvd {

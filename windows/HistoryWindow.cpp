@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "capture/CaptureState.h"
-#include "platform/qt/QtPictureLoader.h"
+#include "platform/qt/QtPicture.h"
 #include "windows/DataTransfer.h"
 #include "windows/PictureControl.h"
 

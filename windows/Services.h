@@ -4,6 +4,7 @@
 
 #include "platform/DiskWorker.h"
 #include "platform/FileDialog.h"
+#include "platform/FileSystem.h"
 #include "platform/FormPrinter.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Picture.h"

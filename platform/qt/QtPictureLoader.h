@@ -3,6 +3,7 @@
 #include <QImage>
 
 #include "platform/Picture.h"
+#include "platform/qt/QtPicture.h"
 
 namespace kvd {
 
@@ -14,10 +15,5 @@ public:
                                     std::string& whyNot) override;
     std::optional<Picture> loadBytes(std::string_view bytes, std::string& whyNot) override;
 };
-
-// Wraps a Qt image as a picture, and unwraps it; an empty image when the picture
-// holds none.
-Picture ToPicture(const QImage& image);
-QImage ToImage(const Picture& picture);
 
 } // namespace kvd

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/CaptureView.h"
+#include "files/CaptureView.h"
 #include "platform/FileDialog.h"
 #include "platform/FormPrinter.h"
 #include "platform/MessageBoxes.h"

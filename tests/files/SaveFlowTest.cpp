@@ -6,6 +6,7 @@
 #include "files/SaveFlow.h"
 #include "platform/StdFileSystem.h"
 #include "tests/fakes/FakeDialogs.h"
+#include "tests/support/DiskWorkerInPlace.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"

@@ -6,6 +6,7 @@
 #include "platform/StdFileSystem.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/DiskWorkerInPlace.h"
 #include "tests/support/TestBitmap.h"
 
 namespace kvd::test {

@@ -4,7 +4,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "capture/SerialLink.h"
+#include "capture/ConfigurePort.h"
 #include "platform/qt/QtSerialPort.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestBitmap.h"

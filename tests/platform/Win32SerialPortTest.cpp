@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "capture/CaptureSession.h"
+#include "capture/ConfigurePort.h"
 #include "capture/PortNumber.h"
-#include "capture/SerialLink.h"
 #include "platform/win32/Win32SerialPort.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"

@@ -8,6 +8,7 @@
 #include "platform/qt/QtPictureLoader.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/DiskWorkerInPlace.h"
 #include "windows/Form1.h"
 #include "windows/PictureControl.h"
 

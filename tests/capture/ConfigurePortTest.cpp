@@ -1,7 +1,7 @@
 #include <QTest>
 
+#include "capture/ConfigurePort.h"
 #include "capture/PortNumber.h"
-#include "capture/SerialLink.h"
 #include "tests/fakes/FakeSerialPort.h"
 #include "tests/support/TestMain.h"
 
@@ -40,7 +40,7 @@ void VerifyOpenWithLineSettings(const test::FakeSerialPort& comm, int port) {
 
 } // namespace
 
-class SerialLinkTest : public QObject {
+class ConfigurePortTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -212,5 +212,5 @@ private slots:
     }
 };
 
-KVD_REGISTER_TEST(SerialLinkTest)
-#include "SerialLinkTest.moc"
+KVD_REGISTER_TEST(ConfigurePortTest)
+#include "ConfigurePortTest.moc"

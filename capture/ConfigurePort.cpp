@@ -1,4 +1,4 @@
-#include "capture/SerialLink.h"
+#include "capture/ConfigurePort.h"
 
 #include "capture/PortNumber.h"
 

@@ -8,6 +8,7 @@
 
 #include "app/CommandLine.h"
 #include "tests/support/DevicePaths.h"
+#include "tests/support/EndWithTheTest.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
@@ -150,6 +151,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QProcess program;
+        test::EndWithTheTest(program);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         environment.remove(QStringLiteral("DISPLAY"));

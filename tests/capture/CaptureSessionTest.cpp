@@ -13,9 +13,9 @@ using test::AsBytes;
 
 namespace {
 
-const std::string First = test::TwoColourBitmap(101);
-const std::string Second = test::TwoColourBitmap(202);
-const std::string Third = test::TwoColourBitmap(303);
+using test::First;
+using test::Second;
+using test::Third;
 
 const QString LongPath = test::LongDevice;
 const std::string ShortPath = test::ShortDevice;

@@ -11,11 +11,7 @@
 
 namespace kvd::test {
 
-// Three screenshots that differ, and a block that starts like one but is no
-// bitmap.
-inline const std::string First = TwoColourBitmap(101);
-inline const std::string Second = TwoColourBitmap(202);
-inline const std::string Third = TwoColourBitmap(303);
+// A block that starts like a screenshot but is no bitmap.
 inline const std::string Unreadable = PlainFrame('\x7f');
 
 // A capture session on scripted fakes with the flows that deal with what it

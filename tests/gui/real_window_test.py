@@ -20,7 +20,9 @@ Usage: real_window_test.py PROGRAM SIMULATOR SCALE
 Exit status 0 when all holds, 1 with the reason when not, 77 when the tools it
 needs are missing (CTest counts that as skipped, and prints the reason).
 """
+import ctypes
 import os
+import signal
 import shutil
 import struct
 import subprocess
@@ -154,6 +156,12 @@ def send_screenshot(simulator, copies):
         return sent.read()
 
 
+def ends_with_test():
+    """For Popen's preexec_fn: the program ends when this test does, however it
+    ends (CTest's timeout kills the test, and no finally runs then)."""
+    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
 def run(program, simulator_path, scale, copies):
     for tool in ("xdotool", "xclip"):
         if shutil.which(tool) is None:
@@ -163,14 +171,14 @@ def run(program, simulator_path, scale, copies):
     env = dict(os.environ, QT_SCALE_FACTOR=str(scale), QT_QPA_PLATFORM="xcb")
     simulator = subprocess.Popen([simulator_path, "--count", "12", "--unreadable", "3",
                                   "--copy-to", copies],
-                                 stdin=subprocess.PIPE,
-                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE, preexec_fn=ends_with_test)
     device = simulator.stdout.readline().decode().strip()
     # Started on a port that is not there, so that start-up always ends in the same
     # message: whether this machine has serial ports, and how long trying them
     # takes, then cannot decide when the message comes and catches the typing.
     missing_port = os.path.join(copies, "no-such-port")
-    app = subprocess.Popen([program, "--port", missing_port], env=env)
+    app = subprocess.Popen([program, "--port", missing_port], env=env, preexec_fn=ends_with_test)
     try:
         window_id = wait_for(f'a window captioned "{CAPTION}"', lambda: find_window(CAPTION))
         message = wait_for('the message "Serial port"', lambda: find_window("Serial port"))

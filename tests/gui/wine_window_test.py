@@ -36,8 +36,8 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from real_window_test import (CAPTION, PICTURE, WINDOW, Failure, client_origin,  # noqa: E402
-                              close_as_window_manager, save_capture, send_screenshot,
-                              wait_for)
+                              close_as_window_manager, ends_with_test, save_capture,
+                              send_screenshot, wait_for)
 from Xlib import X, display as xdisplay  # noqa: E402
 
 PORT = 10
@@ -81,7 +81,7 @@ class Line:
     def __init__(self, simulator, count, copies, port=PORT):
         self.process = subprocess.Popen([simulator, "--count", str(count), "--copy-to", copies],
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE)
+                                        stderr=subprocess.PIPE, preexec_fn=ends_with_test)
         self.device = self.process.stdout.readline().decode().strip()
         self.link = os.path.join(os.environ["WINEPREFIX"], "dosdevices", f"com{port}")
         if os.path.lexists(self.link):
@@ -176,7 +176,8 @@ def check_console(program, simulator, work):
     line = Line(simulator, 1, work, port=12)
     try:
         capture = subprocess.Popen(["wine", "cmd", "/c", windows_path(batch)], cwd=folder,
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                   preexec_fn=ends_with_test)
         wait_for("kvd62-capture.com to open COM12", lambda: holds(line.device))
         send_screenshot(line.process, work)
         out, err = capture.communicate(timeout=120)
@@ -197,7 +198,8 @@ def run(program, simulator, capture, work):
     windows_folder = windows_path(folder)
     line = Line(simulator, 2, work)
     register_port(PORT, line.device)
-    app = subprocess.Popen(["wine", program, "--save-dir", windows_folder, windows_path(PHOTO)])
+    app = subprocess.Popen(["wine", program, "--save-dir", windows_folder, windows_path(PHOTO)],
+                           preexec_fn=ends_with_test)
     dpy = xdisplay.Display()
     try:
         window_id = wait_for(f'a window captioned "{CAPTION} - saving to ..."',

@@ -20,6 +20,7 @@
 #include "platform/qt/QtPictureLoader.h"
 #include "platform/qt/QtSerialPort.h"
 #include "tests/fakes/FakeDialogs.h"
+#include "tests/support/EndWithTheTest.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
@@ -265,6 +266,7 @@ private slots:
     void theSimulatorsScreenshotsAreShown() {
         Bench bench;
         QProcess simulator;
+        test::EndWithTheTest(simulator);
         simulator.start(KVD_SIMULATOR, {"--noise", "300"});
         QVERIFY2(simulator.waitForStarted(LineWaitMs), "the simulator did not start");
         QVERIFY2(simulator.waitForReadyRead(LineWaitMs), "the simulator named no device");
@@ -347,6 +349,7 @@ private slots:
         const fs::path adapter = fs::path(runtime.path().toStdString()) / "ttyUSB0";
         fs::create_symlink(line.devicePath(), adapter);
         QProcess program;
+        test::EndWithTheTest(program);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         QStringList arguments{"--port", QString::fromStdString(adapter.string()), "--save-dir",
                               shots.path()};

@@ -12,4 +12,9 @@ namespace kvd::test {
 // a pattern drawn from `seed`, so different seeds give different pictures.
 std::string TwoColourBitmap(std::uint32_t seed = 1);
 
+// Three screenshots that differ, for every test that needs a few.
+inline const std::string First = TwoColourBitmap(101);
+inline const std::string Second = TwoColourBitmap(202);
+inline const std::string Third = TwoColourBitmap(303);
+
 } // namespace kvd::test

@@ -29,9 +29,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string First = test::TwoColourBitmap(501);
-const std::string Second = test::TwoColourBitmap(502);
-const std::string Third = test::TwoColourBitmap(503);
+using test::First;
+using test::Second;
+using test::Third;
 
 // What a drag carries, by the kind of thing dragged.
 QMimeData* Dragged(const QString& kind, const test::FormBench& bench) {

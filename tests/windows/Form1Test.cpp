@@ -46,10 +46,6 @@ private slots:
 
         QTest::newRow("ports 1 and 2")
             << QList<int>{1, 2} << QStringList{"1", "2"} << "1" << 1 << "/dev/ttyFAKE1: open";
-        QTest::newRow("only port 1")
-            << QList<int>{1} << QStringList{"1"} << "1" << 1 << "/dev/ttyFAKE1: open";
-        QTest::newRow("only port 2")
-            << QList<int>{2} << QStringList{"2"} << "2" << 2 << "/dev/ttyFAKE2: open";
         QTest::newRow("no port") << QList<int>{} << QStringList{} << "1" << 0
                                  << "/dev/ttyFAKE1: no such device";
     }

@@ -12,13 +12,9 @@ using namespace kvd;
 using test::Decoded;
 using test::ReadAll;
 
-namespace {
-
-const std::string First = test::TwoColourBitmap(101);
-const std::string Second = test::TwoColourBitmap(202);
-const std::string Third = test::TwoColourBitmap(303);
-
-} // namespace
+using test::First;
+using test::Second;
+using test::Third;
 
 class PollTickTest : public QObject {
     Q_OBJECT

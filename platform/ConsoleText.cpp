@@ -1,36 +1,12 @@
 #include "platform/ConsoleText.h"
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/WideText.h"
 
 #include <shellapi.h>
 #endif
 
 namespace kvd {
-
-#ifdef _WIN32
-namespace {
-
-std::wstring Wide(const std::string& text) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(std::size_t(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), size);
-    return wide;
-}
-
-std::string Utf8(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(std::size_t(size > 0 ? size - 1 : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), size, nullptr, nullptr);
-    return narrow;
-}
-
-} // namespace
-#endif
 
 void WriteText(std::FILE* stream, const std::string& utf8) {
 #ifdef _WIN32

@@ -1,4 +1,5 @@
 #include "platform/win32/CommDriver.h"
+#include "platform/win32/WideText.h"
 
 #include <devguid.h>
 #include <map>
@@ -7,13 +8,6 @@
 namespace kvd {
 
 namespace {
-
-std::string Utf8(const wchar_t* text, int length) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string narrow(std::size_t(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, length, narrow.data(), size, nullptr, nullptr);
-    return narrow;
-}
 
 // Device Manager's names of the ports present, by port name: "COM7" ->
 // "USB Serial Port (COM7)".
@@ -37,7 +31,7 @@ std::map<std::wstring, std::string> FriendlyNames() {
         if (named && SetupDiGetDeviceRegistryPropertyW(devices, &device, SPDRP_FRIENDLYNAME,
                                                        nullptr, reinterpret_cast<BYTE*>(friendly),
                                                        sizeof friendly - sizeof(wchar_t), nullptr))
-            names[portName] = Utf8(friendly, int(wcslen(friendly)));
+            names[portName] = Utf8(friendly);
     }
     SetupDiDestroyDeviceInfoList(devices);
     return names;
@@ -87,7 +81,7 @@ public:
                 continue;
             const int nameLength = int(nameBytes / sizeof(wchar_t));
             name[nameLength] = L'\0';
-            found.push_back({Utf8(name, int(wcslen(name))), Utf8(device, int(deviceLength)), {}});
+            found.push_back({Utf8(name), Utf8(device, deviceLength), {}});
         }
         RegCloseKey(key);
         const std::map<std::wstring, std::string> friendly = FriendlyNames();

@@ -7,24 +7,11 @@
 #include "platform/ComName.h"
 #include "platform/DeviceOrder.h"
 #include "platform/LineSettings.h"
+#include "platform/win32/WideText.h"
 
 namespace kvd {
 
 namespace {
-
-std::wstring Wide(const std::string& text) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(std::size_t(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), size);
-    return wide;
-}
-
-std::string Utf8(const wchar_t* text, int length) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string narrow(std::size_t(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, length, narrow.data(), size, nullptr, nullptr);
-    return narrow;
-}
 
 // The system's own words for an error, without the full stop and line end.
 std::string SystemReason(DWORD error) {
@@ -32,7 +19,7 @@ std::string SystemReason(DWORD error) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string reason = length > 0 ? Utf8(text, int(length)) : std::string{};
+    std::string reason = length > 0 ? Utf8(text, length) : std::string{};
     LocalFree(text);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
                                reason.back() == '.' || reason.back() == ' '))

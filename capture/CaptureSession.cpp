@@ -91,10 +91,10 @@ std::string CaptureSession::DropAfterLineError(const std::string& error, std::ti
     std::string dropped = std::exchange(state_.ReceiveBuffer, {});
     if (comm_.bytesWaiting() != 0)
         dropped += comm_.read();
-    const std::string lostOnTheLine = "bytes were lost on the line (" + error + ")";
-    lineNote_ = "\nB" + lostOnTheLine.substr(1) + ": the screenshot in progress was dropped";
+    const std::string lost = "lost on the line (" + error + ")";
+    lineNote_ = "\nBytes were " + lost + ": the screenshot in progress was dropped";
     if (history_ != nullptr && !dropped.empty()) // read as "dropped: it was cut short: ..."
-        history_->add(std::move(dropped), now, "was cut short: " + lostOnTheLine);
+        history_->add(std::move(dropped), now, "was cut short: bytes were " + lost);
     return lineNote_.substr(1);
 }
 

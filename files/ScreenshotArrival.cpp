@@ -72,9 +72,11 @@ void MakeCurrent(CaptureState& state, const Arrival& arrival, Picture decoded,
 
 } // namespace
 
+// The folder is a copy of the session's: the event loop turns while the files
+// are written, and the session's may change meanwhile.
 Outcome ShowNewScreenshot(CaptureState& state, const Arrival& arrival,
-                          const std::optional<std::filesystem::path>& folder,
-                          ArrivalServices& services, CaptureView& view) {
+                          std::optional<std::filesystem::path> folder, ArrivalServices& services,
+                          CaptureView& view) {
     std::string whyNot;
     std::optional<Picture> decoded = services.pictures.loadBytes(arrival.bytes, whyNot);
     if (!decoded)

@@ -34,7 +34,7 @@ struct ArrivalServices {
 // screenshot stays unsaved, so the question still protects it when the next one
 // arrives.
 Outcome ShowNewScreenshot(CaptureState& state, const Arrival& arrival,
-                          const std::optional<std::filesystem::path>& folder,
-                          ArrivalServices& services, CaptureView& view);
+                          std::optional<std::filesystem::path> folder, ArrivalServices& services,
+                          CaptureView& view);
 
 } // namespace kvd

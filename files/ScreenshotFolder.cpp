@@ -38,8 +38,8 @@ ScreenshotFolder::Saved ScreenshotFolder::save(const std::string& imageData, std
     return {path, Outcome::failure("every name for this second is taken")};
 }
 
-bool SaveIntoFolder(const std::filesystem::path& folder, const std::string& frame,
-                    std::time_t arrived, DiskWorker& disk, CaptureReport& report) {
+bool SaveIntoFolder(std::filesystem::path folder, const std::string& frame, std::time_t arrived,
+                    DiskWorker& disk, CaptureReport& report) {
     ScreenshotFolder::Saved saved;
     disk.run([&] { saved = ScreenshotFolder(folder).save(frame, arrived); });
     if (!saved.outcome) {

@@ -54,8 +54,10 @@ private:
 // Saves a screenshot that arrived at `arrived` into `folder` (as ScreenshotFolder
 // names it), on the disk worker so that the line is still read meanwhile, and
 // tells `report` the file or why it could not be written. True when it is there.
-// The window and capture without a window both save through here.
-bool SaveIntoFolder(const std::filesystem::path& folder, const std::string& frame,
-                    std::time_t arrived, DiskWorker& disk, CaptureReport& report);
+// The window and capture without a window both save through here. The folder is
+// taken by value: the event loop turns during the write, and what the caller
+// named may change meanwhile.
+bool SaveIntoFolder(std::filesystem::path folder, const std::string& frame, std::time_t arrived,
+                    DiskWorker& disk, CaptureReport& report);
 
 } // namespace kvd

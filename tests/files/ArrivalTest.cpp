@@ -1,4 +1,6 @@
 #include <QTest>
+#include <filesystem>
+#include <set>
 
 #include "files/LoadImage.h"
 #include "tests/files/SessionBench.h"
@@ -220,6 +222,45 @@ private slots:
         // was let go is no longer found.
         QCOMPARE(bench.history.newerThan(2), std::min<std::size_t>(blocks.size() - 2, kept));
         QCOMPARE(bench.history.bySerial(1) != nullptr, blocks.size() <= kept);
+    }
+
+    // A write that fails is said once; the screenshot stays unsaved (so the next
+    // arrival asks about it, unless "Disable Save" is ticked, which the message
+    // then says) and the next one is saved as before.
+    void aFailedWriteIntoTheFolderIsSaidOnce_data() {
+        QTest::addColumn<bool>("saveDisabled");
+        QTest::newRow("asking") << false;
+        QTest::newRow("\"Disable Save\" ticked") << true;
+    }
+    void aFailedWriteIntoTheFolderIsSaidOnce() {
+        QFETCH(bool, saveDisabled);
+        test::SessionBench bench;
+        const std::filesystem::path folder = bench.path("stick");
+        std::filesystem::create_directory(folder);
+        bench.session.savingTo(folder);
+        bench.session.saveDisabledChanged(saveDisabled);
+        std::filesystem::remove(folder);
+        bench.tick(First);
+        QCOMPARE(bench.box.shown.size(), std::size_t(1));
+        const std::string& said = bench.box.shown[0].text;
+        QVERIFY2(said.starts_with("The screenshot could not be saved to " +
+                                  (folder / "kvd62-").string()),
+                 said.c_str());
+        QCOMPARE(said.find("untick \"Disable Save\"") != std::string::npos, saveDisabled);
+        QVERIFY(bench.shown() == First);
+        QVERIFY(!bench.session.state().CurrentSaved);
+
+        std::filesystem::create_directory(folder);
+        if (!saveDisabled)
+            bench.box.answers.push_back(DialogAnswer::No);
+        bench.tick(Second);
+        QCOMPARE(bench.box.shown.size(), std::size_t(saveDisabled ? 1 : 2));
+        if (!saveDisabled)
+            QCOMPARE(bench.box.shown[1].text,
+                     std::string("A new screenshot arrived, save current ?"));
+        const std::set<std::string> names = test::FilesIn(folder);
+        QCOMPARE(names.size(), std::size_t(1));
+        QVERIFY(ReadAll(folder / *names.begin()) == Second);
     }
 
     // A screenshot that arrives while the Open dialog is up is dealt with first;

@@ -293,47 +293,6 @@ private slots:
         QCOMPARE(bench.box.shown[0].text, std::string("A new screenshot arrived, save current ?"));
     }
 
-    // A write that fails is said once; the screenshot stays unsaved (so the next
-    // arrival asks about it, unless "Disable Save" is ticked, which the message
-    // then says) and the next one is saved as before.
-    void aFailedWriteIntoTheFolderIsSaidOnce_data() {
-        QTest::addColumn<bool>("saveDisabled");
-        QTest::newRow("asking") << false;
-        QTest::newRow("\"Disable Save\" ticked") << true;
-    }
-    void aFailedWriteIntoTheFolderIsSaidOnce() {
-        QFETCH(bool, saveDisabled);
-        test::FormBench bench;
-        const fs::path folder = bench.path("stick");
-        fs::create_directory(folder);
-        bench.form.SaveEveryScreenshotTo(folder);
-        bench.startUp();
-        if (saveDisabled)
-            bench.control<QCheckBox>("Check2")->click();
-        fs::remove(folder);
-        bench.tick(First);
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        const std::string& said = bench.box.shown[0].text;
-        QVERIFY2(said.starts_with("The screenshot could not be saved to " +
-                                  (folder / "kvd62-").string()),
-                 said.c_str());
-        QCOMPARE(said.find("untick \"Disable Save\"") != std::string::npos, saveDisabled);
-        QCOMPARE(bench.shown(), Decoded(First));
-        QVERIFY(!bench.form.state().CurrentSaved);
-
-        fs::create_directory(folder);
-        if (!saveDisabled)
-            bench.box.answers.push_back(DialogAnswer::No);
-        bench.tick(Second);
-        QCOMPARE(bench.box.shown.size(), std::size_t(saveDisabled ? 1 : 2));
-        if (!saveDisabled)
-            QCOMPARE(bench.box.shown[1].text,
-                     std::string("A new screenshot arrived, save current ?"));
-        const std::set<std::string> names = FilesIn(folder);
-        QCOMPARE(names.size(), std::size_t(1));
-        QVERIFY(ReadAll(folder / *names.begin()) == Second);
-    }
-
     // A port given at start is opened after the probe, as if typed; the probe's
     // list stays as it was.
     void startingOnAGivenPort_data() {

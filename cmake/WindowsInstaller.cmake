@@ -17,6 +17,13 @@ install(FILES ${KVD_MINGW_RUNTIME}/libstdc++-6.dll ${KVD_MINGW_RUNTIME}/libgcc_s
               ${KVD_WINPTHREAD_DLL}
         DESTINATION bin)
 
+# The program's licence, and Qt's beside the Qt libraries it carries.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/Qt-LGPL-3.txt
+              ${PROJECT_SOURCE_DIR}/packaging/Qt-NOTICE.txt
+        DESTINATION bin)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+
 set(CPACK_GENERATOR NSIS)
 set(CPACK_PACKAGE_NAME kvd62-capture)
 set(CPACK_PACKAGE_VENDOR "kvd62-capture")

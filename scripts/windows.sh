@@ -182,7 +182,8 @@ program_files=$WINEPREFIX/drive_c/Program\ Files/kvd62-capture
 wine "$installer" /S
 wineserver -w
 for file in bin/kvd62-capture.exe bin/kvd62-capture.com bin/kvd62-simulator.exe \
-    bin/platforms/qwindows.dll bin/imageformats/qjpeg.dll Uninstall.exe; do
+    bin/platforms/qwindows.dll bin/imageformats/qjpeg.dll bin/Qt-LGPL-3.txt LICENSE.txt \
+    Uninstall.exe; do
     [ -f "$program_files/$file" ] || { echo "windows: the installer did not install $file" >&2; exit 1; }
 done
 find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'KVD62 screen capture.lnk' | grep -q . ||

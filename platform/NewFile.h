@@ -45,6 +45,11 @@ public:
 
 private:
     bool Fail();
+#ifdef _WIN32
+    static NewFile Opened(void* handle);
+#else
+    static NewFile Opened(int fd);
+#endif
 
 #ifdef _WIN32
     void* handle_ = nullptr; // a HANDLE

@@ -28,21 +28,22 @@ bool NewFile::Fail() {
     return false;
 }
 
-NewFile NewFile::createNew(const std::filesystem::path& path) {
+// A file for what open(2) just gave, with its errno when that was nothing.
+NewFile NewFile::Opened(int fd) {
     NewFile file;
-    // O_EXCL: a file or a link already at the name makes it fail.
-    file.fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (file.fd_ < 0)
+    file.fd_ = fd;
+    if (fd < 0)
         file.Fail();
     return file;
 }
 
+// O_EXCL: a file or a link already at the name makes it fail.
+NewFile NewFile::createNew(const std::filesystem::path& path) {
+    return Opened(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+}
+
 NewFile NewFile::openExisting(const std::filesystem::path& path) {
-    NewFile file;
-    file.fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (file.fd_ < 0)
-        file.Fail();
-    return file;
+    return Opened(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
 }
 
 bool NewFile::isOpen() const {

@@ -27,8 +27,7 @@ struct PortTrial {
 // A port's state once it is pointed at `to` from `from`: a lost port stays lost
 // (through closes and failed opens) until it opens again or is pointed at
 // another port. Every port's setPort keeps this rule through here.
-inline PortState StateWhenPointed(PortState state, const PortAddress& from,
-                                  const PortAddress& to) {
+inline PortState StateWhenPointed(PortState state, const PortAddress& from, const PortAddress& to) {
     return state == PortState::Lost && !(from == to) ? PortState::Closed : state;
 }
 

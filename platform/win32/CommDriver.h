@@ -1,11 +1,8 @@
 #pragma once
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/WindowsApi.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,8 +14,6 @@ namespace kvd {
 struct ListedPort {
     std::string name;
     std::string device;
-    // What Device Manager calls it ("USB Serial Port (COM7)"), or empty.
-    std::string friendlyName;
 };
 
 // The Win32 calls the serial port makes, and nothing else. A seam, because what
@@ -47,9 +42,13 @@ public:
     virtual void close(HANDLE port) = 0;
     // GetLastError after a call that failed.
     virtual DWORD lastError() = 0;
-    // The COM ports the system has now, as the SERIALCOMM key lists them, with
-    // the names Device Manager gives them.
+    // The COM ports the system has now, as the SERIALCOMM key lists them: cheap
+    // enough to ask on every poll.
     virtual std::vector<ListedPort> ports() = 0;
+    // What Device Manager calls each port present, by port name ("COM7" -> "USB
+    // Serial Port (COM7)"): SetupAPI walks every device, so only when a list is
+    // filled.
+    virtual std::map<std::string, std::string> friendlyNames() = 0;
 };
 
 // The system's own calls.

@@ -1,10 +1,6 @@
 #include "platform/NewFile.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/win32/WindowsApi.h"
 
 #include <cerrno>
 #include <utility>
@@ -74,21 +70,22 @@ bool NewFile::Fail() {
     return false;
 }
 
-// CREATE_NEW fails on any file or link already at the name, as "x" would.
-NewFile NewFile::createNew(const std::filesystem::path& path) {
+// A file for what CreateFileW just gave, with its error when that was nothing.
+NewFile NewFile::Opened(void* handle) {
     NewFile file;
-    file.handle_ = Open(path, CREATE_NEW);
-    if (file.handle_ == nullptr)
+    file.handle_ = handle;
+    if (handle == nullptr)
         file.Fail();
     return file;
 }
 
+// CREATE_NEW fails on any file or link already at the name, as "x" would.
+NewFile NewFile::createNew(const std::filesystem::path& path) {
+    return Opened(Open(path, CREATE_NEW));
+}
+
 NewFile NewFile::openExisting(const std::filesystem::path& path) {
-    NewFile file;
-    file.handle_ = Open(path, OPEN_EXISTING);
-    if (file.handle_ == nullptr)
-        file.Fail();
-    return file;
+    return Opened(Open(path, OPEN_EXISTING));
 }
 
 bool NewFile::isOpen() const {

@@ -11,8 +11,8 @@ namespace {
 
 // Device Manager's names of the ports present, by port name: "COM7" ->
 // "USB Serial Port (COM7)".
-std::map<std::wstring, std::string> FriendlyNames() {
-    std::map<std::wstring, std::string> names;
+std::map<std::string, std::string> FriendlyNames() {
+    std::map<std::string, std::string> names;
     HDEVINFO devices = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
     if (devices == INVALID_HANDLE_VALUE)
         return names;
@@ -31,7 +31,7 @@ std::map<std::wstring, std::string> FriendlyNames() {
         if (named && SetupDiGetDeviceRegistryPropertyW(devices, &device, SPDRP_FRIENDLYNAME,
                                                        nullptr, reinterpret_cast<BYTE*>(friendly),
                                                        sizeof friendly - sizeof(wchar_t), nullptr))
-            names[portName] = Utf8(friendly);
+            names[Utf8(portName)] = Utf8(friendly);
     }
     SetupDiDestroyDeviceInfoList(devices);
     return names;
@@ -81,17 +81,12 @@ public:
                 continue;
             const int nameLength = int(nameBytes / sizeof(wchar_t));
             name[nameLength] = L'\0';
-            found.push_back({Utf8(name), Utf8(device, deviceLength), {}});
+            found.push_back({Utf8(name), Utf8(device, deviceLength)});
         }
         RegCloseKey(key);
-        const std::map<std::wstring, std::string> friendly = FriendlyNames();
-        for (ListedPort& port : found) {
-            std::wstring name(port.name.begin(), port.name.end()); // COMn: ASCII
-            if (const auto known = friendly.find(name); known != friendly.end())
-                port.friendlyName = known->second;
-        }
         return found;
     }
+    std::map<std::string, std::string> friendlyNames() override { return FriendlyNames(); }
 };
 
 } // namespace

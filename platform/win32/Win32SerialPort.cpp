@@ -1,6 +1,7 @@
 #include "platform/win32/Win32SerialPort.h"
 
 #include <charconv>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -239,11 +240,10 @@ std::vector<int> Win32SerialPort::probedPorts() {
 }
 
 std::string Win32SerialPort::friendlyName(const std::string& device) {
+    const std::map<std::string, std::string> names = driver_.friendlyNames();
     const std::optional<std::string> name = ComPortName(device);
-    for (const ListedPort& port : driver_.ports())
-        if (name && ComPortName(port.name) == name && !port.friendlyName.empty())
-            return port.friendlyName;
-    return device;
+    const auto known = name ? names.find(*name) : names.end();
+    return known != names.end() ? known->second : device;
 }
 
 void Win32SerialPort::setFlowControl(FlowControl flow) {
@@ -303,9 +303,8 @@ void Win32SerialPort::checkLine() {
         MarkLost(SystemReason(driver_.lastError()));
 }
 
+// What checkLine read on this poll.
 int Win32SerialPort::bytesWaiting() {
-    if (state_ == PortState::Open && !ReadWaiting(received_))
-        MarkLost(SystemReason(driver_.lastError()));
     if (state_ == PortState::Lost)
         return int(leftOver_.size());
     return state_ == PortState::Open ? int(received_.size()) : 0;

@@ -46,7 +46,9 @@ public:
     // Every read returns all that is waiting, which is what the program asks for.
     void setInputLength(int) override {}
 
+    // Every poll reads here, whatever ClearCommError says waits.
     void checkLine() override;
+    // What the poll's checkLine read.
     int bytesWaiting() override;
     std::string read() override;
     std::string takeLineError() override;

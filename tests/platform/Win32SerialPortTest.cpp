@@ -1,5 +1,6 @@
 #include <QTest>
 #include <algorithm>
+#include <map>
 #include <utility>
 
 #include "capture/CaptureSession.h"
@@ -24,7 +25,8 @@ public:
     DWORD failClear = 0, failModem = 0, failRead = 0; // error codes; 0: the call works
     bool failState = false, failTimeouts = false;
     bool pulled = false; // the adapter is gone: it cannot be opened again
-    std::vector<ListedPort> listed{{"COM7", "\\Device\\VCP0", {}}};
+    std::vector<ListedPort> listed{{"COM7", "\\Device\\VCP0"}};
+    std::map<std::string, std::string> friendly; // Device Manager's names
 
     HANDLE open(const std::wstring&) override {
         if (pulled) {
@@ -61,6 +63,7 @@ public:
     void close(HANDLE) override {}
     DWORD lastError() override { return error_; }
     std::vector<ListedPort> ports() override { return listed; }
+    std::map<std::string, std::string> friendlyNames() override { return friendly; }
 
 private:
     BOOL Answer(DWORD error) {
@@ -221,17 +224,20 @@ private slots:
         QFETCH(QList<int>, probed);
         ScriptedDriver driver;
         driver.listed.clear();
-        for (const QString& port : listed) // name=device[=Device Manager's name]
-            driver.listed.push_back({port.section('=', 0, 0).toStdString(),
-                                     port.section('=', 1, 1).toStdString(),
-                                     port.section('=', 2).toStdString()});
+        for (const QString& port : listed) { // name=device[=Device Manager's name]
+            const std::string name = port.section('=', 0, 0).toStdString();
+            driver.listed.push_back({name, port.section('=', 1, 1).toStdString()});
+            if (!port.section('=', 2).isEmpty())
+                driver.friendly[name] = port.section('=', 2).toStdString();
+        }
         Win32SerialPort port(driver);
         const std::vector<int> tried = port.probedPorts();
         QCOMPARE(QList<int>(tried.begin(), tried.end()), probed);
         // The selector's list names each as Device Manager does, where it can.
         for (const ListedPort& listedPort : driver.listed)
-            QCOMPARE(port.friendlyName(listedPort.name),
-                     listedPort.friendlyName.empty() ? listedPort.name : listedPort.friendlyName);
+            QCOMPARE(port.friendlyName(listedPort.name), driver.friendly.count(listedPort.name)
+                                                             ? driver.friendly[listedPort.name]
+                                                             : listedPort.name);
     }
 };
 

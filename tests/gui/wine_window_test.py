@@ -147,6 +147,14 @@ def register_port(port, device):
                     "/d", device, "/f"], check=True, capture_output=True)
     subprocess.run(["wineserver", "-k"], capture_output=True)
     subprocess.run(["wineserver", "-w"], check=True, capture_output=True)
+    # Wine's device manager fills its list of ports (a volatile key, as on
+    # Windows) anew each time Wine starts, while the first program is already
+    # running: a program started at once could look before COM10 is listed. On
+    # Windows the list is filled at boot, so wait for it here.
+    wait_for(f"Wine to list COM{port}",
+             lambda: f"COM{port}" in subprocess.run(
+                 ["wine", "reg", "query", r"HKLM\HARDWARE\DEVICEMAP\SERIALCOMM"],
+                 capture_output=True, text=True).stdout.split())
 
 
 def check_console(program, simulator, work):

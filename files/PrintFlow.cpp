@@ -3,11 +3,11 @@
 namespace kvd {
 
 void PrintScreenshot(const Picture& picture, PrintServices& services) {
-    const std::string comment =
+    const std::optional<std::string> comment =
         services.input.ask("Comment:", "Add comment to your print", "KVD62 screenshot");
-    if (comment.empty())
+    if (!comment || comment->empty())
         return;
-    const Outcome printed = services.printer.print(picture, comment);
+    const Outcome printed = services.printer.print(picture, *comment);
     if (!printed)
         services.box.tell("The screenshot was not printed: " + printed.reason() +
                               ".\r\nSet up a default printer in the system's settings, then "

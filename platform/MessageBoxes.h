@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kvd {
@@ -25,9 +26,9 @@ public:
 class InputBox {
 public:
     virtual ~InputBox() = default;
-    // The text as the user left it, or an empty text on Cancel.
-    virtual std::string ask(const std::string& prompt, const std::string& title,
-                            const std::string& defaultText) = 0;
+    // The text as the user left it (which may be empty), or nothing on Cancel.
+    virtual std::optional<std::string> ask(const std::string& prompt, const std::string& title,
+                                           const std::string& defaultText) = 0;
 };
 
 } // namespace kvd

@@ -45,12 +45,14 @@ void QtMessageBox::tell(const std::string& text, const std::string& title) {
     box.exec();
 }
 
-std::string QtInputBox::ask(const std::string& prompt, const std::string& title,
-                            const std::string& defaultText) {
+std::optional<std::string> QtInputBox::ask(const std::string& prompt, const std::string& title,
+                                           const std::string& defaultText) {
     bool accepted = false;
     const QString text = QInputDialog::getText(parent_, FromUtf8(title), FromUtf8(prompt),
                                                QLineEdit::Normal, FromUtf8(defaultText), &accepted);
-    return accepted ? text.toStdString() : std::string{};
+    if (!accepted)
+        return std::nullopt;
+    return text.toStdString();
 }
 
 QStringList ToQtNameFilters(const std::string& filter) {

@@ -24,8 +24,8 @@ private:
 class QtInputBox final : public InputBox {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }
-    std::string ask(const std::string& prompt, const std::string& title,
-                    const std::string& defaultText) override;
+    std::optional<std::string> ask(const std::string& prompt, const std::string& title,
+                                   const std::string& defaultText) override;
 
 private:
     QPointer<QWidget> parent_;

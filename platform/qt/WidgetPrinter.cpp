@@ -54,7 +54,7 @@ Outcome WidgetPrinter::print(QWidget& form) const {
     QPainter recorder(&recording);
     form.ensurePolished();
     form.render(&recorder, QPoint(), QRegion(),
-                      QWidget::DrawWindowBackground | QWidget::DrawChildren);
+                QWidget::DrawWindowBackground | QWidget::DrawChildren);
     recorder.end();
 
     printer.setResolution(int(FormDotsPerInch));

@@ -48,18 +48,20 @@ public:
 
 class FakeInputBox final : public InputBox {
 public:
-    std::deque<std::string> answers;
+    // Nothing for Cancel.
+    std::deque<std::optional<std::string>> answers;
     int asked = 0;
     std::string prompt, title, defaultText;
 
-    std::string ask(const std::string& p, const std::string& t, const std::string& d) override {
+    std::optional<std::string> ask(const std::string& p, const std::string& t,
+                                   const std::string& d) override {
         ++asked;
         prompt = p;
         title = t;
         defaultText = d;
         if (answers.empty())
-            return {};
-        std::string answer = answers.front();
+            return std::nullopt;
+        std::optional<std::string> answer = answers.front();
         answers.pop_front();
         return answer;
     }

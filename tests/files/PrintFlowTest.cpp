@@ -39,7 +39,8 @@ private slots:
         test::FakeInputBox input;
         test::FakeFormPrinter printer;
         test::FakeMessageBox box;
-        input.answers.push_back(answer.toStdString());
+        if (!answer.isEmpty()) // none: Cancel
+            input.answers.push_back(answer.toStdString());
         if (!failure.isEmpty())
             printer.failure = failure.toStdString();
         PrintServices services{input, printer, box};

@@ -36,44 +36,52 @@ DialogAnswer AskToOverwrite(SaveServices& services, const std::string& path) {
     return services.box.ask(question, SaveTitle, Buttons::YesNoCancel);
 }
 
-bool WriteChosenFile(const std::string& bytes, SaveServices& services, const std::string& path) {
+bool WriteChosenFile(const std::string& bytes, const FileKind& kind, SaveServices& services,
+                     const std::string& path) {
     Outcome written = Outcome::success();
-    services.disk.run([&] { written = WriteScreenshotFile(bytes, PathFromUtf8(path)); });
+    services.disk.run([&] { written = kind.write(bytes, PathFromUtf8(path)); });
     if (!written)
-        services.box.tell(SaveFailedMessage(path, written), SaveTitle);
+        services.box.tell(SaveFailedMessage(path, written, kind.what), SaveTitle);
     return bool(written);
 }
 
-// The Save dialog until the user picks a file that may be written, then the
-// write; true when the bytes are in the file. `answered` hears each answer to
-// the overwrite question.
-template <typename Answered>
-bool SaveBytesAs(const std::string& bytes, std::string_view filter, const char* title,
-                 SaveServices& services, Answered answered) {
+Outcome WriteScreenshotBytes(std::string_view bytes, const std::filesystem::path& path) {
+    return WriteScreenshotFile(std::string(bytes), path);
+}
+
+const FileKind Screenshot{ScreenshotFilter, SaveDialogTitle, "The screenshot", ScreenshotSize,
+                          WriteScreenshotBytes};
+const FileKind DroppedBlock{DroppedBlockFilter, "Save dropped block as", "The dropped block",
+                            ScreenshotSize, WriteScreenshotBytes};
+
+} // namespace
+
+bool SaveFileAs(const std::string& bytes, const FileKind& kind, SaveServices& services,
+                const std::function<void(DialogAnswer)>& answered) {
     while (true) {
-        services.dialog.setFilter(std::string(filter));
-        services.dialog.setTitle(title);
+        services.dialog.setFilter(std::string(kind.filter));
+        services.dialog.setTitle(kind.title);
         if (!services.dialog.showSave())
             return false;
-        if (bytes.size() < ScreenshotSize) {
+        if (bytes.size() < kind.minimumSize) {
             services.box.tell("There is no screenshot to save yet.", SaveTitle);
             return false;
         }
         const std::string path = services.dialog.fileName();
         const DialogAnswer answer = AskToOverwrite(services, path);
-        answered(answer);
+        if (answered)
+            answered(answer);
         if (answer == DialogAnswer::No || (answer == DialogAnswer::None && path.empty()))
             continue;
         if (answer == DialogAnswer::Cancel)
             return false;
-        return WriteChosenFile(bytes, services, path);
+        return WriteChosenFile(bytes, kind, services, path);
     }
 }
 
-} // namespace
-
-std::string SaveFailedMessage(const std::string& path, const Outcome& written) {
-    std::string message = "The screenshot could not be saved to " + path + ": " + written.reason();
+std::string SaveFailedMessage(const std::string& path, const Outcome& written,
+                              const std::string& what) {
+    std::string message = what + " could not be saved to " + path + ": " + written.reason();
     if (written.leftDamaged())
         return message + ".\r\nThe file was being written over in place (no new file can be "
                          "made in its folder), so it may now be damaged: save the screenshot "
@@ -90,16 +98,16 @@ void SaveScreenshot(CaptureState& state, SaveMode mode, SaveServices& services, 
         return;
 
     state.SaveRequested = false;
-    if (SaveBytesAs(state.ImageData, ScreenshotFilter, SaveDialogTitle, services,
-                    [&](DialogAnswer answer) { Store(state, answer); }))
+    if (SaveFileAs(state.ImageData, Screenshot, services,
+                   [&](DialogAnswer answer) { Store(state, answer); }))
         state.CurrentSaved = true;
 }
 
 void SaveHistoryEntry(const HistoryEntry& entry, SaveServices& services) {
-    const bool dropped = entry.dropped();
-    SaveBytesAs(entry.bytes, dropped ? DroppedBlockFilter : ScreenshotFilter,
-                dropped ? "Save dropped block as" : "Save screenshot as", services,
-                [](DialogAnswer) {});
+    FileKind kind = entry.dropped() ? DroppedBlock : Screenshot;
+    if (!entry.dropped())
+        kind.title = "Save screenshot as";
+    SaveFileAs(entry.bytes, kind, services);
 }
 
 void OnSaveImageClicked(CaptureState& state, SaveServices& services, CaptureView& view) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "capture/CaptureState.h"
 #include "capture/SessionHistory.h"
@@ -24,7 +27,28 @@ struct SaveServices {
 
 // What the user is told when a screenshot could not be written to `path`: the
 // reason, and whether the file there is as it was or may have been damaged.
-std::string SaveFailedMessage(const std::string& path, const Outcome& written);
+// `what` names the file's contents, as "The screenshot".
+std::string SaveFailedMessage(const std::string& path, const Outcome& written,
+                              const std::string& what = "The screenshot");
+
+// A kind of file the Save dialog writes, and how it is written.
+struct FileKind {
+    std::string_view filter;
+    const char* title;
+    // What a failure names: "The screenshot", "The PNG picture".
+    const char* what;
+    // Fewer bytes than this: there is nothing to save yet.
+    std::size_t minimumSize;
+    Outcome (*write)(std::string_view bytes, const std::filesystem::path& path);
+};
+
+// The Save dialog until the user picks a file that may be written, then the
+// write, on the disk worker; true when the bytes are in the file. An existing
+// file is replaced only after the user says Yes; No brings the dialog back. A
+// write that fails is said. `answered` hears each answer to the overwrite
+// question.
+bool SaveFileAs(const std::string& bytes, const FileKind& kind, SaveServices& services,
+                const std::function<void(DialogAnswer)>& answered = {});
 
 // "1" when a file of that path exists, "0" when not.
 std::string ReportFileStatus(FileSystem& files, const std::string& path);

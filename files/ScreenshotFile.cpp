@@ -131,14 +131,16 @@ Outcome MoveInto(const fs::path& from, const fs::path& to) {
 std::optional<Outcome> WriteNewScreenshotFile(const std::string& imageData, const fs::path& path) {
     if (imageData.size() < ScreenshotSize)
         return Outcome::failure("there is no complete screenshot to write");
+    return WriteFileUnderNewName(std::string_view(imageData).substr(0, ScreenshotSize), path);
+}
+
+std::optional<Outcome> WriteFileUnderNewName(std::string_view bytes, const fs::path& path) {
     std::error_code error;
     if (fs::symlink_status(path, error).type() != fs::file_type::not_found)
         return std::nullopt;
 
     const fs::path sibling = SiblingName(path);
-    if (Outcome written = WriteNewFile(
-            sibling, std::string_view(imageData).substr(0, ScreenshotSize), Flush::ToDisk);
-        !written)
+    if (Outcome written = WriteNewFile(sibling, bytes, Flush::ToDisk); !written)
         return written;
     const int moved = MoveToNewName(sibling, path);
     if (moved == 0)
@@ -165,11 +167,14 @@ Outcome WriteTemporaryScreenshotFile(const std::string& imageData, const fs::pat
 Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& chosen) {
     if (imageData.size() < ScreenshotSize)
         return Outcome::failure("there is no complete screenshot to write");
+    return WriteFileSafely(std::string_view(imageData).substr(0, ScreenshotSize), chosen);
+}
+
+Outcome WriteFileSafely(std::string_view bytes, const fs::path& chosen) {
     const fs::path path = FollowLinks(chosen);
     if (const std::string why = WhyNotWritable(path); !why.empty())
         return Outcome::failure(why);
 
-    const std::string_view bytes = std::string_view(imageData).substr(0, ScreenshotSize);
     const fs::path sibling = SiblingName(path);
     bool mayNotCreate = false;
     if (Outcome written = WriteNewFile(sibling, bytes, Flush::ToDisk, &mayNotCreate); !written) {

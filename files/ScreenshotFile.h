@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/Outcome.h"
 
@@ -14,7 +15,6 @@ namespace kvd {
 // (no screenshot yet, a folder that cannot be written, a full disk) leaves any
 // earlier file of that name as it was and no partial file behind. A path that is
 // a symbolic link writes the file the link names; the link stays.
-//
 //
 // The file is forced to the disk before it replaces the target. Where no new file
 // can be made beside it (a file the user may change in a folder they may not),
@@ -36,5 +36,11 @@ Outcome WriteTemporaryScreenshotFile(const std::string& imageData,
 // then), else the outcome of the write.
 std::optional<Outcome> WriteNewScreenshotFile(const std::string& imageData,
                                               const std::filesystem::path& path);
+
+// The same two writes for any bytes (an exported picture or document): all of
+// them, as given.
+Outcome WriteFileSafely(std::string_view bytes, const std::filesystem::path& path);
+std::optional<Outcome> WriteFileUnderNewName(std::string_view bytes,
+                                             const std::filesystem::path& path);
 
 } // namespace kvd

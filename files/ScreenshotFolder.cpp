@@ -26,16 +26,49 @@ std::string FolderFileName(const std::tm& local, int nth, std::string_view endin
     return name + std::string(ending);
 }
 
-ScreenshotFolder::Saved ScreenshotFolder::save(const std::string& imageData, std::time_t when,
-                                               std::string_view ending) const {
+template <typename Write>
+ScreenshotFolder::Saved
+ScreenshotFolder::SaveUnderFreeName(std::time_t when, std::string_view ending, Write write) const {
     const std::tm local = LocalTime(when);
     std::filesystem::path path;
     for (int nth = 1; nth <= MaxNamesPerSecond; ++nth) {
         path = folder_ / FolderFileName(local, nth, ending);
-        if (std::optional<Outcome> written = WriteNewScreenshotFile(imageData, path))
+        if (std::optional<Outcome> written = write(path))
             return {path, *written};
     }
     return {path, Outcome::failure("every name for this second is taken")};
+}
+
+std::optional<std::time_t> MomentInFolderName(std::string_view name) {
+    std::tm local{};
+    int nth = 0, length = 0;
+    const std::string text(name);
+    if (std::sscanf(text.c_str(), "kvd62-%4d%2d%2d-%2d%2d%2d-%3d%n", &local.tm_year, &local.tm_mon,
+                    &local.tm_mday, &local.tm_hour, &local.tm_min, &local.tm_sec, &nth,
+                    &length) != 7 ||
+        length != int(std::string_view("kvd62-YYYYMMDD-HHMMSS-NNN").size()))
+        return std::nullopt;
+    local.tm_year -= 1900;
+    local.tm_mon -= 1;
+    local.tm_isdst = -1;
+    const std::time_t when = std::mktime(&local);
+    if (when == std::time_t(-1))
+        return std::nullopt;
+    return when;
+}
+
+ScreenshotFolder::Saved ScreenshotFolder::save(const std::string& imageData, std::time_t when,
+                                               std::string_view ending) const {
+    return SaveUnderFreeName(when, ending, [&](const std::filesystem::path& path) {
+        return WriteNewScreenshotFile(imageData, path);
+    });
+}
+
+ScreenshotFolder::Saved ScreenshotFolder::saveFile(std::string_view bytes, std::time_t when,
+                                                   std::string_view ending) const {
+    return SaveUnderFreeName(when, ending, [&](const std::filesystem::path& path) {
+        return WriteFileUnderNewName(bytes, path);
+    });
 }
 
 bool SaveIntoFolder(std::filesystem::path folder, const std::string& frame, std::time_t arrived,

@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,9 @@ namespace kvd {
 // order the screenshots arrived. Another `ending` names other files of the moment
 // ("-unreadable.bin").
 std::string FolderFileName(const std::tm& local, int nth, std::string_view ending = ".bmp");
+
+// The moment a name of the save folder's stands for; none for any other name.
+std::optional<std::time_t> MomentInFolderName(std::string_view name);
 
 // What is told of the files written into the save folder: one line per file
 // written (capture without a window prints it, for a script to follow), and what
@@ -44,10 +48,15 @@ public:
     // name for the moment `when`.
     Saved save(const std::string& imageData, std::time_t when,
                std::string_view ending = ".bmp") const;
+    // Any other file of that moment (an exported picture), named the same way.
+    Saved saveFile(std::string_view bytes, std::time_t when, std::string_view ending) const;
 
     const std::filesystem::path& folder() const { return folder_; }
 
 private:
+    template <typename Write>
+    Saved SaveUnderFreeName(std::time_t when, std::string_view ending, Write write) const;
+
     std::filesystem::path folder_;
 };
 

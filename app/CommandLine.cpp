@@ -4,8 +4,11 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <variant>
+
 #include "capture/PortMessages.h"
 #include "capture/PortNumber.h"
+#include "files/ExportFlow.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {
@@ -47,6 +50,24 @@ const QCommandLineOption KeepUnreadableOption(
     QStringLiteral("With --no-window: keep each block that starts like a screenshot but is not a "
                    "readable bitmap, as kvd62-YYYYMMDD-HHMMSS-NNN-unreadable.bin."));
 
+const QCommandLineOption ExportOption(
+    QStringLiteral("export"),
+    QStringLiteral("Write the picture files given as one PNG picture (OUT ending in .png: one "
+                   "file, each pixel enlarged to a block of --scale pixels across) or as one PDF "
+                   "document (OUT ending in .pdf: every file in the order given, with its time "
+                   "and --comment), then end. Needs no display; an existing OUT is replaced."),
+    QStringLiteral("OUT"));
+
+const QCommandLineOption
+    ScaleOption(QStringLiteral("scale"),
+                QStringLiteral("With --export OUT.png: the scale, 1 to 8 (default 4)."),
+                QStringLiteral("N"));
+
+const QCommandLineOption
+    CommentOption(QStringLiteral("comment"),
+                  QStringLiteral("With --export OUT.pdf: a comment printed under each picture."),
+                  QStringLiteral("TEXT"));
+
 CommandLine Refused(QString reason) {
     if (reason.endsWith(QLatin1Char('.')))
         reason.chop(1);
@@ -76,10 +97,51 @@ void SetUp(QCommandLineParser& parser) {
     parser.addOption(NoWindowOption);
     parser.addOption(CountOption);
     parser.addOption(KeepUnreadableOption);
+    parser.addOption(ExportOption);
+    parser.addOption(ScaleOption);
+    parser.addOption(CommentOption);
     parser.addPositionalArgument(
         QStringLiteral("file"),
-        QStringLiteral("A picture file to show, as \"Load image\" does (of several, the first)."),
+        QStringLiteral("A picture file to show, as \"Load image\" does (of several, the first); "
+                       "with --export, the files to export."),
         QStringLiteral("[file...]"));
+}
+
+bool EndsWith(const QString& path, const char* suffix) {
+    return path.endsWith(QLatin1String(suffix), Qt::CaseInsensitive);
+}
+
+// --export with its files, --scale and --comment; a refusal when they do not go
+// together.
+std::variant<ExportOrder, CommandLine> ReadExport(const QCommandLineParser& parser) {
+    ExportOrder order;
+    const QString out = parser.value(ExportOption);
+    order.out = PathFromUtf8(out.toStdString());
+    order.pdf = EndsWith(out, ".pdf");
+    if (!order.pdf && !EndsWith(out, ".png"))
+        return Refused(
+            QStringLiteral("--export \"%1\" names neither a .png nor a .pdf file").arg(out));
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty() || (!order.pdf && files.size() > 1))
+        return Refused(order.pdf ? QStringLiteral("--export OUT.pdf needs the picture files to put "
+                                                  "in it")
+                                 : QStringLiteral("--export OUT.png needs one picture file"));
+    for (const QString& file : files)
+        order.files.push_back(PathFromUtf8(file.toStdString()));
+    if (parser.isSet(ScaleOption) && order.pdf)
+        return Refused(QStringLiteral("--scale goes with --export OUT.png"));
+    if (parser.isSet(CommentOption) && !order.pdf)
+        return Refused(QStringLiteral("--comment goes with --export OUT.pdf"));
+    order.scale = DefaultScale;
+    if (parser.isSet(ScaleOption)) {
+        const std::optional<int> scale = ReadScale(parser.value(ScaleOption).toStdString());
+        if (!scale)
+            return Refused(QStringLiteral("--scale \"%1\" is not a whole number from 1 to 8")
+                               .arg(parser.value(ScaleOption)));
+        order.scale = *scale;
+    }
+    order.comment = parser.value(CommentOption).toStdString();
+    return order;
 }
 
 } // namespace
@@ -97,6 +159,17 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
                 std::string(ProgramName) + " " + KVD_VERSION + "\n"};
 
     CommandLine command;
+    if (parser.isSet(ExportOption)) {
+        if (parser.isSet(PortOption) || parser.isSet(SaveDirOption) || parser.isSet(NoWindowOption))
+            return Refused(QStringLiteral("--export takes no --port, --save-dir or --no-window"));
+        std::variant<ExportOrder, CommandLine> order = ReadExport(parser);
+        if (auto* refused = std::get_if<CommandLine>(&order))
+            return *refused;
+        command.options.exportTo = std::get<ExportOrder>(std::move(order));
+        return command;
+    }
+    if (parser.isSet(ScaleOption) || parser.isSet(CommentOption))
+        return Refused(QStringLiteral("--scale and --comment go with --export"));
     if (parser.values(PortOption).size() > 1 || parser.values(SaveDirOption).size() > 1)
         return Refused(QStringLiteral("give --port and --save-dir at most once each"));
     if (parser.isSet(PortOption)) {

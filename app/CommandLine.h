@@ -4,8 +4,18 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kvd {
+
+// Pictures to export and where (--export): one PNG, or one PDF of them all.
+struct ExportOrder {
+    std::filesystem::path out;
+    bool pdf = false;
+    std::vector<std::filesystem::path> files;
+    int scale = 0;
+    std::string comment;
+};
 
 // What the program was asked to do at start, beyond what the window does anyway.
 struct StartOptions {
@@ -21,6 +31,8 @@ struct StartOptions {
     int count = 0;
     // Without a window: unreadable blocks are kept as files too.
     bool keepUnreadable = false;
+    // Export these files, then end, without a window.
+    std::optional<ExportOrder> exportTo;
 };
 
 struct CommandLine {

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "app/CommandLine.h"
+#include "app/ExportFromCommandLine.h"
 #include "app/NativeSerialPort.h"
 #include "app/WithoutWindow.h"
 #include "capture/CaptureState.h"
@@ -13,6 +14,7 @@
 #include "platform/qt/PrivateTempFolder.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtDiskWorker.h"
+#include "platform/qt/QtExportEncoder.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "windows/Form1.h"
 #include "windows/Form2Printer.h"
@@ -79,6 +81,8 @@ int main(int argc, char* argv[]) {
     const kvd::CommandLine command = kvd::ReadCommandLine(Arguments(argc, argv));
     if (command.action != kvd::CommandLine::Action::Run)
         return Answer(command);
+    if (command.options.exportTo)
+        return kvd::RunExport(argc, argv, *command.options.exportTo);
     if (command.options.noWindow)
         return kvd::RunWithoutWindow(argc, argv, command.options);
 
@@ -92,13 +96,16 @@ int main(int argc, char* argv[]) {
     kvd::QtPictureLoader pictures;
     kvd::Form2Printer printer;
     kvd::QtDiskWorker disk;
+    kvd::QtExportEncoder encoder;
     // Without a private folder there is no temporary file: screenshots are
     // shown from memory.
     const std::filesystem::path tempFolder = kvd::PrivateTempFolder();
     kvd::Services services{
-        comm,    dialog, files,
-        box,     input,  pictures,
-        printer, disk,   tempFolder.empty() ? tempFolder : tempFolder / kvd::TempImageName};
+        comm,    dialog,
+        files,   box,
+        input,   pictures,
+        printer, disk,
+        encoder, tempFolder.empty() ? tempFolder : tempFolder / kvd::TempImageName};
 
     kvd::Form1 form(services);
     dialog.setParent(&form);

@@ -20,7 +20,10 @@ Form1::Form1(Services& services, QWidget* parent)
                                          services.disk},
       arrivalServices_{saveServices_, services.pictures, services.tempImagePath},
       loadServices_{services.dialog, services.pictures, services.box},
-      printServices_{services.input, services.printer, services.box}, session_(services.comm) {
+      printServices_{services.input, services.printer, services.box},
+      exportScale_(DefaultScale), exportServices_{saveServices_, services.input, services.pictures,
+                                                  services.encoder, exportScale_},
+      session_(services.comm) {
     ui_->setupUi(this);
     caption_ = windowTitle();
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -57,6 +60,7 @@ void Form1::ConnectControls() {
             session_.saveDisabledChanged(ui_->Check2->checkState() == Qt::Checked));
     });
     connect(menu_->copy, &QAction::triggered, this, &Form1::CopyScreenshot);
+    connect(menu_->exportPng, &QAction::triggered, this, &Form1::ExportShownPicture);
     connect(menu_->history, &QAction::triggered, this, &Form1::ShowHistory);
     connect(menu_->saveToFolder, &QAction::triggered, this, &Form1::ChooseSaveFolder);
     connect(menu_->stopSaving, &QAction::triggered, this, [this] { SaveEveryScreenshotTo({}); });
@@ -99,6 +103,11 @@ void Form1::CopyScreenshot() {
     CopyToClipboard(ui_->Image1->picture(), session_.shownScreenshotFile());
 }
 
+void Form1::ExportShownPicture() {
+    const DialogScope dialog = Dialog();
+    ExportPictureAsPng(ToPicture(ui_->Image1->picture()), exportServices_);
+}
+
 void Form1::OnPollTick() {
     const CaptureSession::Tick tick = session_.tick();
     if (tick.portChanged)
@@ -136,9 +145,10 @@ DialogScope Form1::Dialog() {
 
 void Form1::ShowHistory() {
     if (historyWindow_ == nullptr)
-        historyWindow_ = new HistoryWindow(
-            history_,
-            {services_.pictures, saveServices_, printServices_, [this] { return Dialog(); }}, this);
+        historyWindow_ = new HistoryWindow(history_,
+                                           {services_.pictures, saveServices_, printServices_,
+                                            exportServices_, [this] { return Dialog(); }},
+                                           this);
     historyWindow_->show();
     historyWindow_->raise();
     historyWindow_->activateWindow();
@@ -165,6 +175,7 @@ void Form1::showPicture(const Picture& picture) {
     ui_->Image1->setPicture(ToImage(picture));
     ui_->Image1->setVisible(true);
     menu_->copy->setEnabled(true);
+    menu_->exportPng->setEnabled(true);
 }
 
 } // namespace kvd

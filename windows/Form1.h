@@ -8,6 +8,7 @@
 
 #include "capture/CaptureSession.h"
 #include "files/CaptureView.h"
+#include "files/ExportFlow.h"
 #include "files/LoadImage.h"
 #include "files/PrintFlow.h"
 #include "files/SaveFlow.h"
@@ -54,6 +55,8 @@ public:
     // Puts the shown picture on the clipboard at its own pixel size, with the
     // bitmap file's bytes for programs that take a file.
     void CopyScreenshot();
+    // "Export as PNG...": the shown picture enlarged, at a scale the user picks.
+    void ExportShownPicture();
     // "History...": every screenshot of the session, in its own window.
     void ShowHistory();
     // The poll timer's tick.
@@ -85,6 +88,8 @@ private:
     ArrivalServices arrivalServices_;
     LoadServices loadServices_;
     PrintServices printServices_;
+    int exportScale_;
+    ExportServices exportServices_;
     CaptureSession session_;
     PortBox* portBox_ = nullptr;
     QString caption_;

@@ -59,6 +59,9 @@ HistoryWindow::HistoryWindow(const SessionHistory& history, Services services, Q
     copy_ = AddButton(buttons, "Copy");
     print_ = AddButton(buttons, "Print...");
     showLarge_ = AddButton(buttons, "Show large");
+    exportPng_ = AddButton(buttons, "Export P&NG...");
+    exportPdf_ = AddButton(buttons, "Export P&DF...");
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(count_);
     layout->addWidget(list_);
@@ -80,6 +83,16 @@ HistoryWindow::HistoryWindow(const SessionHistory& history, Services services, Q
     connect(copy_, &QPushButton::clicked, this, &HistoryWindow::CopySelected);
     connect(print_, &QPushButton::clicked, this, &HistoryWindow::PrintSelected);
     connect(showLarge_, &QPushButton::clicked, this, &HistoryWindow::ShowSelectedLarge);
+    connect(exportPng_, &QPushButton::clicked, this, [this] {
+        const std::vector<HistoryEntry> entries = ToExport();
+        const DialogScope dialog = services_.openDialog();
+        ExportScreenshotsAsPng(entries, services_.exports);
+    });
+    connect(exportPdf_, &QPushButton::clicked, this, [this] {
+        const std::vector<HistoryEntry> entries = ToExport();
+        const DialogScope dialog = services_.openDialog();
+        ExportSessionAsPdf(entries, services_.exports);
+    });
     connect(list_, &QListWidget::itemActivated, this, &HistoryWindow::ShowSelectedLarge);
     connect(list_, &QListWidget::currentRowChanged, this, &HistoryWindow::SelectionChanged);
     SelectionChanged();
@@ -134,6 +147,23 @@ void HistoryWindow::SelectionChanged() {
     save_->setEnabled(entry != nullptr);
     for (QPushButton* button : {copy_, print_, showLarge_})
         button->setEnabled(screenshot);
+    exportPng_->setEnabled(history_.size() > 0);
+    exportPdf_->setEnabled(history_.size() > 0);
+}
+
+// Copies, taken before a dialog opens: the history may move on meanwhile.
+std::vector<HistoryEntry> HistoryWindow::ToExport() const {
+    std::vector<HistoryEntry> entries;
+    const QList<QListWidgetItem*> selected = list_->selectedItems();
+    if (selected.size() >= 2) {
+        for (const QListWidgetItem* item : selected)
+            if (const HistoryEntry* entry = history_.bySerial(item->data(SerialRole).toULongLong()))
+                entries.push_back(*entry);
+    } else {
+        for (std::size_t index = 0; index < history_.size(); ++index)
+            entries.push_back(history_.at(index));
+    }
+    return entries;
 }
 
 std::optional<QImage> HistoryWindow::SelectedPicture() const {

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "capture/SessionHistory.h"
+#include "files/ExportFlow.h"
 #include "files/PrintFlow.h"
 #include "files/SaveFlow.h"
 #include "windows/DialogScope.h"
@@ -18,8 +19,10 @@ class PictureControl;
 
 // "History": every screenshot of the session as a thumbnail at its own pixel
 // size with its arrival time, newest first, and the blocks dropped as unreadable
-// with the reason. The selected one can be saved (Ctrl+S), copied (Ctrl+C),
-// printed, or shown large (Enter). It reads the history only while it is open.
+// with the reason. The current one can be saved (Ctrl+S), copied (Ctrl+C),
+// printed, or shown large (Enter); the selected ones (Shift and Ctrl pick
+// several) exported as PNG files, and as one PDF, of all when fewer than two
+// are selected. It reads the history only while it is open.
 class HistoryWindow final : public QWidget {
     Q_OBJECT
 
@@ -28,6 +31,7 @@ public:
         PictureLoader& pictures;
         SaveServices& save;
         PrintServices& print;
+        ExportServices& exports;
         OpenDialog openDialog;
     };
 
@@ -49,6 +53,7 @@ private:
     void CopySelected();
     void PrintSelected();
     void ShowSelectedLarge();
+    std::vector<HistoryEntry> ToExport() const;
 
     const SessionHistory& history_;
     Services services_;
@@ -58,6 +63,8 @@ private:
     QPushButton* copy_;
     QPushButton* print_;
     QPushButton* showLarge_;
+    QPushButton* exportPng_;
+    QPushButton* exportPdf_;
     PictureControl* large_ = nullptr;
     std::uint64_t listedSerial_ = 0;
 };

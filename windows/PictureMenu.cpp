@@ -18,11 +18,13 @@ QAction* AddAction(QWidget* picture, const char* text, const char* name) {
 
 PictureMenu::PictureMenu(QWidget* picture, QWidget* window)
     : QObject(window), copy(AddAction(picture, "Copy screenshot", "copyAction")),
+      exportPng(AddAction(picture, "Export as PNG...", "exportPngAction")),
       history(AddAction(picture, "History...", "historyAction")),
       saveToFolder(AddAction(picture, "Save every screenshot to folder...", "saveToFolderAction")),
       stopSaving(AddAction(picture, "Stop saving to folder", "stopSavingAction")) {
     copy->setShortcut(QKeySequence::Copy);
-    copy->setEnabled(false); // nothing to copy before the first picture
+    copy->setEnabled(false); // nothing to copy or export before the first picture
+    exportPng->setEnabled(false);
     history->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     window->addAction(copy);
     window->addAction(history);

@@ -16,6 +16,7 @@ public:
     PictureMenu(QWidget* picture, QWidget* window);
 
     QAction* const copy;
+    QAction* const exportPng;
     QAction* const history;
     QAction* const saveToFolder;
     QAction* const stopSaving;

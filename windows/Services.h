@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/DiskWorker.h"
+#include "platform/ExportEncoder.h"
 #include "platform/FileDialog.h"
 #include "platform/FileSystem.h"
 #include "platform/FormPrinter.h"
@@ -23,6 +24,7 @@ struct Services {
     PictureLoader& pictures;
     FormPrinter& printer;
     DiskWorker& disk;
+    ExportEncoder& encoder;
     // The file through which each new screenshot is shown.
     std::filesystem::path tempImagePath;
 };

@@ -94,6 +94,30 @@ private slots:
             << refuse << "" << false << "--count \"0\" is not a number of screenshots";
         QTest::newRow("two ports")
             << QStringList{"--port", "1", "--port", "2"} << refuse << "" << false << "at most once";
+        QTest::newRow("export a PDF")
+            << QStringList{"--export", "r.pdf", "--comment", "bench 4", "a.bmp", "b.bmp"} << run
+            << "" << false << "";
+        QTest::newRow("export a PNG at scale 8")
+            << QStringList{"--export", "a.png", "--scale", "8", "a.bmp"} << run << "" << false
+            << "";
+        QTest::newRow("export as what")
+            << QStringList{"--export", "a.jpg", "a.bmp"} << refuse << "" << false
+            << "--export \"a.jpg\" names neither a .png nor a .pdf file";
+        QTest::newRow("export two into one PNG")
+            << QStringList{"--export", "a.png", "a.bmp", "b.bmp"} << refuse << "" << false
+            << "--export OUT.png needs one picture file";
+        QTest::newRow("export nothing")
+            << QStringList{"--export", "r.pdf"} << refuse << "" << false << "needs the picture";
+        QTest::newRow("scale 9") << QStringList{"--export", "a.png", "--scale", "9", "a.bmp"}
+                                 << refuse << "" << false << "--scale \"9\" is not a whole number";
+        QTest::newRow("a scale for a PDF")
+            << QStringList{"--export", "r.pdf", "--scale", "2", "a.bmp"} << refuse << "" << false
+            << "--scale goes with --export OUT.png";
+        QTest::newRow("a comment without export")
+            << QStringList{"--comment", "x"} << refuse << "" << false << "go with --export";
+        QTest::newRow("export while capturing")
+            << QStringList{"--export", "r.pdf", "--port", "1", "a.bmp"} << refuse << "" << false
+            << "--export takes no --port";
     }
 
     void readsWhatTheProgramIsAskedToDo() {
@@ -112,6 +136,8 @@ private slots:
         QCOMPARE(command.options.noWindow, noWindow);
         QCOMPARE(command.options.count, noWindow ? 3 : 0);
         QCOMPARE(command.options.keepUnreadable, noWindow);
+        QCOMPARE(command.options.exportTo.has_value(),
+                 action == int(Action::Run) && arguments.contains("--export"));
         QCOMPARE(QString::fromStdString(command.options.port.value_or("")), port);
         QCOMPARE(command.options.saveFolder.has_value(), saveFolder);
         if (saveFolder) // as the system writes it: C:\Users\... on Windows, for the paths printed

@@ -7,9 +7,11 @@ the message that says so, types the simulator's device into "Serial port" with
 xdotool, has a screenshot sent, and compares the picture area of a capture
 of the X screen with the screenshot's pixels, block by block. Then a second
 screenshot, whose arrival question it answers No; then Ctrl+C, whose clipboard
-must hand other programs the screenshot's exact bytes. With "Disable Save"
+must hand other programs the screenshot's exact bytes, and "Export as PNG..." at
+scale 3, whose file must hold each pixel as a 3 x 3 block. With "Disable Save"
 ticked, a block that is no bitmap and 5 screenshots follow: each is saved from
-the History window (Ctrl+H), newest first, and must equal what was sent. Then
+the History window (Ctrl+H), newest first, and must equal what was sent, and the
+whole session goes into one PDF ("Export PDF..."). Then
 "Save every screenshot to folder..." from the picture's menu, 3 screenshots that
 must land there (only the first asks, about the unsaved one on screen), and
 "Stop saving to folder". Last it checks
@@ -44,7 +46,7 @@ PICTURE = (16, 24, 388, 228)  # Image1: left, top, width, height
 SELECTOR = (480 + 6, 32 + 10)  # in Combo1's text, left of its arrow
 DISABLE_SAVE = (416 + 8 + 7, 8 + 224 + 8)  # Check2's box, in Frame1
 # The picture's menu, by how many items down (disabled ones are skipped).
-SAVE_TO_FOLDER, STOP_SAVING = 3, 4
+EXPORT_PNG, SAVE_TO_FOLDER, STOP_SAVING = 2, 4, 5
 BOUND = 30.0  # seconds any wait may take: generous, a loaded machine is slow
 
 
@@ -163,7 +165,7 @@ def ends_with_test():
 
 
 def run(program, simulator_path, scale, copies):
-    for tool in ("xdotool", "xclip"):
+    for tool in ("xdotool", "xclip", "pdftotext", "pdfimages"):
         if shutil.which(tool) is None:
             print(f"skipped: {tool} is not installed")
             sys.exit(77)
@@ -211,6 +213,7 @@ def run(program, simulator_path, scale, copies):
         wait_for("the screenshot's bytes on the clipboard",
                  lambda: _clipboard("image/bmp") == second)
 
+        export_png(window_id, second, copies, scale)
         save_from_history(dpy, window_id, simulator, copies, scale)
         save_to_folder(dpy, window_id, simulator, copies, scale)
 
@@ -228,7 +231,8 @@ def run(program, simulator_path, scale, copies):
         if status != 0:
             raise Failure(f"the program ended with status {status}")
         print(f"scale {scale}: both screenshots shown pixel for pixel; copied byte for byte; "
-              f"5 screenshots and a dropped block saved from the history; 3 saved to a "
+              f"exported as a PNG at scale 3; 5 screenshots and a dropped block saved from the "
+              f"history, and the session as one PDF; 3 saved to a "
               f"folder; window {want[0]} x {want[1]}; closed and ended")
     except Failure:
         if find_window(CAPTION):
@@ -259,9 +263,73 @@ def save_from_history(dpy, window_id, simulator, copies, scale):
         path = os.path.join(copies, f"history-row-{row}.{suffix}")
         answer_file_dialog(title, path)
         wait_for(f"{path} written", lambda: _read(path) == sent)
+    export_session_pdf(history, copies, shots=7, dropped=1)
     # Without a window manager every window opens over the main one: close it.
     close_as_window_manager(dpy, history)
     wait_for('the window "History" to close', lambda: not find_window("^History$"))
+
+
+def export_png(window_id, shown, copies, scale):
+    choose_from_picture_menu(window_id, scale, EXPORT_PNG)
+    answer_box("PNG scale", "3")
+    path = os.path.join(copies, "shown.png")
+    answer_file_dialog("Export as PNG", path)
+    rows = decode_screenshot(shown)
+    want = [[colour for colour in row for _ in range(3)] for row in rows for _ in range(3)]
+    if wait_for(f"{path} written", lambda: _read(path) and decode_png(_read(path))) != want:
+        raise Failure(f"{path} is not the screenshot with each pixel a 3 x 3 block")
+
+
+def export_session_pdf(history, copies, shots, dropped):
+    """"Export PDF..." (Alt+D) with nothing more than one selected: all of it."""
+    xdotool("windowfocus", "--sync", str(history))
+    xdotool("key", "alt+d")
+    answer_box("Add comment to your PDF", "Bench 4")
+    path = os.path.join(copies, "session.pdf")
+    answer_file_dialog("Export PDF", path)
+    wait_for(f"{path} written", lambda: os.path.exists(path))
+    text = subprocess.run(["pdftotext", path, "-"], capture_output=True, text=True).stdout
+    images = subprocess.run(["pdfimages", "-list", path], capture_output=True,
+                            text=True).stdout.splitlines()[2:]
+    heading = f"kvd62-capture: {shots} screenshots, {dropped} dropped block, "
+    if (not text.startswith(heading) or text.count("Bench 4") != shots + dropped
+            or text.count("Dropped: it ") != dropped or len(images) != shots):
+        raise Failure(f"{path} holds {len(images)} pictures and the text {text!r}")
+
+
+def decode_png(data):
+    """A paletted 8-bit PNG's pixels as rows of (r, g, b), as Qt writes one."""
+    chunks, at = {}, 8
+    while at < len(data):
+        size, = struct.unpack_from(">I", data, at)
+        kind = data[at + 4:at + 8]
+        chunks[kind] = chunks.get(kind, b"") + data[at + 8:at + 8 + size]
+        at += 12 + size
+    width, height, depth, colour = struct.unpack_from(">IIBB", chunks[b"IHDR"])
+    if (depth, colour) != (8, 3):
+        raise Failure(f"the PNG is not paletted (bit depth {depth}, colour type {colour})")
+    palette = [tuple(chunks[b"PLTE"][i:i + 3]) for i in range(0, len(chunks[b"PLTE"]), 3)]
+    raw, rows, above = zlib.decompress(chunks[b"IDAT"]), [], bytes(width)
+    for y in range(height):
+        kind, line = raw[y * (width + 1)], bytearray(raw[y * (width + 1) + 1:(y + 1) * (width + 1)])
+        for x in range(width):
+            left, up, corner = (line[x - 1] if x else 0), above[x], (above[x - 1] if x else 0)
+            guess = left + up - corner
+            nearest = min((abs(guess - left), 0, left), (abs(guess - up), 1, up),
+                          (abs(guess - corner), 2, corner))[2]
+            line[x] = (line[x] + (0, left, up, (left + up) // 2, nearest)[kind]) & 0xFF
+        rows.append([palette[index] if index < len(palette) else None for index in line])
+        above = line
+    return rows
+
+
+def answer_box(title, text):
+    box = wait_for(f'the box "{title}"', lambda: find_window(f"^{title}$"))
+    xdotool("windowfocus", "--sync", str(box))
+    xdotool("key", "ctrl+a")
+    xdotool("type", "--delay", "5", text)
+    xdotool("key", "Return")
+    wait_for(f'the box "{title}" to close', lambda: not find_window(f"^{title}$"))
 
 
 def save_to_folder(dpy, window_id, simulator, copies, scale):

@@ -17,6 +17,7 @@
 #include "platform/StdFileSystem.h"
 #include "platform/Utf8Path.h"
 #include "platform/qt/QtDiskWorker.h"
+#include "platform/qt/QtExportEncoder.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "platform/qt/QtSerialPort.h"
 #include "tests/fakes/FakeDialogs.h"
@@ -100,8 +101,9 @@ struct Bench {
     RecordingLoader pictures;
     test::FakeFormPrinter printer;
     QtDiskWorker disk;
-    Services services{
-        comm, dialog, files, box, input, pictures, printer, disk, folder / "kvd62temp.bmp"};
+    QtExportEncoder encoder;
+    Services services{comm,     dialog,  files, box,     input,
+                      pictures, printer, disk,  encoder, folder / "kvd62temp.bmp"};
     Form1 form{services};
     int ticks = 0;
 

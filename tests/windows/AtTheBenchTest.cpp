@@ -186,7 +186,7 @@ private slots:
         if (byKey)
             QTest::keyClick(&bench.form, Qt::Key_H, Qt::ControlModifier);
         else
-            bench.control<PictureControl>("Image1")->actions().at(1)->trigger();
+            bench.control<QAction>("historyAction")->trigger();
         auto* history = bench.form.findChild<QWidget*>("historyWindow");
         QVERIFY(history != nullptr && history->isVisible());
         bench.tick(Third);

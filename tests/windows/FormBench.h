@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "platform/StdFileSystem.h"
+#include "platform/qt/QtExportEncoder.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
@@ -33,9 +34,10 @@ struct FormBench {
     QtPictureLoader pictures;
     FakeFormPrinter printer;
     DiskWorkerInPlace disk;
-    Services services{comm,    dialog, files,
-                      box,     input,  pictures,
-                      printer, disk,   dir.path().toStdString() + "/" + tempImage};
+    QtExportEncoder encoder;
+    Services services{
+        comm,     dialog,  files, box,     input,
+        pictures, printer, disk,  encoder, dir.path().toStdString() + "/" + tempImage};
     Form1 form{services};
 
     explicit FormBench(std::set<int> ports = {1, 2}, std::string tempImageName = "kvd62temp.bmp")

@@ -1,0 +1,82 @@
+#include "app/ExportFromCommandLine.h"
+
+#include <QGuiApplication>
+#include <chrono>
+
+#include "files/ScreenshotFile.h"
+#include "files/ScreenshotFolder.h"
+#include "files/SessionReport.h"
+#include "platform/ConsoleText.h"
+#include "platform/Utf8Path.h"
+#include "platform/qt/QtExportEncoder.h"
+#include "platform/qt/QtPictureLoader.h"
+
+namespace kvd {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Qt's own notes (no runtime folder set, a font substituted) are for developers;
+// standard error carries only what this command has to say.
+void OnlyTheSerious(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        WriteText(stderr, qFormatLogMessage(type, context, message).toStdString() + "\n");
+}
+
+int Fail(const std::string& text) {
+    WriteText(stderr, "kvd62-capture: " + text + "\n");
+    return 1;
+}
+
+// When the picture was taken: the moment its save-folder name stands for, else
+// when the file was last written.
+std::time_t TakenAt(const fs::path& file) {
+    if (const std::optional<std::time_t> named = MomentInFolderName(Utf8FromPath(file.filename())))
+        return *named;
+    std::error_code error;
+    const fs::file_time_type written = fs::last_write_time(file, error);
+    if (error)
+        return 0;
+    return std::chrono::system_clock::to_time_t(
+        std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+            written - fs::file_time_type::clock::now() + std::chrono::system_clock::now()));
+}
+
+std::optional<std::string> Encode(const ExportOrder& order, const std::vector<ReportEntry>& shots,
+                                  std::string& whyNot) {
+    QtExportEncoder encoder;
+    if (!order.pdf)
+        return encoder.png(*shots.front().picture, order.scale, whyNot);
+    return encoder.pdf(LayOutReport(shots, order.comment), whyNot);
+}
+
+} // namespace
+
+int RunExport(int argc, char* argv[], const ExportOrder& order) {
+#ifndef _WIN32
+    // Nothing is shown: the fonts for the PDF's text are all it needs.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+    qInstallMessageHandler(OnlyTheSerious);
+    QGuiApplication app(argc, argv);
+    QtPictureLoader pictures;
+    std::vector<ReportEntry> shots;
+    for (const fs::path& file : order.files) {
+        std::string whyNot;
+        std::optional<Picture> picture = pictures.loadFile(file, whyNot);
+        if (!picture)
+            return Fail(Utf8FromPath(file) + " could not be read: " + whyNot + ".");
+        shots.push_back({TakenAt(file), Utf8FromPath(file.filename()), std::move(picture), {}});
+    }
+    std::string whyNot;
+    const std::optional<std::string> bytes = Encode(order, shots, whyNot);
+    const Outcome written = bytes ? WriteFileSafely(*bytes, order.out) : Outcome::failure(whyNot);
+    if (!written)
+        return Fail(
+            Utf8FromPath(order.out) + " could not be written: " + written.reason() +
+            (written.leftDamaged() ? "; it may be damaged." : ". Nothing was written there."));
+    return 0;
+}
+
+} // namespace kvd

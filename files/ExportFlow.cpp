@@ -1,0 +1,121 @@
+#include "files/ExportFlow.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "files/ScreenshotFile.h"
+#include "files/ScreenshotFolder.h"
+#include "platform/Utf8Path.h"
+
+namespace kvd {
+
+namespace {
+
+constexpr const char* PngTitle = "Export as PNG";
+constexpr const char* PdfTitle = "Export PDF";
+constexpr const char* ScaleTitle = "PNG scale";
+
+const FileKind PngFile{"PNG pictures (*.png)|*.png", PngTitle, "The PNG picture", 1,
+                       WriteFileSafely};
+const FileKind PdfFile{"PDF documents (*.pdf)|*.pdf", PdfTitle, "The PDF document", 1,
+                       WriteFileSafely};
+
+// Asks until the answer is a scale; none on Cancel.
+std::optional<int> AskScale(ExportServices& services) {
+    while (true) {
+        const std::optional<std::string> typed = services.input.ask(
+            "Scale (1 to 8): each pixel becomes a block of this many pixels across.", ScaleTitle,
+            std::to_string(services.scale));
+        if (!typed)
+            return std::nullopt;
+        if (const std::optional<int> scale = ReadScale(*typed))
+            return services.scale = *scale;
+        services.save.box.tell(
+            "\"" + *typed + "\" is not a scale: type a whole number from 1 to 8.", ScaleTitle);
+    }
+}
+
+std::optional<std::string> Png(const Picture& picture, int scale, ExportServices& services) {
+    std::string whyNot;
+    std::optional<std::string> bytes = services.encoder.png(picture, scale, whyNot);
+    if (!bytes)
+        services.save.box.tell("The picture could not be made into a PNG: " + whyNot + ".",
+                               PngTitle);
+    return bytes;
+}
+
+} // namespace
+
+std::optional<int> ReadScale(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    if (text.size() != 1 || text[0] < '0' + SmallestScale || text[0] > '0' + LargestScale)
+        return std::nullopt;
+    return text[0] - '0';
+}
+
+void ExportPictureAsPng(const Picture& picture, ExportServices& services) {
+    const std::optional<int> scale = AskScale(services);
+    if (!scale)
+        return;
+    if (const std::optional<std::string> bytes = Png(picture, *scale, services))
+        SaveFileAs(*bytes, PngFile, services.save);
+}
+
+void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, ExportServices& services) {
+    const std::optional<int> scale = AskScale(services);
+    if (!scale)
+        return;
+    const std::string folder = services.save.dialog.chooseFolder("Export as PNG to folder");
+    if (folder.empty())
+        return;
+    for (const ReportEntry& entry : ReportOf(entries, services.pictures)) {
+        if (!entry.picture)
+            continue;
+        const std::optional<std::string> bytes = Png(*entry.picture, *scale, services);
+        if (!bytes)
+            return;
+        ScreenshotFolder::Saved saved;
+        services.save.disk.run([&] {
+            saved = ScreenshotFolder(PathFromUtf8(folder)).saveFile(*bytes, entry.arrived, ".png");
+        });
+        if (!saved.outcome) {
+            services.save.box.tell(
+                SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome, "The PNG picture"),
+                PngTitle);
+            return;
+        }
+    }
+}
+
+void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, ExportServices& services) {
+    const std::optional<std::string> comment =
+        services.input.ask("Comment:", "Add comment to your PDF", "");
+    if (!comment)
+        return;
+    const Document document = LayOutReport(ReportOf(entries, services.pictures), *comment);
+    std::string whyNot;
+    if (const std::optional<std::string> bytes = services.encoder.pdf(document, whyNot))
+        SaveFileAs(*bytes, PdfFile, services.save);
+    else
+        services.save.box.tell("The PDF could not be made: " + whyNot + ".", PdfTitle);
+}
+
+std::vector<ReportEntry> ReportOf(std::vector<HistoryEntry> entries, PictureLoader& pictures) {
+    std::stable_sort(
+        entries.begin(), entries.end(),
+        [](const HistoryEntry& a, const HistoryEntry& b) { return a.serial < b.serial; });
+    std::vector<ReportEntry> report;
+    for (const HistoryEntry& entry : entries) {
+        ReportEntry shown{entry.arrived, {}, std::nullopt, entry.dropReason};
+        std::string whyNot;
+        if (!entry.dropped())
+            shown.picture = pictures.loadBytes(entry.bytes, whyNot);
+        report.push_back(std::move(shown));
+    }
+    return report;
+}
+
+} // namespace kvd

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ExportEncoder.h"
+#include "platform/Picture.h"
+
+namespace kvd {
+
+// One screenshot of a report, or a block that was dropped.
+struct ReportEntry {
+    std::time_t arrived = 0;
+    // The file it came from; empty for one of this session.
+    std::string fileName;
+    std::optional<Picture> picture;
+    // Why the block was dropped ("is not a readable bitmap ..."): it is listed
+    // with its time and this reason, and not drawn.
+    std::string dropReason;
+};
+
+// The report's first line: the program, what it holds and the time span, as
+// "kvd62-capture: 3 screenshots, 2026-12-08 14:02:11 to 14:05:40".
+std::string ReportHeading(const std::vector<ReportEntry>& entries);
+
+// The report on A4 pages, the entries in the order given. Below the heading,
+// a grid of cells, as many to a page as fit: each picture at one whole scale,
+// the same for all (the largest at which two fit side by side, at least 1),
+// and under it its time (and file name) and the comment. A picture wider than
+// the page is scaled down to its width.
+Document LayOutReport(const std::vector<ReportEntry>& entries, const std::string& comment);
+
+} // namespace kvd

@@ -1,0 +1,109 @@
+#include "platform/qt/QtExportEncoder.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <cstring>
+
+#include "platform/qt/QtPicture.h"
+
+namespace kvd {
+
+namespace {
+
+// Each pixel copied into a scale x scale block, byte for byte, in the picture's
+// own format: a paletted picture keeps its palette. Qt's own scaling would do
+// the same for most formats but turns 1-bit pictures into 32-bit ones.
+QImage Enlarged(QImage image, int scale) {
+    if (image.depth() < 8)
+        image = image.convertToFormat(QImage::Format_Indexed8); // keeps the colours
+    const int bytesPerPixel = image.depth() / 8;
+    QImage large(image.width() * scale, image.height() * scale, image.format());
+    large.setColorTable(image.colorTable());
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* from = image.constScanLine(y);
+        uchar* to = large.scanLine(y * scale);
+        for (int x = 0; x < image.width(); ++x)
+            for (int copy = 0; copy < scale; ++copy)
+                std::memcpy(to + (x * scale + copy) * bytesPerPixel, from + x * bytesPerPixel,
+                            bytesPerPixel);
+        for (int row = 1; row < scale; ++row)
+            std::memcpy(large.scanLine(y * scale + row), to, large.bytesPerLine());
+    }
+    return large;
+}
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+void Draw(QPainter& painter, const PageText& text) {
+    QFont font = painter.font();
+    font.setPointSizeF(text.points);
+    font.setBold(text.bold);
+    painter.setFont(font);
+    painter.drawText(QRectF(text.x, text.y, text.width, text.height),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, FromUtf8(text.text));
+}
+
+void Draw(QPainter& painter, const PagePicture& picture) {
+    const QImage image = ToImage(picture.picture).convertToFormat(QImage::Format_RGB32);
+    painter.drawImage(
+        QRectF(picture.x, picture.y, image.width() * picture.scale, image.height() * picture.scale),
+        image);
+}
+
+} // namespace
+
+std::optional<std::string> QtExportEncoder::png(const Picture& picture, int scale,
+                                                std::string& whyNot) {
+    const QImage image = ToImage(picture);
+    if (image.isNull() || scale < 1) {
+        whyNot = "there is no picture to export";
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(Enlarged(image, scale))) {
+        whyNot = writer.errorString().toLower().toStdString();
+        return std::nullopt;
+    }
+    return bytes.toStdString();
+}
+
+std::optional<std::string> QtExportEncoder::pdf(const Document& document, std::string& whyNot) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(72); // one unit a point
+        writer.setPageSize(QPageSize(QSizeF(document.width, document.height), QPageSize::Point));
+        writer.setPageMargins(QMarginsF());
+        writer.setTitle(FromUtf8(document.title));
+        writer.setCreator(QStringLiteral("kvd62-capture"));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            whyNot = "the PDF could not be started";
+            return std::nullopt;
+        }
+        // Lossless: without it Qt stores pictures as JPEG where that is smaller.
+        painter.setRenderHint(QPainter::LosslessImageRendering);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        for (std::size_t page = 0; page < document.pages.size(); ++page) {
+            if (page > 0)
+                writer.newPage();
+            for (const PagePicture& picture : document.pages[page].pictures)
+                Draw(painter, picture);
+            for (const PageText& text : document.pages[page].texts)
+                Draw(painter, text);
+        }
+    }
+    return bytes.toStdString();
+}
+
+} // namespace kvd

@@ -1,0 +1,150 @@
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "tests/support/EndWithTheTest.h"
+#include "tests/support/Poppler.h"
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+
+namespace {
+
+// Every pixel of `shot` is a scale x scale block of exactly its colour in
+// `large`, and the palette is the screenshot's own; empty when so.
+QString BlocksDiffer(const QImage& shot, const QImage& large, int scale) {
+    if (large.size() != shot.size() * scale)
+        return QStringLiteral("the PNG is %1 x %2").arg(large.width()).arg(large.height());
+    if (large.colorTable() != shot.colorTable())
+        return QStringLiteral("the palette changed");
+    for (int y = 0; y < large.height(); ++y)
+        for (int x = 0; x < large.width(); ++x)
+            if (large.pixel(x, y) != shot.pixel(x / scale, y / scale))
+                return QStringLiteral("pixel %1, %2 differs").arg(x).arg(y);
+    return {};
+}
+
+// A B C NOTES MISSING OUT at the start of `text` named in `folder`.
+QString InFolder(QString text, const QString& folder) {
+    const QStringList names{"A", "B", "C", "NOTES", "MISSING", "OUT"};
+    const QStringList files{"kvd62-20261208-140211-001.bmp",
+                            "kvd62-20261208-140211-002.bmp",
+                            "kvd62-20261208-140540-001.bmp",
+                            "notes.txt",
+                            "missing",
+                            "out"};
+    for (int i = 0; i < names.size(); ++i)
+        text.replace(QRegularExpression("^" + names[i] + "\\b"), folder + "/" + files[i]);
+    return text;
+}
+
+} // namespace
+
+// The program's --export, run as a user runs it, with no display.
+class ExportTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // In `arguments`, OUT stands for the file to write in a folder of the test's
+    // own, A B C for three screenshot files of the save folder's names there.
+    // `scale`: the PNG's; 0 for a PDF, -1 when nothing may be written.
+    void writesTheFileOrSaysWhyNot_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<QString>("said");
+
+        QTest::newRow("a PNG at scale 4")
+            << QStringList{"--export", "OUT.png", "--scale", "4", "A"} << 4 << "";
+        QTest::newRow("scale 1: the screenshot's own pixels")
+            << QStringList{"--export", "OUT.png", "--scale", "1", "A"} << 1 << "";
+        QTest::newRow("scale 8, the largest")
+            << QStringList{"--export", "OUT.PNG", "--scale=8", "B"} << 8 << "";
+        QTest::newRow("no scale: 4") << QStringList{"--export", "OUT.png", "C"} << 4 << "";
+        QTest::newRow("a PDF of three")
+            << QStringList{"--export", "OUT.pdf", "A", "B", "C"} << 0 << "";
+        QTest::newRow("a PDF with a comment in other letters")
+            << QStringList{"--export", "OUT.pdf", "--comment", "Prüfplatz 4, Ω", "C", "A"} << 0
+            << "";
+        QTest::newRow("a file that is no picture")
+            << QStringList{"--export", "OUT.pdf", "A", "NOTES"} << -1
+            << "NOTES could not be read: it is not a picture";
+        QTest::newRow("a file that is not there")
+            << QStringList{"--export", "OUT.png", "MISSING"} << -1
+            << "MISSING could not be read: there is no such file";
+        QTest::newRow("a folder that is not there")
+            << QStringList{"--export", "MISSING/OUT.png", "A"} << -1
+            << "MISSING/OUT.png could not be written: No such file or directory. Nothing was "
+               "written there.";
+    }
+
+    void writesTheFileOrSaysWhyNot() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, scale);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QString folder = dir.path() + "/Messplatz ä";
+        QVERIFY(QDir().mkpath(folder));
+        const std::map<QString, std::string> shots{{"kvd62-20261208-140211-001.bmp", test::First},
+                                                   {"kvd62-20261208-140211-002.bmp", test::Second},
+                                                   {"kvd62-20261208-140540-001.bmp", test::Third},
+                                                   {"notes.txt", "not a picture"}};
+        for (const auto& [name, bytes] : shots) {
+            QFile file(folder + "/" + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) &&
+                    file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size()));
+        }
+        for (QString& argument : arguments)
+            argument = InFolder(argument, folder);
+        said = InFolder(said, folder);
+
+        QProcess program;
+        test::EndWithTheTest(program);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(KVD_PROGRAM), arguments);
+        QVERIFY(program.waitForFinished());
+        const QString err = QString::fromUtf8(program.readAllStandardError()).remove('\r');
+        QCOMPARE(program.exitCode(), scale < 0 ? 1 : 0);
+        const QString out = arguments[1];
+        if (scale < 0) {
+            QVERIFY2(err.startsWith("kvd62-capture: " + said) && err.count('\n') == 1,
+                     qPrintable(err));
+            QVERIFY2(QDir(folder).entryList(QDir::Files).size() == int(shots.size()),
+                     "something was written");
+            return;
+        }
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        const QStringList given = arguments.filter(QRegularExpression("\\.bmp$"));
+        if (scale > 0) {
+            const QImage shot(given.front());
+            const QString differs = BlocksDiffer(shot, QImage(out), scale);
+            QVERIFY2(differs.isEmpty(), qPrintable(differs));
+            return;
+        }
+        // The text is text: the program, the time span, each file with its time.
+        const QString text = test::Poppler("pdftotext", {out, "-"});
+        QVERIFY2(text.startsWith("kvd62-capture: " + QString::number(given.size()) +
+                                 " screenshots, 2026-12-08 14:02:11 to "),
+                 qPrintable(text));
+        for (const QString& file : given)
+            QVERIFY2(text.contains(QFileInfo(file).fileName() + ", 14:0"), qPrintable(text));
+        if (arguments.contains("--comment"))
+            QCOMPARE(text.count("Prüfplatz 4, Ω"), given.size());
+        // Each picture at its own pixel size, compressed without loss, not smoothed.
+        const QStringList images =
+            test::Poppler("pdfimages", {"-list", out}).split('\n', Qt::SkipEmptyParts).mid(2);
+        QCOMPARE(images.size(), given.size());
+        for (const QString& image : images)
+            QVERIFY2(image.simplified().contains(" image 192 112 rgb 3 8 image no "),
+                     qPrintable(image));
+    }
+};
+
+KVD_REGISTER_TEST(ExportTest)
+#include "ExportTest.moc"

@@ -37,8 +37,12 @@ QString InFolder(QString text, const QString& folder) {
                             "notes.txt",
                             "missing",
                             "out"};
-    for (int i = 0; i < names.size(); ++i)
-        text.replace(QRegularExpression("^" + names[i] + "\\b"), folder + "/" + files[i]);
+    // Once: the folder itself may start with a name (C:/Users on Windows).
+    const QRegularExpressionMatch name =
+        QRegularExpression("^(" + names.join('|') + ")\\b").match(text);
+    if (name.hasMatch())
+        text.replace(0, name.capturedLength(),
+                     folder + "/" + files[names.indexOf(name.captured(1))]);
     return text;
 }
 

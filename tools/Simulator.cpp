@@ -26,8 +26,14 @@ struct Options {
 };
 
 const char* const Usage =
-    "Usage: kvd62-simulator [--device PATH] [--every SECONDS] [--noise BYTES] [--count N]\n"
-    "Sends KVD62 screenshots (2750-byte 192 x 112 bitmaps) at 57600 bit/s.\n"
+    "Usage: kvd62-simulator [OPTION]...\n"
+    "Stands in for a KVD62 instrument: sends its screenshots (2750-byte 192 x 112\n"
+    "bitmaps) at 57600 bit/s on a new pseudo-terminal, whose path it prints first,\n"
+    "one each time Enter is pressed.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help       show this help and exit\n"
+    "  -v, --version    show the version and exit\n"
     "  --device PATH    send on this serial device (on Windows, a COM port: COM7)\n"
     "                   instead of a new pseudo-terminal\n"
     "  --every SECONDS  send one every SECONDS seconds instead of one per Enter\n"
@@ -42,6 +48,10 @@ bool ReadOptions(int argc, char* argv[], Options& options) {
         const std::string name = argv[i];
         if (name == "--help" || name == "-h") {
             std::cout << Usage;
+            std::exit(0);
+        }
+        if (name == "--version" || name == "-v") {
+            std::cout << "kvd62-simulator " KVD_VERSION "\n";
             std::exit(0);
         }
         if (i + 1 >= argc)

@@ -79,9 +79,11 @@ CommandLine Refused(QString reason) {
 
 // Without the application object (not made yet) Qt cannot name the program.
 std::string HelpText(const QCommandLineParser& parser) {
-    return parser.helpText()
-        .replace(QStringLiteral("<executable_name>"), QLatin1String(ProgramName))
-        .toStdString();
+    QString text =
+        parser.helpText().replace(QStringLiteral("<executable_name>"), QLatin1String(ProgramName));
+    if (!text.endsWith(QLatin1Char('\n')))
+        text += QLatin1Char('\n');
+    return text.toStdString();
 }
 
 void SetUp(QCommandLineParser& parser) {

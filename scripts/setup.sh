@@ -8,7 +8,7 @@ build=${1:-build}
 shift || true
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
-          fonts-dejavu-core poppler-utils)
+          fonts-dejavu-core poppler-utils help2man)
 [[ " $* " == *" -DKVD_BUILD_BENCH=ON "* ]] && packages+=(libbenchmark-dev libx11-dev xvfb xauth strace)
 [[ " $* " == *" -DKVD_FUZZ=ON "* ]] && packages+=(clang libclang-rt-14-dev)
 # What the real-window tests drive the program with (scripts/test.sh asks for it).

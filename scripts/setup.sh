@@ -13,8 +13,6 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins 
 [[ " $* " == *" -DKVD_FUZZ=ON "* ]] && packages+=(clang libclang-rt-14-dev)
 # What the real-window tests drive the program with (scripts/test.sh asks for it).
 [ -n "${KVD_TEST_TOOLS:-}" ] && packages+=(xvfb xauth xdotool xclip python3-xlib)
-# What CPack's Debian generator runs (scripts/package.sh asks for it).
-[ -n "${KVD_PACKAGE_TOOLS:-}" ] && packages+=(dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

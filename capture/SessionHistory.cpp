@@ -25,6 +25,16 @@ const HistoryEntry* SessionHistory::bySerial(std::uint64_t serial) const {
     return serial >= 1 && serial <= serial_ && age < size() ? &entries_[std::size_t(age)] : nullptr;
 }
 
+std::vector<HistoryEntry>
+SessionHistory::toExport(const std::vector<std::uint64_t>& selected) const {
+    std::vector<HistoryEntry> entries;
+    for (const HistoryEntry& entry : entries_)
+        if (selected.size() < 2 ||
+            std::find(selected.begin(), selected.end(), entry.serial) != selected.end())
+            entries.push_back(entry);
+    return entries;
+}
+
 std::string SessionHistory::describe(const HistoryEntry& entry) {
     std::string text = ClockTime(entry.arrived);
     if (entry.dropped())

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <deque>
 #include <string>
+#include <vector>
 
 namespace kvd {
 
@@ -46,6 +47,10 @@ public:
     std::size_t newerThan(std::uint64_t listed) const;
     // The entry with that serial; none once it has been let go.
     const HistoryEntry* bySerial(std::uint64_t serial) const;
+    // What an export takes: copies of the entries with the `selected` serials
+    // when two or more are selected (the user picked them out), else of every
+    // entry kept. Newest first.
+    std::vector<HistoryEntry> toExport(const std::vector<std::uint64_t>& selected) const;
     // The entry as a list shows it: its arrival time, and why it was dropped.
     static std::string describe(const HistoryEntry& entry);
     // One line on what is kept: "3 screenshots, 1 dropped, newest first.", and

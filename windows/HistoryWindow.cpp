@@ -153,17 +153,10 @@ void HistoryWindow::SelectionChanged() {
 
 // Copies, taken before a dialog opens: the history may move on meanwhile.
 std::vector<HistoryEntry> HistoryWindow::ToExport() const {
-    std::vector<HistoryEntry> entries;
-    const QList<QListWidgetItem*> selected = list_->selectedItems();
-    if (selected.size() >= 2) {
-        for (const QListWidgetItem* item : selected)
-            if (const HistoryEntry* entry = history_.bySerial(item->data(SerialRole).toULongLong()))
-                entries.push_back(*entry);
-    } else {
-        for (std::size_t index = 0; index < history_.size(); ++index)
-            entries.push_back(history_.at(index));
-    }
-    return entries;
+    std::vector<std::uint64_t> selected;
+    for (const QListWidgetItem* item : list_->selectedItems())
+        selected.push_back(item->data(SerialRole).toULongLong());
+    return history_.toExport(selected);
 }
 
 std::optional<QImage> HistoryWindow::SelectedPicture() const {

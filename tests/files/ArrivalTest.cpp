@@ -222,6 +222,11 @@ private slots:
         // was let go is no longer found.
         QCOMPARE(bench.history.newerThan(2), std::min<std::size_t>(blocks.size() - 2, kept));
         QCOMPARE(bench.history.bySerial(1) != nullptr, blocks.size() <= kept);
+        // An export takes all when fewer than two are picked, else those picked.
+        QCOMPARE(bench.history.toExport({2}).size(), kept);
+        const std::vector<HistoryEntry> picked = bench.history.toExport({1, 2});
+        QCOMPARE(picked.size(), std::size_t(blocks.size() <= kept ? 2 : 0));
+        QVERIFY(picked.empty() || (picked[0].bytes == blocks[1] && picked[1].bytes == blocks[0]));
     }
 
     // A write that fails is said once; the screenshot stays unsaved (so the next

@@ -261,7 +261,7 @@ def save_from_history(dpy, window_id, simulator, copies, scale):
         xdotool("windowfocus", "--sync", str(history))
         xdotool("key", "Home", *["Down"] * row, "ctrl+s")
         path = os.path.join(copies, f"history-row-{row}.{suffix}")
-        answer_file_dialog(title, path)
+        answer_dialog(title, path)
         wait_for(f"{path} written", lambda: _read(path) == sent)
     export_session_pdf(history, copies, shots=7, dropped=1)
     # Without a window manager every window opens over the main one: close it.
@@ -271,9 +271,9 @@ def save_from_history(dpy, window_id, simulator, copies, scale):
 
 def export_png(window_id, shown, copies, scale):
     choose_from_picture_menu(window_id, scale, EXPORT_PNG)
-    answer_box("PNG scale", "3")
+    answer_dialog("PNG scale", "3")
     path = os.path.join(copies, "shown.png")
-    answer_file_dialog("Export as PNG", path)
+    answer_dialog("Export as PNG", path)
     rows = decode_screenshot(shown)
     want = [[colour for colour in row for _ in range(3)] for row in rows for _ in range(3)]
     if wait_for(f"{path} written", lambda: _read(path) and decode_png(_read(path))) != want:
@@ -284,9 +284,9 @@ def export_session_pdf(history, copies, shots, dropped):
     """"Export PDF..." (Alt+D) with nothing more than one selected: all of it."""
     xdotool("windowfocus", "--sync", str(history))
     xdotool("key", "alt+d")
-    answer_box("Add comment to your PDF", "Bench 4")
+    answer_dialog("Add comment to your PDF", "Bench 4")
     path = os.path.join(copies, "session.pdf")
-    answer_file_dialog("Export PDF", path)
+    answer_dialog("Export PDF", path)
     wait_for(f"{path} written", lambda: os.path.exists(path))
     text = subprocess.run(["pdftotext", path, "-"], capture_output=True, text=True).stdout
     images = subprocess.run(["pdfimages", "-list", path], capture_output=True,
@@ -323,21 +323,12 @@ def decode_png(data):
     return rows
 
 
-def answer_box(title, text):
-    box = wait_for(f'the box "{title}"', lambda: find_window(f"^{title}$"))
-    xdotool("windowfocus", "--sync", str(box))
-    xdotool("key", "ctrl+a")
-    xdotool("type", "--delay", "5", text)
-    xdotool("key", "Return")
-    wait_for(f'the box "{title}" to close', lambda: not find_window(f"^{title}$"))
-
-
 def save_to_folder(dpy, window_id, simulator, copies, scale):
     folder = os.path.join(copies, "folder")
     os.mkdir(folder)
     click(window_id, DISABLE_SAVE, scale)  # unticked: only the folder keeps the question away
     choose_from_picture_menu(window_id, scale, SAVE_TO_FOLDER)
-    answer_file_dialog("Save every screenshot to folder", folder)
+    answer_dialog("Save every screenshot to folder", folder)
     wait_for("the caption to say where screenshots go",
              lambda: f" - saving to {folder}" in xdotool("getwindowname", str(window_id)))
     # The first asks about the one on screen, received with "Disable Save" ticked
@@ -379,13 +370,13 @@ def choose_from_picture_menu(window_id, scale, down):
     xdotool("key", *["Down"] * down, "Return")
 
 
-def answer_file_dialog(title, path):
-    """Types a path into the file dialog of that title (its name box has the
-    keyboard) and accepts it."""
+def answer_dialog(title, text):
+    """Types a text (a path, a comment) into the dialog of that title (its text
+    box has the keyboard) and accepts it."""
     dialog = wait_for(f'the dialog "{title}"', lambda: find_window(f"^{title}$"))
     xdotool("windowfocus", "--sync", str(dialog))
     xdotool("key", "ctrl+a")
-    xdotool("type", "--delay", "5", path)
+    xdotool("type", "--delay", "5", text)
     xdotool("key", "Return")
     wait_for(f'the dialog "{title}" to close', lambda: not find_window(f"^{title}$"))
 

@@ -65,6 +65,13 @@ void ExportPictureAsPng(const Picture& picture, ExportServices& services) {
 }
 
 void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, ExportServices& services) {
+    if (std::all_of(entries.begin(), entries.end(),
+                    [](const HistoryEntry& entry) { return entry.dropped(); })) {
+        services.save.box.tell("There is no screenshot to export: dropped blocks have no "
+                               "picture. Save them with \"Save...\" instead.",
+                               PngTitle);
+        return;
+    }
     const std::optional<int> scale = AskScale(services);
     if (!scale)
         return;

@@ -193,8 +193,9 @@ step "the installed program in a window, and screenshots through COM10"
 # The instrument's end of the line is Linux's simulator on a pseudo-terminal.
 simulator=$build/linux/kvd62-simulator
 mkdir -p "$build/linux"
-g++ -std=c++20 -O2 -I. -o "$simulator" tools/Simulator.cpp tools/InstrumentLinePosix.cpp \
-    tools/PacedLine.cpp tools/ScreenBitmap.cpp tools/SimulatedScreen.cpp
+version=$(sed -nE 's/^project\(kvd62-capture VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
+g++ -std=c++20 -O2 -I. -DKVD_VERSION="\"$version\"" -o "$simulator" tools/Simulator.cpp \
+    tools/InstrumentLinePosix.cpp tools/PacedLine.cpp tools/ScreenBitmap.cpp tools/SimulatedScreen.cpp
 # Wine lists each /dev/ttyS* as COM1, COM2 ... and cannot tell an adapter from
 # the board's port; here those are UARTs that open, so start-up would settle on
 # COM1. In a mount namespace of its own /dev/null stands over them (Wine still

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/StdFileSystem.h"
+#include "platform/qt/QtExportEncoder.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "platform/qt/QtSerialPort.h"
 #include "tests/fakes/FakeDialogs.h"
@@ -44,9 +45,10 @@ template <typename Port> struct Window {
     QtPictureLoader pictures;
     test::FakeFormPrinter printer;
     DiskWorkerInPlace disk;
-    Services services{comm,    dialog, files,
-                      box,     input,  pictures,
-                      printer, disk,   dir.path().toStdString() + "/kvd62temp.bmp"};
+    QtExportEncoder encoder;
+    Services services{
+        comm,     dialog,  files, box,     input,
+        pictures, printer, disk,  encoder, dir.path().toStdString() + "/kvd62temp.bmp"};
     Form1 form{services};
 
     explicit Window(Port& port) : comm(port) {

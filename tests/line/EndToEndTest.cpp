@@ -1,6 +1,5 @@
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSerialPort>
@@ -183,16 +182,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(combo->toolTip().endsWith(": open"), LineWaitMs);
         bench.box.answers.push_back(DialogAnswer::No);
         const std::string second = test::TwoColourBitmap(72);
+        // How soon after its last byte it is shown is a figure, not a rule here:
+        // it depends on how soon the kernel passes the bytes on, which a busy
+        // machine delays (bench/ReceiveFigures measures it).
         QVERIFY(bench.send(again, second));
-        const int ticksAtLastByte = bench.ticks;
-        QElapsedTimer sinceLastByte;
-        sinceLastByte.start();
         QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == second, LineWaitMs);
-        qInfo("shown %lld ms and %d ticks after its last byte", sinceLastByte.elapsed(),
-              bench.ticks - ticksAtLastByte);
-        // The tick after the last byte shows it, or at worst the one after when the
-        // tick came before the bytes had passed through the driver.
-        QVERIFY(bench.ticks - ticksAtLastByte <= 2);
         QCOMPARE(bench.box.shown.size(), std::size_t(1));
         QCOMPARE(bench.shown(), Decoded(second));
         QVERIFY(ReadAll(bench.services.tempImagePath) == second);

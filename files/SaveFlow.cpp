@@ -45,14 +45,12 @@ bool WriteChosenFile(const std::string& bytes, const FileKind& kind, SaveService
     return bool(written);
 }
 
-Outcome WriteScreenshotBytes(std::string_view bytes, const std::filesystem::path& path) {
-    return WriteScreenshotFile(std::string(bytes), path);
-}
-
 const FileKind Screenshot{ScreenshotFilter, SaveDialogTitle, "The screenshot", ScreenshotSize,
-                          WriteScreenshotBytes};
+                          WriteScreenshotFile};
+const FileKind HistoryScreenshot{ScreenshotFilter, "Save screenshot as", "The screenshot",
+                                 ScreenshotSize, WriteScreenshotFile};
 const FileKind DroppedBlock{DroppedBlockFilter, "Save dropped block as", "The dropped block",
-                            ScreenshotSize, WriteScreenshotBytes};
+                            ScreenshotSize, WriteScreenshotFile};
 
 } // namespace
 
@@ -104,10 +102,7 @@ void SaveScreenshot(CaptureState& state, SaveMode mode, SaveServices& services, 
 }
 
 void SaveHistoryEntry(const HistoryEntry& entry, SaveServices& services) {
-    FileKind kind = entry.dropped() ? DroppedBlock : Screenshot;
-    if (!entry.dropped())
-        kind.title = "Save screenshot as";
-    SaveFileAs(entry.bytes, kind, services);
+    SaveFileAs(entry.bytes, entry.dropped() ? DroppedBlock : HistoryScreenshot, services);
 }
 
 void OnSaveImageClicked(CaptureState& state, SaveServices& services, CaptureView& view) {

@@ -164,10 +164,10 @@ Outcome WriteTemporaryScreenshotFile(const std::string& imageData, const fs::pat
     return MoveInto(sibling, path); // replaces a link itself, never what it names
 }
 
-Outcome WriteScreenshotFile(const std::string& imageData, const fs::path& chosen) {
+Outcome WriteScreenshotFile(std::string_view imageData, const fs::path& chosen) {
     if (imageData.size() < ScreenshotSize)
         return Outcome::failure("there is no complete screenshot to write");
-    return WriteFileSafely(std::string_view(imageData).substr(0, ScreenshotSize), chosen);
+    return WriteFileSafely(imageData.substr(0, ScreenshotSize), chosen);
 }
 
 Outcome WriteFileSafely(std::string_view bytes, const fs::path& chosen) {

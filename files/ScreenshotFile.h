@@ -20,7 +20,7 @@ namespace kvd {
 // can be made beside it (a file the user may change in a folder they may not),
 // it is written over in place: a failure part-way may then leave it damaged,
 // which the outcome says (Outcome::leftDamaged).
-Outcome WriteScreenshotFile(const std::string& imageData, const std::filesystem::path& path);
+Outcome WriteScreenshotFile(std::string_view imageData, const std::filesystem::path& path);
 
 // Writes the temporary file each new screenshot is shown through. Never through
 // a link: a link at `path` (one someone planted) is replaced by the new file and

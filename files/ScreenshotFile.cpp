@@ -10,6 +10,7 @@
 
 #include "capture/CaptureState.h"
 #include "platform/NewFile.h"
+#include "platform/Utf8Path.h"
 
 namespace kvd {
 
@@ -34,10 +35,19 @@ fs::path SiblingName(const fs::path& target) {
 enum class Flush { ToDisk, No };
 
 // A link is followed to the file it names, so that saving over the link replaces
-// that file and the link stays a link.
-fs::path FollowLinks(fs::path path) {
+// that file and the link stays a link; but only where the system itself would
+// follow it: a link another user planted in a shared folder (/tmp, a drop folder
+// writable by all) is refused, not followed. The reason is set when refused.
+std::optional<fs::path> FollowLinks(fs::path path, std::string& whyNot) {
     std::error_code error;
     for (int hops = 0; hops < 40 && fs::is_symlink(path, error); ++hops) {
+        if (!SystemFollowsLink(path)) {
+            whyNot = Utf8FromPath(path) +
+                     " is a link that another user made in a shared folder; such links are "
+                     "not followed, by the system or by this program. Remove the link or "
+                     "choose another name";
+            return std::nullopt;
+        }
         const fs::path next = fs::read_symlink(path, error);
         if (error)
             break;
@@ -52,8 +62,12 @@ fs::path FollowLinks(fs::path path) {
 std::string WhyNotWritable(const fs::path& path) {
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
-    if (error || !fs::is_regular_file(status))
+    if (error || !fs::exists(status) || fs::is_directory(status))
         return {};
+    // A device, a pipe or a socket is never replaced by a file (run as root, a
+    // link to /dev/null would otherwise replace /dev/null).
+    if (!fs::is_regular_file(status))
+        return "it is a device, a pipe or a socket, not a file; choose a file to write";
     const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
     if ((status.permissions() & write) == fs::perms::none)
         return "the file is read-only";
@@ -171,8 +185,12 @@ Outcome WriteScreenshotFile(std::string_view imageData, const fs::path& chosen) 
 }
 
 Outcome WriteFileSafely(std::string_view bytes, const fs::path& chosen) {
-    const fs::path path = FollowLinks(chosen);
-    if (const std::string why = WhyNotWritable(path); !why.empty())
+    std::string why;
+    const std::optional<fs::path> followed = FollowLinks(chosen, why);
+    if (!followed)
+        return Outcome::failure(why);
+    const fs::path& path = *followed;
+    if (why = WhyNotWritable(path); !why.empty())
         return Outcome::failure(why);
 
     const fs::path sibling = SiblingName(path);

@@ -66,4 +66,10 @@ int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path
 // move are one step. Returns 0, EEXIST when the name is taken, or another errno.
 int MoveToNewName(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Whether the system lets this user follow the link at `link`. Linux refuses
+// (fs.protected_symlinks) a link in a folder that is sticky and writable by all
+// unless the link is the user's own or the folder owner's, so that no one can
+// steer another user's writes through /tmp. Windows has no such rule here.
+bool SystemFollowsLink(const std::filesystem::path& link);
+
 } // namespace kvd

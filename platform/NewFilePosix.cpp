@@ -42,8 +42,10 @@ NewFile NewFile::createNew(const std::filesystem::path& path) {
     return Opened(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
 }
 
+// O_NOFOLLOW: the file was found before, and a link swapped in meanwhile is
+// not followed.
 NewFile NewFile::openExisting(const std::filesystem::path& path) {
-    return Opened(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    return Opened(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 bool NewFile::isOpen() const {
@@ -93,6 +95,19 @@ int MoveToNewName(const std::filesystem::path& from, const std::filesystem::path
     if (::lstat(to.c_str(), &seen) == 0)
         return EEXIST;
     return MoveReplacing(from, to);
+}
+
+// The kernel's rule, asked of every link: the follower owns it; or its folder is
+// not both sticky and writable by all; or the folder's owner owns the link too.
+// Applied whether or not the system has it switched on.
+bool SystemFollowsLink(const std::filesystem::path& link) {
+    struct stat linkSeen {
+    }, folderSeen{};
+    const std::filesystem::path folder = link.has_parent_path() ? link.parent_path() : ".";
+    if (::lstat(link.c_str(), &linkSeen) != 0 || ::stat(folder.c_str(), &folderSeen) != 0)
+        return true; // nothing to follow; the write that comes says what is wrong
+    const bool shared = (folderSeen.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+    return linkSeen.st_uid == ::geteuid() || !shared || folderSeen.st_uid == linkSeen.st_uid;
 }
 
 } // namespace kvd

@@ -134,4 +134,8 @@ int MoveToNewName(const std::filesystem::path& from, const std::filesystem::path
     return ErrnoFrom(GetLastError());
 }
 
+bool SystemFollowsLink(const std::filesystem::path&) {
+    return true;
+}
+
 } // namespace kvd

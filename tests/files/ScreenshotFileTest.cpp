@@ -5,6 +5,8 @@
 #include <fstream>
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
@@ -61,6 +63,35 @@ private:
     bool switched_;
 };
 #endif
+
+// Puts a link at `target` to `named`: to a file of this user's that another user
+// (uid 65534) linked from a folder shared by all, sticky as /tmp is; to a named
+// pipe; or to a device (the null device's numbers, made here). Acting as another
+// user and making a device need root. Returns why it could not, or nothing.
+const char* PlantLink(const QString& how, const fs::path& target, const fs::path& named,
+                      const std::string& old) {
+#ifdef _WIN32
+    Q_UNUSED(how);
+    Q_UNUSED(target);
+    Q_UNUSED(named);
+    Q_UNUSED(old);
+    return "links planted by another user, pipes and devices are Unix's";
+#else
+    if (how != "pipe" && geteuid() != 0)
+        return "planting a link as another user, or making a device, needs root";
+    if (how == "planted link") {
+        WriteRaw(named, old);
+        fs::permissions(target.parent_path(), fs::perms::all | fs::perms::sticky_bit);
+    } else if (how == "pipe" ? mkfifo(named.c_str(), 0600) != 0
+                             : mknod(named.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        return "the pipe or device could not be made";
+    }
+    fs::create_symlink(named, target);
+    if (how == "planted link" && lchown(target.c_str(), 65534, 65534) != 0)
+        return "the link could not be given to another user";
+    return nullptr;
+#endif
+}
 
 } // namespace
 
@@ -163,6 +194,11 @@ private slots:
         QTest::newRow("the disk fills up") << frame << "full";
         QTest::newRow("a read-only file") << frame << "read-only";
         QTest::newRow("the target is a folder") << frame << "folder";
+        // A link in a shared sticky folder (/tmp) that another user planted: the
+        // system refuses to follow it, and so does the save.
+        QTest::newRow("another user's link in a shared folder") << frame << "planted link";
+        QTest::newRow("a link to a named pipe") << frame << "pipe";
+        QTest::newRow("a link to a device") << frame << "device";
     }
 
     void failureLeavesTheOldFile() {
@@ -173,9 +209,14 @@ private slots:
         fs::create_directory(sub);
         const fs::path target = sub / (how == "folder" ? "taken" : "shot.bmp");
         const std::string old = "BM the previous screenshot";
+        // What a link at the target names, outside its folder.
+        const fs::path named = folder.path / "named";
         if (how == "folder")
             fs::create_directory(target);
-        else
+        else if (how == "planted link" || how == "pipe" || how == "device") {
+            if (const char* why = PlantLink(how, target, named, old))
+                QSKIP(why);
+        } else
             WriteRaw(target, old);
 
         Outcome written = Outcome::success();
@@ -197,7 +238,15 @@ private slots:
         QVERIFY(!written.ok());
         QVERIFY(!written.reason().empty());
         QVERIFY(SaveFailedMessage("shot.bmp", written).ends_with("Nothing was written there."));
-        if (how != "folder")
+        if (how == "planted link")
+            QVERIFY2(written.reason().find("another user") != std::string::npos,
+                     written.reason().c_str());
+        if (how == "planted link")
+            QVERIFY(ReadAll(named) == old);
+        else if (how == "pipe" || how == "device")
+            QCOMPARE(fs::status(named).type(),
+                     how == "pipe" ? fs::file_type::fifo : fs::file_type::character);
+        else if (how != "folder")
             QVERIFY(ReadAll(target) == old);
         QCOMPARE(test::FilesIn(sub).size(), std::size_t(1));
     }

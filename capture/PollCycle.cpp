@@ -1,6 +1,7 @@
 #include "capture/PollCycle.h"
 
 #include "capture/ExtractFrame.h"
+#include "platform/PictureBytes.h"
 
 namespace kvd {
 
@@ -21,6 +22,26 @@ void BoundReceiveBuffer(std::string& buffer) {
         buffer.erase(0, marker);
 }
 
+namespace {
+
+// Where the search goes on after a block cut from the line: after all of it,
+// when its header's picture fits in it. One that does not is no screenshot (a
+// "BM" in line noise, a screenshot cut short by a line error) and will be
+// dropped as unreadable, but the next screenshot may start inside it: the
+// search goes on at the next marker in it whose header does not rule it out.
+// Markers it skips belong to the block dropped, and are not dropped again.
+std::size_t NextCandidate(std::string_view block) {
+    if (WhyBitmapCannotFit(block, ScreenshotSize).empty())
+        return ScreenshotSize;
+    std::size_t next = block.find(ScreenshotMarker, ScreenshotMarker.size());
+    while (next != std::string_view::npos &&
+           !WhyBitmapCannotFit(block.substr(next), ScreenshotSize).empty())
+        next = block.find(ScreenshotMarker, next + 1);
+    return next == std::string_view::npos ? ScreenshotSize : next;
+}
+
+} // namespace
+
 std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting, std::time_t now) {
     std::size_t cut = 0;
     while (true) {
@@ -31,7 +52,8 @@ std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting, std::t
         state.MarkerPosition = static_cast<std::int16_t>(found.markerPosition);
         if (found.status == FrameStatus::Incomplete)
             return cut;
-        state.ReceiveBuffer.erase(0, found.markerPosition - 1 + ScreenshotSize);
+        const std::size_t marker = found.markerPosition - 1;
+        state.ReceiveBuffer.erase(0, marker + NextCandidate(found.frame));
         waiting.add({Arrival::Kind::Screenshot, std::move(found.frame), now});
         ++cut;
     }

@@ -28,7 +28,10 @@ void BoundReceiveBuffer(std::string& buffer);
 // Cuts every whole screenshot out of the receive buffer, in order, and adds it
 // to the waiting screenshots, stamped `now`. What precedes a screenshot's marker
 // goes with it; what follows the last one stays, as the start of the next
-// screenshot. The rest is bounded. Returns how many were cut.
+// screenshot. A block whose header claims more than its bytes hold waits too, to
+// be dropped as unreadable, but only its marker leaves the buffer: a screenshot
+// that starts inside it is still found. The rest is bounded. Returns how many
+// blocks were cut.
 std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting, std::time_t now = 0);
 
 } // namespace kvd

@@ -1,8 +1,11 @@
 #include "platform/qt/QtPictureLoader.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+
+#include "platform/PictureBytes.h"
 
 namespace kvd {
 
@@ -41,6 +44,19 @@ std::optional<Picture> Read(QImageReader& reader, std::string& whyNot) {
     return ToPicture(image);
 }
 
+// What the picture says of itself is checked before it is decoded: a picture
+// cut short would come out with rows of whatever memory held.
+std::optional<Picture> Load(const QByteArray& bytes, std::string& whyNot) {
+    whyNot = WhyPictureIsCutShort(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    if (!whyNot.empty())
+        return std::nullopt;
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return Read(reader, whyNot);
+}
+
 } // namespace
 
 Picture ToPicture(const QImage& image) {
@@ -52,23 +68,39 @@ QImage ToImage(const Picture& picture) {
     return image ? *image : QImage();
 }
 
+// Larger than any picture file within MaxPicturePixels (an uncompressed bitmap
+// of that many pixels at 32 bits is 64 MB).
+constexpr qint64 MaxPictureFileBytes = 128LL * 1024 * 1024;
+
 std::optional<Picture> QtPictureLoader::loadFile(const std::filesystem::path& path,
                                                  std::string& whyNot) {
     const QString name = QString::fromStdU16String(path.u16string());
-    if (!QFileInfo(name).isFile()) {
+    const QFileInfo info(name);
+    if (!info.exists()) {
         whyNot = "there is no such file";
         return std::nullopt;
     }
-    QImageReader reader(name);
-    return Read(reader, whyNot);
+    if (info.isDir()) {
+        whyNot = "it is a folder, not a file";
+        return std::nullopt;
+    }
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        whyNot = file.errorString().toStdString();
+        return std::nullopt;
+    }
+    if (file.size() > MaxPictureFileBytes) {
+        whyNot = "the file is too large to be a picture (" +
+                 std::to_string(file.size() / (1024 * 1024)) + " MB)";
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    // Read by what it holds, whatever its name says, as the bytes from the line are.
+    return Load(bytes, whyNot);
 }
 
 std::optional<Picture> QtPictureLoader::loadBytes(std::string_view bytes, std::string& whyNot) {
-    QByteArray data(bytes.data(), qsizetype(bytes.size()));
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    return Read(reader, whyNot);
+    return Load(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())), whyNot);
 }
 
 } // namespace kvd

@@ -1,4 +1,5 @@
 #include <QTest>
+#include <random>
 
 #include "capture/PollCycle.h"
 #include "tests/fakes/FakeSerialPort.h"
@@ -75,6 +76,27 @@ private slots:
         QTest::newRow("noise between two in one read")
             << QList{AsBytes("ab" + a + std::string("\xff\x00noise", 7) + b)}
             << QList{AsBytes(a), AsBytes(b)} << QByteArray() << 8;
+        // A "BM" in line noise makes a block whose header claims no picture that
+        // fits: it is cut, to be dropped as unreadable, and the screenshot that
+        // starts inside it is still found. Markers within the noise are not cut
+        // again.
+        std::mt19937 generator(31);
+        QList<QByteArray> reads, frames;
+        for (const std::string& shot : {a, b, c, a, b}) {
+            std::string noise = "xxBM";
+            while (noise.size() < 104)
+                noise += char('a' + generator() % 26); // no "BM" in it
+            reads << AsBytes(noise + shot.substr(0, 1000)) << AsBytes(shot.substr(1000));
+            frames << AsBytes((noise + shot).substr(2, ScreenshotSize)) << AsBytes(shot);
+        }
+        QTest::newRow("a stray marker before each of five") << reads << frames << QByteArray() << 1;
+        std::string markers = "BM";
+        while (markers.size() < 300)
+            markers += "zzBMzz";
+        QTest::newRow("markers in noise are one unreadable block")
+            << QList{AsBytes(markers + a)}
+            << QList{AsBytes((markers + a).substr(0, ScreenshotSize)), AsBytes(a)} << QByteArray()
+            << 1;
     }
 
     void cutsEveryWholeScreenshotInOrder() {

@@ -258,7 +258,24 @@ private slots:
             << QByteArray::fromStdString(bitmap) << QSize(192, 112) << "";
         QTest::newRow("text") << QByteArray("hello, not a picture") << QSize() << "not a picture";
         QTest::newRow("a cut-off bitmap")
-            << QByteArray::fromStdString(bitmap.substr(0, 40)) << QSize() << "not a picture";
+            << QByteArray::fromStdString(bitmap.substr(0, 40)) << QSize() << "header is damaged";
+        // A reader would fill the missing rows with whatever memory held.
+        QTest::newRow("a bitmap cut short")
+            << QByteArray::fromStdString(bitmap.substr(0, 1000)) << QSize()
+            << "claims 192 x 112 pixels at 1 bits, more than its 1000 bytes hold";
+        std::string claims = bitmap; // 4000 x 4000 at 24 bits
+        claims.replace(18, 12, std::string("\xa0\x0f\0\0\xa0\x0f\0\0\1\0\x18\0", 12));
+        QTest::newRow("a screenshot's size claiming 4000 x 4000 pixels")
+            << QByteArray::fromStdString(claims) << QSize()
+            << "claims 4000 x 4000 pixels at 24 bits, more than its 2750 bytes hold";
+        QImage photo(64, 48, QImage::Format_RGB32);
+        photo.fill(Qt::darkCyan);
+        QByteArray jpeg;
+        QBuffer jpegBuffer(&jpeg);
+        jpegBuffer.open(QIODevice::WriteOnly);
+        photo.save(&jpegBuffer, "JPEG");
+        QTest::newRow("a JPEG") << jpeg << QSize(64, 48) << "";
+        QTest::newRow("a JPEG cut short") << jpeg.left(jpeg.size() - 100) << QSize() << "cut short";
         QTest::newRow("a picture of over 16 million pixels")
             << huge << QSize() << "too large (4001 x 4001 pixels)";
         // 26 bytes that decode to 2827 x 11308 pixels (128 MB); GIF states no size

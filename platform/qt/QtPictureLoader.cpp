@@ -1,9 +1,11 @@
 #include "platform/qt/QtPictureLoader.h"
 
 #include <QBuffer>
-#include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <system_error>
 
 #include "platform/PictureBytes.h"
 
@@ -70,31 +72,38 @@ QImage ToImage(const Picture& picture) {
 
 // Larger than any picture file within MaxPicturePixels (an uncompressed bitmap
 // of that many pixels at 32 bits is 64 MB).
-constexpr qint64 MaxPictureFileBytes = 128LL * 1024 * 1024;
+constexpr std::uintmax_t MaxPictureFileBytes = 128ULL * 1024 * 1024;
 
+// The file is named by its path's own bytes, so that a name in another encoding
+// than UTF-8 (Latin-1, from an old USB stick) is found on Linux too.
 std::optional<Picture> QtPictureLoader::loadFile(const std::filesystem::path& path,
                                                  std::string& whyNot) {
-    const QString name = QString::fromStdU16String(path.u16string());
-    const QFileInfo info(name);
-    if (!info.exists()) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (!fs::exists(status)) {
         whyNot = "there is no such file";
         return std::nullopt;
     }
-    if (info.isDir()) {
-        whyNot = "it is a folder, not a file";
+    if (!fs::is_regular_file(status)) { // a pipe would hold the program up
+        whyNot = fs::is_directory(status) ? "it is a folder, not a file"
+                                          : "it is a device or a pipe, not a file";
         return std::nullopt;
     }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        whyNot = file.errorString().toStdString();
-        return std::nullopt;
-    }
-    if (file.size() > MaxPictureFileBytes) {
+    if (fs::file_size(path, error) > MaxPictureFileBytes) {
         whyNot = "the file is too large to be a picture (" +
-                 std::to_string(file.size() / (1024 * 1024)) + " MB)";
+                 std::to_string(fs::file_size(path, error) / (1024 * 1024)) + " MB)";
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
+    QByteArray bytes;
+    if (file)
+        bytes = QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(file), {}));
+    if (!file && !file.eof()) {
+        whyNot = errno != 0 ? std::generic_category().message(errno) : "it could not be read";
+        return std::nullopt;
+    }
     // Read by what it holds, whatever its name says, as the bytes from the line are.
     return Load(bytes, whyNot);
 }

@@ -21,6 +21,8 @@ QImage Enlarged(QImage image, int scale) {
         image = image.convertToFormat(QImage::Format_Indexed8); // keeps the colours
     const int bytesPerPixel = image.depth() / 8;
     QImage large(image.width() * scale, image.height() * scale, image.format());
+    if (image.isNull() || large.isNull())
+        return {}; // out of memory
     large.setColorTable(image.colorTable());
     for (int y = 0; y < image.height(); ++y) {
         const uchar* from = image.constScanLine(y);
@@ -64,11 +66,25 @@ std::optional<std::string> QtExportEncoder::png(const Picture& picture, int scal
         whyNot = "there is no picture to export";
         return std::nullopt;
     }
+    // The program makes no picture it would refuse to load.
+    const qint64 width = qint64(image.width()) * scale, height = qint64(image.height()) * scale;
+    const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    if (width * height > MaxPicturePixels) {
+        whyNot = "at scale " + std::to_string(scale) + " the picture would be " + size +
+                 ", more than this program makes (" + std::to_string(MaxPicturePixels / 1000000) +
+                 " million); choose a smaller scale";
+        return std::nullopt;
+    }
+    const QImage large = Enlarged(image, scale);
+    if (large.isNull()) {
+        whyNot = "there is not enough memory for a picture of " + size;
+        return std::nullopt;
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
-    if (!writer.write(Enlarged(image, scale))) {
+    if (!writer.write(large)) {
         whyNot = writer.errorString().toLower().toStdString();
         return std::nullopt;
     }

@@ -78,20 +78,42 @@ std::string WhyNotWritable(const fs::path& path) {
     return {};
 }
 
-// Writes the bytes into `file` and closes it; 0 when all went well, else the
-// reason's errno value.
-int WriteAndClose(NewFile& file, std::string_view bytes, Flush flush, bool cutAfter) {
-    const bool written = file.write(bytes) && (!cutAfter || file.cutAfter(bytes.size())) &&
+// Counts what the contents write, for a file written over in place to be cut
+// off after them.
+class CountingSink final : public ByteSink {
+public:
+    explicit CountingSink(NewFile& file) : file_(file) {}
+    bool write(std::string_view bytes) override {
+        written_ += bytes.size();
+        return file_.write(bytes);
+    }
+    std::size_t written() const { return written_; }
+
+private:
+    NewFile& file_;
+    std::size_t written_ = 0;
+};
+
+// Makes the contents into `file` and closes it. A write that failed gives the
+// system's reason; else the contents' own refusal is the outcome.
+Outcome WriteAndClose(NewFile& file, const FileContents& contents, Flush flush, bool cutAfter) {
+    CountingSink sink(file);
+    const Outcome made = contents(sink);
+    const bool written = made && (!cutAfter || file.cutAfter(sink.written())) &&
                          (flush == Flush::No || file.flushToDisk());
     const int error = file.error();
-    if (!file.close() && written)
-        return file.error();
-    return written ? 0 : error;
+    const bool closed = file.close();
+    if (written && !closed)
+        return Outcome::failure(systemReason(file.error()));
+    if (written)
+        return Outcome::success();
+    return error != 0 ? Outcome::failure(systemReason(error)) : made;
 }
 
-// Writes the bytes to a fresh file at `sibling`; on failure nothing is left there.
-// `mayNotCreate` tells when the folder refused the new file for want of permission.
-Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes, Flush flush,
+// Writes the contents to a fresh file at `sibling`; on failure nothing is left
+// there. `mayNotCreate` tells when the folder refused the new file for want of
+// permission.
+Outcome WriteNewFile(const fs::path& sibling, const FileContents& contents, Flush flush,
                      bool* mayNotCreate = nullptr) {
     NewFile file = NewFile::createNew(sibling);
     if (!file.isOpen()) {
@@ -99,12 +121,12 @@ Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes, Flush flus
             *mayNotCreate = file.error() == EACCES || file.error() == EPERM;
         return Outcome::failure(systemReason(file.error()));
     }
-    if (const int error = WriteAndClose(file, bytes, flush, false); error != 0) {
+    Outcome written = WriteAndClose(file, contents, flush, false);
+    if (!written) {
         std::error_code ignored;
         fs::remove(sibling, ignored);
-        return Outcome::failure(systemReason(error));
     }
-    return Outcome::success();
+    return written;
 }
 
 // Overwrites an existing file where it is. Only for a file the user may write in
@@ -113,13 +135,20 @@ Outcome WriteNewFile(const fs::path& sibling, std::string_view bytes, Flush flus
 // file that is theirs to change. Unlike the safe write, a failure part-way (a
 // full disk) can leave the file damaged, and the outcome says so; it is done only
 // where the user has agreed to replace that file.
-Outcome WriteInPlace(const fs::path& path, std::string_view bytes, Flush flush) {
+Outcome WriteInPlace(const fs::path& path, const FileContents& contents, Flush flush) {
     NewFile file = NewFile::openExisting(path);
     if (!file.isOpen())
         return Outcome::failure(systemReason(file.error()));
-    if (const int error = WriteAndClose(file, bytes, flush, true); error != 0)
-        return Outcome::damaged(systemReason(error));
+    if (Outcome written = WriteAndClose(file, contents, flush, true); !written)
+        return Outcome::damaged(written.reason());
     return Outcome::success();
+}
+
+// The contents that are these bytes, all of them.
+FileContents BytesOf(std::string_view bytes) {
+    return [bytes](ByteSink& file) {
+        return file.write(bytes) ? Outcome::success() : Outcome::failure("it could not be written");
+    };
 }
 
 // A file that is replaced keeps the permissions it had.
@@ -154,7 +183,7 @@ std::optional<Outcome> WriteFileUnderNewName(std::string_view bytes, const fs::p
         return std::nullopt;
 
     const fs::path sibling = SiblingName(path);
-    if (Outcome written = WriteNewFile(sibling, bytes, Flush::ToDisk); !written)
+    if (Outcome written = WriteNewFile(sibling, BytesOf(bytes), Flush::ToDisk); !written)
         return written;
     const int moved = MoveToNewName(sibling, path);
     if (moved == 0)
@@ -171,8 +200,8 @@ Outcome WriteTemporaryScreenshotFile(const std::string& imageData, const fs::pat
     if (imageData.size() < ScreenshotSize)
         return Outcome::failure("there is no complete screenshot to write");
     const fs::path sibling = SiblingName(path);
-    if (Outcome written =
-            WriteNewFile(sibling, std::string_view(imageData).substr(0, ScreenshotSize), Flush::No);
+    if (Outcome written = WriteNewFile(
+            sibling, BytesOf(std::string_view(imageData).substr(0, ScreenshotSize)), Flush::No);
         !written)
         return written;
     return MoveInto(sibling, path); // replaces a link itself, never what it names
@@ -185,6 +214,10 @@ Outcome WriteScreenshotFile(std::string_view imageData, const fs::path& chosen) 
 }
 
 Outcome WriteFileSafely(std::string_view bytes, const fs::path& chosen) {
+    return WriteFileAsMade(BytesOf(bytes), chosen);
+}
+
+Outcome WriteFileAsMade(const FileContents& contents, const fs::path& chosen) {
     std::string why;
     const std::optional<fs::path> followed = FollowLinks(chosen, why);
     if (!followed)
@@ -195,10 +228,10 @@ Outcome WriteFileSafely(std::string_view bytes, const fs::path& chosen) {
 
     const fs::path sibling = SiblingName(path);
     bool mayNotCreate = false;
-    if (Outcome written = WriteNewFile(sibling, bytes, Flush::ToDisk, &mayNotCreate); !written) {
+    if (Outcome written = WriteNewFile(sibling, contents, Flush::ToDisk, &mayNotCreate); !written) {
         std::error_code error;
         if (mayNotCreate && fs::is_regular_file(path, error))
-            return WriteInPlace(path, bytes, Flush::ToDisk);
+            return WriteInPlace(path, contents, Flush::ToDisk);
         return written;
     }
     KeepPermissions(path, sibling);

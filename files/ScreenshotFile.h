@@ -1,10 +1,12 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/NewFile.h"
 #include "platform/Outcome.h"
 
 namespace kvd {
@@ -40,6 +42,13 @@ std::optional<Outcome> WriteNewScreenshotFile(const std::string& imageData,
 // The same two writes for any bytes (an exported picture or document): all of
 // them, as given.
 Outcome WriteFileSafely(std::string_view bytes, const std::filesystem::path& path);
+
+// What makes a file as it is written (a document too large to hold in memory
+// whole): writes its bytes into the file, and returns its own failure, if any.
+// Where a write into the file fails, the file's reason is the outcome.
+using FileContents = std::function<Outcome(ByteSink& file)>;
+// WriteFileSafely for a file made as it is written: the same safe write.
+Outcome WriteFileAsMade(const FileContents& contents, const std::filesystem::path& path);
 std::optional<Outcome> WriteFileUnderNewName(std::string_view bytes,
                                              const std::filesystem::path& path);
 

@@ -6,6 +6,14 @@
 
 namespace kvd {
 
+// Where a file's bytes go as they are made.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // False on failure.
+    virtual bool write(std::string_view bytes) = 0;
+};
+
 // A file opened for writing through the system's own calls: POSIX open(2) on
 // Linux, CreateFileW on Windows. Every file the program writes goes through here.
 //
@@ -17,10 +25,10 @@ namespace kvd {
 //
 // Failures are errno values (EEXIST, EACCES, ENOSPC, ...) on both systems, so
 // that messages and rules read the same everywhere.
-class NewFile {
+class NewFile final : public ByteSink {
 public:
     NewFile() = default;
-    ~NewFile();
+    ~NewFile() override;
     NewFile(NewFile&& other) noexcept;
     NewFile& operator=(NewFile&& other) noexcept;
     NewFile(const NewFile&) = delete;
@@ -35,7 +43,7 @@ public:
 
     bool isOpen() const;
     // Each is false on failure, with the reason in error().
-    bool write(std::string_view bytes);
+    bool write(std::string_view bytes) override;
     // Cuts the file off after its first `size` bytes.
     bool cutAfter(std::size_t size);
     // Forces what was written to the disk.

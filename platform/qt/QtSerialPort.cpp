@@ -106,10 +106,12 @@ Outcome QtSerialPort::open() {
         problem_ = NoDeviceReason();
         return Outcome::failure(problem_);
     }
-    if (address_.kind() == PortAddress::Kind::Device) {
-        if (problem_ = WhyNotASerialDevice(device_); !problem_.empty())
-            return Outcome::failure(problem_);
-    }
+    // A listed device may be the terminal the program runs in too (a login on
+    // a serial console).
+    problem_ = address_.kind() == PortAddress::Kind::Device ? WhyNotASerialDevice(device_)
+                                                            : WhyNotTheInstrumentsLine(device_);
+    if (!problem_.empty())
+        return Outcome::failure(problem_);
     port_->setPortName(QString::fromStdString(device_));
     if (Outcome settings = ApplyLineSettings(); !settings) {
         problem_ = settings.reason();

@@ -20,7 +20,9 @@ std::vector<SerialDevice> ListSerialDevices();
 // event loop to run, which it does on the user-interface thread between ticks. When the device
 // fails under an open port (unplugged, gone, a read error, a hang-up found by checkLine) the port
 // is closed at once and its state becomes Lost; what it had received by then can still be read
-// once. A device path that is not a serial device, or is the program's own terminal, is not opened.
+// once. A device path that is not a serial device is not opened, nor is any device that is the
+// terminal the program runs in, the console or the pseudo-terminal master
+// (WhyNotTheInstrumentsLine).
 class QtSerialPort final : public QObject, public SerialPort {
     Q_OBJECT
 

@@ -1,6 +1,10 @@
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -25,6 +29,61 @@ std::string Receive(QtSerialPort& port, std::size_t count) {
             received += port.read();
     }
     return received;
+}
+
+// Where a port is opened from: this test as it runs, or a child process in a
+// session of its own whose terminal is a pseudo-terminal, as the controlling
+// terminal (as a shell's terminal is a program's) or only as standard input
+// (as for a program started by setsid).
+enum class RunIn { ThisTest, Controlling, StandardInput };
+
+// Opens the port as the program does; the reason it did not open, or a word
+// on what went wrong instead. A port that did not open is left closed, its
+// problem the reason said.
+std::string WhyNotOpened(const PortAddress& address, const QtSerialPort::DeviceLister& listed) {
+    QtSerialPort port(nullptr, listed);
+    const Outcome opened = ConfigurePort(port, address, false);
+    if (opened.ok())
+        return "<opened>";
+    if (opened.reason().empty() || port.problem() != opened.reason() ||
+        port.state() != PortState::Closed || port.bytesWaiting() != 0)
+        return "<left in another state>";
+    return opened.reason();
+}
+
+// The same, in a child process in `terminal` as `runIn` says. Kinder than a
+// user's terminal: this one is the test's own, so a check that let it through
+// would set only it to raw mode, and the test would say so.
+std::string WhyNotOpenedIn(RunIn runIn, const test::PseudoTerminal& terminal,
+                           const PortAddress& address, const QtSerialPort::DeviceLister& listed) {
+    int result[2];
+    if (::pipe(result) != 0)
+        return "<no pipe>";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int nothing = ::open("/dev/null", O_RDWR);
+        for (int stream = 0; stream <= 2; ++stream)
+            ::dup2(nothing, stream);
+        bool ready = ::setsid() >= 0;
+        if (runIn == RunIn::Controlling)
+            ready = ready && ::ioctl(terminal.programEnd(), TIOCSCTTY, 0) == 0;
+        else
+            ready = ready && ::dup2(terminal.programEnd(), 0) == 0;
+        const std::string said = ready ? WhyNotOpened(address, listed) : "<no terminal>";
+        const bool written = ::write(result[1], said.data(), said.size()) == ssize_t(said.size());
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(result[1]);
+    std::string said;
+    char bytes[256];
+    for (ssize_t got; (got = ::read(result[0], bytes, sizeof bytes)) > 0;)
+        said.append(bytes, std::size_t(got));
+    ::close(result[0]);
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return "<the child failed>";
+    return said;
 }
 
 } // namespace
@@ -124,50 +183,81 @@ private slots:
         QVERIFY(!port.findChild<QSerialPort*>()->isOpen());
     }
 
+    // `runIn`: where the port is opened (RunIn). TERMINAL in `text` and
+    // `reason` stands for the pseudo-terminal the child runs in; as port 1, the
+    // one device listed is that terminal.
     void portsThatDoNotOpen_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("runIn");
         QTest::addColumn<QString>("reason");
 
         const int device = int(PortAddress::Kind::Device);
-        QTest::newRow("a missing device") << device << "/nonexistent/ttyUSB7"
-                                          << "there is no such device";
-        QTest::newRow("a device that is no terminal") << device << "/dev/null"
-                                                      << "";
+        const int here = int(RunIn::ThisTest);
+        const int controlling = int(RunIn::Controlling);
+        QTest::newRow("a missing device")
+            << device << "/nonexistent/ttyUSB7" << here << "there is no such device";
+        QTest::newRow("a device that is no terminal") << device << "/dev/null" << here << "";
         QTest::newRow("the program's own terminal")
-            << device << "/dev/tty"
-            << "it is this program's own terminal, not a serial port";
-        QTest::newRow("a folder") << device << "/dev"
+            << device << "/dev/tty" << here
+            << "it is the terminal this program runs in, not a serial port: name the "
+               "instrument's serial device instead, such as /dev/ttyUSB0";
+        QTest::newRow("a folder") << device << "/dev" << here
                                   << "it is a folder, not a serial device";
-        QTest::newRow("a plain file") << device << "/etc/passwd"
-                                      << "it is not a serial device";
-        QTest::newRow("port 0") << int(PortAddress::Kind::Number) << "0"
+        QTest::newRow("a plain file")
+            << device << "/etc/passwd" << here << "it is not a serial device";
+        QTest::newRow("port 0") << int(PortAddress::Kind::Number) << "0" << here
                                 << "there is no serial port 0";
-        QTest::newRow("port 32767") << int(PortAddress::Kind::Number) << "32767"
-                                    << "there is no serial port 32767";
-        QTest::newRow("an unusable number") << int(PortAddress::Kind::Unusable) << "99999"
+        QTest::newRow("port 32767")
+            << int(PortAddress::Kind::Number) << "32767" << here << "there is no serial port 32767";
+        QTest::newRow("an unusable number") << int(PortAddress::Kind::Unusable) << "99999" << here
                                             << "\"99999\" is not a port number";
+        // Opened, each would set the user's terminal to raw mode, Ctrl+C off.
+        QTest::newRow("the controlling terminal by its own name")
+            << device << "TERMINAL" << controlling
+            << "it is the terminal this program runs in, not";
+        QTest::newRow("the controlling terminal, listed as port 1")
+            << int(PortAddress::Kind::Number) << "1" << controlling
+            << "it is the terminal this program runs in, not";
+        QTest::newRow("standard input's terminal as /proc/self/fd/0")
+            << device << "/proc/self/fd/0" << int(RunIn::StandardInput)
+            << "it is the terminal this program runs in (TERMINAL), not";
+        QTest::newRow("the console") << device << "/dev/console" << here
+                                     << "it is the system console, not a serial port: name";
+        QTest::newRow("the pseudo-terminal master")
+            << device << "/dev/ptmx" << here << "it is the pseudo-terminal master, which makes";
+        QTest::newRow("the pseudo-terminal master of devpts")
+            << device << "/dev/pts/ptmx" << here << "it is the pseudo-terminal master, which";
     }
 
     void portsThatDoNotOpen() {
         QFETCH(int, kind);
         QFETCH(QString, text);
+        QFETCH(int, runIn);
         QFETCH(QString, reason);
+        if (text == "/dev/console" && !QFileInfo::exists(text))
+            QSKIP("this system has no console device (a container started without one)");
+        test::PseudoTerminal terminal;
+        QVERIFY(terminal.ok());
+        const QString terminalPath = QString::fromStdString(terminal.devicePath());
+        text.replace("TERMINAL", terminalPath);
+        reason.replace("TERMINAL", terminalPath);
         PortAddress address = PortAddress::unusable(text.toStdString());
         if (kind == int(PortAddress::Kind::Device))
             address = PortAddress::device(text.toStdString());
         else if (kind == int(PortAddress::Kind::Number))
             address = PortAddress::number(text.toInt());
 
-        QtSerialPort port;
-        const Outcome opened = ConfigurePort(port, address, false);
-        QVERIFY(!opened.ok());
-        QVERIFY(!opened.reason().empty());
-        QVERIFY2(QString::fromStdString(opened.reason()).startsWith(reason),
-                 opened.reason().c_str());
-        QCOMPARE(port.problem(), opened.reason());
-        QCOMPARE(port.state(), PortState::Closed);
-        QCOMPARE(port.bytesWaiting(), 0);
+        QtSerialPort::DeviceLister listed = ListSerialDevices;
+        if (RunIn(runIn) != RunIn::ThisTest)
+            listed = [&terminal] {
+                return std::vector<SerialDevice>{{terminal.devicePath(), false}};
+            };
+        const std::string said = RunIn(runIn) == RunIn::ThisTest
+                                     ? WhyNotOpened(address, listed)
+                                     : WhyNotOpenedIn(RunIn(runIn), terminal, address, listed);
+        QVERIFY2(!said.empty() && said[0] != '<', said.c_str());
+        QVERIFY2(QString::fromStdString(said).startsWith(reason), said.c_str());
     }
 };
 

@@ -54,6 +54,7 @@ private slots:
         QTest::newRow("no runtime folder: one of our own in /tmp") << "own";
         QTest::newRow("no runtime folder, our own name taken by a link") << "link";
         QTest::newRow("no runtime folder, our own name taken open to all") << "open";
+        QTest::newRow("no runtime folder, our own name taken by another user") << "theirs";
     }
 
     void shortLivedFilesStayWithTheUser() {
@@ -79,6 +80,16 @@ private slots:
         if (how == "open") {
             fs::create_directory(sharedPath / own);
             fs::permissions(sharedPath / own, fs::perms::all);
+        }
+        // Closed to all but its owner, who is someone else: they could plant
+        // links in it. Only the superuser can give a folder away.
+        if (how == "theirs") {
+            if (geteuid() != 0)
+                QSKIP("only the superuser can make a folder another user owns");
+            constexpr uid_t Nobody = 65534;
+            fs::create_directory(sharedPath / own);
+            QCOMPARE(::chown((sharedPath / own).c_str(), Nobody, Nobody), 0);
+            fs::permissions(sharedPath / own, fs::perms::owner_all, fs::perm_options::replace);
         }
         const Environment tmp("TMPDIR", QFile::encodeName(shared.path()));
         const Environment xdg("XDG_RUNTIME_DIR",

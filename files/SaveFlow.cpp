@@ -49,8 +49,10 @@ const FileKind Screenshot{ScreenshotFilter, SaveDialogTitle, "The screenshot", S
                           WriteScreenshotFile};
 const FileKind HistoryScreenshot{ScreenshotFilter, "Save screenshot as", "The screenshot",
                                  ScreenshotSize, WriteScreenshotFile};
-const FileKind DroppedBlock{DroppedBlockFilter, "Save dropped block as", "The dropped block",
-                            ScreenshotSize, WriteScreenshotFile};
+// A dropped block is whatever the line gave, of any length (a line error can cut
+// one short or run one on): all of its bytes are saved, none added.
+const FileKind DroppedBlock{DroppedBlockFilter, "Save dropped block as", "The dropped block", 1,
+                            WriteFileSafely};
 
 } // namespace
 

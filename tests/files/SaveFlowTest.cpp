@@ -162,26 +162,32 @@ private slots:
     }
 
     // From the history: the same dialog and overwrite question, its own filter
-    // for a dropped block's raw bytes.
+    // for a dropped block's raw bytes. `dropped`: the length of the dropped block
+    // saved, 0 for a screenshot.
     void savesFromTheHistory_data() {
-        QTest::addColumn<bool>("dropped");
+        QTest::addColumn<int>("dropped");
         QTest::addColumn<QStringList>("choices");
         QTest::addColumn<QList<int>>("answers");
         QTest::addColumn<QString>("written");
         QTest::addColumn<QString>("filter");
 
         const QString bmp = "KVD62 screenshots (*.bmp)|*.bmp";
+        const QString bin = "Dropped blocks (*.bin)|*.bin";
         QTest::newRow("a screenshot, new path")
-            << false << QStringList{"shot.bmp"} << QList<int>{} << "shot.bmp" << bmp;
+            << 0 << QStringList{"shot.bmp"} << QList<int>{} << "shot.bmp" << bmp;
         QTest::newRow("a screenshot, existing path, No, then another")
-            << false << QStringList{"old.bmp", "shot.bmp"} << QList<int>{No} << "shot.bmp" << bmp;
+            << 0 << QStringList{"old.bmp", "shot.bmp"} << QList<int>{No} << "shot.bmp" << bmp;
         QTest::newRow("a dropped block, existing path, Yes")
-            << true << QStringList{"old.bmp"} << QList<int>{Yes} << "old.bmp"
-            << "Dropped blocks (*.bin)|*.bin";
+            << 2750 << QStringList{"old.bmp"} << QList<int>{Yes} << "old.bmp" << bin;
+        // A line error cuts a block short, or runs it into the next.
+        QTest::newRow("a dropped block of 1000 bytes")
+            << 1000 << QStringList{"short.bin"} << QList<int>{} << "short.bin" << bin;
+        QTest::newRow("a dropped block of 5000 bytes")
+            << 5000 << QStringList{"long.bin"} << QList<int>{} << "long.bin" << bin;
     }
 
     void savesFromTheHistory() {
-        QFETCH(bool, dropped);
+        QFETCH(int, dropped);
         QFETCH(QStringList, choices);
         QFETCH(QList<int>, answers);
         QFETCH(QString, written);
@@ -190,8 +196,12 @@ private slots:
         SaveBench bench;
         std::ofstream(bench.path("old.bmp"), std::ios::binary) << OldContent;
         bench.script(choices, answers);
-        const std::string bytes = dropped ? PlainFrame('\x7f') : test::TwoColourBitmap(7);
-        SaveHistoryEntry({1, 0, bytes, dropped ? "unreadable" : ""}, bench.services);
+        std::string bytes = test::TwoColourBitmap(7);
+        if (dropped > 0) {
+            bytes = PlainFrame('\x7f');
+            bytes.resize(std::size_t(dropped), '\x3c');
+        }
+        SaveHistoryEntry({1, 0, bytes, dropped > 0 ? "unreadable" : ""}, bench.services);
 
         QVERIFY(ReadAll(bench.path(written)) == bytes);
         QCOMPARE(QString::fromStdString(bench.dialog.shown.at(0).filter), filter);

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <chrono>
 
+#include "files/ExportFlow.h"
 #include "files/ScreenshotFile.h"
 #include "files/ScreenshotFolder.h"
 #include "files/SessionReport.h"
@@ -43,12 +44,22 @@ std::time_t TakenAt(const fs::path& file) {
             written - fs::file_time_type::clock::now() + std::chrono::system_clock::now()));
 }
 
-std::optional<std::string> Encode(const ExportOrder& order, const std::vector<ReportEntry>& shots,
-                                  std::string& whyNot) {
-    QtExportEncoder encoder;
-    if (!order.pdf)
-        return encoder.png(*shots.front().picture, order.scale, whyNot);
-    return encoder.pdf(LayOutReport(shots, order.comment), whyNot);
+// The export, made as it is written: a PNG of the one picture, or the report.
+FileContents Encoded(const ExportOrder& order, const std::vector<ReportEntry>& shots) {
+    return [&order, &shots](ByteSink& file) {
+        QtExportEncoder encoder;
+        std::string whyNot;
+        if (order.pdf)
+            return encoder.pdf(LayOutReport(shots, order.comment), file, whyNot)
+                       ? Outcome::success()
+                       : Outcome::failure(whyNot);
+        const std::optional<Picture> picture = shots.front().decode(whyNot);
+        const std::optional<std::string> png =
+            picture ? encoder.png(*picture, order.scale, whyNot) : std::nullopt;
+        if (!png)
+            return Outcome::failure(whyNot);
+        return file.write(*png) ? Outcome::success() : Outcome::failure("it could not be written");
+    };
 }
 
 } // namespace
@@ -62,16 +73,19 @@ int RunExport(int argc, char* argv[], const ExportOrder& order) {
     QGuiApplication app(argc, argv);
     QtPictureLoader pictures;
     std::vector<ReportEntry> shots;
+    // Each file is read now, so that one that cannot be is said before anything
+    // is written, and read again when it is drawn: one picture at a time.
     for (const fs::path& file : order.files) {
+        ReportEntry shot{TakenAt(file), Utf8FromPath(file.filename()), std::nullopt, {}, {}};
         std::string whyNot;
-        std::optional<Picture> picture = pictures.loadFile(file, whyNot);
-        if (!picture)
+        shot.picture = MeasuredPicture(
+            [&pictures, file](std::string& why) { return pictures.loadFile(file, why); },
+            shot.decode, whyNot);
+        if (!shot.picture)
             return Fail(Utf8FromPath(file) + " could not be read: " + whyNot + ".");
-        shots.push_back({TakenAt(file), Utf8FromPath(file.filename()), std::move(picture), {}});
+        shots.push_back(std::move(shot));
     }
-    std::string whyNot;
-    const std::optional<std::string> bytes = Encode(order, shots, whyNot);
-    const Outcome written = bytes ? WriteFileSafely(*bytes, order.out) : Outcome::failure(whyNot);
+    const Outcome written = WriteFileAsMade(Encoded(order, shots), order.out);
     if (!written)
         return Fail(
             Utf8FromPath(order.out) + " could not be written: " + written.reason() +

@@ -78,10 +78,14 @@ void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, ExportServ
     const std::string folder = services.save.dialog.chooseFolder("Export as PNG to folder");
     if (folder.empty())
         return;
+    // One picture decoded at a time.
     for (const ReportEntry& entry : ReportOf(entries, services.pictures)) {
-        if (!entry.picture)
+        std::string whyNot;
+        const std::optional<Picture> picture =
+            entry.decode ? entry.decode(whyNot) : std::optional<Picture>();
+        if (!picture)
             continue;
-        const std::optional<std::string> bytes = Png(*entry.picture, *scale, services);
+        const std::optional<std::string> bytes = Png(*picture, *scale, services);
         if (!bytes)
             return;
         ScreenshotFolder::Saved saved;
@@ -103,11 +107,14 @@ void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, ExportServices
     if (!comment)
         return;
     const Document document = LayOutReport(ReportOf(entries, services.pictures), *comment);
-    std::string whyNot;
-    if (const std::optional<std::string> bytes = services.encoder.pdf(document, whyNot))
-        SaveFileAs(*bytes, PdfFile, services.save);
-    else
-        services.save.box.tell("The PDF could not be made: " + whyNot + ".", PdfTitle);
+    SaveFileAs(
+        [&](ByteSink& file) {
+            std::string whyNot;
+            return services.encoder.pdf(document, file, whyNot)
+                       ? Outcome::success()
+                       : Outcome::failure("the PDF could not be made: " + whyNot);
+        },
+        PdfFile, services.save);
 }
 
 std::vector<ReportEntry> ReportOf(std::vector<HistoryEntry> entries, PictureLoader& pictures) {
@@ -115,14 +122,26 @@ std::vector<ReportEntry> ReportOf(std::vector<HistoryEntry> entries, PictureLoad
         entries.begin(), entries.end(),
         [](const HistoryEntry& a, const HistoryEntry& b) { return a.serial < b.serial; });
     std::vector<ReportEntry> report;
-    for (const HistoryEntry& entry : entries) {
-        ReportEntry shown{entry.arrived, {}, std::nullopt, entry.dropReason};
+    for (HistoryEntry& entry : entries) {
+        ReportEntry shown{entry.arrived, {}, std::nullopt, {}, entry.dropReason};
         std::string whyNot;
         if (!entry.dropped())
-            shown.picture = pictures.loadBytes(entry.bytes, whyNot);
+            shown.picture =
+                MeasuredPicture([&pictures, bytes = std::move(entry.bytes)](
+                                    std::string& why) { return pictures.loadBytes(bytes, why); },
+                                shown.decode, whyNot);
         report.push_back(std::move(shown));
     }
     return report;
+}
+
+std::optional<Picture> MeasuredPicture(PictureDecoder decode, PictureDecoder& later,
+                                       std::string& whyNot) {
+    std::optional<Picture> picture = decode(whyNot);
+    if (!picture)
+        return std::nullopt;
+    later = std::move(decode);
+    return Picture{{}, picture->width, picture->height};
 }
 
 } // namespace kvd

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,7 +45,15 @@ void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, ExportServ
 // none), then the file, and writes the entries, oldest first, as one PDF.
 void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, ExportServices& services);
 
-// The entries as a report shows them, oldest first.
+// The entries as a report shows them, oldest first, each picture measured and
+// decoded again only when it is drawn.
 std::vector<ReportEntry> ReportOf(std::vector<HistoryEntry> entries, PictureLoader& pictures);
+
+using PictureDecoder = std::function<std::optional<Picture>(std::string& whyNot)>;
+// A picture's size, from decoding it once and letting it go, so that a report
+// of many holds one at a time; `later` is then set to decode it again. None,
+// with the reason, when it does not decode.
+std::optional<Picture> MeasuredPicture(PictureDecoder decode, PictureDecoder& later,
+                                       std::string& whyNot);
 
 } // namespace kvd

@@ -36,10 +36,12 @@ DialogAnswer AskToOverwrite(SaveServices& services, const std::string& path) {
     return services.box.ask(question, SaveTitle, Buttons::YesNoCancel);
 }
 
-bool WriteChosenFile(const std::string& bytes, const FileKind& kind, SaveServices& services,
+using Write = std::function<Outcome(const std::filesystem::path&)>;
+
+bool WriteChosenFile(const Write& write, const FileKind& kind, SaveServices& services,
                      const std::string& path) {
     Outcome written = Outcome::success();
-    services.disk.run([&] { written = kind.write(bytes, PathFromUtf8(path)); });
+    services.disk.run([&] { written = write(PathFromUtf8(path)); });
     if (!written)
         services.box.tell(SaveFailedMessage(path, written, kind.what), SaveTitle);
     return bool(written);
@@ -54,16 +56,16 @@ const FileKind HistoryScreenshot{ScreenshotFilter, "Save screenshot as", "The sc
 const FileKind DroppedBlock{DroppedBlockFilter, "Save dropped block as", "The dropped block", 1,
                             WriteFileSafely};
 
-} // namespace
-
-bool SaveFileAs(const std::string& bytes, const FileKind& kind, SaveServices& services,
-                const std::function<void(DialogAnswer)>& answered) {
+// The Save dialog and the overwrite question until a file is chosen, then
+// `write` into it. `nothingYet` when there is nothing to write.
+bool SaveChosenFile(const FileKind& kind, bool nothingYet, const Write& write,
+                    SaveServices& services, const std::function<void(DialogAnswer)>& answered) {
     while (true) {
         services.dialog.setFilter(std::string(kind.filter));
         services.dialog.setTitle(kind.title);
         if (!services.dialog.showSave())
             return false;
-        if (bytes.size() < kind.minimumSize) {
+        if (nothingYet) {
             services.box.tell("There is no screenshot to save yet.", SaveTitle);
             return false;
         }
@@ -75,8 +77,25 @@ bool SaveFileAs(const std::string& bytes, const FileKind& kind, SaveServices& se
             continue;
         if (answer == DialogAnswer::Cancel)
             return false;
-        return WriteChosenFile(bytes, kind, services, path);
+        return WriteChosenFile(write, kind, services, path);
     }
+}
+
+} // namespace
+
+bool SaveFileAs(const std::string& bytes, const FileKind& kind, SaveServices& services,
+                const std::function<void(DialogAnswer)>& answered) {
+    return SaveChosenFile(
+        kind, bytes.size() < kind.minimumSize,
+        [&](const std::filesystem::path& path) { return kind.write(bytes, path); }, services,
+        answered);
+}
+
+bool SaveFileAs(const FileContents& contents, const FileKind& kind, SaveServices& services) {
+    return SaveChosenFile(
+        kind, false,
+        [&](const std::filesystem::path& path) { return WriteFileAsMade(contents, path); },
+        services, {});
 }
 
 std::string SaveFailedMessage(const std::string& path, const Outcome& written,

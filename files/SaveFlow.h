@@ -8,6 +8,7 @@
 #include "capture/CaptureState.h"
 #include "capture/SessionHistory.h"
 #include "files/CaptureView.h"
+#include "files/ScreenshotFile.h"
 #include "platform/DiskWorker.h"
 #include "platform/FileDialog.h"
 #include "platform/FileSystem.h"
@@ -49,6 +50,9 @@ struct FileKind {
 // question.
 bool SaveFileAs(const std::string& bytes, const FileKind& kind, SaveServices& services,
                 const std::function<void(DialogAnswer)>& answered = {});
+// The same for a file made as it is written (a document); its making runs on
+// the disk worker with the write, so the line is read meanwhile.
+bool SaveFileAs(const FileContents& contents, const FileKind& kind, SaveServices& services);
 
 // "1" when a file of that path exists, "0" when not.
 std::string ReportFileStatus(FileSystem& files, const std::string& path);

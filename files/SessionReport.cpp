@@ -63,7 +63,7 @@ std::string Label(const ReportEntry& entry) {
 void PlaceCell(DocumentPage& page, const ReportEntry& entry, const std::string& comment,
                const Grid& grid, double x, double y) {
     if (entry.picture && entry.dropReason.empty())
-        page.pictures.push_back({x, y, grid.scale, *entry.picture});
+        page.pictures.push_back({x, y, grid.scale, *entry.picture, entry.decode});
     double line = y + grid.pictureHeight;
     page.texts.push_back(Line(x, line, grid.cellWidth, Label(entry)));
     if (!entry.dropReason.empty())

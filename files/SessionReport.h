@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +16,10 @@ struct ReportEntry {
     std::time_t arrived = 0;
     // The file it came from; empty for one of this session.
     std::string fileName;
+    // Its size, and the picture itself unless `decode` gives it when it is
+    // drawn; none for a file that could not be read.
     std::optional<Picture> picture;
+    std::function<std::optional<Picture>(std::string& whyNot)> decode;
     // Why the block was dropped ("is not a readable bitmap ..."): it is listed
     // with its time and this reason, and not drawn.
     std::string dropReason;

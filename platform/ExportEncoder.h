@@ -1,9 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/NewFile.h"
 #include "platform/Picture.h"
 
 namespace kvd {
@@ -18,9 +20,14 @@ struct PageText {
 };
 
 // A picture on a document page, each of its pixels a square of `scale` points.
+// Its size is known; the picture itself may be decoded only when it is drawn,
+// so that a document of many pictures never holds them all at once.
 struct PagePicture {
     double x = 0, y = 0, scale = 1;
+    // Its size, and the picture itself unless `decode` gives it.
     Picture picture;
+    // Decodes the picture for drawing, or says why it could not.
+    std::function<std::optional<Picture>(std::string& whyNot)> decode;
 };
 
 struct DocumentPage {
@@ -43,9 +50,11 @@ public:
     // scale x scale pixels of exactly its colour, its palette kept.
     virtual std::optional<std::string> png(const Picture& picture, int scale,
                                            std::string& whyNot) = 0;
-    // A PDF file of the document: its text as text, its pictures without lossy
-    // compression and drawn without smoothing.
-    virtual std::optional<std::string> pdf(const Document& document, std::string& whyNot) = 0;
+    // A PDF file of the document, written into `file` as it is made: its text as
+    // text, its pictures without lossy compression and drawn without smoothing,
+    // each decoded as it is drawn and let go after. False, with the reason, when
+    // it could not be made.
+    virtual bool pdf(const Document& document, ByteSink& file, std::string& whyNot) = 0;
 };
 
 } // namespace kvd

@@ -50,12 +50,39 @@ void Draw(QPainter& painter, const PageText& text) {
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, FromUtf8(text.text));
 }
 
-void Draw(QPainter& painter, const PagePicture& picture) {
-    const QImage image = ToImage(picture.picture).convertToFormat(QImage::Format_RGB32);
+// Decoded here, if it was not, and let go once drawn.
+bool Draw(QPainter& painter, const PagePicture& picture, std::string& whyNot) {
+    std::optional<Picture> decoded;
+    if (!picture.picture.image.has_value() && picture.decode)
+        decoded = picture.decode(whyNot);
+    const QImage image =
+        ToImage(decoded ? *decoded : picture.picture).convertToFormat(QImage::Format_RGB32);
+    if (image.isNull()) {
+        whyNot =
+            "a picture could not be read again (" + (whyNot.empty() ? "no memory" : whyNot) + ")";
+        return false;
+    }
     painter.drawImage(
         QRectF(picture.x, picture.y, image.width() * picture.scale, image.height() * picture.scale),
         image);
+    return true;
 }
+
+// The file being made, as the device the PDF is written to.
+class FileDevice final : public QIODevice {
+public:
+    explicit FileDevice(ByteSink& file) : file_(file) { open(QIODevice::WriteOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        return file_.write(std::string_view(data, std::size_t(size))) ? size : -1;
+    }
+
+private:
+    ByteSink& file_;
+};
 
 } // namespace
 
@@ -91,35 +118,32 @@ std::optional<std::string> QtExportEncoder::png(const Picture& picture, int scal
     return bytes.toStdString();
 }
 
-std::optional<std::string> QtExportEncoder::pdf(const Document& document, std::string& whyNot) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setResolution(72); // one unit a point
-        writer.setPageSize(QPageSize(QSizeF(document.width, document.height), QPageSize::Point));
-        writer.setPageMargins(QMarginsF());
-        writer.setTitle(FromUtf8(document.title));
-        writer.setCreator(QStringLiteral("kvd62-capture"));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            whyNot = "the PDF could not be started";
-            return std::nullopt;
-        }
-        // Lossless: without it Qt stores pictures as JPEG where that is smaller.
-        painter.setRenderHint(QPainter::LosslessImageRendering);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        for (std::size_t page = 0; page < document.pages.size(); ++page) {
-            if (page > 0)
-                writer.newPage();
-            for (const PagePicture& picture : document.pages[page].pictures)
-                Draw(painter, picture);
-            for (const PageText& text : document.pages[page].texts)
-                Draw(painter, text);
-        }
+bool QtExportEncoder::pdf(const Document& document, ByteSink& file, std::string& whyNot) {
+    FileDevice device(file);
+    QPdfWriter writer(&device);
+    writer.setResolution(72); // one unit a point
+    writer.setPageSize(QPageSize(QSizeF(document.width, document.height), QPageSize::Point));
+    writer.setPageMargins(QMarginsF());
+    writer.setTitle(FromUtf8(document.title));
+    writer.setCreator(QStringLiteral("kvd62-capture"));
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        whyNot = "the PDF could not be started";
+        return false;
     }
-    return bytes.toStdString();
+    // Lossless: without it Qt stores pictures as JPEG where that is smaller.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    for (std::size_t page = 0; page < document.pages.size(); ++page) {
+        if (page > 0)
+            writer.newPage();
+        for (const PagePicture& picture : document.pages[page].pictures)
+            if (!Draw(painter, picture, whyNot))
+                return false;
+        for (const PageText& text : document.pages[page].texts)
+            Draw(painter, text);
+    }
+    return painter.end();
 }
 
 } // namespace kvd

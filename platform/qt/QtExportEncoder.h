@@ -9,7 +9,7 @@ namespace kvd {
 class QtExportEncoder final : public ExportEncoder {
 public:
     std::optional<std::string> png(const Picture& picture, int scale, std::string& whyNot) override;
-    std::optional<std::string> pdf(const Document& document, std::string& whyNot) override;
+    bool pdf(const Document& document, ByteSink& file, std::string& whyNot) override;
 };
 
 } // namespace kvd

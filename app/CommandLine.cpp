@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <system_error>
 #include <variant>
 
 #include "capture/PortMessages.h"
@@ -68,6 +70,75 @@ const QCommandLineOption
                   QStringLiteral("With --export OUT.pdf: a comment printed under each picture."),
                   QStringLiteral("TEXT"));
 
+namespace fs = std::filesystem;
+
+// An argument that is not UTF-8 goes through the parser with each byte from 0x80
+// up as a lone low surrogate (U+DC80 to U+DCFF), which no UTF-8 text decodes to,
+// and comes out of it byte for byte (ArgumentBytes). Said in a message, such a
+// byte shows as a replacement character.
+QString ArgumentText(const std::string& bytes) {
+    QString text = QString::fromStdString(bytes);
+    if (text.toStdString() == bytes)
+        return text;
+    text.clear();
+    for (const char byte : bytes) {
+        const auto value = static_cast<unsigned char>(byte);
+        text += value < 0x80 ? QChar(value) : QChar(char16_t(0xDC00 + value));
+    }
+    return text;
+}
+
+// The bytes an argument, or the value of an option in it, stands for. In UTF-8
+// text the first character beyond ASCII is never a lone low surrogate.
+std::string ArgumentBytes(const QString& text) {
+    const auto beyondAscii =
+        std::find_if(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x80; });
+    if (beyondAscii == text.end() || !beyondAscii->isLowSurrogate())
+        return text.toStdString();
+    std::string bytes;
+    for (const QChar c : text)
+        bytes += static_cast<char>(c.unicode() < 0x80 ? c.unicode() : c.unicode() - 0xDC00);
+    return bytes;
+}
+
+// A file or folder named on the command line, as the system names it.
+fs::path PathFromArgument(const QString& text) {
+#ifdef _WIN32
+    return PathFromUtf8(ArgumentBytes(text)); // given in UTF-8 there
+#else
+    return fs::path(ArgumentBytes(text));
+#endif
+}
+
+// The folder named, as an absolute path as the system writes it (C:\shots on
+// Windows, for the paths printed); nothing when it is no existing folder.
+std::optional<fs::path> ExistingFolder(const QString& text) {
+#ifdef _WIN32
+    const QFileInfo folder(text);
+    if (!folder.isDir())
+        return std::nullopt;
+    return PathFromUtf8(QDir::toNativeSeparators(folder.absoluteFilePath()).toStdString());
+#else
+    const fs::path given = PathFromArgument(text);
+    std::error_code error;
+    if (!fs::is_directory(given, error))
+        return std::nullopt;
+    fs::path folder = fs::absolute(given, error).lexically_normal();
+    return folder.has_filename() ? folder : folder.parent_path(); // "shots/" is "shots"
+#endif
+}
+
+// The file named, as an absolute path, in the UTF-8 paths travel in (on Linux,
+// the name's own bytes).
+std::string AbsoluteFile(const QString& text) {
+#ifdef _WIN32
+    return QFileInfo(text).absoluteFilePath().toStdString();
+#else
+    std::error_code error;
+    return fs::absolute(PathFromArgument(text), error).lexically_normal().string();
+#endif
+}
+
 CommandLine Refused(QString reason) {
     if (reason.endsWith(QLatin1Char('.')))
         reason.chop(1);
@@ -118,7 +189,7 @@ bool EndsWith(const QString& path, const char* suffix) {
 std::variant<ExportOrder, CommandLine> ReadExport(const QCommandLineParser& parser) {
     ExportOrder order;
     const QString out = parser.value(ExportOption);
-    order.out = PathFromUtf8(out.toStdString());
+    order.out = PathFromArgument(out);
     order.pdf = EndsWith(out, ".pdf");
     if (!order.pdf && !EndsWith(out, ".png"))
         return Refused(
@@ -129,7 +200,7 @@ std::variant<ExportOrder, CommandLine> ReadExport(const QCommandLineParser& pars
                                                   "in it")
                                  : QStringLiteral("--export OUT.png needs one picture file"));
     for (const QString& file : files)
-        order.files.push_back(PathFromUtf8(file.toStdString()));
+        order.files.push_back(PathFromArgument(file));
     if (parser.isSet(ScaleOption) && order.pdf)
         return Refused(QStringLiteral("--scale goes with --export OUT.png"));
     if (parser.isSet(CommentOption) && !order.pdf)
@@ -148,10 +219,13 @@ std::variant<ExportOrder, CommandLine> ReadExport(const QCommandLineParser& pars
 
 } // namespace
 
-CommandLine ReadCommandLine(const QStringList& arguments) {
+CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
+    QStringList texts;
+    for (const std::string& argument : arguments)
+        texts << ArgumentText(argument);
     QCommandLineParser parser;
     SetUp(parser);
-    if (!parser.parse(arguments))
+    if (!parser.parse(texts))
         return Refused(parser.errorText());
     if (parser.isSet(HelpOption))
         return {CommandLine::Action::ShowHelp, {}, HelpText(parser)};
@@ -183,13 +257,10 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
         command.options.port = port.toStdString();
     }
     if (parser.isSet(SaveDirOption)) {
-        const QFileInfo folder(parser.value(SaveDirOption));
-        if (!folder.isDir())
+        command.options.saveFolder = ExistingFolder(parser.value(SaveDirOption));
+        if (!command.options.saveFolder)
             return Refused(QStringLiteral("--save-dir \"%1\" is not an existing folder")
                                .arg(parser.value(SaveDirOption)));
-        // As the system writes it (C:\shots on Windows), for the paths printed.
-        command.options.saveFolder =
-            PathFromUtf8(QDir::toNativeSeparators(folder.absoluteFilePath()).toStdString());
     }
     if (parser.isSet(NoWindowOption)) {
         if (!command.options.port || !command.options.saveFolder)
@@ -212,7 +283,7 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
     // one picture, the first.
     const QStringList files = parser.positionalArguments();
     if (!files.isEmpty())
-        command.options.file = QFileInfo(files.front()).absoluteFilePath().toStdString();
+        command.options.file = AbsoluteFile(files.front());
     return command;
 }
 

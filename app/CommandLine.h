@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QStringList>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -43,8 +42,11 @@ struct CommandLine {
     std::string text;
 };
 
-// Reads the program's arguments (the first is the program itself). Nothing here
-// needs the application object, so a refused command line never opens a window.
-CommandLine ReadCommandLine(const QStringList& arguments);
+// Reads the program's arguments (the first is the program itself), as the system
+// hands them over (CommandLineArguments): on Linux bytes, so that a file or
+// folder named in another encoding than UTF-8 (a Latin-1 name on an old USB
+// stick) is kept byte for byte. Nothing here needs the application object, so a
+// refused command line never opens a window.
+CommandLine ReadCommandLine(const std::vector<std::string>& arguments);
 
 } // namespace kvd

@@ -48,13 +48,6 @@ private:
     std::function<void()> then_;
 };
 
-QStringList Arguments(int argc, char* argv[]) {
-    QStringList arguments;
-    for (const std::string& argument : kvd::CommandLineArguments(argc, argv))
-        arguments << QString::fromStdString(argument);
-    return arguments;
-}
-
 // Help and version go to standard output; a refused command line is one line on
 // standard error and exit status 2.
 int Answer(const kvd::CommandLine& command) {
@@ -78,7 +71,7 @@ int main(int argc, char* argv[]) {
 #if defined(_WIN32) && !defined(KVD_CONSOLE_PROGRAM)
     kvd::UseParentConsole(); // for --help, --version and capture without a window
 #endif
-    const kvd::CommandLine command = kvd::ReadCommandLine(Arguments(argc, argv));
+    const kvd::CommandLine command = kvd::ReadCommandLine(kvd::CommandLineArguments(argc, argv));
     if (command.action != kvd::CommandLine::Action::Run)
         return Answer(command);
     if (command.options.exportTo)

@@ -4,11 +4,13 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 #include <set>
 
 #include "app/CommandLine.h"
 #include "tests/support/DevicePaths.h"
 #include "tests/support/EndWithTheTest.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
@@ -43,94 +45,118 @@ class CommandLineTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // `folder` in an argument stands for an existing folder of the test's own.
+    // The arguments as the system hands them over (on Windows in UTF-8). `folder`
+    // at the start of one stands for an existing folder of the test's own, and
+    // what follows it for a folder made in it under that name.
     void readsWhatTheProgramIsAskedToDo_data() {
-        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArrayList>("arguments");
         QTest::addColumn<int>("action");
         QTest::addColumn<QString>("port");
         QTest::addColumn<bool>("saveFolder");
         QTest::addColumn<QString>("refusal");
 
         const int run = int(Action::Run), refuse = int(Action::Refuse);
-        QTest::newRow("nothing: start as always") << QStringList{} << run << "" << false << "";
-        QTest::newRow("a port number") << QStringList{"--port", "2"} << run << "2" << false << "";
-        QTest::newRow("a device path") << QStringList{QString("--port=") + test::MissingDevice}
-                                       << run << QString(test::MissingDevice) << false << "";
+        QTest::newRow("nothing: start as always") << QByteArrayList{} << run << "" << false << "";
+        QTest::newRow("a port number")
+            << QByteArrayList{"--port", "2"} << run << "2" << false << "";
+        QTest::newRow("a device path")
+            << QByteArrayList{QByteArray("--port=") + test::MissingDevice} << run
+            << QString(test::MissingDevice) << false << "";
         QTest::newRow("a save folder")
-            << QStringList{"--save-dir", "folder"} << run << "" << true << "";
-        QTest::newRow("help") << QStringList{"--help"} << int(Action::ShowHelp) << "" << false
+            << QByteArrayList{"--save-dir", "folder"} << run << "" << true << "";
+        QTest::newRow("help") << QByteArrayList{"--help"} << int(Action::ShowHelp) << "" << false
                               << "";
-        QTest::newRow("version") << QStringList{"-v"} << int(Action::ShowVersion) << "" << false
+        QTest::newRow("version") << QByteArrayList{"-v"} << int(Action::ShowVersion) << "" << false
                                  << "";
         QTest::newRow("an unknown option")
-            << QStringList{"--baud", "9600"} << refuse << "" << false << "Unknown option 'baud'";
+            << QByteArrayList{"--baud", "9600"} << refuse << "" << false << "Unknown option 'baud'";
         QTest::newRow("Qt's own options are not taken")
-            << QStringList{"--help-all"} << refuse << "" << false << "Unknown option";
+            << QByteArrayList{"--help-all"} << refuse << "" << false << "Unknown option";
         QTest::newRow("a port with no value")
-            << QStringList{"--port"} << refuse << "" << false << "Missing value after '--port'";
-        QTest::newRow("a port that is a word")
-            << QStringList{"--port", "one"} << refuse << "" << false << "--port \"one\" is neither";
-        QTest::newRow("port 0") << QStringList{"--port", "0"} << refuse << "" << false
+            << QByteArrayList{"--port"} << refuse << "" << false << "Missing value after '--port'";
+        QTest::newRow("a port that is a word") << QByteArrayList{"--port", "one"} << refuse << ""
+                                               << false << "--port \"one\" is neither";
+        QTest::newRow("port 0") << QByteArrayList{"--port", "0"} << refuse << "" << false
                                 << "--port \"0\" is neither";
         QTest::newRow("a typo in the number")
-            << QStringList{"--port", "1 2"} << refuse << "" << false << "--port \"1 2\"";
+            << QByteArrayList{"--port", "1 2"} << refuse << "" << false << "--port \"1 2\"";
+#ifndef _WIN32
+        // On Linux a name is bytes: one in Latin-1, as on an old USB stick, is kept.
+        QTest::newRow("a save folder named in Latin-1")
+            << QByteArrayList{"--save-dir", "folder/Pr\xfc"
+                                            "fung"}
+            << run << "" << true << "";
+#endif
         QTest::newRow("a save folder that does not exist")
-            << QStringList{"--save-dir", "/nonexistent/shots"} << refuse << "" << false
+            << QByteArrayList{"--save-dir", "/nonexistent/shots"} << refuse << "" << false
             << "--save-dir \"/nonexistent/shots\" is not an existing folder";
         QTest::newRow("a save folder that is a file")
-            << QStringList{"--save-dir", KVD_README} << refuse << "" << false
+            << QByteArrayList{"--save-dir", KVD_README} << refuse << "" << false
             << "is not an existing folder";
         QTest::newRow("without a window")
-            << QStringList{"--no-window", "--port",  "2", "--save-dir",
-                           "folder",      "--count", "3", "--keep-unreadable"}
+            << QByteArrayList{"--no-window", "--port",  "2", "--save-dir",
+                              "folder",      "--count", "3", "--keep-unreadable"}
             << run << "2" << true << "";
         QTest::newRow("without a window, no folder")
-            << QStringList{"--no-window", "--port", "2"} << refuse << "" << false
+            << QByteArrayList{"--no-window", "--port", "2"} << refuse << "" << false
             << "--no-window needs --port and --save-dir";
         QTest::newRow("a count in the window")
-            << QStringList{"--count", "3"} << refuse << "" << false << "go with --no-window";
+            << QByteArrayList{"--count", "3"} << refuse << "" << false << "go with --no-window";
         QTest::newRow("a count of none")
-            << QStringList{"--no-window", "--port", "2", "--save-dir", "folder", "--count", "0"}
+            << QByteArrayList{"--no-window", "--port", "2", "--save-dir", "folder", "--count", "0"}
             << refuse << "" << false << "--count \"0\" is not a number of screenshots";
-        QTest::newRow("two ports")
-            << QStringList{"--port", "1", "--port", "2"} << refuse << "" << false << "at most once";
+        QTest::newRow("two ports") << QByteArrayList{"--port", "1", "--port", "2"} << refuse << ""
+                                   << false << "at most once";
         QTest::newRow("export a PDF")
-            << QStringList{"--export", "r.pdf", "--comment", "bench 4", "a.bmp", "b.bmp"} << run
+            << QByteArrayList{"--export", "r.pdf", "--comment", "bench 4", "a.bmp", "b.bmp"} << run
             << "" << false << "";
         QTest::newRow("export a PNG at scale 8")
-            << QStringList{"--export", "a.png", "--scale", "8", "a.bmp"} << run << "" << false
+            << QByteArrayList{"--export", "a.png", "--scale", "8", "a.bmp"} << run << "" << false
             << "";
         QTest::newRow("export as what")
-            << QStringList{"--export", "a.jpg", "a.bmp"} << refuse << "" << false
+            << QByteArrayList{"--export", "a.jpg", "a.bmp"} << refuse << "" << false
             << "--export \"a.jpg\" names neither a .png nor a .pdf file";
         QTest::newRow("export two into one PNG")
-            << QStringList{"--export", "a.png", "a.bmp", "b.bmp"} << refuse << "" << false
+            << QByteArrayList{"--export", "a.png", "a.bmp", "b.bmp"} << refuse << "" << false
             << "--export OUT.png needs one picture file";
         QTest::newRow("export nothing")
-            << QStringList{"--export", "r.pdf"} << refuse << "" << false << "needs the picture";
-        QTest::newRow("scale 9") << QStringList{"--export", "a.png", "--scale", "9", "a.bmp"}
+            << QByteArrayList{"--export", "r.pdf"} << refuse << "" << false << "needs the picture";
+        QTest::newRow("scale 9") << QByteArrayList{"--export", "a.png", "--scale", "9", "a.bmp"}
                                  << refuse << "" << false << "--scale \"9\" is not a whole number";
         QTest::newRow("a scale for a PDF")
-            << QStringList{"--export", "r.pdf", "--scale", "2", "a.bmp"} << refuse << "" << false
+            << QByteArrayList{"--export", "r.pdf", "--scale", "2", "a.bmp"} << refuse << "" << false
             << "--scale goes with --export OUT.png";
         QTest::newRow("a comment without export")
-            << QStringList{"--comment", "x"} << refuse << "" << false << "go with --export";
+            << QByteArrayList{"--comment", "x"} << refuse << "" << false << "go with --export";
         QTest::newRow("export while capturing")
-            << QStringList{"--export", "r.pdf", "--port", "1", "a.bmp"} << refuse << "" << false
+            << QByteArrayList{"--export", "r.pdf", "--port", "1", "a.bmp"} << refuse << "" << false
             << "--export takes no --port";
     }
 
     void readsWhatTheProgramIsAskedToDo() {
-        QFETCH(QStringList, arguments);
+        QFETCH(QByteArrayList, arguments);
         QFETCH(int, action);
         QFETCH(QString, port);
         QFETCH(bool, saveFolder);
         QFETCH(QString, refusal);
         QTemporaryDir folder;
-        arguments.replaceInStrings(QRegularExpression("^folder$"), folder.path());
-        arguments.prepend(QStringLiteral("kvd62-capture"));
+        std::vector<std::string> given{"kvd62-capture"};
+        std::string madeFolder; // as the system writes it: C:\Users\... on Windows
+        test::RemovedAtEnd removed;
+        for (const QByteArray& argument : arguments) {
+            given.push_back(argument.toStdString());
+            if (argument.startsWith("folder")) {
+                const std::string made = argument.mid(6).toStdString();
+                given.back() = folder.path().toStdString() + made;
+                if (!made.empty()) {
+                    removed.folder = given.back();
+                    QVERIFY(std::filesystem::create_directory(removed.folder));
+                }
+                madeFolder = QDir::toNativeSeparators(folder.path()).toStdString() + made;
+            }
+        }
 
-        const CommandLine command = ReadCommandLine(arguments);
+        const CommandLine command = ReadCommandLine(given);
         QCOMPARE(int(command.action), action);
         const bool noWindow = action == int(Action::Run) && arguments.contains("--no-window");
         QCOMPARE(command.options.noWindow, noWindow);
@@ -140,9 +166,9 @@ private slots:
                  action == int(Action::Run) && arguments.contains("--export"));
         QCOMPARE(QString::fromStdString(command.options.port.value_or("")), port);
         QCOMPARE(command.options.saveFolder.has_value(), saveFolder);
-        if (saveFolder) // as the system writes it: C:\Users\... on Windows, for the paths printed
-            QCOMPARE(QString::fromStdString(command.options.saveFolder->string()),
-                     QDir::toNativeSeparators(folder.path()));
+        if (saveFolder)
+            QVERIFY2(command.options.saveFolder->string() == madeFolder,
+                     command.options.saveFolder->string().c_str());
         if (action == int(Action::Refuse)) {
             const QString text = QString::fromStdString(command.text);
             QVERIFY2(text.startsWith("kvd62-capture: ") && text.contains(refusal) &&
@@ -158,6 +184,13 @@ private slots:
         QCOMPARE(int(command.action), int(Action::Run));
         QCOMPARE(QString::fromStdString(command.options.file.value_or("")),
                  QDir::current().absoluteFilePath("a.bmp"));
+#ifndef _WIN32
+        // On Linux with its name's own bytes, Latin-1 as well.
+        const std::string latin1 = "Pr\xfc"
+                                   "fung.bmp";
+        const CommandLine named = ReadCommandLine({"kvd62-capture", latin1});
+        QVERIFY(named.options.file == QDir::currentPath().toStdString() + "/" + latin1);
+#endif
     }
 
     // The program itself: a refused command line is one line on standard error

@@ -4,13 +4,17 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 
 #include "tests/support/EndWithTheTest.h"
 #include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -46,6 +50,11 @@ QString InFolder(QString text, const QString& folder) {
     return text;
 }
 
+// `text` as one word for a POSIX shell, byte for byte.
+QByteArray Quoted(QByteArray text) {
+    return "'" + text.replace("'", "'\\''") + "'";
+}
+
 } // namespace
 
 // The program's --export, run as a user runs it, with no display.
@@ -60,46 +69,63 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("scale");
         QTest::addColumn<QString>("said");
+        QTest::addColumn<bool>("latin1");
 
         QTest::newRow("a PNG at scale 4")
-            << QStringList{"--export", "OUT.png", "--scale", "4", "A"} << 4 << "";
+            << QStringList{"--export", "OUT.png", "--scale", "4", "A"} << 4 << "" << false;
         QTest::newRow("scale 1: the screenshot's own pixels")
-            << QStringList{"--export", "OUT.png", "--scale", "1", "A"} << 1 << "";
+            << QStringList{"--export", "OUT.png", "--scale", "1", "A"} << 1 << "" << false;
         QTest::newRow("scale 8, the largest")
-            << QStringList{"--export", "OUT.PNG", "--scale=8", "B"} << 8 << "";
-        QTest::newRow("no scale: 4") << QStringList{"--export", "OUT.png", "C"} << 4 << "";
+            << QStringList{"--export", "OUT.PNG", "--scale=8", "B"} << 8 << "" << false;
+        QTest::newRow("no scale: 4") << QStringList{"--export", "OUT.png", "C"} << 4 << "" << false;
         QTest::newRow("a PDF of three")
-            << QStringList{"--export", "OUT.pdf", "A", "B", "C"} << 0 << "";
+            << QStringList{"--export", "OUT.pdf", "A", "B", "C"} << 0 << "" << false;
         QTest::newRow("a PDF with a comment in other letters")
             << QStringList{"--export", "OUT.pdf", "--comment", "Prüfplatz 4, Ω", "C", "A"} << 0
-            << "";
+            << "" << false;
         QTest::newRow("a file that is no picture")
             << QStringList{"--export", "OUT.pdf", "A", "NOTES"} << -1
-            << "NOTES could not be read: it is not a picture";
+            << "NOTES could not be read: it is not a picture" << false;
         QTest::newRow("a file that is not there")
             << QStringList{"--export", "OUT.png", "MISSING"} << -1
-            << "MISSING could not be read: there is no such file";
+            << "MISSING could not be read: there is no such file" << false;
         QTest::newRow("a folder that is not there")
             << QStringList{"--export", "MISSING/OUT.png", "A"} << -1
             << "MISSING/OUT.png could not be written: No such file or directory. Nothing was "
-               "written there.";
+               "written there."
+            << false;
+#ifndef _WIN32
+        // On Linux a name is bytes: a folder named in Latin-1, as on an old USB
+        // stick, is read from, written to and named under that very name.
+        QTest::newRow("in a folder named in Latin-1")
+            << QStringList{"--export", "OUT.png", "A"} << 4 << "" << true;
+        QTest::newRow("a file that is not there, in a folder named in Latin-1")
+            << QStringList{"--export", "OUT.png", "MISSING"} << -1
+            << "MISSING could not be read: there is no such file" << true;
+#endif
     }
 
     void writesTheFileOrSaysWhyNot() {
         QFETCH(QStringList, arguments);
         QFETCH(int, scale);
         QFETCH(QString, said);
+        QFETCH(bool, latin1);
         QTemporaryDir dir;
         const QString folder = dir.path() + "/Messplatz ä";
-        QVERIFY(QDir().mkpath(folder));
+        // A path as the file system holds it: in UTF-8, or with `latin1` in Latin-1.
+        const auto onDisk = [latin1](const QString& path) {
+            return latin1 ? fs::path(path.toLatin1().toStdString())
+                          : fs::path(path.toStdU16String());
+        };
+        QVERIFY(fs::create_directory(onDisk(folder)));
+        const test::RemovedAtEnd removed{onDisk(folder)};
         const std::map<QString, std::string> shots{{"kvd62-20261208-140211-001.bmp", test::First},
                                                    {"kvd62-20261208-140211-002.bmp", test::Second},
                                                    {"kvd62-20261208-140540-001.bmp", test::Third},
                                                    {"notes.txt", "not a picture"}};
         for (const auto& [name, bytes] : shots) {
-            QFile file(folder + "/" + name);
-            QVERIFY(file.open(QIODevice::WriteOnly) &&
-                    file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size()));
+            std::ofstream file(onDisk(folder + "/" + name), std::ios::binary);
+            QVERIFY(file.write(bytes.data(), std::streamsize(bytes.size())).flush());
         }
         for (QString& argument : arguments)
             argument = InFolder(argument, folder);
@@ -111,23 +137,36 @@ private slots:
         environment.remove(QStringLiteral("DISPLAY"));
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
         program.setProcessEnvironment(environment);
-        program.start(QStringLiteral(KVD_PROGRAM), arguments);
+        if (latin1) {
+            // Qt hands a program its arguments in UTF-8; a shell hands over bytes.
+            QByteArray script = "exec " + Quoted(KVD_PROGRAM);
+            for (const QString& argument : arguments)
+                script += " " + Quoted(argument.toLatin1());
+            program.start(QStringLiteral("/bin/sh"), {});
+            program.write(script + "\n");
+            program.closeWriteChannel();
+        } else {
+            program.start(QStringLiteral(KVD_PROGRAM), arguments);
+        }
         QVERIFY(program.waitForFinished());
-        const QString err = QString::fromUtf8(program.readAllStandardError()).remove('\r');
+        const QByteArray error = program.readAllStandardError();
+        const QString err =
+            (latin1 ? QString::fromLatin1(error) : QString::fromUtf8(error)).remove('\r');
         QCOMPARE(program.exitCode(), scale < 0 ? 1 : 0);
         const QString out = arguments[1];
         if (scale < 0) {
             QVERIFY2(err.startsWith("kvd62-capture: " + said) && err.count('\n') == 1,
                      qPrintable(err));
-            QVERIFY2(QDir(folder).entryList(QDir::Files).size() == int(shots.size()),
-                     "something was written");
+            QVERIFY2(test::FilesIn(onDisk(folder)).size() == shots.size(), "something was written");
             return;
         }
         QVERIFY2(err.isEmpty(), qPrintable(err));
         const QStringList given = arguments.filter(QRegularExpression("\\.bmp$"));
+        const auto read = [&](const QString& path) {
+            return QImage::fromData(QByteArray::fromStdString(test::ReadAll(onDisk(path))));
+        };
         if (scale > 0) {
-            const QImage shot(given.front());
-            const QString differs = BlocksDiffer(shot, QImage(out), scale);
+            const QString differs = BlocksDiffer(read(given.front()), read(out), scale);
             QVERIFY2(differs.isEmpty(), qPrintable(differs));
             return;
         }

@@ -24,6 +24,17 @@ inline std::set<std::string> FilesIn(const std::filesystem::path& folder) {
     return names;
 }
 
+// Removes a folder and what is in it when it goes out of scope, by its name's
+// bytes: QTemporaryDir cannot remove what Qt cannot name (a Latin-1 name on
+// Linux).
+struct RemovedAtEnd {
+    std::filesystem::path folder;
+    ~RemovedAtEnd() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+};
+
 inline void WriteRaw(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }

@@ -18,8 +18,9 @@ namespace {
 
 volatile std::sig_atomic_t stopAsked = 0;
 
-// A signal only marks the stop: the poll that sees it ends the run between two
-// files, so a file being written is always completed.
+// A signal only marks the stop; the next poll sees it. Another signal while the
+// last screenshots are saved changes nothing: a file being written is always
+// completed.
 void AskToStop(int) {
     stopAsked = 1;
 }
@@ -56,16 +57,41 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     std::signal(SIGTERM, AskToStop);
 
     int saved = 0;
+    bool stopping = false;
+    bool saveQueued = false;
+    // Saving runs apart from the poll: Qt never fires a timer again while its own
+    // handler runs, and the polls must go on reading the line while a slow disk
+    // holds a write.
+    const auto saveWaiting = [&] {
+        saveQueued = false;
+        saved += capture.saveWaiting(options.count > 0 ? options.count - saved : 0);
+        if (stopping || (options.count > 0 && saved >= options.count))
+            app.quit();
+    };
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
-        if (!stopAsked)
-            saved +=
-                capture.tick(std::time(nullptr), options.count > 0 ? options.count - saved : 0);
-        if (stopAsked || (options.count > 0 && saved >= options.count))
-            app.quit();
+        if (stopAsked) {
+            // One last read takes what the port still holds; every whole
+            // screenshot is saved before the end, by the save under way if there
+            // is one.
+            poll.stop();
+            stopping = true;
+            capture.poll(std::time(nullptr));
+            if (!capture.saving())
+                saveWaiting();
+            return;
+        }
+        if (capture.poll(std::time(nullptr)) && !capture.saving() && !saveQueued) {
+            saveQueued = true;
+            QMetaObject::invokeMethod(&app, saveWaiting, Qt::QueuedConnection);
+        }
     });
     poll.start(PollInterval);
-    return app.exec();
+    const int status = app.exec();
+    if (stopping)
+        WriteText(stderr, "kvd62-capture: stopped; " + std::to_string(saved) + " screenshot" +
+                              (saved == 1 ? "" : "s") + " saved.\n");
+    return status;
 }
 
 } // namespace kvd

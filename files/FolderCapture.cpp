@@ -5,15 +5,16 @@
 
 namespace kvd {
 
-int FolderCapture::tick(std::time_t now, int most) {
+bool FolderCapture::poll(std::time_t now) {
     const CaptureSession::Tick tick = session_.tick(now);
     if (tick.portChanged)
         ReportPort();
     if (!tick.lineError.empty())
         services_.report.problem(tick.lineError + ".");
-    // A poll that comes while a file is being written (the disk worker keeps the
-    // event loop turning) only reads the line: the poll under way saves what
-    // waits, in the order it came.
+    return session_.waitingCount() > 0;
+}
+
+int FolderCapture::saveWaiting(int most) {
     if (saving_)
         return 0;
     saving_ = true;

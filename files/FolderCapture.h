@@ -10,11 +10,14 @@
 
 namespace kvd {
 
-// Capture into a folder without a window: each poll reads the line, writes every
-// whole screenshot into the folder as the window's save folder does, and reports
-// each file. A block that starts like a screenshot but is not a readable bitmap
-// is reported with its time and reason, and kept as kvd62-...-unreadable.bin when
-// asked. The port lost, and back, is said once each; the session keeps retrying it.
+// Capture into a folder without a window: each poll reads the line and cuts out
+// every whole screenshot; saving them is a step of its own, run apart from the
+// poll, so that the polls go on reading the line while a slow disk holds a write
+// (the disk worker keeps the event loop turning). Each screenshot is written into
+// the folder as the window's save folder does, and each file reported. A block
+// that starts like a screenshot but is not a readable bitmap is reported with its
+// time and reason, and kept as kvd62-...-unreadable.bin when asked. The port
+// lost, and back, is said once each; the session keeps retrying it.
 class FolderCapture {
 public:
     struct Services {
@@ -30,10 +33,14 @@ public:
         session_.savingTo(folder);
     }
 
-    // One poll; returns how many screenshots it saved, `most` at the most (0: no
-    // limit). What arrived beyond that is left unsaved. A poll while another is
-    // saving only reads the line.
-    int tick(std::time_t now, int most = 0);
+    // One poll: reads the line. True when screenshots wait to be saved.
+    bool poll(std::time_t now);
+    // Saves what waits, in the order it came, also what the polls cut out
+    // meanwhile; returns how many it saved, `most` at the most (0: no limit).
+    // What arrived beyond that is left waiting. A call while a save is under way
+    // saves nothing: the one under way takes what waits.
+    int saveWaiting(int most = 0);
+    bool saving() const { return saving_; }
 
 private:
     void ReportPort();

@@ -45,9 +45,12 @@ struct FolderBench {
     explicit FolderBench(bool keepUnreadable)
         : capture(bench.session, bench.dir.path().toStdString(), {disk, bench.pictures, report},
                   keepUnreadable) {}
+    // A poll, then a save of what waits, as the program runs them one after the
+    // other; a save during a write saves nothing itself.
     int tick(const std::string& bytes, int most = 0) {
         bench.comm.arrive(bytes);
-        return capture.tick(TheSecond, most);
+        capture.poll(TheSecond);
+        return capture.saveWaiting(most);
     }
     std::multiset<std::string> files() const {
         std::multiset<std::string> contents;
@@ -117,6 +120,19 @@ private slots:
                      said.c_str());
             QCOMPARE(said.find("-unreadable.bin") != std::string::npos, keepUnreadable);
         }
+    }
+
+    // A poll only reads the line: what it cut out waits for the save, which the
+    // program runs apart from the poll, so that a slow write never holds the
+    // polls back.
+    void aPollOnlyReadsTheLine() {
+        FolderBench folder(false);
+        folder.bench.comm.arrive(First + Second);
+        QVERIFY(folder.capture.poll(TheSecond));
+        QVERIFY(folder.files().empty());
+        QCOMPARE(folder.capture.saveWaiting(), 2);
+        QVERIFY(!folder.capture.poll(TheSecond));
+        QVERIFY(folder.files() == (std::multiset<std::string>{First, Second}));
     }
 
     // A lost port is said once, and its return once; what comes after is saved.

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -73,6 +74,14 @@ std::size_t SavedIn(const QTemporaryDir& folder) {
     return std::size_t(std::count_if(names.begin(), names.end(), [](const std::string& name) {
         return name.find(".part-") == std::string::npos;
     }));
+}
+
+// Whether a screenshot is being written into the folder, under its ".part-" name.
+bool WritingIn(const QTemporaryDir& folder) {
+    const std::set<std::string> names = test::FilesIn(folder.path().toStdString());
+    return std::any_of(names.begin(), names.end(), [](const std::string& name) {
+        return name.find(".part-") != std::string::npos;
+    });
 }
 
 // Resident memory of this process, in KiB.
@@ -329,12 +338,17 @@ private slots:
     // --count screenshots, and when stopped in the middle of a screenshot it
     // leaves only whole files. An adapter unplugged and plugged back (the same
     // device name, a new line behind it) is said once each, and capture goes on.
+    // Ctrl+C while a slow disk holds a write: the line is still read, and every
+    // screenshot that came before it is saved, whole, before the program ends.
     void theProgramStartedOnAPortSavesEveryScreenshot_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("in its window") << "window";
         QTest::newRow("without a window, 3 counted") << "count";
         QTest::newRow("without a window, stopped mid-screenshot") << "stopped";
         QTest::newRow("without a window, unplugged and plugged back") << "unplugged";
+#ifdef KVD_SLOW_FSYNC
+        QTest::newRow("without a window, Ctrl+C twice while the disk holds a write") << "slow disk";
+#endif
     }
     void theProgramStartedOnAPortSavesEveryScreenshot() {
         QFETCH(QString, how);
@@ -354,10 +368,25 @@ private slots:
         } else {
             for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
                 environment.remove(QString::fromLatin1(display));
-            arguments << "--no-window"
-                      << "--count"
-                      << "3";
+            arguments << "--no-window";
+            if (how != "slow disk")
+                arguments << "--count"
+                          << "3";
         }
+        // With the slow disk, every flush to it waits while this file is there.
+        const fs::path held = fs::path(runtime.path().toStdString()) / "fsync-held";
+#ifdef KVD_SLOW_FSYNC
+        if (how == "slow disk") {
+            std::ofstream{held};
+            environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(KVD_SLOW_FSYNC));
+            environment.insert(QStringLiteral("KVD_FSYNC_HOLD"),
+                               QString::fromStdString(held.string()));
+            // The sanitizer build's runtime is then not the first library loaded.
+            environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                               environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                                   QStringLiteral(":verify_asan_link_order=0"));
+        }
+#endif
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         program.setProcessEnvironment(environment);
         program.start(KVD_PROGRAM, arguments);
@@ -386,6 +415,22 @@ private slots:
             const QString said = QString::fromLocal8Bit(program.readAllStandardError());
             QCOMPARE(said.count("serial port was lost"), 1);
             QCOMPARE(said.count("serial port is back"), 1);
+        } else if (how == "slow disk") {
+            // The first screenshot's write is held while three more are sent:
+            // more than the serial port keeps by itself (6000 bytes), so they are
+            // all taken off the line only if the program goes on reading it.
+            // Then Ctrl+C comes twice before the write may end. (A
+            // pseudo-terminal holds the sender back when the program stops
+            // reading, where a real line loses the bytes: bench/SlowDiskBench
+            // counts those.)
+            sent.push_back(test::TwoColourBitmap(74));
+            QVERIFY(line.send(sent[0]));
+            QTRY_VERIFY_WITH_TIMEOUT(WritingIn(shots), LineWaitMs);
+            QVERIFY(line.send(sent[1] + sent[2] + sent[3]));
+            QTRY_COMPARE_WITH_TIMEOUT(line.unread(), 0, LineWaitMs);
+            QCOMPARE(::kill(pid_t(program.processId()), SIGINT), 0);
+            QCOMPARE(::kill(pid_t(program.processId()), SIGINT), 0);
+            fs::remove(held);
         } else {
             for (const std::string& screenshot : sent)
                 QVERIFY(line.send(screenshot));
@@ -403,6 +448,7 @@ private slots:
             saved.push_back(ReadAll(fs::path(shots.path().toStdString()) / name));
             paths << shots.path() + "/" + QString::fromStdString(name);
         }
+        QCOMPARE(saved.size(), sent.size());
         QVERIFY(saved == sent);
         if (how != "window") {
             QCOMPARE(program.exitStatus(), QProcess::NormalExit);
@@ -410,6 +456,12 @@ private slots:
             const QStringList printed = QString::fromLocal8Bit(program.readAllStandardOutput())
                                             .split('\n', Qt::SkipEmptyParts);
             QCOMPARE(printed, paths);
+        }
+        if (how == "stopped" || how == "slow disk") {
+            const QString said = QString::fromLocal8Bit(program.readAllStandardError());
+            QVERIFY2(said.endsWith(QStringLiteral("kvd62-capture: stopped; %1 screenshots saved.\n")
+                                       .arg(sent.size())),
+                     qPrintable(said));
         }
     }
 };

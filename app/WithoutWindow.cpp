@@ -51,6 +51,7 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
 
     QtDiskWorker disk;
     QtPictureLoader pictures;
+    session.readBlocksWith(&pictures);
     FolderCapture capture(session, *options.saveFolder, {disk, pictures, report},
                           options.keepUnreadable);
     std::signal(SIGINT, AskToStop);

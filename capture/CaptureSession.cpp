@@ -75,7 +75,13 @@ CaptureSession::Tick CaptureSession::tick(std::time_t now) {
     if (const std::string error = comm_.takeLineError(); !error.empty())
         result.lineError = DropAfterLineError(error, now);
     DrainPort(state_, comm_);
-    result.cut = CutScreenshots(state_, waiting_, now);
+    BlockReader read;
+    if (pictures_ != nullptr)
+        read = [this](std::string_view block) {
+            std::string whyNot;
+            return pictures_->loadBytes(block, whyNot);
+        };
+    result.cut = CutScreenshots(state_, waiting_, now, read);
     // The piece of a screenshot the loss cut off is dropped, so it is never
     // completed by the first bytes after the return.
     if (lost)

@@ -12,6 +12,7 @@
 #include "capture/PortLink.h"
 #include "capture/SessionHistory.h"
 #include "capture/WaitingArrivals.h"
+#include "platform/Picture.h"
 
 namespace kvd {
 
@@ -100,6 +101,11 @@ public:
     // with `dropReason` for one that was dropped as unreadable.
     void keepHistoryIn(SessionHistory* history) { history_ = history; }
     void dealtWith(const Arrival& arrival, std::string dropReason = {});
+    // Blocks cut from the line are read with `pictures` as they are cut (none:
+    // only their headers are checked), so that a "BM" in line noise that does
+    // not read costs no screenshot after it; a screenshot waits with its
+    // picture, and is not decoded again.
+    void readBlocksWith(PictureLoader* pictures) { pictures_ = pictures; }
     // The bitmap file of the shown screenshot, for the clipboard; nothing while a
     // picture file is shown.
     std::optional<std::string> shownScreenshotFile() const;
@@ -141,6 +147,7 @@ private:
     bool showingScreenshot_ = false;
     std::optional<std::filesystem::path> folder_;
     SessionHistory* history_ = nullptr;
+    PictureLoader* pictures_ = nullptr;
 };
 
 } // namespace kvd

@@ -24,15 +24,12 @@ void BoundReceiveBuffer(std::string& buffer) {
 
 namespace {
 
-// Where the search goes on after a block cut from the line: after all of it,
-// when its header's picture fits in it. One that does not is no screenshot (a
-// "BM" in line noise, a screenshot cut short by a line error) and will be
-// dropped as unreadable, but the next screenshot may start inside it: the
-// search goes on at the next marker in it whose header does not rule it out.
-// Markers it skips belong to the block dropped, and are not dropped again.
+// Where the search goes on after a block that is no screenshot (a "BM" in line
+// noise, a screenshot cut short by a line error): it will be dropped as
+// unreadable, but the next screenshot may start inside it, so the search goes
+// on at the next marker in it whose header does not rule it out. Markers it
+// skips belong to the block dropped, and are not dropped again.
 std::size_t NextCandidate(std::string_view block) {
-    if (WhyBitmapCannotFit(block, ScreenshotSize).empty())
-        return ScreenshotSize;
     std::size_t next = block.find(ScreenshotMarker, ScreenshotMarker.size());
     while (next != std::string_view::npos &&
            !WhyBitmapCannotFit(block.substr(next), ScreenshotSize).empty())
@@ -42,7 +39,8 @@ std::size_t NextCandidate(std::string_view block) {
 
 } // namespace
 
-std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting, std::time_t now) {
+std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting, std::time_t now,
+                           const BlockReader& read) {
     std::size_t cut = 0;
     while (true) {
         BoundReceiveBuffer(state.ReceiveBuffer);
@@ -52,9 +50,16 @@ std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting, std::t
         state.MarkerPosition = static_cast<std::int16_t>(found.markerPosition);
         if (found.status == FrameStatus::Incomplete)
             return cut;
+        // A screenshot is a block whose header's picture fits in it, and that
+        // reads as a picture.
+        std::optional<Picture> picture;
+        bool screenshot = WhyBitmapCannotFit(found.frame, ScreenshotSize).empty();
+        if (screenshot && read)
+            screenshot = (picture = read(found.frame)).has_value();
         const std::size_t marker = found.markerPosition - 1;
-        state.ReceiveBuffer.erase(0, marker + NextCandidate(found.frame));
-        waiting.add({Arrival::Kind::Screenshot, std::move(found.frame), now});
+        state.ReceiveBuffer.erase(
+            0, marker + (screenshot ? ScreenshotSize : NextCandidate(found.frame)));
+        waiting.add({Arrival::Kind::Screenshot, std::move(found.frame), now, std::move(picture)});
         ++cut;
     }
 }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/Picture.h"
+
 namespace kvd {
 
 // Something to deal with on the window, in the order it came.
@@ -22,6 +24,8 @@ struct Arrival {
     std::string bytes;
     // When a screenshot came off the line.
     std::time_t arrived = 0;
+    // The screenshot's picture, when it was read as it was cut from the line.
+    std::optional<Picture> picture{};
 };
 
 // What has arrived but is not dealt with yet, in arrival order, and whether one

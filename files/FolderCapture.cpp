@@ -28,7 +28,7 @@ int FolderCapture::saveWaiting(int most) {
             continue;
         }
         std::string whyNot;
-        if (!services_.pictures.loadBytes(arrival->bytes, whyNot))
+        if (!arrival->picture && !services_.pictures.loadBytes(arrival->bytes, whyNot))
             Refuse(arrival->bytes, whyNot, arrival->arrived);
         else if (SaveIntoFolder(*session_.saveFolder(), arrival->bytes, arrival->arrived,
                                 services_.disk, services_.report))

@@ -78,7 +78,8 @@ Outcome ShowNewScreenshot(CaptureState& state, const Arrival& arrival,
                           std::optional<std::filesystem::path> folder, ArrivalServices& services,
                           CaptureView& view) {
     std::string whyNot;
-    std::optional<Picture> decoded = services.pictures.loadBytes(arrival.bytes, whyNot);
+    std::optional<Picture> decoded =
+        arrival.picture ? arrival.picture : services.pictures.loadBytes(arrival.bytes, whyNot);
     if (!decoded)
         return Outcome::failure(whyNot);
     OfferToSaveShown(state, services.save, view);

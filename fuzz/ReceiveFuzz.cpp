@@ -1,18 +1,25 @@
 // Arbitrary bytes down the line, cut into arbitrary reads, with dialogs opening
 // and closing at arbitrary moments: the receive path as the window runs it (the
 // session's tick with its drain, cut and bound, the waiting queue, the arrival
-// with its question), on the test fakes. After every step: the shown screenshot is none or exactly
-// a screenshot's worth of consecutive bytes of the stream starting with the marker, and the buffer
-// and the queue stay within their bounds.
+// with its question), with the real picture reader and fakes for the rest. After
+// every step: the shown screenshot is none or exactly a screenshot's worth of
+// consecutive bytes of the stream starting with the marker, and the buffer and
+// the queue stay within their bounds.
+//
+// Half the inputs are noise followed by a real screenshot, read in arbitrary
+// pieces: the screenshot must be found, unless a block the noise started was
+// itself a readable picture (the first marker wins).
 #include <cstdlib>
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "capture/PollCycle.h"
 #include "files/DealWithArrival.h"
 #include "platform/StdFileSystem.h"
+#include "platform/qt/QtPictureLoader.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
 #include "tests/support/DiskWorkerInPlace.h"
+#include "tests/support/TestBitmap.h"
 
 namespace {
 
@@ -23,7 +30,13 @@ void Require(bool holds) {
         std::abort();
 }
 
-void CheckInvariants(const CaptureSession& session, const std::string& stream) {
+void CheckInvariants(const CaptureSession& session, const std::string& stream,
+                     const test::FakeCaptureView& view) {
+    // No more pixels than 2750 bytes can describe: two bytes of run-length data
+    // give at most 255.
+    if (view.picture)
+        Require(std::int64_t(view.picture->width) * view.picture->height <=
+                std::int64_t(ScreenshotSize / 2 * 255));
     const CaptureState& state = session.state();
     Require(state.ReceiveBuffer.size() <= MaxMarkerPosition + ScreenshotSize);
     Require(session.waitingCount() <= WaitingArrivals::Capacity);
@@ -32,6 +45,43 @@ void CheckInvariants(const CaptureSession& session, const std::string& stream) {
     Require(state.ImageData.size() == ScreenshotSize);
     Require(state.ImageData.compare(0, ScreenshotMarker.size(), ScreenshotMarker) == 0);
     Require(stream.find(state.ImageData) != std::string::npos);
+}
+
+// What the session keeps of what it dealt with: the screenshot is among the
+// readable ones, or a block before it was a readable picture of its own.
+void RequireFound(const SessionHistory& history, const std::string& screenshot) {
+    bool found = false, otherPicture = false;
+    for (std::size_t i = 0; i < history.size(); ++i) {
+        const HistoryEntry& entry = history.at(i);
+        if (!entry.dropped())
+            (entry.bytes == screenshot ? found : otherPicture) = true;
+    }
+    Require(found || otherPicture);
+}
+
+void NoiseThenScreenshot(FuzzedDataProvider& input, ArrivalServices& arrival, LoadServices& load,
+                         test::FakeCaptureView& view) {
+    test::FakeSerialPort comm;
+    comm.present = {1};
+    CaptureSession session(comm);
+    session.startUp(std::nullopt);
+    session.readBlocksWith(&arrival.pictures);
+    SessionHistory history;
+    session.keepHistoryIn(&history);
+    session.saveDisabledChanged(true); // no question between the arrivals
+    const std::string screenshot = test::TwoColourBitmap(input.ConsumeIntegral<std::uint32_t>());
+    std::string line = input.ConsumeBytesAsString(input.ConsumeIntegralInRange(0, 6000));
+    line += screenshot;
+    while (!line.empty()) {
+        const std::size_t piece =
+            std::min(line.size(), input.ConsumeIntegralInRange<std::size_t>(1, 3000));
+        comm.arrive(line.substr(0, piece));
+        line.erase(0, piece);
+        session.tick();
+        while (DealWithNext(session, arrival, load, view))
+            ;
+    }
+    RequireFound(history, screenshot);
 }
 
 } // namespace
@@ -47,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     test::FakeFileDialog dialog;
     StdFileSystem files;
     test::FakeMessageBox box;
-    test::FakePictureLoader pictures;
+    QtPictureLoader pictures;
     test::FakeCaptureView view;
     DiskWorkerInPlace disk;
     SaveServices save{dialog, files, box, disk};
@@ -55,6 +105,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // screenshot from memory, as it does when the runtime folder is unwritable.
     ArrivalServices arrival{save, pictures, "/nonexistent-kvd62/kvd62temp.bmp"};
     LoadServices load{dialog, pictures, box};
+    if (input.ConsumeBool()) {
+        NoiseThenScreenshot(input, arrival, load, view);
+        return 0;
+    }
+    session.readBlocksWith(&pictures); // as the window reads them
 
     std::string stream;
     while (input.remaining_bytes() > 0) {
@@ -81,8 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             comm.arrive(read);
             session.tick();
             while (DealWithNext(session, arrival, load, view)) // the window's own loop
-                CheckInvariants(session, stream);
-            CheckInvariants(session, stream);
+                CheckInvariants(session, stream, view);
+            CheckInvariants(session, stream, view);
         }
     }
     return 0;

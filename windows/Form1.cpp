@@ -35,6 +35,7 @@ Form1::Form1(Services& services, QWidget* parent)
     menu_ = new PictureMenu(ui_->Image1, this);
     portBox_ = new PortBox(ui_->Combo1, session_, menu_->copy, this);
     session_.keepHistoryIn(&history_);
+    session_.readBlocksWith(&services.pictures);
     // Shown from the event loop once the drop has ended, so that the source program
     // is not held up by a message about the file.
     AcceptDroppedFile(this, [this](const std::string& path) { ShowPictureFile(path); });

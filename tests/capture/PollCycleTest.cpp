@@ -1,5 +1,6 @@
 #include <QTest>
 #include <random>
+#include <set>
 
 #include "capture/PollCycle.h"
 #include "tests/fakes/FakeSerialPort.h"
@@ -93,6 +94,11 @@ private slots:
         std::string markers = "BM";
         while (markers.size() < 300)
             markers += "zzBMzz";
+        // As a line error leaves it: the start of one, then the next whole.
+        QTest::newRow("a block whose header fits but that does not read")
+            << QList{AsBytes(a.substr(0, 100) + b)}
+            << QList{AsBytes((a.substr(0, 100) + b).substr(0, ScreenshotSize)), AsBytes(b)}
+            << QByteArray() << 1;
         QTest::newRow("markers in noise are one unreadable block")
             << QList{AsBytes(markers + a)}
             << QList{AsBytes((markers + a).substr(0, ScreenshotSize)), AsBytes(a)} << QByteArray()
@@ -110,10 +116,17 @@ private slots:
         QVERIFY(comm.open().ok());
         CaptureState state;
         WaitingArrivals waiting;
+        // The picture reader, as far as these blocks go: the screenshots read.
+        const std::set<std::string> screenshots{test::TwoColourBitmap(8), test::TwoColourBitmap(9),
+                                                test::TwoColourBitmap(10)};
+        const auto reader = [&](std::string_view block) {
+            return screenshots.count(std::string(block)) == 1 ? std::optional<Picture>(Picture{})
+                                                              : std::nullopt;
+        };
         for (const QByteArray& read : reads) {
             comm.arrive(read.toStdString());
             DrainPort(state, comm);
-            CutScreenshots(state, waiting);
+            CutScreenshots(state, waiting, 0, reader);
         }
         QList<QByteArray> cut;
         while (auto frame = waiting.next())

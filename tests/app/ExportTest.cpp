@@ -1,3 +1,4 @@
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -32,13 +33,15 @@ QString BlocksDiffer(const QImage& shot, const QImage& large, int scale) {
     return {};
 }
 
-// A B C NOTES MISSING OUT at the start of `text` named in `folder`.
+// A B C NOTES CUT LARGE MISSING OUT at the start of `text` named in `folder`.
 QString InFolder(QString text, const QString& folder) {
-    const QStringList names{"A", "B", "C", "NOTES", "MISSING", "OUT"};
+    const QStringList names{"A", "B", "C", "NOTES", "CUT", "LARGE", "MISSING", "OUT"};
     const QStringList files{"kvd62-20261208-140211-001.bmp",
                             "kvd62-20261208-140211-002.bmp",
                             "kvd62-20261208-140540-001.bmp",
                             "notes.txt",
+                            "cut.bmp",
+                            "large.png",
                             "missing",
                             "out"};
     // Once: the folder itself may start with a name (C:/Users on Windows).
@@ -53,6 +56,18 @@ QString InFolder(QString text, const QString& folder) {
 // `text` as one word for a POSIX shell, byte for byte.
 QByteArray Quoted(QByteArray text) {
     return "'" + text.replace("'", "'\\''") + "'";
+}
+
+// 2100 x 1500 pixels: within what the program loads, but not at scale 3. One
+// grey, so that the file itself is small.
+std::string LargePicture() {
+    QImage image(2100, 1500, QImage::Format_Grayscale8);
+    image.fill(128);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toStdString();
 }
 
 } // namespace
@@ -86,6 +101,15 @@ private slots:
         QTest::newRow("a file that is no picture")
             << QStringList{"--export", "OUT.pdf", "A", "NOTES"} << -1
             << "NOTES could not be read: it is not a picture" << false;
+        QTest::newRow("a bitmap cut short")
+            << QStringList{"--export", "OUT.png", "CUT"} << -1
+            << "CUT could not be read: its header claims 192 x 112 pixels at 1 bits, more than "
+               "its 1000 bytes hold."
+            << false;
+        QTest::newRow("a scale that would make more than 16 million pixels")
+            << QStringList{"--export", "OUT.png", "--scale", "3", "LARGE"} << -1
+            << "OUT.png could not be written: at scale 3 the picture would be 6300 x 4500 pixels"
+            << false;
         QTest::newRow("a file that is not there")
             << QStringList{"--export", "OUT.png", "MISSING"} << -1
             << "MISSING could not be read: there is no such file" << false;
@@ -122,7 +146,9 @@ private slots:
         const std::map<QString, std::string> shots{{"kvd62-20261208-140211-001.bmp", test::First},
                                                    {"kvd62-20261208-140211-002.bmp", test::Second},
                                                    {"kvd62-20261208-140540-001.bmp", test::Third},
-                                                   {"notes.txt", "not a picture"}};
+                                                   {"notes.txt", "not a picture"},
+                                                   {"cut.bmp", test::First.substr(0, 1000)},
+                                                   {"large.png", LargePicture()}};
         for (const auto& [name, bytes] : shots) {
             std::ofstream file(onDisk(folder + "/" + name), std::ios::binary);
             QVERIFY(file.write(bytes.data(), std::streamsize(bytes.size())).flush());

@@ -10,7 +10,7 @@ CXX=clang++ CC=clang scripts/setup.sh build-fuzz -DKVD_FUZZ=ON -DKVD_BUILD_TESTS
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKVD_WERROR=ON
 export QT_QPA_PLATFORM=offscreen
 mkdir -p build-fuzz/artifacts
-for target in receive picture port_selector; do
+for target in receive picture port_selector command_line report_layout; do
     scratch=$(mktemp -d)
     echo "=== fuzz_$target for $seconds s"
     build-fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -max_len=16384 -timeout=10 \

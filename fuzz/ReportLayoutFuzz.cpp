@@ -192,10 +192,14 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// Its time, and its file name when it came from a file.
-bool LabelOf(const std::string& text, const ReportEntry& entry) {
-    return Contains(text, ClockTime(entry.arrived)) && Contains(text, entry.fileName);
-}
+// An entry as its line shows it: its time, and its file name when it came from a
+// file.
+struct Label {
+    std::string time, fileName;
+    bool in(const std::string& text) const {
+        return Contains(text, time) && Contains(text, fileName);
+    }
+};
 
 struct Box {
     double left, top, right, bottom;
@@ -269,6 +273,9 @@ void CheckHeading(const Session& session, const Document& document) {
 
 void CheckEntries(const Session& session, const Document& document) {
     const std::vector<ReportEntry>& entries = session.entries;
+    std::vector<Label> labels;
+    for (const ReportEntry& entry : entries)
+        labels.push_back({ClockTime(entry.arrived), entry.fileName});
     // Each entry's time (and name) in the order given, the first line apart.
     std::vector<std::size_t> pageOf(entries.size());
     std::vector<std::size_t> onPage(document.pages.size());
@@ -280,7 +287,7 @@ void CheckEntries(const Session& session, const Document& document) {
                 headingSeen = true;
                 continue;
             }
-            if (next < entries.size() && LabelOf(text.text, entries[next])) {
+            if (next < entries.size() && labels[next].in(text.text)) {
                 pageOf[next++] = page;
                 ++onPage[page];
             }
@@ -335,7 +342,7 @@ void CheckEntries(const Session& session, const Document& document) {
             const Box box = BoxOf(picture);
             const std::vector<PageText>& texts = document.pages[page].texts;
             Require(std::any_of(texts.begin(), texts.end(), [&](const PageText& text) {
-                return LabelOf(text.text, entry) && std::abs(text.x - box.left) < Slack &&
+                return labels[*index].in(text.text) && std::abs(text.x - box.left) < Slack &&
                        text.y >= box.bottom - Slack;
             }));
         }

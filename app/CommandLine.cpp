@@ -139,9 +139,14 @@ std::string AbsoluteFile(const QString& text) {
 #endif
 }
 
+// One line, whatever the arguments it repeats hold: a line break or another
+// control character in one shows as "?".
 CommandLine Refused(QString reason) {
     if (reason.endsWith(QLatin1Char('.')))
         reason.chop(1);
+    for (QChar& c : reason)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char('?');
     return {CommandLine::Action::Refuse,
             {},
             std::string(ProgramName) + ": " + reason.toStdString() + " (see " + ProgramName +
@@ -223,6 +228,14 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     QStringList texts;
     for (const std::string& argument : arguments)
         texts << ArgumentText(argument);
+    // Qt's parser takes "--v" for "-v"; only the names --help lists are taken.
+    for (const QString& text : texts.mid(1)) {
+        if (text == QLatin1String("--"))
+            break;
+        if (text.startsWith(QLatin1String("--")) &&
+            text.section(QLatin1Char('='), 0, 0).size() == 3)
+            return Refused(QStringLiteral("Unknown option '%1'").arg(text.mid(2)));
+    }
     QCommandLineParser parser;
     SetUp(parser);
     if (!parser.parse(texts))
@@ -236,8 +249,11 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
 
     CommandLine command;
     if (parser.isSet(ExportOption)) {
-        if (parser.isSet(PortOption) || parser.isSet(SaveDirOption) || parser.isSet(NoWindowOption))
-            return Refused(QStringLiteral("--export takes no --port, --save-dir or --no-window"));
+        if (parser.isSet(PortOption) || parser.isSet(SaveDirOption) ||
+            parser.isSet(NoWindowOption) || parser.isSet(CountOption) ||
+            parser.isSet(KeepUnreadableOption))
+            return Refused(QStringLiteral("--export takes no --port, --save-dir, --no-window, "
+                                          "--count or --keep-unreadable"));
         std::variant<ExportOrder, CommandLine> order = ReadExport(parser);
         if (auto* refused = std::get_if<CommandLine>(&order))
             return *refused;
@@ -249,12 +265,12 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     if (parser.values(PortOption).size() > 1 || parser.values(SaveDirOption).size() > 1)
         return Refused(QStringLiteral("give --port and --save-dir at most once each"));
     if (parser.isSet(PortOption)) {
-        const QString port = parser.value(PortOption).trimmed();
-        if (!IsGivenPort(port.toStdString()))
+        const std::string port = ArgumentBytes(parser.value(PortOption).trimmed());
+        if (!IsGivenPort(port))
             return Refused(QStringLiteral("--port \"%1\" is neither a port number (1, 2, ...) "
                                           "nor a device path such as %2")
                                .arg(parser.value(PortOption), QString::fromLatin1(ExampleDevice)));
-        command.options.port = port.toStdString();
+        command.options.port = port;
     }
     if (parser.isSet(SaveDirOption)) {
         command.options.saveFolder = ExistingFolder(parser.value(SaveDirOption));
@@ -282,6 +298,8 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     // A file manager's "Open with" may hand over several files; the window shows
     // one picture, the first.
     const QStringList files = parser.positionalArguments();
+    if (!files.isEmpty() && files.front().isEmpty())
+        return Refused(QStringLiteral("the file to show is named \"\", which is no file"));
     if (!files.isEmpty())
         command.options.file = AbsoluteFile(files.front());
     return command;

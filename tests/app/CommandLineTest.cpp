@@ -131,6 +131,15 @@ private slots:
         QTest::newRow("export while capturing")
             << QByteArrayList{"--export", "r.pdf", "--port", "1", "a.bmp"} << refuse << "" << false
             << "--export takes no --port";
+        QTest::newRow("a count for an export")
+            << QByteArrayList{"--export", "r.pdf", "--count", "3", "a.bmp"} << refuse << "" << false
+            << "--export takes no --port, --save-dir, --no-window, --count";
+        QTest::newRow("a line break in a refused value stays on one line")
+            << QByteArrayList{"--port", "1\n2"} << refuse << "" << false << "--port \"1?2\"";
+        QTest::newRow("a short name after two dashes")
+            << QByteArrayList{"--v"} << refuse << "" << false << "Unknown option 'v'";
+        QTest::newRow("a file to show with no name")
+            << QByteArrayList{""} << refuse << "" << false << "which is no file";
     }
 
     void readsWhatTheProgramIsAskedToDo() {

@@ -99,7 +99,9 @@ private:
 Outcome WriteAndClose(NewFile& file, const FileContents& contents, Flush flush, bool cutAfter) {
     CountingSink sink(file);
     const Outcome made = contents(sink);
-    const bool written = made && (!cutAfter || file.cutAfter(sink.written())) &&
+    // A write that failed fails the file, whatever the contents made of it.
+    const bool written = made && file.error() == 0 &&
+                         (!cutAfter || file.cutAfter(sink.written())) &&
                          (flush == Flush::No || file.flushToDisk());
     const int error = file.error();
     const bool closed = file.close();

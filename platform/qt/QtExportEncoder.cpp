@@ -73,15 +73,21 @@ class FileDevice final : public QIODevice {
 public:
     explicit FileDevice(ByteSink& file) : file_(file) { open(QIODevice::WriteOnly); }
     bool isSequential() const override { return true; }
+    // Whether any write failed (a full disk): the PDF writer does not say.
+    bool failed() const { return failed_; }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override {
-        return file_.write(std::string_view(data, std::size_t(size))) ? size : -1;
+        if (file_.write(std::string_view(data, std::size_t(size))))
+            return size;
+        failed_ = true;
+        return -1;
     }
 
 private:
     ByteSink& file_;
+    bool failed_ = false;
 };
 
 } // namespace
@@ -143,7 +149,11 @@ bool QtExportEncoder::pdf(const Document& document, ByteSink& file, std::string&
         for (const PageText& text : document.pages[page].texts)
             Draw(painter, text);
     }
-    return painter.end();
+    if (!painter.end() || device.failed()) {
+        whyNot = "it could not be written";
+        return false;
+    }
+    return true;
 }
 
 } // namespace kvd

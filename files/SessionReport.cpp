@@ -36,11 +36,15 @@ struct Grid {
 Grid GridFor(int width, int height, int lines) {
     const double across = PageWidth - 2 * Margin;
     const double down = PageHeight - 2 * Margin - HeadingLine - Gap;
+    // What a picture may take down the page, with its lines under it.
+    const double room = down - lines * TextLine;
     Grid grid;
     while (2 * width * (grid.scale + 1) + Gap <= across)
         ++grid.scale;
-    if (width > across)
-        grid.scale = across / width;
+    while (grid.scale > 1 && height * grid.scale > room)
+        --grid.scale;
+    if (width > across || height > room) // scaled down to fit the page
+        grid.scale = std::min(across / width, room / height);
     grid.pictureHeight = height * grid.scale;
     grid.cellWidth = width * grid.scale;
     grid.cellHeight = grid.pictureHeight + lines * TextLine;

@@ -32,8 +32,8 @@ std::string ReportHeading(const std::vector<ReportEntry>& entries);
 // The report on A4 pages, the entries in the order given. Below the heading,
 // a grid of cells, as many to a page as fit: each picture at one whole scale,
 // the same for all (the largest at which two fit side by side, at least 1),
-// and under it its time (and file name) and the comment. A picture wider than
-// the page is scaled down to its width.
+// and under it its time (and file name) and the comment. A picture wider or
+// taller than the page is scaled down to fit it.
 Document LayOutReport(const std::vector<ReportEntry>& entries, const std::string& comment);
 
 } // namespace kvd

@@ -31,11 +31,11 @@ void BoundReceiveBuffer(std::string& buffer);
 // Cuts every whole screenshot out of the receive buffer, in order, and adds it
 // to the waiting screenshots, stamped `now`. What precedes a screenshot's marker
 // goes with it; what follows the last one stays, as the start of the next
-// screenshot. A block whose header claims more than its bytes hold waits too, to
-// be dropped as unreadable, as does one that does not read, but only its marker
-// leaves the buffer: a screenshot
-// that starts inside it is still found. The rest is bounded. Returns how many
-// blocks were cut.
+// screenshot. A block whose header claims more than its bytes hold, or that does
+// not read, waits too, to be dropped as unreadable, but only its marker leaves
+// the buffer: a screenshot that starts inside it is still found. The rest is
+// bounded. Returns how many blocks were cut.
+//
 // `read` reads a block as a picture, with the real picture reader, and the
 // screenshot waits with its picture; without it, only what its header claims
 // is checked.

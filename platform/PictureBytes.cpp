@@ -48,6 +48,16 @@ std::string Claimed(const BitmapClaim& claim) {
            " pixels at " + std::to_string(claim.bits) + " bits";
 }
 
+// A JPEG ends with its end-of-image marker after the last scan's data; inside
+// that data a 0xFF byte is always followed by 0x00 or a restart marker.
+std::string WhyJpegIsCutShort(std::string_view bytes) {
+    const std::size_t lastScan = bytes.rfind("\xFF\xDA");
+    if (lastScan == std::string_view::npos ||
+        bytes.find("\xFF\xD9", lastScan) == std::string_view::npos)
+        return "the JPEG file is cut short: its end is missing";
+    return {};
+}
+
 } // namespace
 
 std::string WhyBitmapCannotFit(std::string_view start, std::size_t size) {
@@ -68,31 +78,18 @@ std::string WhyBitmapCannotFit(std::string_view start, std::size_t size) {
     case 0: // rows as they are
     case 3: // the same, with masks for the colours
     case 6: {
+        // Divided, not multiplied: a header's numbers can overflow a product.
         const std::int64_t rowBytes = (claim.width * claim.bits + 31) / 32 * 4;
-        return pixelBytes >= 0 && rowBytes * height <= pixelBytes ? std::string{} : tooMuch;
+        return pixelBytes >= 0 && rowBytes <= pixelBytes / height ? std::string{} : tooMuch;
     }
     case 1: // run-length: two bytes repeat one colour up to 255 times
     case 2:
-        return pixelBytes >= 0 && claim.width * height <= pixelBytes / 2 * 255 ? std::string{}
+        return pixelBytes >= 0 && claim.width <= pixelBytes / 2 * 255 / height ? std::string{}
                                                                                : tooMuch;
     default:
         return "its bitmap is compressed in a way this program does not read";
     }
 }
-
-namespace {
-
-// A JPEG ends with its end-of-image marker after the last scan's data; inside
-// that data a 0xFF byte is always followed by 0x00 or a restart marker.
-std::string WhyJpegIsCutShort(std::string_view bytes) {
-    const std::size_t lastScan = bytes.rfind("\xFF\xDA");
-    if (lastScan == std::string_view::npos ||
-        bytes.find("\xFF\xD9", lastScan) == std::string_view::npos)
-        return "the JPEG file is cut short: its end is missing";
-    return {};
-}
-
-} // namespace
 
 std::string WhyPictureIsCutShort(std::string_view bytes) {
     if (bytes.starts_with("BM"))

@@ -1,4 +1,3 @@
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -8,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/EncodedPicture.h"
 #include "tests/support/EndWithTheTest.h"
 #include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
@@ -56,18 +56,6 @@ QString InFolder(QString text, const QString& folder) {
 // `text` as one word for a POSIX shell, byte for byte.
 QByteArray Quoted(QByteArray text) {
     return "'" + text.replace("'", "'\\''") + "'";
-}
-
-// 2100 x 1500 pixels: within what the program loads, but not at scale 3. One
-// grey, so that the file itself is small.
-std::string LargePicture() {
-    QImage image(2100, 1500, QImage::Format_Grayscale8);
-    image.fill(128);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes.toStdString();
 }
 
 } // namespace
@@ -143,12 +131,15 @@ private slots:
         };
         QVERIFY(fs::create_directory(onDisk(folder)));
         const test::RemovedAtEnd removed{onDisk(folder)};
-        const std::map<QString, std::string> shots{{"kvd62-20261208-140211-001.bmp", test::First},
-                                                   {"kvd62-20261208-140211-002.bmp", test::Second},
-                                                   {"kvd62-20261208-140540-001.bmp", test::Third},
-                                                   {"notes.txt", "not a picture"},
-                                                   {"cut.bmp", test::First.substr(0, 1000)},
-                                                   {"large.png", LargePicture()}};
+        const std::map<QString, std::string> shots{
+            {"kvd62-20261208-140211-001.bmp", test::First},
+            {"kvd62-20261208-140211-002.bmp", test::Second},
+            {"kvd62-20261208-140540-001.bmp", test::Third},
+            {"notes.txt", "not a picture"},
+            {"cut.bmp", test::First.substr(0, 1000)},
+            // Loads, but not at scale 3.
+            {"large.png",
+             test::EncodedPicture(test::OneGrey(2100, 1500, 128), "PNG").toStdString()}};
         for (const auto& [name, bytes] : shots) {
             std::ofstream file(onDisk(folder + "/" + name), std::ios::binary);
             QVERIFY(file.write(bytes.data(), std::streamsize(bytes.size())).flush());

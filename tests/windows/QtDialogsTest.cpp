@@ -1,6 +1,5 @@
 #include <QAbstractButton>
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -15,6 +14,7 @@
 
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtPictureLoader.h"
+#include "tests/support/EncodedPicture.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
 
@@ -247,13 +247,7 @@ private slots:
         QTest::addColumn<QString>("reason");
 
         const std::string bitmap = test::TwoColourBitmap(4);
-        // Just over the limit; all black, so the file itself is small.
-        QImage hugeImage(4001, 4001, QImage::Format_Grayscale8);
-        hugeImage.fill(0);
-        QByteArray huge;
-        QBuffer buffer(&huge);
-        buffer.open(QIODevice::WriteOnly);
-        hugeImage.save(&buffer, "PNG");
+        const QByteArray huge = test::EncodedPicture(test::OneGrey(4001, 4001, 0), "PNG");
         QTest::newRow("the instrument's bitmap")
             << QByteArray::fromStdString(bitmap) << QSize(192, 112) << "";
         QTest::newRow("text") << QByteArray("hello, not a picture") << QSize() << "not a picture";
@@ -268,12 +262,7 @@ private slots:
         QTest::newRow("a screenshot's size claiming 4000 x 4000 pixels")
             << QByteArray::fromStdString(claims) << QSize()
             << "claims 4000 x 4000 pixels at 24 bits, more than its 2750 bytes hold";
-        QImage photo(64, 48, QImage::Format_RGB32);
-        photo.fill(Qt::darkCyan);
-        QByteArray jpeg;
-        QBuffer jpegBuffer(&jpeg);
-        jpegBuffer.open(QIODevice::WriteOnly);
-        photo.save(&jpegBuffer, "JPEG");
+        const QByteArray jpeg = test::EncodedPicture(test::OneGrey(64, 48, 90), "JPEG");
         QTest::newRow("a JPEG") << jpeg << QSize(64, 48) << "";
         QTest::newRow("a JPEG cut short") << jpeg.left(jpeg.size() - 100) << QSize() << "cut short";
         QTest::newRow("a picture of over 16 million pixels")

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <random>
 #include <system_error>
+#include <vector>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -34,26 +35,53 @@ fs::path SiblingName(const fs::path& target) {
 
 enum class Flush { ToDisk, No };
 
-// A link is followed to the file it names, so that saving over the link replaces
-// that file and the link stays a link; but only where the system itself would
-// follow it: a link another user planted in a shared folder (/tmp, a drop folder
-// writable by all) is refused, not followed. The reason is set when refused.
-std::optional<fs::path> FollowLinks(fs::path path, std::string& whyNot) {
+// The path with every link on the way followed, to the file it names, so that
+// saving over a link replaces that file and the link stays a link; but only
+// links the system itself would follow: a link another user planted in a shared
+// folder (/tmp, a drop folder writable by all), to the file or to a folder on
+// the way, is refused, not followed. The reason is set when refused.
+std::optional<fs::path> FollowLinks(const fs::path& chosen, std::string& whyNot) {
     std::error_code error;
-    for (int hops = 0; hops < 40 && fs::is_symlink(path, error); ++hops) {
-        if (!SystemFollowsLink(path)) {
-            whyNot = Utf8FromPath(path) +
+    const fs::path absolute = fs::absolute(chosen, error);
+    if (error)
+        return chosen; // the write that comes says what is wrong
+    fs::path done = absolute.root_path();
+    std::vector<fs::path> ahead; // the next part last
+    const auto goesOnWith = [&ahead](const fs::path& path) {
+        const fs::path rest = path.relative_path();
+        const std::vector<fs::path> parts(rest.begin(), rest.end());
+        ahead.insert(ahead.end(), parts.rbegin(), parts.rend());
+    };
+    goesOnWith(absolute);
+    for (int hops = 0; !ahead.empty();) {
+        const fs::path part = ahead.back();
+        ahead.pop_back();
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            done = done.parent_path();
+            continue;
+        }
+        const fs::path next = done / part;
+        if (!fs::is_symlink(next, error)) {
+            done = next;
+            continue;
+        }
+        if (!SystemFollowsLink(next)) {
+            whyNot = Utf8FromPath(next) +
                      " is a link that another user made in a shared folder; such links are "
                      "not followed, by the system or by this program. Remove the link or "
                      "choose another name";
             return std::nullopt;
         }
-        const fs::path next = fs::read_symlink(path, error);
-        if (error)
-            break;
-        path = next.is_absolute() ? next : path.parent_path() / next;
+        const fs::path target = fs::read_symlink(next, error);
+        if (error || ++hops > 40)
+            return chosen; // as above
+        if (target.is_absolute())
+            done = target.root_path();
+        goesOnWith(target);
     }
-    return path;
+    return done;
 }
 
 // Why an existing file must not be replaced: it is read-only (no one may write

@@ -65,9 +65,10 @@ private:
 #endif
 
 // Puts a link at `target` to `named`: to a file of this user's that another user
-// (uid 65534) linked from a folder shared by all, sticky as /tmp is; to a named
-// pipe; or to a device (the null device's numbers, made here). Acting as another
-// user and making a device need root. Returns why it could not, or nothing.
+// (uid 65534) linked from a folder shared by all, sticky as /tmp is, or to a
+// folder of this user's holding that file; to a named pipe; or to a device (the null device's
+// numbers, made here). Acting as another user and making a device need root. Returns why it could
+// not, or nothing.
 const char* PlantLink(const QString& how, const fs::path& target, const fs::path& named,
                       const std::string& old) {
 #ifdef _WIN32
@@ -79,15 +80,18 @@ const char* PlantLink(const QString& how, const fs::path& target, const fs::path
 #else
     if (how != "pipe" && geteuid() != 0)
         return "planting a link as another user, or making a device, needs root";
-    if (how == "planted link") {
-        WriteRaw(named, old);
+    const bool planted = how.startsWith("planted");
+    if (planted) {
+        if (how == "planted folder link")
+            fs::create_directory(named);
+        WriteRaw(how == "planted folder link" ? named / "shot.bmp" : named, old);
         fs::permissions(target.parent_path(), fs::perms::all | fs::perms::sticky_bit);
     } else if (how == "pipe" ? mkfifo(named.c_str(), 0600) != 0
                              : mknod(named.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
         return "the pipe or device could not be made";
     }
     fs::create_symlink(named, target);
-    if (how == "planted link" && lchown(target.c_str(), 65534, 65534) != 0)
+    if (planted && lchown(target.c_str(), 65534, 65534) != 0)
         return "the link could not be given to another user";
     return nullptr;
 #endif
@@ -201,6 +205,8 @@ private slots:
         // A link in a shared sticky folder (/tmp) that another user planted: the
         // system refuses to follow it, and so does the save.
         QTest::newRow("another user's link in a shared folder") << frame << "planted link";
+        QTest::newRow("another user's link to a folder, in a shared folder")
+            << frame << "planted folder link";
         QTest::newRow("a link to a named pipe") << frame << "pipe";
         QTest::newRow("a link to a device") << frame << "device";
     }
@@ -215,10 +221,15 @@ private slots:
         const std::string old = "BM the previous screenshot";
         // What a link at the target names, outside its folder.
         const fs::path named = folder.path / "named";
+        // The path saved to: `target`, or through a link to a folder on the way.
+        fs::path chosen = target;
+        if (how == "planted folder link")
+            chosen = sub / "linked" / "shot.bmp";
         if (how == "folder")
             fs::create_directory(target);
-        else if (how == "planted link" || how == "pipe" || how == "device") {
-            if (const char* why = PlantLink(how, target, named, old))
+        else if (how.startsWith("planted") || how == "pipe" || how == "device") {
+            if (const char* why = PlantLink(
+                    how, chosen.parent_path() == sub ? target : sub / "linked", named, old))
                 QSKIP(why);
         } else
             WriteRaw(target, old);
@@ -245,17 +256,17 @@ private slots:
             written = WriteScreenshotFile(image.toStdString(), target);
             QCOMPARE(written.reason(), std::string("the file is read-only"));
         } else {
-            written = WriteScreenshotFile(image.toStdString(), target);
+            written = WriteScreenshotFile(image.toStdString(), chosen);
         }
 
         QVERIFY(!written.ok());
         QVERIFY(!written.reason().empty());
         QVERIFY(SaveFailedMessage("shot.bmp", written).ends_with("Nothing was written there."));
-        if (how == "planted link")
+        if (how.startsWith("planted"))
             QVERIFY2(written.reason().find("another user") != std::string::npos,
                      written.reason().c_str());
-        if (how == "planted link")
-            QVERIFY(ReadAll(named) == old);
+        if (how.startsWith("planted"))
+            QVERIFY(ReadAll(how == "planted link" ? named : named / "shot.bmp") == old);
         else if (how == "pipe" || how == "device")
             QCOMPARE(fs::status(named).type(),
                      how == "pipe" ? fs::file_type::fifo : fs::file_type::character);

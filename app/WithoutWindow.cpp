@@ -56,6 +56,9 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
                           options.keepUnreadable);
     std::signal(SIGINT, AskToStop);
     std::signal(SIGTERM, AskToStop);
+#ifdef SIGHUP
+    std::signal(SIGHUP, AskToStop); // its terminal closed, or the ssh session dropped
+#endif
 
     int saved = 0;
     bool stopping = false;

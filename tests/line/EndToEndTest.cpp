@@ -345,6 +345,8 @@ private slots:
         QTest::newRow("in its window") << "window";
         QTest::newRow("without a window, 3 counted") << "count";
         QTest::newRow("without a window, stopped mid-screenshot") << "stopped";
+        // Its terminal closed, or the ssh session it runs in dropped.
+        QTest::newRow("without a window, hung up mid-screenshot") << "hung up";
         QTest::newRow("without a window, unplugged and plugged back") << "unplugged";
 #ifdef KVD_SLOW_FSYNC
         QTest::newRow("without a window, Ctrl+C twice while the disk holds a write") << "slow disk";
@@ -395,13 +397,13 @@ private slots:
 
         std::vector<std::string> sent{test::TwoColourBitmap(71), test::TwoColourBitmap(72),
                                       test::TwoColourBitmap(73)};
-        if (how == "stopped") {
+        if (how == "stopped" || how == "hung up") {
             sent.pop_back();
             for (const std::string& screenshot : sent)
                 QVERIFY(line.send(screenshot));
             QTRY_COMPARE_WITH_TIMEOUT(SavedIn(shots), sent.size(), LineWaitMs);
             QVERIFY(line.send(test::TwoColourBitmap(73).substr(0, 1000)));
-            program.terminate();
+            QCOMPARE(::kill(pid_t(program.processId()), how == "stopped" ? SIGTERM : SIGHUP), 0);
         } else if (how == "unplugged") {
             QVERIFY(line.send(sent[0]));
             QTRY_COMPARE_WITH_TIMEOUT(SavedIn(shots), std::size_t(1), LineWaitMs);
@@ -457,7 +459,7 @@ private slots:
                                             .split('\n', Qt::SkipEmptyParts);
             QCOMPARE(printed, paths);
         }
-        if (how == "stopped" || how == "slow disk") {
+        if (how == "stopped" || how == "hung up" || how == "slow disk") {
             const QString said = QString::fromLocal8Bit(program.readAllStandardError());
             QVERIFY2(said.endsWith(QStringLiteral("kvd62-capture: stopped; %1 screenshots saved.\n")
                                        .arg(sent.size())),

@@ -21,6 +21,11 @@ constexpr unsigned CurrentTty = 0;
 constexpr unsigned Console = 1;
 constexpr unsigned PtyMaster = 2;
 
+// The virtual consoles, /dev/tty0 (the current one) to /dev/tty63: major 4,
+// below the serial ports' minor numbers, which start at 64 (/dev/ttyS0).
+constexpr unsigned VirtualConsoleMajor = 4;
+constexpr unsigned FirstSerialMinor = 64;
+
 constexpr const char* NameAnother =
     ", not a serial port: name the instrument's serial device instead, such as /dev/ttyUSB0";
 
@@ -101,6 +106,8 @@ std::string WhyNotTheInstrumentsLine(const std::string& path) {
     // A container's console is often a pseudo-terminal put under that name.
     if (IsTty(node, Console) || real == "/dev/console")
         return "it is the system console" + named + NameAnother;
+    if (major(node.st_rdev) == VirtualConsoleMajor && minor(node.st_rdev) < FirstSerialMinor)
+        return "it is a virtual console of this computer" + named + NameAnother;
     if (IsOwnTerminal(node))
         return "it is the terminal this program runs in" + named + NameAnother;
     return {};

@@ -224,6 +224,8 @@ private slots:
             << "it is the terminal this program runs in (TERMINAL), not";
         QTest::newRow("the console") << device << "/dev/console" << here
                                      << "it is the system console, not a serial port: name";
+        QTest::newRow("the current virtual console")
+            << device << "/dev/tty0" << here << "it is a virtual console of this computer, not";
         QTest::newRow("the pseudo-terminal master")
             << device << "/dev/ptmx" << here << "it is the pseudo-terminal master, which makes";
         QTest::newRow("the pseudo-terminal master of devpts")
@@ -235,7 +237,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, runIn);
         QFETCH(QString, reason);
-        if (text == "/dev/console" && !QFileInfo::exists(text))
+        if ((text == "/dev/console" || text == "/dev/tty0") && !QFileInfo::exists(text))
             QSKIP("this system has no console device (a container started without one)");
         test::PseudoTerminal terminal;
         QVERIFY(terminal.ok());

@@ -45,7 +45,7 @@ bool ReadClaim(std::string_view bytes, BitmapClaim& claim) {
 
 std::string Claimed(const BitmapClaim& claim) {
     return std::to_string(claim.width) + " x " + std::to_string(std::llabs(claim.height)) +
-           " pixels at " + std::to_string(claim.bits) + " bits";
+           " pixels at " + std::to_string(claim.bits) + (claim.bits == 1 ? " bit" : " bits");
 }
 
 // A JPEG ends with its end-of-image marker after the last scan's data; inside

@@ -91,7 +91,7 @@ private slots:
             << "NOTES could not be read: it is not a picture" << false;
         QTest::newRow("a bitmap cut short")
             << QStringList{"--export", "OUT.png", "CUT"} << -1
-            << "CUT could not be read: its header claims 192 x 112 pixels at 1 bits, more than "
+            << "CUT could not be read: its header claims 192 x 112 pixels at 1 bit, more than "
                "its 1000 bytes hold."
             << false;
         QTest::newRow("a scale that would make more than 16 million pixels")

@@ -256,7 +256,7 @@ private slots:
         // A reader would fill the missing rows with whatever memory held.
         QTest::newRow("a bitmap cut short")
             << QByteArray::fromStdString(bitmap.substr(0, 1000)) << QSize()
-            << "claims 192 x 112 pixels at 1 bits, more than its 1000 bytes hold";
+            << "claims 192 x 112 pixels at 1 bit, more than its 1000 bytes hold";
         std::string claims = bitmap; // 4000 x 4000 at 24 bits
         claims.replace(18, 12, std::string("\xa0\x0f\0\0\xa0\x0f\0\0\1\0\x18\0", 12));
         QTest::newRow("a screenshot's size claiming 4000 x 4000 pixels")

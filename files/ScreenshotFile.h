@@ -16,7 +16,10 @@ namespace kvd {
 // replaces the target only once all of them are written and flushed, so a failure
 // (no screenshot yet, a folder that cannot be written, a full disk) leaves any
 // earlier file of that name as it was and no partial file behind. A path that is
-// a symbolic link writes the file the link names; the link stays.
+// a symbolic link, or leads through one, writes the file the link names; the link
+// stays. A link the system would not follow (another user's, in a folder shared
+// by all) is refused, and only a file is ever replaced: never a device, a pipe or
+// a socket.
 //
 // The file is forced to the disk before it replaces the target. Where no new file
 // can be made beside it (a file the user may change in a folder they may not),

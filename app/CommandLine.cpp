@@ -9,7 +9,7 @@
 #include <variant>
 
 #include "capture/PortMessages.h"
-#include "capture/PortNumber.h"
+#include "capture/ReadPort.h"
 #include "files/ExportFlow.h"
 #include "platform/Utf8Path.h"
 

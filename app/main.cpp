@@ -8,7 +8,7 @@
 #include "app/ExportFromCommandLine.h"
 #include "app/NativeSerialPort.h"
 #include "app/WithoutWindow.h"
-#include "capture/CaptureState.h"
+#include "files/ScreenshotArrival.h"
 #include "platform/ConsoleText.h"
 #include "platform/StdFileSystem.h"
 #include "platform/qt/PrivateTempFolder.h"

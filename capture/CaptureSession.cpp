@@ -5,7 +5,7 @@
 
 #include "capture/PollCycle.h"
 #include "capture/PortMessages.h"
-#include "capture/PortNumber.h"
+#include "capture/ReadPort.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {

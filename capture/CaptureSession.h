@@ -8,8 +8,8 @@
 #include <string>
 
 #include "capture/CaptureState.h"
-#include "capture/ConfigurePort.h"
 #include "capture/PortLink.h"
+#include "capture/ProbePorts.h"
 #include "capture/SessionHistory.h"
 #include "capture/WaitingArrivals.h"
 #include "platform/Picture.h"

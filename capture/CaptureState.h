@@ -1,35 +1,11 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
+
+#include "capture/ScreenshotFormat.h"
 
 namespace kvd {
-
-// Size in bytes of one screenshot as the instrument sends it, and as it is written
-// to files: a complete bitmap file.
-inline constexpr std::size_t ScreenshotSize = 2750;
-// The instrument's screen, in pixels: what each screenshot shows.
-inline constexpr int ScreenshotWidth = 192;
-inline constexpr int ScreenshotHeight = 112;
-
-// The two characters that begin a screenshot in the received data: a bitmap
-// file's signature.
-inline constexpr std::string_view ScreenshotMarker = "BM";
-
-// The file-type filters of the file dialogs: description, a bar, the patterns
-// (separated by ';'), and so on for the next. Saving offers screenshots; loading
-// offers them first, then every picture file the program reads, then any file.
-inline constexpr std::string_view ScreenshotFilter = "KVD62 screenshots (*.bmp)|*.bmp";
-inline constexpr std::string_view LoadFilter =
-    "KVD62 screenshots (*.bmp)|*.bmp|"
-    "Pictures|*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.ico;*.pbm;*.pgm;*.ppm;*.xbm;*.xpm|"
-    "All files|*";
-
-// The name of the file through which each new screenshot is shown. Its folder is
-// chosen by the platform (a directory private to the user) and handed in.
-inline constexpr std::string_view TempImageName = "kvd62temp.bmp";
 
 // The main window's mutable state. One instance lives as long as the window; it
 // is touched only on the user-interface thread, and nothing in it is persisted.

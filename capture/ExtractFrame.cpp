@@ -1,6 +1,6 @@
 #include "capture/ExtractFrame.h"
 
-#include "capture/CaptureState.h"
+#include "capture/ScreenshotFormat.h"
 
 namespace kvd {
 

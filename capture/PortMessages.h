@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "capture/ConfigurePort.h"
+#include "capture/ProbePorts.h"
 #include "platform/PortAddress.h"
 #include "platform/SerialPort.h"
 

@@ -1,6 +1,6 @@
 #include "files/LoadImage.h"
 
-#include "capture/CaptureState.h"
+#include "files/DialogFilters.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {

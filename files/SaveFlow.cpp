@@ -1,5 +1,6 @@
 #include "files/SaveFlow.h"
 
+#include "files/DialogFilters.h"
 #include "files/ScreenshotFile.h"
 #include "platform/Utf8Path.h"
 

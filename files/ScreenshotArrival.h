@@ -15,6 +15,10 @@
 
 namespace kvd {
 
+// The name of the file through which each new screenshot is shown. Its folder is
+// chosen by the platform (a directory private to the user) and handed in.
+inline constexpr std::string_view TempImageName = "kvd62temp.bmp";
+
 struct ArrivalServices {
     SaveServices& save;
     PictureLoader& pictures;

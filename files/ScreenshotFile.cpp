@@ -9,7 +9,7 @@
 #include <unistd.h>
 #endif
 
-#include "capture/CaptureState.h"
+#include "capture/ScreenshotFormat.h"
 #include "platform/NewFile.h"
 #include "platform/Utf8Path.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "capture/CaptureState.h"
 #include "capture/ClockTime.h"
+#include "capture/ScreenshotFormat.h"
 
 namespace kvd {
 

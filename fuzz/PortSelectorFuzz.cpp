@@ -13,7 +13,7 @@
 #include <string>
 
 #include "capture/CaptureSession.h"
-#include "capture/PortNumber.h"
+#include "capture/ReadPort.h"
 #include "tests/fakes/FakeSerialPort.h"
 
 namespace {

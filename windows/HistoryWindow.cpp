@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "capture/CaptureState.h"
+#include "capture/ScreenshotFormat.h"
 #include "platform/qt/QtPicture.h"
 #include "windows/DataTransfer.h"
 #include "windows/PictureControl.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "platform/PrivateFolder.h"
+#include "platform/posix/OwnFolderInTmp.h"
 #endif
 
 namespace kvd {
@@ -24,7 +24,7 @@ std::filesystem::path PrivateTempFolder() {
     if (!runtime.isEmpty())
         return std::filesystem::path(runtime.toStdU16String());
     const std::filesystem::path shared(QDir::tempPath().toStdU16String());
-    return PrivateFolderIn(shared, "kvd62-capture-" + std::to_string(::geteuid()))
+    return OwnFolderIn(shared, "kvd62-capture-" + std::to_string(::geteuid()))
         .value_or(std::filesystem::path());
 #endif
 }

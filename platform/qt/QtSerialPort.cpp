@@ -4,9 +4,9 @@
 #include <QTimer>
 #include <utility>
 
-#include "platform/DeviceCheck.h"
 #include "platform/DeviceOrder.h"
 #include "platform/LineSettings.h"
+#include "platform/posix/DeviceCheck.h"
 
 namespace kvd {
 

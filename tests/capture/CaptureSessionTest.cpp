@@ -68,26 +68,26 @@ private slots:
     void eachWholeScreenshotIsHandedOutAtTheTickThatCompletesIt() {
         QFETCH(QList<QByteArray>, reads);
         QFETCH(QList<int>, handedOut);
-        Session bench;
-        bench.session.startUp(std::nullopt);
+        Session rig;
+        rig.session.startUp(std::nullopt);
         QList<int> counts;
         bool overrun = false;
         for (QByteArray read : reads) {
             if (read.startsWith('!')) {
-                bench.comm.lineError = "overrun";
+                rig.comm.lineError = "overrun";
                 read.remove(0, 1);
                 overrun = true;
             }
-            bench.tick(read.toStdString());
-            counts << int(bench.arrived.size());
+            rig.tick(read.toStdString());
+            counts << int(rig.arrived.size());
         }
         QCOMPARE(counts, handedOut);
         QCOMPARE(
-            bench.session.portDescription().ends_with(
+            rig.session.portDescription().ends_with(
                 "Bytes were lost on the line (overrun): the screenshot in progress was dropped"),
             overrun);
-        if (!bench.arrived.isEmpty())
-            QCOMPARE(bench.arrived.front(), AsBytes(First));
+        if (!rig.arrived.isEmpty())
+            QCOMPARE(rig.arrived.front(), AsBytes(First));
     }
 
     // Start-up opens the first port found, or the one named on the command line,
@@ -127,18 +127,18 @@ private slots:
         QFETCH(QString, stateLine);
         QFETCH(QStringList, problem);
 
-        Session bench(std::set<int>(present.begin(), present.end()));
+        Session rig(std::set<int>(present.begin(), present.end()));
         if (!present.contains(1))
-            bench.comm.refused[1] = "Permission denied";
+            rig.comm.refused[1] = "Permission denied";
         std::optional<std::string> port;
         if (!given.isEmpty())
             port = given.toStdString();
-        bench.session.startUp(port);
+        rig.session.startUp(port);
 
-        const std::set<std::string> once(bench.comm.opened.begin(), bench.comm.opened.end());
-        QCOMPARE(once.size(), bench.comm.opened.size());
-        QCOMPARE(QString::fromStdString(bench.session.portDescription()), stateLine);
-        const std::optional<std::string> said = bench.session.portProblem();
+        const std::set<std::string> once(rig.comm.opened.begin(), rig.comm.opened.end());
+        QCOMPARE(once.size(), rig.comm.opened.size());
+        QCOMPARE(QString::fromStdString(rig.session.portDescription()), stateLine);
+        const std::optional<std::string> said = rig.session.portProblem();
         QCOMPARE(said.has_value(), !problem.isEmpty());
         for (const QString& part : problem)
             QVERIFY2(said->find(part.toStdString()) != std::string::npos, said->c_str());
@@ -147,15 +147,15 @@ private slots:
     // The window is up before start-up comes to the ports: a port the user chose
     // meanwhile stays open, and is listed; nothing is said.
     void aPortChosenBeforeStartUpStands() {
-        Session bench;
-        bench.session.choosePort("2", PortChoice::Typed);
-        bench.tick(First.substr(0, 1000));
-        const ProbeReport& probe = bench.session.startUp(std::nullopt);
-        bench.tick(First.substr(1000));
-        QCOMPARE(bench.arrived, QList<QByteArray>{AsBytes(First)});
-        QCOMPARE(bench.comm.opened, (std::vector<std::string>{"/dev/ttyFAKE2", "/dev/ttyFAKE1"}));
+        Session rig;
+        rig.session.choosePort("2", PortChoice::Typed);
+        rig.tick(First.substr(0, 1000));
+        const ProbeReport& probe = rig.session.startUp(std::nullopt);
+        rig.tick(First.substr(1000));
+        QCOMPARE(rig.arrived, QList<QByteArray>{AsBytes(First)});
+        QCOMPARE(rig.comm.opened, (std::vector<std::string>{"/dev/ttyFAKE2", "/dev/ttyFAKE1"}));
         QCOMPARE(probe.found.size(), std::size_t(2));
-        QVERIFY(!bench.session.portProblem());
+        QVERIFY(!rig.session.portProblem());
     }
 
     // A port number takes effect as it is typed, DTR off before the port opens;
@@ -184,34 +184,34 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, pressEnter);
         QFETCH(QString, opened);
-        Session bench;
-        bench.comm.listed = {"/dev/ttyFAKE1", "/dev/ttyFAKE2", ShortPath, typed.toStdString()};
-        bench.session.startUp(std::nullopt);
-        bench.comm.calls.clear();
+        Session rig;
+        rig.comm.listed = {"/dev/ttyFAKE1", "/dev/ttyFAKE2", ShortPath, typed.toStdString()};
+        rig.session.startUp(std::nullopt);
+        rig.comm.calls.clear();
         // A person's pace: a key every 150 ms.
         auto now = CaptureSession::Clock::time_point{} + 1h;
         std::chrono::milliseconds wait{};
         for (qsizetype length = 1; length <= typed.size(); ++length) {
             now += 150ms;
-            wait = bench.session.selectorEdited(typed.left(length).toStdString(), now);
+            wait = rig.session.selectorEdited(typed.left(length).toStdString(), now);
         }
         const bool path = typed != "2";
-        QCOMPARE(bench.comm.calls.empty(), path);
+        QCOMPARE(rig.comm.calls.empty(), path);
         if (pressEnter) {
-            bench.session.choosePort(typed.toStdString(), PortChoice::Typed);
+            rig.session.choosePort(typed.toStdString(), PortChoice::Typed);
         } else if (path) {
             QVERIFY(wait > 150ms); // longer than a pause between two keys
             now += wait - 1ms;
-            QVERIFY(bench.session.typingPaused(now) > 0ms);
-            QVERIFY(bench.comm.calls.empty());
+            QVERIFY(rig.session.typingPaused(now) > 0ms);
+            QVERIFY(rig.comm.calls.empty());
             now += 1ms;
-            QCOMPARE(bench.session.typingPaused(now), 0ms);
+            QCOMPARE(rig.session.typingPaused(now), 0ms);
         }
-        QCOMPARE(bench.session.typingPaused(now + 1h), 0ms); // nothing opens twice
-        QCOMPARE(bench.comm.opened.back(), opened.toStdString());
-        QCOMPARE(std::count(bench.comm.calls.begin(), bench.comm.calls.end(), "open"), 1);
-        const auto dtrOff = std::find(bench.comm.calls.begin(), bench.comm.calls.end(), "setDtr 0");
-        QVERIFY(dtrOff < std::find(bench.comm.calls.begin(), bench.comm.calls.end(), "open"));
+        QCOMPARE(rig.session.typingPaused(now + 1h), 0ms); // nothing opens twice
+        QCOMPARE(rig.comm.opened.back(), opened.toStdString());
+        QCOMPARE(std::count(rig.comm.calls.begin(), rig.comm.calls.end(), "open"), 1);
+        const auto dtrOff = std::find(rig.comm.calls.begin(), rig.comm.calls.end(), "setDtr 0");
+        QVERIFY(dtrOff < std::find(rig.comm.calls.begin(), rig.comm.calls.end(), "open"));
     }
 
     // Bytes received from the port before a change never join those of the one
@@ -224,12 +224,12 @@ private slots:
 
     void anotherPortStartsAfresh() {
         QFETCH(int, how);
-        Session bench;
-        bench.session.startUp(std::nullopt);
-        bench.tick(First + Second.substr(0, 1000));
-        bench.session.choosePort("2", PortChoice(how));
-        bench.tick(Second.substr(1000) + Third);
-        QCOMPARE(bench.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Third)}));
+        Session rig;
+        rig.session.startUp(std::nullopt);
+        rig.tick(First + Second.substr(0, 1000));
+        rig.session.choosePort("2", PortChoice(how));
+        rig.tick(Second.substr(1000) + Third);
+        QCOMPARE(rig.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Third)}));
     }
 
     // Two adapters: the instrument's, port 1, goes away, and the other moves up
@@ -244,52 +244,52 @@ private slots:
 
     void aLostPortComesBackAsTheSameDevice() {
         QFETCH(bool, saidSo);
-        Session bench;
-        bench.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
-        bench.session.startUp(std::nullopt);
-        QCOMPARE(bench.comm.opened, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
+        Session rig;
+        rig.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
+        rig.session.startUp(std::nullopt);
+        QCOMPARE(rig.comm.opened, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
 
-        bench.comm.arrive(First + Second.substr(0, 2000));
-        saidSo ? bench.comm.lose() : bench.comm.hangUpSilently();
-        bench.comm.listed = {"/dev/ttyUSB1"};
-        QVERIFY(bench.session.tick().portChanged);
-        bench.tick();
-        QCOMPARE(bench.arrived, QList<QByteArray>{AsBytes(First)});
-        QCOMPARE(bench.comm.opened.size(), std::size_t(2)); // never /dev/ttyUSB1 again
-        QCOMPARE(bench.session.portState(), PortState::Lost);
+        rig.comm.arrive(First + Second.substr(0, 2000));
+        saidSo ? rig.comm.lose() : rig.comm.hangUpSilently();
+        rig.comm.listed = {"/dev/ttyUSB1"};
+        QVERIFY(rig.session.tick().portChanged);
+        rig.tick();
+        QCOMPARE(rig.arrived, QList<QByteArray>{AsBytes(First)});
+        QCOMPARE(rig.comm.opened.size(), std::size_t(2)); // never /dev/ttyUSB1 again
+        QCOMPARE(rig.session.portState(), PortState::Lost);
         // The retry's own reason, not the one the port was lost with.
-        QVERIFY(bench.session.portDescription().starts_with(
+        QVERIFY(rig.session.portDescription().starts_with(
             "/dev/ttyUSB0: lost (no such device), waiting for it to return"));
 
-        bench.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
-        bench.comm.plugBackIn();
-        QVERIFY(bench.session.tick().portChanged);
-        QCOMPARE(bench.comm.opened.back(), std::string("/dev/ttyUSB0"));
-        QCOMPARE(bench.session.portDescription(), std::string("/dev/ttyUSB0: open"));
+        rig.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
+        rig.comm.plugBackIn();
+        QVERIFY(rig.session.tick().portChanged);
+        QCOMPARE(rig.comm.opened.back(), std::string("/dev/ttyUSB0"));
+        QCOMPARE(rig.session.portDescription(), std::string("/dev/ttyUSB0: open"));
         // Joined to what came before the loss, this would make a picture that
         // decodes: the second one's header and top, the third one's start.
-        bench.tick(Third);
-        QCOMPARE(bench.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Third)}));
+        rig.tick(Third);
+        QCOMPARE(rig.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Third)}));
     }
 
     // Nothing is handed out while a dialog is open. A picture file asked for
     // (picked in the Open dialog, dropped, named at start) comes after what
     // arrived before it, so the picture the user chose is the one left on screen.
     void aPictureFileWaitsForWhatArrivedBeforeIt() {
-        Session bench;
-        bench.session.startUp(std::nullopt);
-        bench.session.dialogOpened(); // the Open dialog
-        bench.tick(First);
-        QVERIFY(!bench.session.readyToDeal());
-        QVERIFY(bench.arrived.isEmpty());
-        bench.session.showPictureFileLater("picked.bmp");
-        bench.session.dialogClosed();
-        QVERIFY(bench.session.readyToDeal());
-        bench.comm.arrive(Second);
-        bench.session.tick();
-        bench.session.showPictureFileLater("dropped.bmp");
-        bench.tick();
-        QCOMPARE(bench.arrived,
+        Session rig;
+        rig.session.startUp(std::nullopt);
+        rig.session.dialogOpened(); // the Open dialog
+        rig.tick(First);
+        QVERIFY(!rig.session.readyToDeal());
+        QVERIFY(rig.arrived.isEmpty());
+        rig.session.showPictureFileLater("picked.bmp");
+        rig.session.dialogClosed();
+        QVERIFY(rig.session.readyToDeal());
+        rig.comm.arrive(Second);
+        rig.session.tick();
+        rig.session.showPictureFileLater("dropped.bmp");
+        rig.tick();
+        QCOMPARE(rig.arrived,
                  (QList<QByteArray>{AsBytes(First), "picked.bmp", AsBytes(Second), "dropped.bmp"}));
     }
 
@@ -309,15 +309,15 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(int, waiting);
         QFETCH(QString, caption);
-        Session bench;
-        bench.session.startUp(std::nullopt);
+        Session rig;
+        rig.session.startUp(std::nullopt);
         if (!folder.isEmpty())
-            bench.session.savingTo(folder.toStdString());
-        bench.session.dialogOpened();
-        bench.session.showPictureFileLater("a picture is not a screenshot.bmp");
+            rig.session.savingTo(folder.toStdString());
+        rig.session.dialogOpened();
+        rig.session.showPictureFileLater("a picture is not a screenshot.bmp");
         for (int i = 0; i < waiting; ++i)
-            bench.tick(test::TwoColourBitmap(std::uint32_t(500 + i)));
-        QCOMPARE(QString::fromStdString(bench.session.caption("KVD62 screen capture V2.00")),
+            rig.tick(test::TwoColourBitmap(std::uint32_t(500 + i)));
+        QCOMPARE(QString::fromStdString(rig.session.caption("KVD62 screen capture V2.00")),
                  caption);
     }
 };

@@ -1,7 +1,8 @@
 #include <QTest>
 
 #include "capture/ConfigurePort.h"
-#include "capture/PortNumber.h"
+#include "capture/ProbePorts.h"
+#include "capture/ReadPort.h"
 #include "tests/fakes/FakeSerialPort.h"
 #include "tests/support/TestMain.h"
 

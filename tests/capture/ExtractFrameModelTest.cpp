@@ -1,8 +1,8 @@
 #include <QTest>
 #include <random>
 
-#include "capture/CaptureState.h"
 #include "capture/ExtractFrame.h"
+#include "capture/ScreenshotFormat.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;

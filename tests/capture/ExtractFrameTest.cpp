@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "capture/CaptureState.h"
 #include "capture/ExtractFrame.h"
+#include "capture/ScreenshotFormat.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"

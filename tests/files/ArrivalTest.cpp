@@ -3,7 +3,7 @@
 #include <set>
 
 #include "files/LoadImage.h"
-#include "tests/files/SessionBench.h"
+#include "tests/files/SessionRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
@@ -39,22 +39,22 @@ private slots:
 
     void aScreenshotIsShownThroughTheTemporaryFile() {
         QFETCH(QString, tempImage);
-        test::SessionBench bench;
-        bench.arrivals.tempImagePath = bench.path(tempImage.toStdString());
-        bench.tick(First);
-        bench.tick(test::Unreadable);
+        test::SessionRig rig;
+        rig.arrivals.tempImagePath = rig.path(tempImage.toStdString());
+        rig.tick(First);
+        rig.tick(test::Unreadable);
 
-        QVERIFY(bench.shown() == First);
-        QVERIFY(bench.session.state().ImageData == First);
-        QVERIFY(!bench.session.state().CurrentSaved);
-        QVERIFY(bench.session.state().ReceiveBuffer.empty());
-        QVERIFY(bench.view.saveEnabled);
-        QVERIFY(bench.box.shown.empty());
-        QCOMPARE(bench.view.pictureShows, 1);
+        QVERIFY(rig.shown() == First);
+        QVERIFY(rig.session.state().ImageData == First);
+        QVERIFY(!rig.session.state().CurrentSaved);
+        QVERIFY(rig.session.state().ReceiveBuffer.empty());
+        QVERIFY(rig.view.saveEnabled);
+        QVERIFY(rig.box.shown.empty());
+        QCOMPARE(rig.view.pictureShows, 1);
         const bool written = !tempImage.contains('/');
-        QVERIFY(ReadAll(bench.arrivals.tempImagePath) == (written ? First : ""));
-        QCOMPARE(bench.pictures.loadedFiles.size(), std::size_t(written ? 1 : 0));
-        QCOMPARE(test::FilesIn(bench.dir.path().toStdString()).size(), std::size_t(written));
+        QVERIFY(ReadAll(rig.arrivals.tempImagePath) == (written ? First : ""));
+        QCOMPARE(rig.pictures.loadedFiles.size(), std::size_t(written ? 1 : 0));
+        QCOMPARE(test::FilesIn(rig.dir.path().toStdString()).size(), std::size_t(written));
     }
 
     void theSecondScreenshotAsksAboutTheFirst_data() {
@@ -85,37 +85,37 @@ private slots:
         QFETCH(bool, asked);
         QFETCH(QString, savedAs);
 
-        test::SessionBench bench;
-        bench.tick(First);
+        test::SessionRig rig;
+        rig.tick(First);
         if (firstSaved) {
-            bench.dialog.choices.push_back(bench.path("kept.bmp"));
-            OnSaveImageClicked(bench.session.state(), bench.save, bench.view);
-            QVERIFY(bench.session.state().CurrentSaved);
+            rig.dialog.choices.push_back(rig.path("kept.bmp"));
+            OnSaveImageClicked(rig.session.state(), rig.save, rig.view);
+            QVERIFY(rig.session.state().CurrentSaved);
         }
         if (disableSave)
-            bench.view.saveEnabled = bench.session.saveDisabledChanged(true);
+            rig.view.saveEnabled = rig.session.saveDisabledChanged(true);
         for (int answer : answers)
-            bench.box.answers.push_back(DialogAnswer(answer));
+            rig.box.answers.push_back(DialogAnswer(answer));
         for (const QString& choice : choices)
-            bench.dialog.choices.push_back(choice == "<cancel>"
-                                               ? std::nullopt
-                                               : std::optional(bench.path(choice.toStdString())));
+            rig.dialog.choices.push_back(choice == "<cancel>"
+                                             ? std::nullopt
+                                             : std::optional(rig.path(choice.toStdString())));
 
-        bench.tick(Second);
+        rig.tick(Second);
 
-        QCOMPARE(!bench.box.shown.empty(), asked);
+        QCOMPARE(!rig.box.shown.empty(), asked);
         if (asked)
-            QCOMPARE(bench.box.shown[0].text,
+            QCOMPARE(rig.box.shown[0].text,
                      std::string("A new screenshot arrived, save current ?"));
         if (!savedAs.isEmpty())
-            QVERIFY(ReadAll(bench.path(savedAs.toStdString())) == First);
-        QVERIFY(bench.shown() == Second);
-        QVERIFY(bench.session.state().ImageData == Second);
-        QVERIFY(!bench.session.state().CurrentSaved);
-        QCOMPARE(bench.view.saveEnabled, !disableSave);
-        QVERIFY(bench.view.disableSaveEnabled);
-        QVERIFY(bench.box.answers.empty());
-        QVERIFY(bench.dialog.choices.empty());
+            QVERIFY(ReadAll(rig.path(savedAs.toStdString())) == First);
+        QVERIFY(rig.shown() == Second);
+        QVERIFY(rig.session.state().ImageData == Second);
+        QVERIFY(!rig.session.state().CurrentSaved);
+        QCOMPARE(rig.view.saveEnabled, !disableSave);
+        QVERIFY(rig.view.disableSaveEnabled);
+        QVERIFY(rig.box.answers.empty());
+        QVERIFY(rig.dialog.choices.empty());
     }
 
     // While the question about the second screenshot is up, three more arrive
@@ -124,48 +124,47 @@ private slots:
     void screenshotsArrivingUnderADialogWaitForItInOrder() {
         const std::vector<std::string> later{Third, test::TwoColourBitmap(404),
                                              test::TwoColourBitmap(505)};
-        test::SessionBench bench;
-        bench.tick(First);
-        bench.box.answers = {DialogAnswer::No, DialogAnswer::No, DialogAnswer::No,
-                             DialogAnswer::No};
+        test::SessionRig rig;
+        rig.tick(First);
+        rig.box.answers = {DialogAnswer::No, DialogAnswer::No, DialogAnswer::No, DialogAnswer::No};
         std::vector<std::string> askedWhileShown;
         std::string caption;
-        bench.box.whileShown = [&] {
-            askedWhileShown.push_back(bench.session.state().ImageData);
+        rig.box.whileShown = [&] {
+            askedWhileShown.push_back(rig.session.state().ImageData);
             if (askedWhileShown.size() > 1)
                 return;
             const std::string line = later[0] + later[1] + later[2];
             for (std::size_t at = 0; at < line.size(); at += 2880)
-                bench.tick(line.substr(at, 2880));
-            caption = bench.session.caption("KVD62");
-            QVERIFY(bench.shown() == First);
+                rig.tick(line.substr(at, 2880));
+            caption = rig.session.caption("KVD62");
+            QVERIFY(rig.shown() == First);
         };
-        bench.tick(Second);
+        rig.tick(Second);
 
         QCOMPARE(caption, std::string("KVD62 - 3 screenshots waiting"));
         QCOMPARE(askedWhileShown, (std::vector<std::string>{First, Second, later[0], later[1]}));
-        QVERIFY(bench.shown() == later[2]);
-        QCOMPARE(bench.session.caption("KVD62"), std::string("KVD62"));
+        QVERIFY(rig.shown() == later[2]);
+        QCOMPARE(rig.session.caption("KVD62"), std::string("KVD62"));
     }
 
     // More than the queue holds arrive while a dialog is open: the oldest are
     // dropped and that is said once; the rest are all shown.
     void anOverfullQueueSaysWhatItDropped() {
-        test::SessionBench bench;
-        bench.session.saveDisabledChanged(true);
-        bench.session.dialogOpened();
+        test::SessionRig rig;
+        rig.session.saveDisabledChanged(true);
+        rig.session.dialogOpened();
         const std::size_t sent = WaitingArrivals::Capacity + 3;
         for (std::size_t i = 0; i < sent; ++i)
-            bench.tick(test::TwoColourBitmap(std::uint32_t(1000 + i)));
-        bench.session.dialogClosed();
-        bench.dealWithAll();
+            rig.tick(test::TwoColourBitmap(std::uint32_t(1000 + i)));
+        rig.session.dialogClosed();
+        rig.dealWithAll();
 
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        QCOMPARE(bench.box.shown[0].title, std::string("Incoming data"));
-        QVERIFY2(bench.box.shown[0].text.find("The oldest 3 were dropped") != std::string::npos,
-                 bench.box.shown[0].text.c_str());
-        QCOMPARE(bench.view.pictureShows, int(WaitingArrivals::Capacity));
-        QVERIFY(bench.shown() == test::TwoColourBitmap(std::uint32_t(1000 + sent - 1)));
+        QCOMPARE(rig.box.shown.size(), std::size_t(1));
+        QCOMPARE(rig.box.shown[0].title, std::string("Incoming data"));
+        QVERIFY2(rig.box.shown[0].text.find("The oldest 3 were dropped") != std::string::npos,
+                 rig.box.shown[0].text.c_str());
+        QCOMPARE(rig.view.pictureShows, int(WaitingArrivals::Capacity));
+        QVERIFY(rig.shown() == test::TwoColourBitmap(std::uint32_t(1000 + sent - 1)));
     }
 
     // The history keeps every screenshot dealt with, newest first with the tick it
@@ -193,38 +192,38 @@ private slots:
         QFETCH(int, unreadableAt);
         QFETCH(bool, disableSave);
         QFETCH(QString, summary);
-        test::SessionBench bench;
-        bench.session.saveDisabledChanged(disableSave);
-        bench.box.answers.assign(std::size_t(sent), DialogAnswer::No);
+        test::SessionRig rig;
+        rig.session.saveDisabledChanged(disableSave);
+        rig.box.answers.assign(std::size_t(sent), DialogAnswer::No);
         std::vector<std::string> blocks;
         for (int i = 0; i < sent; ++i) {
             blocks.push_back(i == unreadableAt ? test::Unreadable
                                                : test::TwoColourBitmap(std::uint32_t(700 + i)));
-            bench.tick(blocks.back());
+            rig.tick(blocks.back());
         }
 
         const std::size_t kept = std::min<std::size_t>(blocks.size(), SessionHistory::Capacity);
-        QCOMPARE(bench.history.size(), kept);
-        QCOMPARE(bench.history.forgotten(), std::uint64_t(blocks.size() - kept));
+        QCOMPARE(rig.history.size(), kept);
+        QCOMPARE(rig.history.forgotten(), std::uint64_t(blocks.size() - kept));
         for (std::size_t age = 0; age < kept; ++age) {
-            const HistoryEntry& entry = bench.history.at(age);
+            const HistoryEntry& entry = rig.history.at(age);
             const std::size_t sentAs = blocks.size() - 1 - age;
             QVERIFY(entry.bytes == blocks[sentAs]);
             QCOMPARE(entry.arrived, std::time_t(sentAs + 1));
             QCOMPARE(entry.dropped(), int(sentAs) == unreadableAt);
         }
         if (unreadableAt >= 0)
-            QVERIFY(SessionHistory::describe(bench.history.at(std::size_t(sent - 1 - unreadableAt)))
+            QVERIFY(SessionHistory::describe(rig.history.at(std::size_t(sent - 1 - unreadableAt)))
                         .ends_with("\ndropped: it starts like a screenshot but is not a readable "
                                    "bitmap (it is not a picture)"));
-        QCOMPARE(QString::fromStdString(bench.history.summary()), summary);
+        QCOMPARE(QString::fromStdString(rig.history.summary()), summary);
         // A list that showed the first two finds what came after them, and what
         // was let go is no longer found.
-        QCOMPARE(bench.history.newerThan(2), std::min<std::size_t>(blocks.size() - 2, kept));
-        QCOMPARE(bench.history.bySerial(1) != nullptr, blocks.size() <= kept);
+        QCOMPARE(rig.history.newerThan(2), std::min<std::size_t>(blocks.size() - 2, kept));
+        QCOMPARE(rig.history.bySerial(1) != nullptr, blocks.size() <= kept);
         // An export takes all when fewer than two are picked, else those picked.
-        QCOMPARE(bench.history.toExport({2}).size(), kept);
-        const std::vector<HistoryEntry> picked = bench.history.toExport({1, 2});
+        QCOMPARE(rig.history.toExport({2}).size(), kept);
+        const std::vector<HistoryEntry> picked = rig.history.toExport({1, 2});
         QCOMPARE(picked.size(), std::size_t(blocks.size() <= kept ? 2 : 0));
         QVERIFY(picked.empty() || (picked[0].bytes == blocks[1] && picked[1].bytes == blocks[0]));
     }
@@ -239,29 +238,29 @@ private slots:
     }
     void aFailedWriteIntoTheFolderIsSaidOnce() {
         QFETCH(bool, saveDisabled);
-        test::SessionBench bench;
-        const std::filesystem::path folder = bench.path("stick");
+        test::SessionRig rig;
+        const std::filesystem::path folder = rig.path("stick");
         std::filesystem::create_directory(folder);
-        bench.session.savingTo(folder);
-        bench.session.saveDisabledChanged(saveDisabled);
+        rig.session.savingTo(folder);
+        rig.session.saveDisabledChanged(saveDisabled);
         std::filesystem::remove(folder);
-        bench.tick(First);
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        const std::string& said = bench.box.shown[0].text;
+        rig.tick(First);
+        QCOMPARE(rig.box.shown.size(), std::size_t(1));
+        const std::string& said = rig.box.shown[0].text;
         QVERIFY2(said.starts_with("The screenshot could not be saved to " +
                                   (folder / "kvd62-").string()),
                  said.c_str());
         QCOMPARE(said.find("untick \"Disable Save\"") != std::string::npos, saveDisabled);
-        QVERIFY(bench.shown() == First);
-        QVERIFY(!bench.session.state().CurrentSaved);
+        QVERIFY(rig.shown() == First);
+        QVERIFY(!rig.session.state().CurrentSaved);
 
         std::filesystem::create_directory(folder);
         if (!saveDisabled)
-            bench.box.answers.push_back(DialogAnswer::No);
-        bench.tick(Second);
-        QCOMPARE(bench.box.shown.size(), std::size_t(saveDisabled ? 1 : 2));
+            rig.box.answers.push_back(DialogAnswer::No);
+        rig.tick(Second);
+        QCOMPARE(rig.box.shown.size(), std::size_t(saveDisabled ? 1 : 2));
         if (!saveDisabled)
-            QCOMPARE(bench.box.shown[1].text,
+            QCOMPARE(rig.box.shown[1].text,
                      std::string("A new screenshot arrived, save current ?"));
         const std::set<std::string> names = test::FilesIn(folder);
         QCOMPARE(names.size(), std::size_t(1));
@@ -282,33 +281,33 @@ private slots:
 
     void aPickedPictureIsShownAfterWhatArrivedUnderTheOpenDialog() {
         QFETCH(bool, disableSave);
-        test::SessionBench bench;
-        bench.session.saveDisabledChanged(disableSave);
-        bench.tick(First);
-        test::WriteRaw(bench.path("picked.bmp"), Third);
-        bench.dialog.choices.push_back(bench.path("picked.bmp"));
-        bench.dialog.whileShown = [&] { bench.tick(Second); };
-        bench.box.answers = {DialogAnswer::No, DialogAnswer::No};
+        test::SessionRig rig;
+        rig.session.saveDisabledChanged(disableSave);
+        rig.tick(First);
+        test::WriteRaw(rig.path("picked.bmp"), Third);
+        rig.dialog.choices.push_back(rig.path("picked.bmp"));
+        rig.dialog.whileShown = [&] { rig.tick(Second); };
+        rig.box.answers = {DialogAnswer::No, DialogAnswer::No};
 
-        bench.session.dialogOpened();
-        OnLoadImageClicked(bench.session, bench.load, bench.view);
-        bench.session.dialogClosed();
-        QVERIFY(bench.shown() == First);
-        bench.dealWithAll();
+        rig.session.dialogOpened();
+        OnLoadImageClicked(rig.session, rig.load, rig.view);
+        rig.session.dialogClosed();
+        QVERIFY(rig.shown() == First);
+        rig.dealWithAll();
 
-        QVERIFY(bench.shown() == Third);
-        QVERIFY(bench.session.state().ImageData == Second);
-        QVERIFY(!bench.view.saveEnabled);
-        QVERIFY(!bench.view.disableSaveEnabled);
-        QVERIFY(!bench.session.shownScreenshotFile());
+        QVERIFY(rig.shown() == Third);
+        QVERIFY(rig.session.state().ImageData == Second);
+        QVERIFY(!rig.view.saveEnabled);
+        QVERIFY(!rig.view.disableSaveEnabled);
+        QVERIFY(!rig.session.shownScreenshotFile());
 
         const std::string fourth = test::TwoColourBitmap(404);
-        bench.tick(fourth);
+        rig.tick(fourth);
         // Unticked: asked about the first, then about the second.
-        QCOMPARE(bench.box.shown.size(), std::size_t(disableSave ? 0 : 2));
-        QCOMPARE(bench.view.saveEnabled, !disableSave);
-        QVERIFY(bench.view.disableSaveEnabled);
-        QVERIFY(bench.session.shownScreenshotFile() == fourth);
+        QCOMPARE(rig.box.shown.size(), std::size_t(disableSave ? 0 : 2));
+        QCOMPARE(rig.view.saveEnabled, !disableSave);
+        QVERIFY(rig.view.disableSaveEnabled);
+        QVERIFY(rig.session.shownScreenshotFile() == fourth);
     }
 };
 

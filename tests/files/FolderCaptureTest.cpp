@@ -1,7 +1,7 @@
 #include <QTest>
 
 #include "files/FolderCapture.h"
-#include "tests/files/SessionBench.h"
+#include "tests/files/SessionRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
@@ -36,26 +36,26 @@ struct SlowDisk final : DiskWorker {
     }
 };
 
-// Capture into a folder of the bench's own, as --no-window runs it.
+// Capture into a folder of the rig's own, as --no-window runs it.
 struct FolderBench {
-    test::SessionBench bench;
+    test::SessionRig rig;
     RecordedReport report;
     SlowDisk disk;
     FolderCapture capture;
     explicit FolderBench(bool keepUnreadable)
-        : capture(bench.session, bench.dir.path().toStdString(), {disk, bench.pictures, report},
+        : capture(rig.session, rig.dir.path().toStdString(), {disk, rig.pictures, report},
                   keepUnreadable) {}
     // A poll, then a save of what waits, as the program runs them one after the
     // other; a save during a write saves nothing itself.
     int tick(const std::string& bytes, int most = 0) {
-        bench.comm.arrive(bytes);
+        rig.comm.arrive(bytes);
         capture.poll(TheSecond);
         return capture.saveWaiting(most);
     }
     std::multiset<std::string> files() const {
         std::multiset<std::string> contents;
-        for (const std::string& name : test::FilesIn(bench.dir.path().toStdString()))
-            contents.insert(ReadAll(bench.path(name)));
+        for (const std::string& name : test::FilesIn(rig.dir.path().toStdString()))
+            contents.insert(ReadAll(rig.path(name)));
         return contents;
     }
 };
@@ -127,7 +127,7 @@ private slots:
     // polls back.
     void aPollOnlyReadsTheLine() {
         FolderBench folder(false);
-        folder.bench.comm.arrive(First + Second);
+        folder.rig.comm.arrive(First + Second);
         QVERIFY(folder.capture.poll(TheSecond));
         QVERIFY(folder.files().empty());
         QCOMPARE(folder.capture.saveWaiting(), 2);
@@ -139,12 +139,12 @@ private slots:
     void aLostPortIsSaidOnceEachWay() {
         FolderBench folder(false);
         folder.tick(First);
-        folder.bench.comm.lose();
+        folder.rig.comm.lose();
         folder.tick({});
         folder.tick({});
         QCOMPARE(folder.report.problems.size(), std::size_t(1));
         QVERIFY(folder.report.problems[0].starts_with("The serial port was lost ("));
-        folder.bench.comm.plugBackIn();
+        folder.rig.comm.plugBackIn();
         folder.tick({});
         QCOMPARE(folder.report.problems.size(), std::size_t(2));
         QVERIFY(folder.report.problems[1].starts_with("The serial port is back ("));

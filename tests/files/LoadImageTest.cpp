@@ -2,7 +2,7 @@
 #include <fstream>
 
 #include "files/LoadImage.h"
-#include "tests/files/SessionBench.h"
+#include "tests/files/SessionRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
 
@@ -35,18 +35,18 @@ private slots:
         QFETCH(bool, shown);
         QFETCH(QString, message);
 
-        test::SessionBench bench;
-        const std::string path = bench.path(choice.toStdString());
+        test::SessionRig rig;
+        const std::string path = rig.path(choice.toStdString());
         if (!content.isEmpty())
             std::ofstream(path, std::ios::binary) << content.toStdString();
-        test::FakeFileDialog& dialog = bench.dialog;
-        test::FakeMessageBox& box = bench.box;
-        test::FakeCaptureView& view = bench.view;
+        test::FakeFileDialog& dialog = rig.dialog;
+        test::FakeMessageBox& box = rig.box;
+        test::FakeCaptureView& view = rig.view;
         dialog.choices.push_back(choice.isEmpty() ? std::nullopt : std::optional(path));
         view.saveEnabled = view.disableSaveEnabled = true;
 
-        OnLoadImageClicked(bench.session, bench.load, view);
-        bench.dealWithAll();
+        OnLoadImageClicked(rig.session, rig.load, view);
+        rig.dealWithAll();
 
         QVERIFY(!view.saveEnabled);
         QVERIFY(!view.disableSaveEnabled);
@@ -65,7 +65,7 @@ private slots:
             QVERIFY(box.shown.empty());
         } else {
             QCOMPARE(box.shown.size(), std::size_t(1));
-            QCOMPARE(box.shown[0].text, bench.path(message.toStdString()));
+            QCOMPARE(box.shown[0].text, rig.path(message.toStdString()));
             QCOMPARE(box.shown[0].title, std::string("Load image"));
         }
     }
@@ -73,15 +73,15 @@ private slots:
     // The dialog is shared with saving: the open dialog keeps the save flow's
     // title and starts from the file last chosen.
     void theOpenDialogKeepsWhatSavingSet() {
-        test::SessionBench bench;
-        bench.dialog.setTitle("Save current screenshot as");
-        bench.dialog.choices = {std::optional<std::string>("/tmp/kvd62-last.bmp"), std::nullopt};
-        QVERIFY(bench.dialog.showSave());
-        OnLoadImageClicked(bench.session, bench.load, bench.view);
-        bench.dealWithAll();
-        QCOMPARE(bench.dialog.shown.back().title, std::string("Save current screenshot as"));
-        QCOMPARE(bench.dialog.shown.back().startName, std::string("/tmp/kvd62-last.bmp"));
-        QVERIFY(!bench.view.picture);
+        test::SessionRig rig;
+        rig.dialog.setTitle("Save current screenshot as");
+        rig.dialog.choices = {std::optional<std::string>("/tmp/kvd62-last.bmp"), std::nullopt};
+        QVERIFY(rig.dialog.showSave());
+        OnLoadImageClicked(rig.session, rig.load, rig.view);
+        rig.dealWithAll();
+        QCOMPARE(rig.dialog.shown.back().title, std::string("Save current screenshot as"));
+        QCOMPARE(rig.dialog.shown.back().startName, std::string("/tmp/kvd62-last.bmp"));
+        QVERIFY(!rig.view.picture);
     }
 };
 

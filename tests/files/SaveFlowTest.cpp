@@ -126,39 +126,39 @@ private slots:
         QFETCH(QStringList, boxes);
         QFETCH(int, answer);
 
-        SaveBench bench;
+        SaveBench rig;
         for (const QString& name : existing) {
-            std::ofstream(bench.path(name), std::ios::binary) << OldContent;
+            std::ofstream(rig.path(name), std::ios::binary) << OldContent;
             if (name.startsWith("read-only"))
-                fs::permissions(bench.path(name), fs::perms::owner_read | fs::perms::group_read);
+                fs::permissions(rig.path(name), fs::perms::owner_read | fs::perms::group_read);
         }
-        bench.script(choices, answers);
+        rig.script(choices, answers);
         const std::string image = test::TwoColourBitmap(21);
-        bench.state.ImageData = hasImage ? image : std::string{};
-        bench.state.CurrentSaved = false;
-        bench.view.disableSaveEnabled = false;
+        rig.state.ImageData = hasImage ? image : std::string{};
+        rig.state.CurrentSaved = false;
+        rig.view.disableSaveEnabled = false;
 
         if (arrival)
-            SaveScreenshot(bench.state, SaveMode::OnArrival, bench.services, bench.view);
+            SaveScreenshot(rig.state, SaveMode::OnArrival, rig.services, rig.view);
         else
-            OnSaveImageClicked(bench.state, bench.services, bench.view);
+            OnSaveImageClicked(rig.state, rig.services, rig.view);
 
-        QCOMPARE(bench.state.CurrentSaved, saved);
-        QVERIFY(!bench.state.SaveRequested);
-        QCOMPARE(int(bench.dialog.shown.size()), dialogs);
+        QCOMPARE(rig.state.CurrentSaved, saved);
+        QVERIFY(!rig.state.SaveRequested);
+        QCOMPARE(int(rig.dialog.shown.size()), dialogs);
         QStringList titles;
-        for (const auto& shown : bench.box.shown)
+        for (const auto& shown : rig.box.shown)
             titles << QString::fromStdString(shown.title);
         QCOMPARE(titles, boxes);
-        QCOMPARE(int(bench.state.Answer), answer);
-        QCOMPARE(bench.view.disableSaveEnabled, arrival);
+        QCOMPARE(int(rig.state.Answer), answer);
+        QCOMPARE(rig.view.disableSaveEnabled, arrival);
         for (const QString& name : existing)
             if (name != written)
-                QCOMPARE(ReadAll(bench.path(name)), OldContent);
+                QCOMPARE(ReadAll(rig.path(name)), OldContent);
         if (!written.isEmpty())
-            QVERIFY(ReadAll(bench.path(written)) == image);
+            QVERIFY(ReadAll(rig.path(written)) == image);
         else if (existing.isEmpty())
-            QCOMPARE(std::distance(fs::directory_iterator(bench.folder), {}), 0);
+            QCOMPARE(std::distance(fs::directory_iterator(rig.folder), {}), 0);
     }
 
     // From the history: the same dialog and overwrite question, its own filter
@@ -193,48 +193,48 @@ private slots:
         QFETCH(QString, written);
         QFETCH(QString, filter);
 
-        SaveBench bench;
-        std::ofstream(bench.path("old.bmp"), std::ios::binary) << OldContent;
-        bench.script(choices, answers);
+        SaveBench rig;
+        std::ofstream(rig.path("old.bmp"), std::ios::binary) << OldContent;
+        rig.script(choices, answers);
         std::string bytes = test::TwoColourBitmap(7);
         if (dropped > 0) {
             bytes = PlainFrame('\x7f');
             bytes.resize(std::size_t(dropped), '\x3c');
         }
-        SaveHistoryEntry({1, 0, bytes, dropped > 0 ? "unreadable" : ""}, bench.services);
+        SaveHistoryEntry({1, 0, bytes, dropped > 0 ? "unreadable" : ""}, rig.services);
 
-        QVERIFY(ReadAll(bench.path(written)) == bytes);
-        QCOMPARE(QString::fromStdString(bench.dialog.shown.at(0).filter), filter);
-        QVERIFY(bench.dialog.choices.empty());
-        QVERIFY(bench.box.answers.empty());
+        QVERIFY(ReadAll(rig.path(written)) == bytes);
+        QCOMPARE(QString::fromStdString(rig.dialog.shown.at(0).filter), filter);
+        QVERIFY(rig.dialog.choices.empty());
+        QVERIFY(rig.box.answers.empty());
     }
 
     void asksInItsOwnWords() {
-        SaveBench bench;
-        std::ofstream(bench.path("shot1.bmp")) << OldContent;
-        bench.state.ImageData = test::TwoColourBitmap();
-        bench.state.CurrentSaved = false;
-        bench.script({"shot1.bmp"}, {Yes, Yes});
-        SaveScreenshot(bench.state, SaveMode::OnArrival, bench.services, bench.view);
+        SaveBench rig;
+        std::ofstream(rig.path("shot1.bmp")) << OldContent;
+        rig.state.ImageData = test::TwoColourBitmap();
+        rig.state.CurrentSaved = false;
+        rig.script({"shot1.bmp"}, {Yes, Yes});
+        SaveScreenshot(rig.state, SaveMode::OnArrival, rig.services, rig.view);
 
-        QCOMPARE(bench.box.shown.size(), std::size_t(2));
-        QCOMPARE(bench.box.shown[0].text, std::string("A new screenshot arrived, save current ?"));
-        QCOMPARE(bench.box.shown[0].buttons, int(Buttons::YesNo));
-        QCOMPARE(bench.box.shown[1].text, std::string("shot1.bmp exists\r\nOverwrite ?"));
-        QCOMPARE(bench.box.shown[1].buttons, int(Buttons::YesNoCancel));
-        QCOMPARE(bench.dialog.shown[0].title, std::string("Save current screenshot as"));
-        QCOMPARE(bench.dialog.shown[0].filter, std::string("KVD62 screenshots (*.bmp)|*.bmp"));
-        QVERIFY(bench.dialog.shown[0].saving);
+        QCOMPARE(rig.box.shown.size(), std::size_t(2));
+        QCOMPARE(rig.box.shown[0].text, std::string("A new screenshot arrived, save current ?"));
+        QCOMPARE(rig.box.shown[0].buttons, int(Buttons::YesNo));
+        QCOMPARE(rig.box.shown[1].text, std::string("shot1.bmp exists\r\nOverwrite ?"));
+        QCOMPARE(rig.box.shown[1].buttons, int(Buttons::YesNoCancel));
+        QCOMPARE(rig.dialog.shown[0].title, std::string("Save current screenshot as"));
+        QCOMPARE(rig.dialog.shown[0].filter, std::string("KVD62 screenshots (*.bmp)|*.bmp"));
+        QVERIFY(rig.dialog.shown[0].saving);
     }
 
     void failuresAreSaidWithTheFileAndTheReason() {
-        SaveBench bench;
-        bench.state.ImageData = test::TwoColourBitmap();
-        bench.script({"missing/shot.bmp"}, {});
-        OnSaveImageClicked(bench.state, bench.services, bench.view);
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        const std::string text = bench.box.shown[0].text;
-        QVERIFY2(text.find(bench.path("missing/shot.bmp")) != std::string::npos, text.c_str());
+        SaveBench rig;
+        rig.state.ImageData = test::TwoColourBitmap();
+        rig.script({"missing/shot.bmp"}, {});
+        OnSaveImageClicked(rig.state, rig.services, rig.view);
+        QCOMPARE(rig.box.shown.size(), std::size_t(1));
+        const std::string text = rig.box.shown[0].text;
+        QVERIFY2(text.find(rig.path("missing/shot.bmp")) != std::string::npos, text.c_str());
         QVERIFY2(text.find("No such file or directory") != std::string::npos, text.c_str());
 
         SaveBench empty;
@@ -244,14 +244,14 @@ private slots:
     }
 
     void theDialogRemembersTheLastFile() {
-        SaveBench bench;
-        bench.state.ImageData = test::TwoColourBitmap();
-        bench.script({"first.bmp", Cancel}, {});
-        OnSaveImageClicked(bench.state, bench.services, bench.view);
-        OnSaveImageClicked(bench.state, bench.services, bench.view);
-        QCOMPARE(bench.dialog.shown.size(), std::size_t(2));
-        QCOMPARE(bench.dialog.shown[0].startName, std::string());
-        QCOMPARE(bench.dialog.shown[1].startName, bench.path("first.bmp"));
+        SaveBench rig;
+        rig.state.ImageData = test::TwoColourBitmap();
+        rig.script({"first.bmp", Cancel}, {});
+        OnSaveImageClicked(rig.state, rig.services, rig.view);
+        OnSaveImageClicked(rig.state, rig.services, rig.view);
+        QCOMPARE(rig.dialog.shown.size(), std::size_t(2));
+        QCOMPARE(rig.dialog.shown[0].startName, std::string());
+        QCOMPARE(rig.dialog.shown[1].startName, rig.path("first.bmp"));
     }
 
     void reportFileStatusAnswersOneOrZero_data() {
@@ -270,10 +270,10 @@ private slots:
     void reportFileStatusAnswersOneOrZero() {
         QFETCH(QString, what);
         QFETCH(QString, expected);
-        SaveBench bench;
-        std::ofstream(bench.path("file")) << "x";
-        fs::create_directory(bench.path("folder"));
-        QCOMPARE(QString::fromStdString(ReportFileStatus(bench.files, bench.path(what))), expected);
+        SaveBench rig;
+        std::ofstream(rig.path("file")) << "x";
+        fs::create_directory(rig.path("folder"));
+        QCOMPARE(QString::fromStdString(ReportFileStatus(rig.files, rig.path(what))), expected);
     }
 };
 

@@ -10,7 +10,7 @@
 #include <unistd.h>
 #endif
 
-#include "capture/CaptureState.h"
+#include "capture/ScreenshotFormat.h"
 #include "files/SaveFlow.h"
 #include "files/ScreenshotFile.h"
 #include "platform/StdFileSystem.h"

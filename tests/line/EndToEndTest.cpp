@@ -26,7 +26,7 @@
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormBench.h"
+#include "tests/windows/FormRig.h"
 #include "windows/Form1.h"
 #include "windows/PictureControl.h"
 
@@ -155,139 +155,138 @@ class EndToEndTest : public QObject {
 
 private slots:
     void screenshotsArriveOverTheLineAndSurviveAnUnplug() {
-        Bench bench;
+        Bench rig;
         test::PseudoTerminal cable;
         QVERIFY(cable.ok());
-        bench.plugIn(cable);
-        bench.select(Utf8FromPath(bench.cableLink), false);
-        QTRY_COMPARE_WITH_TIMEOUT(bench.comm.state(), PortState::Open, LineWaitMs);
+        rig.plugIn(cable);
+        rig.select(Utf8FromPath(rig.cableLink), false);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.comm.state(), PortState::Open, LineWaitMs);
 
         // A screenshot at the line's real pace, noise before it, and the cable
         // pulled right after its last byte: the port has it, the window not yet
         // (no tick in between). It is shown all the same.
         const std::string first = test::TwoColourBitmap(71);
-        bench.form.Timer1->stop();
-        QVERIFY(bench.send(cable, std::string("\0\xff noise", 8) + first));
+        rig.form.Timer1->stop();
+        QVERIFY(rig.send(cable, std::string("\0\xff noise", 8) + first));
         QTRY_COMPARE_WITH_TIMEOUT(cable.unread(), 0, LineWaitMs); // taken by the port
         cable.unplug();
-        bench.form.Timer1->start();
-        QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == first, LineWaitMs);
-        QCOMPARE(bench.shown(), Decoded(first));
-        QVERIFY(ReadAll(bench.services.tempImagePath) == first);
-        QVERIFY(bench.box.shown.empty());
+        rig.form.Timer1->start();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == first, LineWaitMs);
+        QCOMPARE(rig.shown(), Decoded(first));
+        QVERIFY(ReadAll(rig.services.tempImagePath) == first);
+        QVERIFY(rig.box.shown.empty());
 
         // Unplugged: the port is closed at once, so nothing spins on a dead device.
-        QTRY_COMPARE_WITH_TIMEOUT(bench.comm.state(), PortState::Lost, LineWaitMs);
-        const auto* device = bench.comm.findChild<QSerialPort*>();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.comm.state(), PortState::Lost, LineWaitMs);
+        const auto* device = rig.comm.findChild<QSerialPort*>();
         QVERIFY(device && !device->isOpen());
-        auto* combo = bench.form.findChild<QComboBox*>("Combo1");
+        auto* combo = rig.form.findChild<QComboBox*>("Combo1");
         QTRY_VERIFY_WITH_TIMEOUT(combo->toolTip().contains(": lost"), LineWaitMs);
 
         // Plugged back in: capture resumes by itself; the unsaved first screenshot
         // is asked about when the second arrives.
         test::PseudoTerminal again;
-        bench.plugIn(again);
-        QTRY_COMPARE_WITH_TIMEOUT(bench.comm.state(), PortState::Open, LineWaitMs);
+        rig.plugIn(again);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.comm.state(), PortState::Open, LineWaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(combo->toolTip().endsWith(": open"), LineWaitMs);
-        bench.box.answers.push_back(DialogAnswer::No);
+        rig.box.answers.push_back(DialogAnswer::No);
         const std::string second = test::TwoColourBitmap(72);
         // How soon after its last byte it is shown is a figure, not a rule here:
         // it depends on how soon the kernel passes the bytes on, which a busy
         // machine delays (bench/ReceiveFigures measures it).
-        QVERIFY(bench.send(again, second));
-        QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == second, LineWaitMs);
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        QCOMPARE(bench.shown(), Decoded(second));
-        QVERIFY(ReadAll(bench.services.tempImagePath) == second);
+        QVERIFY(rig.send(again, second));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == second, LineWaitMs);
+        QCOMPARE(rig.box.shown.size(), std::size_t(1));
+        QCOMPARE(rig.shown(), Decoded(second));
+        QVERIFY(ReadAll(rig.services.tempImagePath) == second);
     }
 
     // The instrument sends three more screenshots while the question about the
     // second is up: each is asked about and shown in turn, in order.
     void screenshotsSentUnderTheQuestionAreEachShownInOrder() {
-        Bench bench;
+        Bench rig;
         test::PseudoTerminal cable;
-        bench.plugIn(cable);
-        bench.selectCable();
+        rig.plugIn(cable);
+        rig.selectCable();
         const std::string first = test::TwoColourBitmap(81), second = test::TwoColourBitmap(82);
         const std::vector<std::string> later{test::TwoColourBitmap(83), test::TwoColourBitmap(84),
                                              test::TwoColourBitmap(85)};
-        QVERIFY(bench.send(cable, first));
-        QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == first, LineWaitMs);
+        QVERIFY(rig.send(cable, first));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == first, LineWaitMs);
 
-        bench.box.answers = {DialogAnswer::No, DialogAnswer::No, DialogAnswer::No,
-                             DialogAnswer::No};
+        rig.box.answers = {DialogAnswer::No, DialogAnswer::No, DialogAnswer::No, DialogAnswer::No};
         std::vector<std::string> askedAbout;
-        bench.box.whileShown = [&] {
-            askedAbout.push_back(bench.form.state().ImageData);
+        rig.box.whileShown = [&] {
+            askedAbout.push_back(rig.form.state().ImageData);
             if (askedAbout.size() > 1)
                 return;
-            QVERIFY(bench.send(cable, later[0] + later[1] + later[2]));
-            QTRY_COMPARE_WITH_TIMEOUT(bench.form.session().waitingCount(), std::size_t(3),
+            QVERIFY(rig.send(cable, later[0] + later[1] + later[2]));
+            QTRY_COMPARE_WITH_TIMEOUT(rig.form.session().waitingCount(), std::size_t(3),
                                       LineWaitMs);
         };
-        QVERIFY(bench.send(cable, second));
-        QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == later[2], LineWaitMs);
+        QVERIFY(rig.send(cable, second));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == later[2], LineWaitMs);
         QCOMPARE(askedAbout, (std::vector<std::string>{first, second, later[0], later[1]}));
-        QCOMPARE(bench.shown(), Decoded(later[2]));
-        QVERIFY(ReadAll(bench.services.tempImagePath) == later[2]);
+        QCOMPARE(rig.shown(), Decoded(later[2]));
+        QVERIFY(ReadAll(rig.services.tempImagePath) == later[2]);
     }
 
     // Two adapters; the instrument's is port 1. Unplugged, it is retried as its
     // own device: the other adapter, now first in the list, is never opened and
     // its bytes are never taken for a screenshot.
     void aLostAdapterComesBackAsItselfNeverAsTheOther() {
-        Bench bench;
+        Bench rig;
         test::PseudoTerminal instrument, other;
-        const fs::path first = bench.folder / "ttyUSB0", second = bench.folder / "ttyUSB1";
+        const fs::path first = rig.folder / "ttyUSB0", second = rig.folder / "ttyUSB1";
         fs::create_symlink(instrument.devicePath(), first);
         fs::create_symlink(other.devicePath(), second);
-        bench.listed = {{first.string()}, {second.string()}};
-        bench.select("1");
-        QCOMPARE(bench.comm.deviceName(), first.string());
+        rig.listed = {{first.string()}, {second.string()}};
+        rig.select("1");
+        QCOMPARE(rig.comm.deviceName(), first.string());
 
         instrument.unplug();
         fs::remove(first);
-        bench.listed = {{second.string()}};
-        QTRY_VERIFY_WITH_TIMEOUT(bench.portState().contains("ttyUSB0: lost"), LineWaitMs);
-        QVERIFY(bench.send(other, test::TwoColourBitmap(91)));
-        const int ticks = bench.ticks;
-        QTRY_VERIFY_WITH_TIMEOUT(bench.ticks >= ticks + 2, LineWaitMs);
-        QVERIFY(bench.form.state().ImageData.empty());
-        QVERIFY2(bench.portState().contains("ttyUSB0: lost"), qPrintable(bench.portState()));
+        rig.listed = {{second.string()}};
+        QTRY_VERIFY_WITH_TIMEOUT(rig.portState().contains("ttyUSB0: lost"), LineWaitMs);
+        QVERIFY(rig.send(other, test::TwoColourBitmap(91)));
+        const int ticks = rig.ticks;
+        QTRY_VERIFY_WITH_TIMEOUT(rig.ticks >= ticks + 2, LineWaitMs);
+        QVERIFY(rig.form.state().ImageData.empty());
+        QVERIFY2(rig.portState().contains("ttyUSB0: lost"), qPrintable(rig.portState()));
 
         test::PseudoTerminal back;
         fs::create_symlink(back.devicePath(), first);
-        bench.listed = {{first.string()}, {second.string()}};
-        QTRY_VERIFY_WITH_TIMEOUT(bench.portState().endsWith("ttyUSB0: open"), LineWaitMs);
+        rig.listed = {{first.string()}, {second.string()}};
+        QTRY_VERIFY_WITH_TIMEOUT(rig.portState().endsWith("ttyUSB0: open"), LineWaitMs);
         const std::string screenshot = test::TwoColourBitmap(92);
-        QVERIFY(bench.send(back, screenshot));
-        QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == screenshot, LineWaitMs);
-        QCOMPARE(bench.form.findChild<QComboBox*>("Combo1")->currentText(), QString("1"));
+        QVERIFY(rig.send(back, screenshot));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == screenshot, LineWaitMs);
+        QCOMPARE(rig.form.findChild<QComboBox*>("Combo1")->currentText(), QString("1"));
     }
 
     // The instrument simulator as a person uses it: started, its device typed
     // into "Serial port", Enter pressed for each screenshot (with line noise
     // before each). Each arrives whole, and each looks different.
     void theSimulatorsScreenshotsAreShown() {
-        Bench bench;
+        Bench rig;
         QProcess simulator;
         test::EndWithTheTest(simulator);
         simulator.start(KVD_SIMULATOR, {"--noise", "300"});
         QVERIFY2(simulator.waitForStarted(LineWaitMs), "the simulator did not start");
         QVERIFY2(simulator.waitForReadyRead(LineWaitMs), "the simulator named no device");
         const QString device = QString::fromUtf8(simulator.readLine()).trimmed();
-        bench.select(device.toStdString());
-        QCOMPARE(bench.comm.state(), PortState::Open);
+        rig.select(device.toStdString());
+        QCOMPARE(rig.comm.state(), PortState::Open);
 
-        bench.box.answers = {DialogAnswer::No};
+        rig.box.answers = {DialogAnswer::No};
         std::vector<QImage> shown;
         for (int screenshot = 1; screenshot <= 2; ++screenshot) {
             simulator.write("\n");
-            QTRY_COMPARE_WITH_TIMEOUT(bench.pictures.decoded.size(), std::size_t(screenshot),
+            QTRY_COMPARE_WITH_TIMEOUT(rig.pictures.decoded.size(), std::size_t(screenshot),
                                       LineWaitMs);
-            QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == bench.pictures.decoded.back(),
+            QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == rig.pictures.decoded.back(),
                                      LineWaitMs);
-            shown.push_back(bench.shown());
+            shown.push_back(rig.shown());
         }
         simulator.closeWriteChannel();
         QVERIFY(simulator.waitForFinished(LineWaitMs));
@@ -295,7 +294,7 @@ private slots:
         QCOMPARE(shown[0].size(), QSize(192, 112));
         QCOMPARE(shown[1].size(), QSize(192, 112));
         QVERIFY(shown[0] != shown[1]);
-        QCOMPARE(bench.box.shown.size(), std::size_t(1)); // asked about the first, once
+        QCOMPARE(rig.box.shown.size(), std::size_t(1)); // asked about the first, once
     }
 
     // Screenshots back to back at the line's rate with "Disable Save" ticked:
@@ -306,11 +305,11 @@ private slots:
         if (count <= 0)
             QSKIP("the soak runs when KVD_SOAK_SCREENSHOTS says how many screenshots (CTest "
                   "sets 20)");
-        Bench bench;
+        Bench rig;
         test::PseudoTerminal cable;
-        bench.plugIn(cable);
-        bench.selectCable();
-        QTest::mouseClick(bench.form.findChild<QCheckBox*>("Check2"), Qt::LeftButton);
+        rig.plugIn(cable);
+        rig.selectCable();
+        QTest::mouseClick(rig.form.findChild<QCheckBox*>("Check2"), Qt::LeftButton);
         std::vector<std::string> sent;
         std::string line;
         for (int i = 0; i < count; ++i) {
@@ -318,14 +317,14 @@ private slots:
             line += sent.back();
         }
         const long residentBefore = ResidentKb();
-        QVERIFY(bench.send(cable, line));
-        QTRY_COMPARE_WITH_TIMEOUT(bench.pictures.decoded.size(), sent.size(), LineWaitMs);
-        QVERIFY(bench.pictures.decoded == sent);
-        QVERIFY(bench.form.state().ImageData == sent.back());
-        QVERIFY(ReadAll(bench.services.tempImagePath) == sent.back());
-        QVERIFY(bench.box.shown.empty());
-        QVERIFY(bench.form.state().ReceiveBuffer.empty());
-        QCOMPARE(bench.form.session().waitingCount(), std::size_t(0));
+        QVERIFY(rig.send(cable, line));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.pictures.decoded.size(), sent.size(), LineWaitMs);
+        QVERIFY(rig.pictures.decoded == sent);
+        QVERIFY(rig.form.state().ImageData == sent.back());
+        QVERIFY(ReadAll(rig.services.tempImagePath) == sent.back());
+        QVERIFY(rig.box.shown.empty());
+        QVERIFY(rig.form.state().ReceiveBuffer.empty());
+        QCOMPARE(rig.form.session().waitingCount(), std::size_t(0));
         qInfo("%d screenshots shown; resident memory %ld KiB before, %ld KiB after", count,
               residentBefore, ResidentKb());
     }

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/PrivateFolder.h"
+#include "platform/posix/OwnFolderInTmp.h"
 #endif
 
 #include "platform/qt/PrivateTempFolder.h"
@@ -104,7 +104,7 @@ private slots:
             QCOMPARE(lstat(folder.c_str(), &seen), 0);
             QVERIFY(S_ISDIR(seen.st_mode));
             QCOMPARE(seen.st_mode & 0777, mode_t(0700));
-            QCOMPARE(PrivateFolderIn(sharedPath, own), std::optional(folder)); // again, the same
+            QCOMPARE(OwnFolderIn(sharedPath, own), std::optional(folder)); // again, the same
         } else {
             QVERIFY2(folder.empty(), folder.c_str());
         }

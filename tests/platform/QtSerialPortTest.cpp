@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "capture/ConfigurePort.h"
+#include "capture/ProbePorts.h"
 #include "platform/qt/QtSerialPort.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestBitmap.h"

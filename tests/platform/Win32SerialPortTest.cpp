@@ -5,7 +5,8 @@
 
 #include "capture/CaptureSession.h"
 #include "capture/ConfigurePort.h"
-#include "capture/PortNumber.h"
+#include "capture/ProbePorts.h"
+#include "capture/ReadPort.h"
 #include "platform/win32/Win32SerialPort.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"

@@ -19,7 +19,7 @@
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormBench.h"
+#include "tests/windows/FormRig.h"
 
 using namespace kvd;
 using test::Decoded;
@@ -34,10 +34,10 @@ using test::Second;
 using test::Third;
 
 // What a drag carries, by the kind of thing dragged.
-QMimeData* Dragged(const QString& kind, const test::FormBench& bench) {
+QMimeData* Dragged(const QString& kind, const test::FormRig& rig) {
     auto* data = new QMimeData;
     const auto file = [&](const char* name) {
-        return QUrl::fromLocalFile(QString::fromStdString(bench.path(name)));
+        return QUrl::fromLocalFile(QString::fromStdString(rig.path(name)));
     };
     if (kind == "bitmap")
         data->setUrls({file("dropped.bmp")});
@@ -46,7 +46,7 @@ QMimeData* Dragged(const QString& kind, const test::FormBench& bench) {
     else if (kind == "two files")
         data->setUrls({file("dropped.bmp"), file("notes.txt")});
     else if (kind == "folder")
-        data->setUrls({QUrl::fromLocalFile(bench.dir.path())});
+        data->setUrls({QUrl::fromLocalFile(rig.dir.path())});
     else if (kind == "web address")
         data->setUrls({QUrl(QStringLiteral("https://example.com/shot.bmp"))});
     else
@@ -74,24 +74,24 @@ private slots:
     void copyPutsTheShownPictureOnTheClipboard() {
         QFETCH(QString, how);
         QFETCH(bool, loaded);
-        test::FormBench bench;
-        bench.startUp();
-        bench.form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&bench.form));
-        auto* copy = bench.form.findChild<QAction*>(QStringLiteral("copyAction"));
+        test::FormRig rig;
+        rig.startUp();
+        rig.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.form));
+        auto* copy = rig.form.findChild<QAction*>(QStringLiteral("copyAction"));
         QVERIFY(copy != nullptr);
         QVERIFY(!copy->isEnabled());
         QGuiApplication::clipboard()->clear();
 
-        bench.tick(First);
+        rig.tick(First);
         if (loaded) {
-            test::WriteRaw(bench.path("loaded.bmp"), Second);
-            bench.dialog.choices.push_back(bench.path("loaded.bmp"));
-            QTest::mouseClick(bench.control<QPushButton>("Command2"), Qt::LeftButton);
-            bench.settle();
+            test::WriteRaw(rig.path("loaded.bmp"), Second);
+            rig.dialog.choices.push_back(rig.path("loaded.bmp"));
+            QTest::mouseClick(rig.control<QPushButton>("Command2"), Qt::LeftButton);
+            rig.settle();
         }
         QVERIFY(copy->isEnabled());
-        auto* picture = bench.control<PictureControl>("Image1");
+        auto* picture = rig.control<PictureControl>("Image1");
         if (how == "menu") {
             QCOMPARE(picture->contextMenuPolicy(), Qt::ActionsContextMenu);
             QVERIFY(picture->actions().contains(copy));
@@ -99,9 +99,9 @@ private slots:
             copy->trigger();
         } else {
             QWidget* focus = how == "window" ? static_cast<QWidget*>(picture)
-                                             : bench.control<QComboBox>("Combo1")->lineEdit();
+                                             : rig.control<QComboBox>("Combo1")->lineEdit();
             focus->setFocus();
-            bench.control<QComboBox>("Combo1")->lineEdit()->selectAll();
+            rig.control<QComboBox>("Combo1")->lineEdit()->selectAll();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
         }
 
@@ -136,31 +136,31 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(bool, accepted);
         QFETCH(bool, said);
-        test::FormBench bench;
-        bench.startUp();
-        bench.tick(First);
-        test::WriteRaw(bench.path("dropped.bmp"), Second);
-        test::WriteRaw(bench.path("notes.txt"), "measurements, not a picture");
-        const std::unique_ptr<QMimeData> data(Dragged(kind, bench));
+        test::FormRig rig;
+        rig.startUp();
+        rig.tick(First);
+        test::WriteRaw(rig.path("dropped.bmp"), Second);
+        test::WriteRaw(rig.path("notes.txt"), "measurements, not a picture");
+        const std::unique_ptr<QMimeData> data(Dragged(kind, rig));
 
         const QPoint inside(30, 30);
         QDragEnterEvent enter(inside, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&bench.form, &enter);
+        QApplication::sendEvent(&rig.form, &enter);
         QCOMPARE(enter.isAccepted(), accepted);
         if (!accepted)
             return;
         QDropEvent drop(QPointF(inside), Qt::CopyAction, data.get(), Qt::LeftButton,
                         Qt::NoModifier);
-        QApplication::sendEvent(&bench.form, &drop);
+        QApplication::sendEvent(&rig.form, &drop);
         QCoreApplication::processEvents();
 
-        QCOMPARE(bench.shown(), Decoded(said ? First : Second));
-        QVERIFY(!bench.control<QPushButton>("Command1")->isEnabled());
-        QVERIFY(bench.form.state().ImageData == First); // what "Save image" would save
-        QCOMPARE(bench.box.shown.size(), std::size_t(said ? 1 : 0));
+        QCOMPARE(rig.shown(), Decoded(said ? First : Second));
+        QVERIFY(!rig.control<QPushButton>("Command1")->isEnabled());
+        QVERIFY(rig.form.state().ImageData == First); // what "Save image" would save
+        QCOMPARE(rig.box.shown.size(), std::size_t(said ? 1 : 0));
         if (said)
-            QVERIFY(bench.box.shown[0].text.starts_with(bench.path("notes.txt") +
-                                                        " could not be loaded: "));
+            QVERIFY(rig.box.shown[0].text.starts_with(rig.path("notes.txt") +
+                                                      " could not be loaded: "));
     }
 
     // "History...", by its key or from the picture's menu, lists every screenshot
@@ -175,21 +175,21 @@ private slots:
     }
     void theHistoryWindowKeepsTheSession() {
         QFETCH(bool, byKey);
-        test::FormBench bench;
-        bench.startUp();
-        bench.control<QCheckBox>("Check2")->click();
+        test::FormRig rig;
+        rig.startUp();
+        rig.control<QCheckBox>("Check2")->click();
         const std::string unreadable = PlainFrame('\x7f');
         for (const std::string& block : {First, unreadable, Second})
-            bench.tick(block);
-        bench.form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&bench.form));
+            rig.tick(block);
+        rig.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.form));
         if (byKey)
-            QTest::keyClick(&bench.form, Qt::Key_H, Qt::ControlModifier);
+            QTest::keyClick(&rig.form, Qt::Key_H, Qt::ControlModifier);
         else
-            bench.control<QAction>("historyAction")->trigger();
-        auto* history = bench.form.findChild<QWidget*>("historyWindow");
+            rig.control<QAction>("historyAction")->trigger();
+        auto* history = rig.form.findChild<QWidget*>("historyWindow");
         QVERIFY(history != nullptr && history->isVisible());
-        bench.tick(Third);
+        rig.tick(Third);
 
         auto* list = history->findChild<QListWidget*>("historyList");
         QCOMPARE(list->count(), 4);
@@ -205,17 +205,17 @@ private slots:
         QVERIFY(QGuiApplication::clipboard()->mimeData()->data("image/bmp") ==
                 test::AsBytes(Second));
 
-        bench.control<QCheckBox>("Check2")->click(); // the next arrival asks
-        bench.box.answers.push_back(DialogAnswer::No);
-        bench.dialog.choices.push_back(bench.path("from-history.bmp"));
-        bench.dialog.whileShown = [&] {
-            bench.tick(test::TwoColourBitmap(504));
-            QVERIFY(bench.box.shown.empty());
+        rig.control<QCheckBox>("Check2")->click(); // the next arrival asks
+        rig.box.answers.push_back(DialogAnswer::No);
+        rig.dialog.choices.push_back(rig.path("from-history.bmp"));
+        rig.dialog.whileShown = [&] {
+            rig.tick(test::TwoColourBitmap(504));
+            QVERIFY(rig.box.shown.empty());
         };
         QTest::keyClick(list, Qt::Key_S, Qt::ControlModifier);
-        QVERIFY(ReadAll(bench.path("from-history.bmp")) == Second);
-        bench.settle();
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
+        QVERIFY(ReadAll(rig.path("from-history.bmp")) == Second);
+        rig.settle();
+        QCOMPARE(rig.box.shown.size(), std::size_t(1));
         QCOMPARE(list->count(), 5);
         QTest::keyClick(list, Qt::Key_Escape);
         QVERIFY(!history->isVisible());
@@ -231,26 +231,25 @@ private slots:
     }
     void aSaveFolderKeepsEveryScreenshotWithoutAsking() {
         QFETCH(bool, fromMenu);
-        test::FormBench bench;
-        const fs::path folder = bench.path("shots");
+        test::FormRig rig;
+        const fs::path folder = rig.path("shots");
         fs::create_directory(folder);
         if (fromMenu) {
-            bench.dialog.choices.push_back(Utf8FromPath(folder));
-            bench.form.findChild<QAction*>("saveToFolderAction")->trigger();
-            QCOMPARE(bench.dialog.shown.back().title,
-                     std::string("Save every screenshot to folder"));
+            rig.dialog.choices.push_back(Utf8FromPath(folder));
+            rig.form.findChild<QAction*>("saveToFolderAction")->trigger();
+            QCOMPARE(rig.dialog.shown.back().title, std::string("Save every screenshot to folder"));
         } else {
-            bench.form.SaveEveryScreenshotTo(folder);
+            rig.form.SaveEveryScreenshotTo(folder);
         }
-        QVERIFY(bench.form.windowTitle().endsWith(" - saving to " +
-                                                  QString::fromStdString(folder.string())));
-        QVERIFY(bench.form.findChild<QAction*>("stopSavingAction")->isEnabled());
-        bench.startUp();
+        QVERIFY(rig.form.windowTitle().endsWith(" - saving to " +
+                                                QString::fromStdString(folder.string())));
+        QVERIFY(rig.form.findChild<QAction*>("stopSavingAction")->isEnabled());
+        rig.startUp();
         for (const std::string& shot : {First, Second, Third})
-            bench.tick(shot);
+            rig.tick(shot);
 
-        QVERIFY(bench.box.shown.empty());
-        QVERIFY(bench.form.state().CurrentSaved);
+        QVERIFY(rig.box.shown.empty());
+        QVERIFY(rig.form.state().CurrentSaved);
         const std::set<std::string> names = FilesIn(folder); // in byte order
         QCOMPARE(names.size(), std::size_t(3));
         std::vector<std::string> contents;
@@ -271,26 +270,26 @@ private slots:
     }
     void noSaveFolderAfterCancelOrStop() {
         QFETCH(bool, chosen);
-        test::FormBench bench;
-        const QString caption = bench.form.windowTitle();
-        const fs::path folder = bench.path("shots");
+        test::FormRig rig;
+        const QString caption = rig.form.windowTitle();
+        const fs::path folder = rig.path("shots");
         fs::create_directory(folder);
-        bench.dialog.choices.push_back(chosen ? std::optional(Utf8FromPath(folder)) : std::nullopt);
-        bench.form.findChild<QAction*>("saveToFolderAction")->trigger();
-        auto* stop = bench.form.findChild<QAction*>("stopSavingAction");
+        rig.dialog.choices.push_back(chosen ? std::optional(Utf8FromPath(folder)) : std::nullopt);
+        rig.form.findChild<QAction*>("saveToFolderAction")->trigger();
+        auto* stop = rig.form.findChild<QAction*>("stopSavingAction");
         QCOMPARE(stop->isEnabled(), chosen);
         if (chosen)
             stop->trigger();
         QVERIFY(!stop->isEnabled());
-        QCOMPARE(bench.form.windowTitle(), caption);
+        QCOMPARE(rig.form.windowTitle(), caption);
 
-        bench.startUp();
-        bench.box.answers.push_back(DialogAnswer::No);
-        bench.tick(First);
-        bench.tick(Second);
+        rig.startUp();
+        rig.box.answers.push_back(DialogAnswer::No);
+        rig.tick(First);
+        rig.tick(Second);
         QVERIFY(FilesIn(folder).empty());
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        QCOMPARE(bench.box.shown[0].text, std::string("A new screenshot arrived, save current ?"));
+        QCOMPARE(rig.box.shown.size(), std::size_t(1));
+        QCOMPARE(rig.box.shown[0].text, std::string("A new screenshot arrived, save current ?"));
     }
 
     // A port given at start is opened after the probe, as if typed; the probe's
@@ -312,23 +311,23 @@ private slots:
         if (port.startsWith('/'))
             KVD_SKIP_ON_WINDOWS("the stand-in port's devices have Linux's names; a COM port given "
                                 "at start is read by CommandLineTest");
-        test::FormBench bench;
-        bench.form.StartUp(port.toStdString());
-        bench.form.ReportPortProblems();
-        auto* combo = bench.control<QComboBox>("Combo1");
+        test::FormRig rig;
+        rig.form.StartUp(port.toStdString());
+        rig.form.ReportPortProblems();
+        auto* combo = rig.control<QComboBox>("Combo1");
         QCOMPARE(combo->currentText(), port);
         QCOMPARE(combo->count(), 2);
-        QCOMPARE(bench.comm.isOpen(), !device.isEmpty());
+        QCOMPARE(rig.comm.isOpen(), !device.isEmpty());
         if (!device.isEmpty()) {
-            QCOMPARE(QString::fromStdString(bench.comm.deviceName()), device);
-            QVERIFY(bench.box.shown.empty());
+            QCOMPARE(QString::fromStdString(rig.comm.deviceName()), device);
+            QVERIFY(rig.box.shown.empty());
             return;
         }
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        QVERIFY2(bench.box.shown[0].text.find(
+        QCOMPARE(rig.box.shown.size(), std::size_t(1));
+        QVERIFY2(rig.box.shown[0].text.find(
                      "--port could not be opened (/dev/ttyFAKE3: no such device)") !=
                      std::string::npos,
-                 bench.box.shown[0].text.c_str());
+                 rig.box.shown[0].text.c_str());
     }
 };
 

@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormBench.h"
+#include "tests/windows/FormRig.h"
 #include "windows/PictureControl.h"
 
 using namespace kvd;
@@ -55,12 +55,12 @@ private slots:
         QFETCH(QString, toolTip);
         QFETCH(bool, enabled);
 
-        test::FormBench bench(std::set<int>{});
-        QWidget* control = bench.form.findChild<QWidget*>(name);
+        test::FormRig rig(std::set<int>{});
+        QWidget* control = rig.form.findChild<QWidget*>(name);
         QVERIFY(control);
         // The window is on screen before the port probe starts it up.
         QCOMPARE(control->isEnabled(), enabled);
-        bench.form.StartUp();
+        rig.form.StartUp();
         QCOMPARE(control->parentWidget()->objectName(), parent);
         QCOMPARE(control->geometry(), geometry);
         QCOMPARE(control->isEnabled(), enabled);
@@ -78,38 +78,37 @@ private slots:
     }
 
     void theWindowIsFixedAndCaptioned() {
-        test::FormBench bench;
-        QCOMPARE(bench.form.windowTitle(), QString("KVD62 screen capture V2.00"));
-        QCOMPARE(bench.form.size(), QSize(529, 273));
-        QCOMPARE(bench.form.minimumSize(), QSize(529, 273));
-        QCOMPARE(bench.form.maximumSize(), QSize(529, 273));
-        const Qt::WindowFlags flags = bench.form.windowFlags();
+        test::FormRig rig;
+        QCOMPARE(rig.form.windowTitle(), QString("KVD62 screen capture V2.00"));
+        QCOMPARE(rig.form.size(), QSize(529, 273));
+        QCOMPARE(rig.form.minimumSize(), QSize(529, 273));
+        QCOMPARE(rig.form.maximumSize(), QSize(529, 273));
+        const Qt::WindowFlags flags = rig.form.windowFlags();
         QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
         QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
         QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
-        QCOMPARE(bench.form.Timer1->interval(), 500);
-        QVERIFY(!bench.control<QCheckBox>("Check2")->isChecked());
+        QCOMPARE(rig.form.Timer1->interval(), 500);
+        QVERIFY(!rig.control<QCheckBox>("Check2")->isChecked());
     }
 
     // Later children are drawn above earlier ones.
     void controlsAreStackedAsDesigned() {
-        test::FormBench bench;
+        test::FormRig rig;
         const QStringList bottomToTop = {"Shape1",   "Image1",   "Frame1",  "Combo1",
                                          "Command1", "Command2", "Command4"};
         qsizetype previous = -1;
         for (const QString& name : bottomToTop) {
-            const qsizetype at =
-                bench.form.children().indexOf(bench.form.findChild<QWidget*>(name));
+            const qsizetype at = rig.form.children().indexOf(rig.form.findChild<QWidget*>(name));
             QVERIFY2(at > previous, qPrintable(name));
             previous = at;
         }
     }
 
     void tabOrderFollowsTheDesign() {
-        test::FormBench bench;
+        test::FormRig rig;
         const QStringList expected = {"Combo1", "Command1", "Command2", "Command4", "Check2"};
         QStringList order;
-        QWidget* widget = bench.control<QWidget>("Combo1");
+        QWidget* widget = rig.control<QWidget>("Combo1");
         for (int steps = 0; steps < 100 && order.size() < expected.size(); ++steps) {
             if (expected.contains(widget->objectName()) && !order.contains(widget->objectName()))
                 order << widget->objectName();
@@ -123,10 +122,10 @@ private slots:
         QCOMPARE(placeholder.size(), QSize(384, 224));
         QVERIFY(placeholder.isGrayscale());
 
-        test::FormBench bench;
-        const QImage window = bench.form.grab().toImage();
+        test::FormRig rig;
+        const QImage window = rig.form.grab().toImage();
         QCOMPARE(window.size(), QSize(529, 273));
-        const QRect image1 = bench.control<QWidget>("Image1")->geometry();
+        const QRect image1 = rig.control<QWidget>("Image1")->geometry();
         // The placeholder's own grey, just inside the stretched picture.
         QCOMPARE(QColor(window.pixel(image1.topLeft() + QPoint(6, 6))).red(),
                  QColor(placeholder.pixel(3, 3)).red());

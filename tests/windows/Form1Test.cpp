@@ -6,7 +6,7 @@
 
 #include "tests/support/DevicePaths.h"
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormBench.h"
+#include "tests/windows/FormRig.h"
 
 using namespace kvd;
 
@@ -57,35 +57,35 @@ private slots:
         QFETCH(int, openPort);
         QFETCH(QString, stateLine);
 
-        test::FormBench bench(std::set<int>(present.begin(), present.end()));
-        bench.form.StartUp();
-        auto* combo = bench.control<QComboBox>("Combo1");
+        test::FormRig rig(std::set<int>(present.begin(), present.end()));
+        rig.form.StartUp();
+        auto* combo = rig.control<QComboBox>("Combo1");
         QCOMPARE(Items(combo), items);
         QCOMPARE(combo->currentText(), text);
-        QCOMPARE(bench.comm.isOpen(), openPort != 0);
+        QCOMPARE(rig.comm.isOpen(), openPort != 0);
         if (openPort != 0)
-            QCOMPARE(bench.comm.port, PortAddress::number(openPort));
+            QCOMPARE(rig.comm.port, PortAddress::number(openPort));
         QCOMPARE(combo->toolTip(), "Current serial port\n" + stateLine);
         QCOMPARE(ShownRed(combo), openPort == 0);
         for (int i = 0; i < combo->count(); ++i)
             QCOMPARE(combo->itemData(i, Qt::ToolTipRole).toString(),
                      "/dev/ttyFAKE" + combo->itemText(i));
-        QVERIFY(!bench.control<QPushButton>("Command1")->isEnabled());
+        QVERIFY(!rig.control<QPushButton>("Command1")->isEnabled());
 
-        bench.form.ReportPortProblems();
-        QCOMPARE(int(bench.box.shown.size()), openPort == 0 ? 1 : 0);
+        rig.form.ReportPortProblems();
+        QCOMPARE(int(rig.box.shown.size()), openPort == 0 ? 1 : 0);
     }
 
     void pickingAPortOpensThenSwitchesDtrOff() {
-        test::FormBench bench;
-        bench.form.StartUp();
-        bench.comm.calls.clear();
-        auto* combo = bench.control<QComboBox>("Combo1");
+        test::FormRig rig;
+        rig.form.StartUp();
+        rig.comm.calls.clear();
+        auto* combo = rig.control<QComboBox>("Combo1");
         combo->setCurrentIndex(1);
         emit combo->activated(1);
-        QCOMPARE(bench.comm.port, PortAddress::number(2));
-        QVERIFY(bench.comm.isOpen());
-        const std::vector<std::string> tail(bench.comm.calls.end() - 2, bench.comm.calls.end());
+        QCOMPARE(rig.comm.port, PortAddress::number(2));
+        QVERIFY(rig.comm.isOpen());
+        const std::vector<std::string> tail(rig.comm.calls.end() - 2, rig.comm.calls.end());
         QCOMPARE(tail, (std::vector<std::string>{"open", "setDtr 0"}));
     }
 
@@ -99,22 +99,22 @@ private slots:
 
     void aTypedDevicePathOpensOnceFinished() {
         QFETCH(bool, pressEnter);
-        test::FormBench bench;
-        bench.comm.listed = {test::ShortDevice, test::LongDevice};
-        bench.form.StartUp();
-        bench.comm.calls.clear();
-        auto* edit = bench.control<QComboBox>("Combo1")->lineEdit();
+        test::FormRig rig;
+        rig.comm.listed = {test::ShortDevice, test::LongDevice};
+        rig.form.StartUp();
+        rig.comm.calls.clear();
+        auto* edit = rig.control<QComboBox>("Combo1")->lineEdit();
         edit->clear();
         QTest::keyClicks(edit, test::LongDevice);
-        QVERIFY(bench.comm.calls.empty());
+        QVERIFY(rig.comm.calls.empty());
         if (pressEnter)
             QTest::keyClick(edit, Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(!bench.comm.calls.empty(), 5000);
-        QCOMPARE(Find(bench.comm.calls, std::string("setPort ") + test::ShortDevice, 0),
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.comm.calls.empty(), 5000);
+        QCOMPARE(Find(rig.comm.calls, std::string("setPort ") + test::ShortDevice, 0),
                  qsizetype(-1));
-        QCOMPARE(bench.comm.port, PortAddress::device(test::LongDevice));
-        QCOMPARE(bench.comm.opened.back(), std::string(test::LongDevice));
-        QVERIFY(Find(bench.comm.calls, "setDtr 0", 0) < Find(bench.comm.calls, "open", 0));
+        QCOMPARE(rig.comm.port, PortAddress::device(test::LongDevice));
+        QCOMPARE(rig.comm.opened.back(), std::string(test::LongDevice));
+        QVERIFY(Find(rig.comm.calls, "setDtr 0", 0) < Find(rig.comm.calls, "open", 0));
     }
 
     void aPortThatWillNotOpenTurnsTheSelectorRed_data() {
@@ -133,39 +133,39 @@ private slots:
     void aPortThatWillNotOpenTurnsTheSelectorRed() {
         QFETCH(QString, typed);
         QFETCH(QString, stateLine);
-        test::FormBench bench;
-        bench.form.StartUp();
-        auto* combo = bench.control<QComboBox>("Combo1");
+        test::FormRig rig;
+        rig.form.StartUp();
+        auto* combo = rig.control<QComboBox>("Combo1");
         QVERIFY(!ShownRed(combo));
         combo->lineEdit()->selectAll();
         QTest::keyClick(combo->lineEdit(), Qt::Key_Delete);
         QTest::keyClicks(combo->lineEdit(), typed);
         QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
-        QVERIFY(!bench.comm.isOpen());
+        QVERIFY(!rig.comm.isOpen());
         QVERIFY(ShownRed(combo));
         QCOMPARE(combo->toolTip(), "Current serial port\n" + stateLine);
-        QVERIFY(bench.box.shown.empty());
+        QVERIFY(rig.box.shown.empty());
 
         QTest::keyClick(combo->lineEdit(), Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(combo->lineEdit(), "1");
-        QVERIFY(bench.comm.isOpen());
+        QVERIFY(rig.comm.isOpen());
         QVERIFY(!ShownRed(combo));
     }
 
     void disableSaveSwitchesSaveImage() {
-        test::FormBench bench;
-        bench.form.StartUp();
-        auto* check = bench.control<QCheckBox>("Check2");
-        auto* save = bench.control<QPushButton>("Command1");
+        test::FormRig rig;
+        rig.form.StartUp();
+        auto* check = rig.control<QCheckBox>("Check2");
+        auto* save = rig.control<QPushButton>("Command1");
         QVERIFY(!save->isEnabled());
 
         QTest::mouseClick(check, Qt::LeftButton);
-        QVERIFY(bench.form.state().SaveDisabled);
+        QVERIFY(rig.form.state().SaveDisabled);
         QVERIFY(!save->isEnabled());
 
         // Unchecking enables "Save image" even before any screenshot.
         QTest::mouseClick(check, Qt::LeftButton);
-        QVERIFY(!bench.form.state().SaveDisabled);
+        QVERIFY(!rig.form.state().SaveDisabled);
         QVERIFY(save->isEnabled());
 
         // A greyed box counts as unchecked.
@@ -173,26 +173,26 @@ private slots:
         check->setCheckState(Qt::Unchecked);
         QTest::mouseClick(check, Qt::LeftButton);
         QCOMPARE(check->checkState(), Qt::PartiallyChecked);
-        QVERIFY(!bench.form.state().SaveDisabled);
+        QVERIFY(!rig.form.state().SaveDisabled);
         QVERIFY(save->isEnabled());
         QTest::mouseClick(check, Qt::LeftButton);
         QCOMPARE(check->checkState(), Qt::Checked);
-        QVERIFY(bench.form.state().SaveDisabled);
+        QVERIFY(rig.form.state().SaveDisabled);
         QVERIFY(!save->isEnabled());
     }
 
     void saveImageGoesStraightToTheSaveDialog() {
-        test::FormBench bench;
-        bench.form.StartUp();
-        QTest::mouseClick(bench.control<QCheckBox>("Check2"), Qt::LeftButton);
-        QTest::mouseClick(bench.control<QCheckBox>("Check2"), Qt::LeftButton);
-        bench.dialog.choices.push_back(bench.dir.path().toStdString() + "/shot.bmp");
-        QTest::mouseClick(bench.control<QPushButton>("Command1"), Qt::LeftButton);
+        test::FormRig rig;
+        rig.form.StartUp();
+        QTest::mouseClick(rig.control<QCheckBox>("Check2"), Qt::LeftButton);
+        QTest::mouseClick(rig.control<QCheckBox>("Check2"), Qt::LeftButton);
+        rig.dialog.choices.push_back(rig.dir.path().toStdString() + "/shot.bmp");
+        QTest::mouseClick(rig.control<QPushButton>("Command1"), Qt::LeftButton);
 
-        QCOMPARE(bench.dialog.shown.size(), std::size_t(1));
-        QCOMPARE(bench.box.shown.size(), std::size_t(1));
-        QCOMPARE(bench.box.shown[0].text, std::string("There is no screenshot to save yet."));
-        QVERIFY(!QFile::exists(bench.dir.path() + "/shot.bmp"));
+        QCOMPARE(rig.dialog.shown.size(), std::size_t(1));
+        QCOMPARE(rig.box.shown.size(), std::size_t(1));
+        QCOMPARE(rig.box.shown[0].text, std::string("There is no screenshot to save yet."));
+        QVERIFY(!QFile::exists(rig.dir.path() + "/shot.bmp"));
     }
 };
 

@@ -11,7 +11,7 @@
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormBench.h"
+#include "tests/windows/FormRig.h"
 #include "windows/Form2.h"
 #include "windows/Form2Printer.h"
 
@@ -27,17 +27,17 @@ private slots:
     // first; the picture picked is shown after it and stays on screen.
     void aPickedPictureStaysOnScreen() {
         const std::string picked = test::TwoColourBitmap(41);
-        test::FormBench bench;
-        bench.startUp();
-        test::WriteRaw(bench.path("picked.bmp"), picked);
-        bench.dialog.choices.push_back(bench.path("picked.bmp"));
-        bench.dialog.whileShown = [&] { bench.tick(test::TwoColourBitmap(42)); };
-        QTest::mouseClick(bench.control<QPushButton>("Command2"), Qt::LeftButton);
-        bench.settle();
-        QCOMPARE(bench.shown(), Decoded(picked));
-        QVERIFY(bench.form.state().ImageData == test::TwoColourBitmap(42));
-        QVERIFY(!bench.control<QPushButton>("Command1")->isEnabled());
-        QVERIFY(!bench.control<QCheckBox>("Check2")->isEnabled());
+        test::FormRig rig;
+        rig.startUp();
+        test::WriteRaw(rig.path("picked.bmp"), picked);
+        rig.dialog.choices.push_back(rig.path("picked.bmp"));
+        rig.dialog.whileShown = [&] { rig.tick(test::TwoColourBitmap(42)); };
+        QTest::mouseClick(rig.control<QPushButton>("Command2"), Qt::LeftButton);
+        rig.settle();
+        QCOMPARE(rig.shown(), Decoded(picked));
+        QVERIFY(rig.form.state().ImageData == test::TwoColourBitmap(42));
+        QVERIFY(!rig.control<QPushButton>("Command1")->isEnabled());
+        QVERIFY(!rig.control<QCheckBox>("Check2")->isEnabled());
     }
 
     void thePrintPageIsLaidOutAsDesigned_data() {
@@ -84,15 +84,15 @@ private slots:
 
     void printingTakesTheShownPicture() {
         QFETCH(bool, screenshot);
-        test::FormBench bench;
-        bench.startUp();
+        test::FormRig rig;
+        rig.startUp();
         if (screenshot)
-            bench.tick(test::TwoColourBitmap(51));
-        bench.input.answers.push_back("bench 4");
-        QTest::mouseClick(bench.control<QPushButton>("Command4"), Qt::LeftButton);
-        QCOMPARE(bench.printer.printed, 1);
-        QCOMPARE(bench.printer.comment, std::string("bench 4"));
-        QCOMPARE(ToImage(*bench.printer.picture), bench.shown());
+            rig.tick(test::TwoColourBitmap(51));
+        rig.input.answers.push_back("bench 4");
+        QTest::mouseClick(rig.control<QPushButton>("Command4"), Qt::LeftButton);
+        QCOMPARE(rig.printer.printed, 1);
+        QCOMPARE(rig.printer.comment, std::string("bench 4"));
+        QCOMPARE(ToImage(*rig.printer.picture), rig.shown());
     }
 
     void aPrinterThatDoesNotExistFails() {

@@ -6,7 +6,7 @@
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormBench.h"
+#include "tests/windows/FormRig.h"
 
 using namespace kvd;
 using test::Decoded;
@@ -24,65 +24,65 @@ private slots:
     // screenshot is shown: the Save dialog saves what was on screen, the new one
     // is shown once the dialog has closed, and capture goes on after.
     void aClickBeforeTheArrivalIsShownStopsNothing() {
-        test::FormBench bench;
-        bench.startUp();
-        bench.tick(First);
-        bench.comm.arrive(Second);
-        bench.form.OnPollTick();
+        test::FormRig rig;
+        rig.startUp();
+        rig.tick(First);
+        rig.comm.arrive(Second);
+        rig.form.OnPollTick();
         bool arrivedUnderTheDialog = false;
-        bench.dialog.whileShown = [&] {
+        rig.dialog.whileShown = [&] {
             QCoreApplication::processEvents(); // the dialog's own event loop
-            arrivedUnderTheDialog = bench.form.state().ImageData != First;
+            arrivedUnderTheDialog = rig.form.state().ImageData != First;
         };
-        bench.dialog.choices.push_back(bench.path("kept.bmp"));
-        QTest::mouseClick(bench.control<QPushButton>("Command1"), Qt::LeftButton);
+        rig.dialog.choices.push_back(rig.path("kept.bmp"));
+        QTest::mouseClick(rig.control<QPushButton>("Command1"), Qt::LeftButton);
         QVERIFY(!arrivedUnderTheDialog);
-        QVERIFY(ReadAll(bench.path("kept.bmp")) == First);
+        QVERIFY(ReadAll(rig.path("kept.bmp")) == First);
 
-        bench.dialog.whileShown = nullptr;
-        bench.settle();
-        QVERIFY(bench.form.state().ImageData == Second);
-        QVERIFY(bench.box.shown.empty()); // the first was saved: no question
-        bench.box.answers = {DialogAnswer::No};
-        bench.tick(Third);
-        QVERIFY(bench.form.state().ImageData == Third);
-        QCOMPARE(bench.shown(), Decoded(Third));
+        rig.dialog.whileShown = nullptr;
+        rig.settle();
+        QVERIFY(rig.form.state().ImageData == Second);
+        QVERIFY(rig.box.shown.empty()); // the first was saved: no question
+        rig.box.answers = {DialogAnswer::No};
+        rig.tick(Third);
+        QVERIFY(rig.form.state().ImageData == Third);
+        QCOMPARE(rig.shown(), Decoded(Third));
     }
 
     // With the real timer running, the port is still drained while the arrival
     // question waits for an answer.
     void thePortIsDrainedWhileTheArrivalQuestionIsOpen() {
-        test::FormBench bench;
-        bench.startUp();
-        bench.tick(First);
-        bench.form.Timer1->start();
+        test::FormRig rig;
+        rig.startUp();
+        rig.tick(First);
+        rig.form.Timer1->start();
         bool drained = false;
-        bench.box.whileShown = [&] {
-            bench.comm.arrive(Third.substr(0, 1000));
-            QTRY_VERIFY_WITH_TIMEOUT(bench.comm.waiting.empty(), 5000);
-            drained = bench.form.state().ReceiveBuffer == Third.substr(0, 1000);
+        rig.box.whileShown = [&] {
+            rig.comm.arrive(Third.substr(0, 1000));
+            QTRY_VERIFY_WITH_TIMEOUT(rig.comm.waiting.empty(), 5000);
+            drained = rig.form.state().ReceiveBuffer == Third.substr(0, 1000);
         };
-        bench.box.answers = {DialogAnswer::No};
-        bench.comm.arrive(Second);
-        QTRY_VERIFY_WITH_TIMEOUT(bench.form.state().ImageData == Second, 5000);
+        rig.box.answers = {DialogAnswer::No};
+        rig.comm.arrive(Second);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == Second, 5000);
         QVERIFY(drained);
-        bench.form.Timer1->stop();
+        rig.form.Timer1->stop();
     }
 
     // The tick shows a lost port on the selector at once, and its return.
     void theSelectorShowsALostPortAndItsReturn() {
-        test::FormBench bench;
-        bench.startUp();
-        auto* combo = bench.control<QComboBox>("Combo1");
+        test::FormRig rig;
+        rig.startUp();
+        auto* combo = rig.control<QComboBox>("Combo1");
         const auto red = [combo] {
             return combo->lineEdit()->palette().color(QPalette::Text) == QColor(Qt::red);
         };
-        bench.comm.lose();
-        bench.tick();
+        rig.comm.lose();
+        rig.tick();
         QVERIFY(red());
         QVERIFY2(combo->toolTip().contains("/dev/ttyFAKE1: lost"), qPrintable(combo->toolTip()));
-        bench.comm.plugBackIn();
-        bench.tick();
+        rig.comm.plugBackIn();
+        rig.tick();
         QVERIFY(!red());
         QCOMPARE(combo->toolTip(), QString("Current serial port\n/dev/ttyFAKE1: open"));
     }

@@ -23,7 +23,7 @@ inline QImage Decoded(const std::string& frame) {
 // The main window on scripted fakes, its temporary file in a folder of its own
 // (`tempImage` names it there). The poll timer is stopped: tests run the ticks
 // themselves.
-struct FormBench {
+struct FormRig {
     QTemporaryDir dir;
     std::string tempImage;
     FakeSerialPort comm;
@@ -40,7 +40,7 @@ struct FormBench {
         pictures, printer, disk,  encoder, dir.path().toStdString() + "/" + tempImage};
     Form1 form{services};
 
-    explicit FormBench(std::set<int> ports = {1, 2}, std::string tempImageName = "kvd62temp.bmp")
+    explicit FormRig(std::set<int> ports = {1, 2}, std::string tempImageName = "kvd62temp.bmp")
         : tempImage(std::move(tempImageName)) {
         form.Timer1->stop();
         comm.present = std::move(ports);

@@ -16,7 +16,7 @@ inline const std::string Unreadable = PlainFrame('\x7f');
 
 // A capture session on scripted fakes with the flows that deal with what it
 // hands out, as the window runs them; the temporary file in a folder of its own.
-struct SessionBench {
+struct SessionRig {
     QTemporaryDir dir;
     FakeSerialPort comm;
     FakeFileDialog dialog;
@@ -33,7 +33,7 @@ struct SessionBench {
     // Each tick is one second after the one before.
     std::time_t clock = 0;
 
-    SessionBench() {
+    SessionRig() {
         comm.present = {1};
         session.startUp(std::nullopt);
         session.keepHistoryIn(&history);

@@ -1,4 +1,4 @@
-#include "capture/PortNumber.h"
+#include "capture/ReadPort.h"
 
 #include <cctype>
 

@@ -11,7 +11,7 @@ namespace kvd {
 // if it is a real folder (not a link), owned by this user and closed to others.
 // Nothing when it cannot be had: someone else made it first, or planted a link
 // under its name.
-std::optional<std::filesystem::path> PrivateFolderIn(const std::filesystem::path& shared,
-                                                     std::string_view name);
+std::optional<std::filesystem::path> OwnFolderIn(const std::filesystem::path& shared,
+                                                 std::string_view name);
 
 } // namespace kvd

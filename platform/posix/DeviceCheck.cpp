@@ -1,4 +1,4 @@
-#include "platform/DeviceCheck.h"
+#include "platform/posix/DeviceCheck.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,12 +1,12 @@
-#include "platform/PrivateFolder.h"
+#include "platform/posix/OwnFolderInTmp.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kvd {
 
-std::optional<std::filesystem::path> PrivateFolderIn(const std::filesystem::path& shared,
-                                                     std::string_view name) {
+std::optional<std::filesystem::path> OwnFolderIn(const std::filesystem::path& shared,
+                                                 std::string_view name) {
     std::filesystem::path folder = shared / name;
     ::mkdir(folder.c_str(), S_IRWXU);
     // lstat: a link planted under the name is seen as a link, never followed.

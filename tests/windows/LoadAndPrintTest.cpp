@@ -96,8 +96,7 @@ private slots:
     }
 
     void aPrinterThatDoesNotExistFails() {
-        Form2Printer printer(
-            WidgetPrinter(WidgetPrinter::Target::NamedPrinter, "kvd62-no-such-printer"));
+        Form2Printer printer(Form2Printer::Target::NamedPrinter, "kvd62-no-such-printer");
         const Outcome printed = printer.print(Picture{}, "KVD62 screenshot");
         QVERIFY(!printed.ok());
         QCOMPARE(printed.reason(),
@@ -111,7 +110,7 @@ private slots:
         KVD_SKIP_ON_WINDOWS("the page is read back with Poppler's tools, Linux programs");
         QTemporaryDir dir;
         const QString pdf = dir.path() + "/page.pdf";
-        Form2Printer printer(WidgetPrinter(WidgetPrinter::Target::PdfFile, pdf));
+        Form2Printer printer(Form2Printer::Target::PdfFile, pdf);
         const Outcome printed = printer.print(
             ToPicture(Decoded(test::TwoColourBitmap(61)).convertToFormat(QImage::Format_RGB32)),
             "KVD62 screenshot bench4");

@@ -77,6 +77,14 @@ void TypeFileName(QFileDialog* dialog, const QString& name) {
     field->setText(name);
 }
 
+// The file a shown file dialog starts from: its folder and the name in its name
+// field; empty when the name field is.
+QString StartFile(QFileDialog* dialog) {
+    auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    return field && !field->text().isEmpty() ? dialog->directory().absoluteFilePath(field->text())
+                                             : QString();
+}
+
 void PressButton(QMessageBox* box, QMessageBox::StandardButton which) {
     QVERIFY(box);
     QAbstractButton* button = box->button(which);
@@ -164,8 +172,9 @@ private slots:
         QVERIFY(!none);
     }
 
-    // The dialog keeps title, filter and the chosen file between uses, asks no
-    // overwrite question of its own, and reports Cancel as a failure.
+    // The dialog keeps title, filter and the chosen file between uses, by Save
+    // image and Load image alike, asks no overwrite question of its own, and
+    // reports Cancel as a failure.
     void fileDialogPersistsBetweenUses() {
         QTemporaryDir dir;
         const QString chosen = dir.path() + "/first.bmp";
@@ -174,12 +183,13 @@ private slots:
         dialog.setFilter("KVD62 screenshots (*.bmp)|*.bmp");
         dialog.setTitle("Save current screenshot as");
 
-        QString title;
+        QString title, started = "not shown";
         QStringList filters;
         bool confirms = true;
         OnDialog<QFileDialog> save("Save dialog", [&](QFileDialog* shown) {
             title = shown->windowTitle();
             filters = shown->nameFilters();
+            started = StartFile(shown);
             confirms = !shown->testOption(QFileDialog::DontConfirmOverwrite);
             TypeFileName(shown, chosen);
             static_cast<QDialog*>(shown)->accept();
@@ -189,22 +199,37 @@ private slots:
         QVERIFY(saved);
         QCOMPARE(title, QString("Save current screenshot as"));
         QCOMPARE(filters, QStringList{"KVD62 screenshots (*.bmp)"});
+        QCOMPARE(started, QString());
         QVERIFY(!confirms);
         QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
         QCOMPARE(dialog.fileTitle(), std::string("first.bmp"));
 
-        QString openTitle;
-        QStringList preselected;
-        OnDialog<QFileDialog> open("Open dialog", [&](QFileDialog* shown) {
-            openTitle = shown->windowTitle();
-            preselected = shown->selectedFiles();
+        // Shown again with nothing set, it starts from the file chosen; a Cancel
+        // keeps that file.
+        const auto lookAndCancel = [&](QFileDialog* shown) {
+            title = shown->windowTitle();
+            filters = shown->nameFilters();
+            started = StartFile(shown);
             shown->reject();
-        });
+        };
+        OnDialog<QFileDialog> again("second Save dialog", lookAndCancel);
+        const bool savedAgain = dialog.showSave();
+        QVERIFY2(again.failure().isEmpty(), qPrintable(again.failure()));
+        QVERIFY(!savedAgain);
+        QCOMPARE(title, QString("Save current screenshot as"));
+        QCOMPARE(filters, QStringList{"KVD62 screenshots (*.bmp)"});
+        QCOMPARE(started, chosen);
+        QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
+
+        // Load image sets its own filter only: the title is still saving's.
+        dialog.setFilter("Pictures|*.bmp;*.png");
+        OnDialog<QFileDialog> open("Open dialog", lookAndCancel);
         const bool opened = dialog.showOpen();
         QVERIFY2(open.failure().isEmpty(), qPrintable(open.failure()));
         QVERIFY(!opened);
-        QCOMPARE(openTitle, QString("Save current screenshot as"));
-        QCOMPARE(preselected, QStringList{chosen});
+        QCOMPARE(title, QString("Save current screenshot as"));
+        QCOMPARE(filters, QStringList{"Pictures (*.bmp *.png)"});
+        QCOMPARE(started, chosen);
         QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
 
         // A folder is asked for where the file was, and the file stays chosen.

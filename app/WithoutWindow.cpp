@@ -40,7 +40,8 @@ public:
 int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     QCoreApplication app(argc, argv);
     NativeSerialPort comm;
-    CaptureSession session(comm);
+    QtPictureLoader pictures;
+    CaptureSession session(comm, pictures);
     session.choosePort(*options.port, PortChoice::Typed);
     StandardStreams report;
     if (!comm.isOpen()) {
@@ -50,10 +51,7 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     }
 
     QtDiskWorker disk;
-    QtPictureLoader pictures;
-    session.readBlocksWith(&pictures);
-    FolderCapture capture(session, *options.saveFolder, {disk, pictures, report},
-                          options.keepUnreadable);
+    FolderCapture capture(session, *options.saveFolder, {disk, report}, options.keepUnreadable);
     std::signal(SIGINT, AskToStop);
     std::signal(SIGTERM, AskToStop);
 #ifdef SIGHUP

@@ -90,8 +90,8 @@ int main(int argc, char* argv[]) {
     kvd::Form2Printer printer;
     kvd::QtDiskWorker disk;
     kvd::QtExportEncoder encoder;
-    // Without a private folder there is no temporary file: screenshots are
-    // shown from memory.
+    // Without a private folder there is no temporary file; screenshots are
+    // shown all the same.
     const std::filesystem::path tempFolder = kvd::PrivateTempFolder();
     kvd::Services services{
         comm,    dialog,

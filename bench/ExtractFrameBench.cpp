@@ -2,9 +2,11 @@
 // buffers a tick can meet, from a short arrival to a buffer at its bound.
 #include <benchmark/benchmark.h>
 
-#include "capture/CaptureState.h"
+#include "capture/CaptureSession.h"
 #include "capture/ExtractFrame.h"
 #include "capture/PollCycle.h"
+#include "tests/fakes/FakeDialogs.h"
+#include "tests/fakes/FakeSerialPort.h"
 
 namespace {
 
@@ -22,12 +24,15 @@ BENCHMARK(ExtractAfterNoise)->Arg(0)->Arg(3000)->Arg(int(kvd::MaxMarkerPosition)
 
 // A tick on a line that carries only noise: drain, bound, look for a marker.
 void NoiseTick(benchmark::State& state) {
-    kvd::CaptureState capture;
-    kvd::WaitingArrivals waiting;
+    kvd::test::FakeSerialPort comm;
+    comm.present = {1};
+    kvd::test::FakePictureLoader pictures;
+    kvd::CaptureSession session(comm, pictures);
+    session.choosePort("1", kvd::PortChoice::Picked);
     const std::string read(2880, 'n');
     for (auto _ : state) {
-        capture.ReceiveBuffer += read;
-        benchmark::DoNotOptimize(kvd::CutScreenshots(capture, waiting));
+        comm.arrive(read);
+        benchmark::DoNotOptimize(session.tick().cut);
     }
 }
 BENCHMARK(NoiseTick);

@@ -3,6 +3,8 @@
 // nothing. Usage: QT_QPA_PLATFORM=offscreen receive_figures [SCREENSHOTS]
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -87,7 +89,9 @@ Figures Latency(int screenshots) {
     QtSerialPort comm;
     Window<QtSerialPort> window(comm);
     window.form.Timer1->start();
-    window.form.session().choosePort(cable.devicePath(), PortChoice::Typed);
+    auto* selector = window.form.findChild<QComboBox*>("Combo1");
+    selector->setEditText(QString::fromStdString(cable.devicePath()));
+    QTest::keyClick(selector->lineEdit(), Qt::Key_Return);
     std::vector<double> samples;
     for (int i = 0; i < screenshots; ++i) {
         const std::string frame = test::TwoColourBitmap(std::uint32_t(7000 + i));

@@ -10,12 +10,21 @@
 
 namespace kvd {
 
-const ProbeReport& CaptureSession::startUp(const std::optional<std::string>& givenPort) {
+ArrivalsHeld::ArrivalsHeld(CaptureSession& session) : session_(session) {
+    ++session_.holds_;
+}
+
+ArrivalsHeld::~ArrivalsHeld() {
+    if (--session_.holds_ == 0 && session_.released_)
+        session_.released_();
+}
+
+PortList CaptureSession::startUp(const std::optional<std::string>& givenPort) {
     // The window is up before start-up comes to the ports: a port the user has
     // chosen meanwhile stands, and the ports are only listed.
     if (portChosen_) {
         probe_ = ProbePorts(state_, comm_, link_.chosen(), false);
-        return probe_;
+        return {probe_.found, std::nullopt};
     }
     state_ = CaptureState{};
     portGiven_ = givenPort.has_value();
@@ -29,7 +38,11 @@ const ProbeReport& CaptureSession::startUp(const std::optional<std::string>& giv
         link_.choose(PortAddress::number(probe_.failures.empty() ? 1 : probe_.failures[0].port),
                      false);
     PortChanged();
-    return probe_;
+    if (givenPort)
+        return {probe_.found, *givenPort};
+    if (!probe_.found.empty())
+        return {probe_.found, std::to_string(probe_.found.front().port)};
+    return {probe_.found, std::nullopt};
 }
 
 std::optional<std::string> CaptureSession::portProblem() const {
@@ -75,13 +88,10 @@ CaptureSession::Tick CaptureSession::tick(std::time_t now) {
     if (const std::string error = comm_.takeLineError(); !error.empty())
         result.lineError = DropAfterLineError(error, now);
     DrainPort(state_, comm_);
-    BlockReader read;
-    if (pictures_ != nullptr)
-        read = [this](std::string_view block) {
-            std::string whyNot;
-            return pictures_->loadBytes(block, whyNot);
-        };
-    result.cut = CutScreenshots(state_, waiting_, now, read);
+    result.cut =
+        CutScreenshots(state_, waiting_, now, [this](std::string_view block, std::string& whyNot) {
+            return pictures_.loadBytes(block, whyNot);
+        });
     // The piece of a screenshot the loss cut off is dropped, so it is never
     // completed by the first bytes after the return.
     if (lost)
@@ -115,26 +125,45 @@ bool CaptureSession::PortChanged() {
 }
 
 void CaptureSession::showPictureFileLater(std::string path) {
-    waiting_.add({Arrival::Kind::PictureFile, std::move(path)});
+    waiting_.add({.kind = Arrival::Kind::PictureFile, .path = std::move(path)});
 }
 
 std::optional<Arrival> CaptureSession::nextArrival() {
+    if (arrivalsHeld())
+        return std::nullopt;
     return waiting_.next();
 }
 
-void CaptureSession::dealtWith(const Arrival& arrival, std::string dropReason) {
-    if (history_ != nullptr && arrival.kind == Arrival::Kind::Screenshot)
-        history_->add(arrival.bytes, arrival.arrived, std::move(dropReason));
+void CaptureSession::dealtWith(const Arrival& arrival) {
+    if (history_ == nullptr || !arrival.fromLine())
+        return;
+    history_->add(arrival.bytes, arrival.arrived,
+                  arrival.kind == Arrival::Kind::Unreadable ? UnreadableReason(arrival.text)
+                                                            : std::string{});
+}
+
+void CaptureSession::showPlaceholder(Picture picture) {
+    shown_ = {ShownPicture::Kind::Placeholder, {}, std::move(picture)};
+}
+
+void CaptureSession::screenshotShown(const Arrival& arrival) {
+    state_.ImageData = arrival.bytes;
+    state_.CurrentSaved = false;
+    shown_ = {ShownPicture::Kind::Screenshot, arrival.bytes, arrival.picture.value_or(Picture{})};
+}
+
+void CaptureSession::pictureFileShown(Picture picture) {
+    shown_ = {ShownPicture::Kind::PictureFile, {}, std::move(picture)};
 }
 
 std::optional<std::string> CaptureSession::shownScreenshotFile() const {
-    if (!showingScreenshot_)
+    if (shown_.kind != ShownPicture::Kind::Screenshot)
         return std::nullopt;
-    return state_.ImageData;
+    return shown_.bytes;
 }
 
-bool CaptureSession::saveDisabledChanged(bool checked) {
-    state_.SaveDisabled = checked;
+bool CaptureSession::saveDisabledChanged(CheckMark mark) {
+    state_.SaveDisabled = mark == CheckMark::Checked;
     return !state_.SaveDisabled;
 }
 

@@ -4,14 +4,18 @@
 #include <cstddef>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "capture/CaptureState.h"
 #include "capture/PortLink.h"
 #include "capture/ProbePorts.h"
 #include "capture/SessionHistory.h"
+#include "capture/ShownPicture.h"
 #include "capture/WaitingArrivals.h"
+#include "platform/MessageBoxes.h"
 #include "platform/Picture.h"
 
 namespace kvd {
@@ -26,22 +30,54 @@ inline constexpr std::chrono::milliseconds PollInterval{500};
 // before the port opens) or picked from its list (after).
 enum class PortChoice { Typed, Picked };
 
-// A running capture, from start-up to the end: the capture state, what waits to
-// be dealt with, the serial link and the port selector's rules. It decides; the
-// window shows what it says and asks the user. Time is handed in, so that every
-// rule runs the same in a test.
+// How the "Disable Save" box stands after a click.
+enum class CheckMark { Unchecked, Checked, Greyed };
+
+// What the port selector lists after start-up, and what its text becomes: none
+// when the user has chosen a port meanwhile (the text stands as they left it).
+struct PortList {
+    std::vector<ProbeReport::Found> found;
+    std::optional<std::string> text;
+};
+
+class CaptureSession;
+
+// Arrivals wait while one of these lives: a dialog or a question is open, or an
+// arrival is being dealt with, so that no question is stacked on another. They
+// nest; when the last one ends, what waited is dealt with.
+class [[nodiscard]] ArrivalsHeld {
+public:
+    explicit ArrivalsHeld(CaptureSession& session);
+    ~ArrivalsHeld();
+    ArrivalsHeld(const ArrivalsHeld&) = delete;
+    ArrivalsHeld& operator=(const ArrivalsHeld&) = delete;
+
+private:
+    CaptureSession& session_;
+};
+
+// A running capture, from start-up to the end: the capture state and the shown
+// picture, what waits to be dealt with, the serial link and the port selector's
+// rules. It is the one writer of its state: the flows ask and tell it through
+// the operations below. It decides; the window shows what it says and asks the
+// user. Time is handed in, so that every rule runs the same in a test.
 class CaptureSession {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit CaptureSession(SerialPort& comm) : comm_(comm), link_(comm) {}
+    // Blocks cut from the line are read with `pictures` as they are cut, so that
+    // a "BM" in line noise that does not read costs no screenshot after it; a
+    // screenshot waits with its picture, and is never decoded again.
+    CaptureSession(SerialPort& comm, PictureLoader& pictures)
+        : comm_(comm), pictures_(pictures), link_(comm) {}
 
     // Start-up: the initial state, then the port probe. With `givenPort` (named
     // on the command line) that port is opened, as if typed; otherwise the first
     // port found. A port the user chose before start-up came to the ports stands:
-    // the ports are then only listed. Returns what the probe found, for the
-    // selector's list.
-    const ProbeReport& startUp(const std::optional<std::string>& givenPort);
+    // the ports are then only listed, and the selector's text stands. Returns
+    // what the selector lists, and its text: the port given, else the first
+    // found.
+    PortList startUp(const std::optional<std::string>& givenPort);
     // The one message to show after start-up when no port is open, or nothing
     // (also when the user has chosen a port: the selector shows how it stands).
     std::optional<std::string> portProblem() const;
@@ -83,37 +119,48 @@ public:
     // gap is in there), so that none is made of pieces of two.
     Tick tick(std::time_t now = std::time(nullptr));
 
-    // While a dialog is open, arrivals wait; they are dealt with once the last
-    // one closes, so no question is stacked on another.
-    void dialogOpened() { waiting_.dialogOpened(); }
-    void dialogClosed() { waiting_.dialogClosed(); }
+    // Arrivals wait while the hold lives (see ArrivalsHeld); `released` runs
+    // each time the last hold ends.
+    ArrivalsHeld holdArrivals() { return ArrivalsHeld(*this); }
+    void whenReleased(std::function<void()> released) { released_ = std::move(released); }
+    bool arrivalsHeld() const { return holds_ > 0; }
     // A picture file to show (picked, dropped, named at start), once what
     // arrived before it has been dealt with.
     void showPictureFileLater(std::string path);
     // Whether something can be dealt with now.
-    bool readyToDeal() const { return !waiting_.dialogOpen() && waiting_.count() > 0; }
-    // The next thing to deal with, in arrival order: none while a dialog is open.
+    bool readyToDeal() const { return !arrivalsHeld() && waiting_.count() > 0; }
+    // The next thing to deal with, in arrival order: none while arrivals are held.
     std::optional<Arrival> nextArrival();
     std::size_t waitingCount() const { return waiting_.count(); }
-    // What the picture control shows now: a received screenshot, or a picture file.
-    void shown(Arrival::Kind kind) { showingScreenshot_ = kind == Arrival::Kind::Screenshot; }
-    // Screenshots dealt with from now on are kept in `history` (none: not kept),
-    // with `dropReason` for one that was dropped as unreadable.
+    // Screenshots dealt with from now on are kept in `history` (none: not kept);
+    // a block that did not read is kept as dropped, with the reason.
     void keepHistoryIn(SessionHistory* history) { history_ = history; }
-    void dealtWith(const Arrival& arrival, std::string dropReason = {});
-    // Blocks cut from the line are read with `pictures` as they are cut (none:
-    // only their headers are checked), so that a "BM" in line noise that does
-    // not read costs no screenshot after it; a screenshot waits with its
-    // picture, and is not decoded again.
-    void readBlocksWith(PictureLoader* pictures) { pictures_ = pictures; }
+    void dealtWith(const Arrival& arrival);
+
+    // What the window's picture shows.
+    const ShownPicture& shown() const { return shown_; }
+    // Until the first screenshot or picture file.
+    void showPlaceholder(Picture picture);
+    // A screenshot from the line is shown: it is the current screenshot now, and
+    // unsaved.
+    void screenshotShown(const Arrival& arrival);
+    // A picture file is shown; the current screenshot stays as it was.
+    void pictureFileShown(Picture picture);
+    // The current screenshot needs no question before the next replaces it: it
+    // was saved, or the user said not to.
+    void currentSaved() { state_.CurrentSaved = true; }
+    // The user answered a question of the save flow.
+    void answered(DialogAnswer answer) { state_.Answer = static_cast<std::int16_t>(answer); }
+    // "Save image" was pressed (true) and its Save dialog has started (false).
+    void saveRequested(bool requested) { state_.SaveRequested = requested; }
     // The bitmap file of the shown screenshot, for the clipboard; nothing while a
     // picture file is shown.
     std::optional<std::string> shownScreenshotFile() const;
 
-    // "Disable Save" changed: while checked, new screenshots replace the shown
-    // one without a question and "Save image" is off. Returns whether "Save
-    // image" is on.
-    bool saveDisabledChanged(bool checked);
+    // "Disable Save" was clicked: while checked, new screenshots replace the
+    // shown one without a question and "Save image" is off. A greyed box counts
+    // as unchecked. Returns whether "Save image" is on.
+    bool saveDisabledChanged(CheckMark mark);
 
     // Every screenshot is saved into `folder` from now on; none when there is no
     // folder. The session is the one place that knows where screenshots go.
@@ -123,15 +170,18 @@ public:
     // mode, and how many screenshots wait, while any do.
     std::string caption(const std::string& title) const;
 
-    CaptureState& state() { return state_; }
+    // The record of the running capture, to read.
     const CaptureState& state() const { return state_; }
 
 private:
+    friend class ArrivalsHeld;
     bool PortChanged();
     std::string DropAfterLineError(const std::string& error, std::time_t now);
 
     SerialPort& comm_;
+    PictureLoader& pictures_;
     CaptureState state_;
+    ShownPicture shown_;
     PortLink link_;
     WaitingArrivals waiting_;
     ProbeReport probe_;
@@ -144,10 +194,10 @@ private:
     // The device path being typed, and when it was last edited.
     std::optional<std::string> typing_;
     Clock::time_point typedAt_;
-    bool showingScreenshot_ = false;
     std::optional<std::filesystem::path> folder_;
     SessionHistory* history_ = nullptr;
-    PictureLoader* pictures_ = nullptr;
+    int holds_ = 0;
+    std::function<void()> released_;
 };
 
 } // namespace kvd

@@ -53,13 +53,19 @@ std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting, std::t
         // A screenshot is a block whose header's picture fits in it, and that
         // reads as a picture.
         std::optional<Picture> picture;
-        bool screenshot = WhyBitmapCannotFit(found.frame, ScreenshotSize).empty();
-        if (screenshot && read)
-            screenshot = (picture = read(found.frame)).has_value();
+        std::string whyNot = WhyBitmapCannotFit(found.frame, ScreenshotSize);
+        if (whyNot.empty() && read)
+            picture = read(found.frame, whyNot);
+        const bool screenshot = whyNot.empty();
         const std::size_t marker = found.markerPosition - 1;
         state.ReceiveBuffer.erase(
             0, marker + (screenshot ? ScreenshotSize : NextCandidate(found.frame)));
-        waiting.add({Arrival::Kind::Screenshot, std::move(found.frame), now, std::move(picture)});
+        waiting.add({screenshot ? Arrival::Kind::Screenshot : Arrival::Kind::Unreadable,
+                     std::move(found.frame),
+                     now,
+                     std::move(picture),
+                     {},
+                     std::move(whyNot)});
         ++cut;
     }
 }

@@ -32,14 +32,15 @@ void BoundReceiveBuffer(std::string& buffer);
 // to the waiting screenshots, stamped `now`. What precedes a screenshot's marker
 // goes with it; what follows the last one stays, as the start of the next
 // screenshot. A block whose header claims more than its bytes hold, or that does
-// not read, waits too, to be dropped as unreadable, but only its marker leaves
+// not read, waits too, as unreadable with the reason, but only its marker leaves
 // the buffer: a screenshot that starts inside it is still found. The rest is
 // bounded. Returns how many blocks were cut.
 //
 // `read` reads a block as a picture, with the real picture reader, and the
 // screenshot waits with its picture; without it, only what its header claims
 // is checked.
-using BlockReader = std::function<std::optional<Picture>(std::string_view block)>;
+using BlockReader =
+    std::function<std::optional<Picture>(std::string_view block, std::string& whyNot)>;
 std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting, std::time_t now = 0,
                            const BlockReader& read = {});
 

@@ -56,4 +56,9 @@ std::string SessionHistory::summary() const {
     return text;
 }
 
+HistoryActions SessionHistory::actionsFor(const HistoryEntry* current) const {
+    const bool picture = current != nullptr && !current->dropped();
+    return {current != nullptr, picture, picture, picture, !entries_.empty()};
+}
+
 } // namespace kvd

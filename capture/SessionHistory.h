@@ -22,6 +22,17 @@ struct HistoryEntry {
     bool dropped() const { return !dropReason.empty(); }
 };
 
+// What the History window offers for its current entry: a dropped block's bytes
+// can be saved, but it has no picture to copy, print or show; the exports take
+// the whole history, so they need only something in it.
+struct HistoryActions {
+    bool save = false;
+    bool copy = false;
+    bool print = false;
+    bool showLarge = false;
+    bool exportAny = false;
+};
+
 // Why a block that looked like a screenshot was dropped, with what the bitmap
 // reader said of it.
 std::string UnreadableReason(const std::string& readerSays);
@@ -51,6 +62,8 @@ public:
     // when two or more are selected (the user picked them out), else of every
     // entry kept. Newest first.
     std::vector<HistoryEntry> toExport(const std::vector<std::uint64_t>& selected) const;
+    // What can be done with `current` (none: nothing is current).
+    HistoryActions actionsFor(const HistoryEntry* current) const;
     // The entry as a list shows it: its arrival time, and why it was dropped.
     static std::string describe(const HistoryEntry& entry);
     // One line on what is kept: "3 screenshots, 1 dropped, newest first.", and

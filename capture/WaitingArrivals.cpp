@@ -18,9 +18,8 @@ std::string DroppedNotice(std::size_t dropped) {
 
 void WaitingArrivals::add(Arrival arrival) {
     if (waiting_.size() >= Capacity) {
-        const auto oldest = std::find_if(waiting_.begin(), waiting_.end(), [](const Arrival& a) {
-            return a.kind == Arrival::Kind::Screenshot;
-        });
+        const auto oldest = std::find_if(waiting_.begin(), waiting_.end(),
+                                         [](const Arrival& a) { return a.fromLine(); });
         if (oldest != waiting_.end()) {
             waiting_.erase(oldest);
             ++dropped_;
@@ -30,10 +29,9 @@ void WaitingArrivals::add(Arrival arrival) {
 }
 
 std::optional<Arrival> WaitingArrivals::next() {
-    if (dialogOpen())
-        return std::nullopt;
     if (dropped_ > 0)
-        return Arrival{Arrival::Kind::Notice, DroppedNotice(std::exchange(dropped_, 0))};
+        return Arrival{.kind = Arrival::Kind::Notice,
+                       .text = DroppedNotice(std::exchange(dropped_, 0))};
     if (waiting_.empty())
         return std::nullopt;
     Arrival arrival = std::move(waiting_.front());
@@ -44,11 +42,6 @@ std::optional<Arrival> WaitingArrivals::next() {
 std::size_t WaitingArrivals::count(Arrival::Kind kind) const {
     return std::size_t(std::count_if(waiting_.begin(), waiting_.end(),
                                      [kind](const Arrival& a) { return a.kind == kind; }));
-}
-
-void WaitingArrivals::dialogClosed() {
-    if (openDialogs_ > 0)
-        --openDialogs_;
 }
 
 } // namespace kvd

@@ -21,26 +21,25 @@ const FileKind PdfFile{"PDF documents (*.pdf)|*.pdf", PdfTitle, "The PDF documen
                        WriteFileSafely};
 
 // Asks until the answer is a scale; none on Cancel.
-std::optional<int> AskScale(ExportServices& services) {
+std::optional<int> AskScale(Services& services, ExportChoices& choices) {
     while (true) {
         const std::optional<std::string> typed = services.input.ask(
             "Scale (1 to 8): each pixel becomes a block of this many pixels across.", ScaleTitle,
-            std::to_string(services.scale));
+            std::to_string(choices.scale));
         if (!typed)
             return std::nullopt;
         if (const std::optional<int> scale = ReadScale(*typed))
-            return services.scale = *scale;
-        services.save.box.tell(
-            "\"" + *typed + "\" is not a scale: type a whole number from 1 to 8.", ScaleTitle);
+            return choices.scale = *scale;
+        services.box.tell("\"" + *typed + "\" is not a scale: type a whole number from 1 to 8.",
+                          ScaleTitle);
     }
 }
 
-std::optional<std::string> Png(const Picture& picture, int scale, ExportServices& services) {
+std::optional<std::string> Png(const Picture& picture, int scale, Services& services) {
     std::string whyNot;
     std::optional<std::string> bytes = services.encoder.png(picture, scale, whyNot);
     if (!bytes)
-        services.save.box.tell("The picture could not be made into a PNG: " + whyNot + ".",
-                               PngTitle);
+        services.box.tell("The picture could not be made into a PNG: " + whyNot + ".", PngTitle);
     return bytes;
 }
 
@@ -56,26 +55,27 @@ std::optional<int> ReadScale(std::string_view text) {
     return text[0] - '0';
 }
 
-void ExportPictureAsPng(const Picture& picture, ExportServices& services) {
-    const std::optional<int> scale = AskScale(services);
+void ExportPictureAsPng(const Picture& picture, Services& services, ExportChoices& choices) {
+    const std::optional<int> scale = AskScale(services, choices);
     if (!scale)
         return;
     if (const std::optional<std::string> bytes = Png(picture, *scale, services))
-        SaveFileAs(*bytes, PngFile, services.save);
+        SaveFileAs(*bytes, PngFile, services);
 }
 
-void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, ExportServices& services) {
+void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, Services& services,
+                            ExportChoices& choices) {
     if (std::all_of(entries.begin(), entries.end(),
                     [](const HistoryEntry& entry) { return entry.dropped(); })) {
-        services.save.box.tell("There is no screenshot to export: dropped blocks have no "
-                               "picture. Save them with \"Save...\" instead.",
-                               PngTitle);
+        services.box.tell("There is no screenshot to export: dropped blocks have no "
+                          "picture. Save them with \"Save...\" instead.",
+                          PngTitle);
         return;
     }
-    const std::optional<int> scale = AskScale(services);
+    const std::optional<int> scale = AskScale(services, choices);
     if (!scale)
         return;
-    const std::string folder = services.save.dialog.chooseFolder("Export as PNG to folder");
+    const std::string folder = services.dialog.chooseFolder("Export as PNG to folder");
     if (folder.empty())
         return;
     // One picture decoded at a time.
@@ -89,11 +89,11 @@ void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, ExportServ
         if (!bytes)
             return;
         ScreenshotFolder::Saved saved;
-        services.save.disk.run([&] {
+        services.disk.run([&] {
             saved = ScreenshotFolder(PathFromUtf8(folder)).saveFile(*bytes, entry.arrived, ".png");
         });
         if (!saved.outcome) {
-            services.save.box.tell(
+            services.box.tell(
                 SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome, "The PNG picture"),
                 PngTitle);
             return;
@@ -101,7 +101,7 @@ void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, ExportServ
     }
 }
 
-void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, ExportServices& services) {
+void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, Services& services) {
     const std::optional<std::string> comment =
         services.input.ask("Comment:", "Add comment to your PDF", "");
     if (!comment)
@@ -114,7 +114,7 @@ void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, ExportServices
                        ? Outcome::success()
                        : Outcome::failure("the PDF could not be made: " + whyNot);
         },
-        PdfFile, services.save);
+        PdfFile, services);
 }
 
 std::vector<ReportEntry> ReportOf(std::vector<HistoryEntry> entries, PictureLoader& pictures) {

@@ -22,28 +22,26 @@ inline constexpr int SmallestScale = 1, LargestScale = 8, DefaultScale = 4;
 // A scale as typed: a whole number from 1 to 8, spaces around it allowed.
 std::optional<int> ReadScale(std::string_view text);
 
-struct ExportServices {
-    SaveServices& save;
-    InputBox& input;
-    PictureLoader& pictures;
-    ExportEncoder& encoder;
-    // The last scale chosen, offered again for the rest of the session.
-    int& scale;
+// What the export dialogs offer again for the rest of the session.
+struct ExportChoices {
+    // The last scale chosen.
+    int scale = DefaultScale;
 };
 
 // "Export as PNG...": asks the scale, then the file (with the Save dialog's
 // overwrite question), and writes the picture enlarged there, safely. Cancel
 // anywhere ends it; a failure is said.
-void ExportPictureAsPng(const Picture& picture, ExportServices& services);
+void ExportPictureAsPng(const Picture& picture, Services& services, ExportChoices& choices);
 
 // The history's "Export PNG...": asks the scale and a folder, and writes each
 // screenshot there under the name the save folder would give it, with .png.
 // Dropped blocks are skipped. The first failure is said and ends it.
-void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, ExportServices& services);
+void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, Services& services,
+                            ExportChoices& choices);
 
 // The history's "Export PDF...": asks a comment (Cancel ends it; empty is
 // none), then the file, and writes the entries, oldest first, as one PDF.
-void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, ExportServices& services);
+void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, Services& services);
 
 // The entries as a report shows them, oldest first, each picture measured and
 // decoded again only when it is drawn.

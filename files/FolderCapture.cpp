@@ -14,28 +14,23 @@ bool FolderCapture::poll(std::time_t now) {
     return session_.waitingCount() > 0;
 }
 
+// Each screenshot dealt with is saved or said, so the loop's count stops at the
+// `most` saved: an unreadable block or a notice is not one of them, and the loop
+// goes on past it.
 int FolderCapture::saveWaiting(int most) {
-    if (saving_)
+    if (saving())
         return 0;
-    saving_ = true;
-    int saved = 0;
-    while (most <= 0 || saved < most) {
-        const std::optional<Arrival> arrival = session_.nextArrival();
-        if (!arrival)
+    saved_ = 0;
+    while (most <= 0 || saved_ < most)
+        if (DealWithWaiting(session_, *this, 1) == 0)
             break;
-        if (arrival->kind == Arrival::Kind::Notice) {
-            services_.report.problem(arrival->bytes);
-            continue;
-        }
-        std::string whyNot;
-        if (!arrival->picture && !services_.pictures.loadBytes(arrival->bytes, whyNot))
-            Refuse(arrival->bytes, whyNot, arrival->arrived);
-        else if (SaveIntoFolder(*session_.saveFolder(), arrival->bytes, arrival->arrived,
-                                services_.disk, services_.report))
-            ++saved;
-    }
-    saving_ = false;
-    return saved;
+    return saved_;
+}
+
+void FolderCapture::screenshot(const Arrival& arrival) {
+    if (SaveIntoFolder(*session_.saveFolder(), arrival.bytes, arrival.arrived, services_.disk,
+                       services_.report))
+        ++saved_;
 }
 
 void FolderCapture::ReportPort() {
@@ -48,12 +43,14 @@ void FolderCapture::ReportPort() {
     lost_ = state == PortState::Lost;
 }
 
-void FolderCapture::Refuse(const std::string& frame, const std::string& why, std::time_t now) {
-    std::string text = ClockTime(now) + " a block that " + UnreadableReason(why) + " was dropped";
+void FolderCapture::unreadable(const Arrival& arrival) {
+    std::string text = ClockTime(arrival.arrived) + " a block that " +
+                       UnreadableReason(arrival.text) + " was dropped";
     if (keepUnreadable_) {
         ScreenshotFolder::Saved kept;
         services_.disk.run([&] {
-            kept = ScreenshotFolder(*session_.saveFolder()).save(frame, now, "-unreadable.bin");
+            kept = ScreenshotFolder(*session_.saveFolder())
+                       .save(arrival.bytes, arrival.arrived, "-unreadable.bin");
         });
         text += kept.outcome ? "; its bytes are in " + Utf8FromPath(kept.path)
                              : "; its bytes could not be kept: " + kept.outcome.reason();

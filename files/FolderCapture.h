@@ -4,9 +4,9 @@
 #include <string>
 
 #include "capture/CaptureSession.h"
+#include "files/ArrivalLoop.h"
 #include "files/ScreenshotFolder.h"
 #include "platform/DiskWorker.h"
-#include "platform/Picture.h"
 
 namespace kvd {
 
@@ -18,11 +18,10 @@ namespace kvd {
 // that starts like a screenshot but is not a readable bitmap is reported with its
 // time and reason, and kept as kvd62-...-unreadable.bin when asked. The port
 // lost, and back, is said once each; the session keeps retrying it.
-class FolderCapture {
+class FolderCapture final : private ArrivalHandler {
 public:
     struct Services {
         DiskWorker& disk;
-        PictureLoader& pictures;
         CaptureReport& report;
     };
 
@@ -36,21 +35,25 @@ public:
     // One poll: reads the line. True when screenshots wait to be saved.
     bool poll(std::time_t now);
     // Saves what waits, in the order it came, also what the polls cut out
-    // meanwhile; returns how many it saved, `most` at the most (0: no limit).
-    // What arrived beyond that is left waiting. A call while a save is under way
-    // saves nothing: the one under way takes what waits.
+    // meanwhile, by the same arrival loop as the window's; returns how many it
+    // saved, `most` at the most (0: no limit). What arrived beyond that is left
+    // waiting. A call while a save is under way saves nothing: the one under way
+    // takes what waits.
     int saveWaiting(int most = 0);
-    bool saving() const { return saving_; }
+    bool saving() const { return session_.arrivalsHeld(); }
 
 private:
+    void screenshot(const Arrival& arrival) override;
+    void unreadable(const Arrival& arrival) override;
+    void pictureFile(const std::string&) override {}
+    void notice(const std::string& text) override { services_.report.problem(text); }
     void ReportPort();
-    void Refuse(const std::string& frame, const std::string& why, std::time_t now);
 
     CaptureSession& session_;
     Services services_;
     bool keepUnreadable_;
     bool lost_ = false;
-    bool saving_ = false;
+    int saved_ = 0;
 };
 
 } // namespace kvd

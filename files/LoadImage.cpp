@@ -5,7 +5,7 @@
 
 namespace kvd {
 
-void OnLoadImageClicked(CaptureSession& session, LoadServices& services, CaptureView& view) {
+void OnLoadImageClicked(CaptureSession& session, Services& services, CaptureView& view) {
     view.setSaveEnabled(false);
     view.setDisableSaveEnabled(false);
     services.dialog.setFilter(std::string(LoadFilter));
@@ -13,17 +13,18 @@ void OnLoadImageClicked(CaptureSession& session, LoadServices& services, Capture
         session.showPictureFileLater(services.dialog.fileName());
 }
 
-bool ShowPictureFile(const std::string& path, LoadServices& services, CaptureView& view) {
+void ShowPictureFile(CaptureSession& session, const std::string& path, Services& services,
+                     CaptureView& view) {
     view.setSaveEnabled(false);
     view.setDisableSaveEnabled(false);
     std::string whyNot;
-    const auto picture = services.pictures.loadFile(PathFromUtf8(path), whyNot);
+    auto picture = services.pictures.loadFile(PathFromUtf8(path), whyNot);
     if (!picture) {
         services.box.tell(path + " could not be loaded: " + whyNot + ".", "Load image");
-        return false;
+        return;
     }
-    view.showPicture(*picture);
-    return true;
+    session.pictureFileShown(std::move(*picture));
+    view.showPicture(session.shown().picture);
 }
 
 } // namespace kvd

@@ -2,7 +2,7 @@
 
 namespace kvd {
 
-void PrintScreenshot(const Picture& picture, PrintServices& services) {
+void PrintScreenshot(const Picture& picture, Services& services) {
     const std::optional<std::string> comment =
         services.input.ask("Comment:", "Add comment to your print", "KVD62 screenshot");
     if (!comment || comment->empty())

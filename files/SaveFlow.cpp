@@ -14,23 +14,20 @@ constexpr const char* SaveDialogTitle = "Save current screenshot as";
 constexpr const char* SaveTitle = "Save as";
 constexpr std::string_view DroppedBlockFilter = "Dropped blocks (*.bin)|*.bin";
 
-void Store(CaptureState& state, DialogAnswer answer) {
-    state.Answer = static_cast<std::int16_t>(answer);
-}
-
 // Asks whether to save the shown screenshot before a new one replaces it; true
 // when the user wants to.
-bool AskAboutArrival(CaptureState& state, SaveServices& services, CaptureView& view) {
+bool AskAboutArrival(CaptureSession& session, Services& services, CaptureView& view) {
     view.setDisableSaveEnabled(true);
-    Store(state, services.box.ask(ArrivalQuestion, ArrivalTitle, Buttons::YesNo));
-    if (state.Answer == static_cast<std::int16_t>(DialogAnswer::Yes))
+    const DialogAnswer answer = services.box.ask(ArrivalQuestion, ArrivalTitle, Buttons::YesNo);
+    session.answered(answer);
+    if (answer == DialogAnswer::Yes)
         return true;
-    state.CurrentSaved = true;
+    session.currentSaved();
     return false;
 }
 
 // Asks before an existing file is replaced; None when there is no such file.
-DialogAnswer AskToOverwrite(SaveServices& services, const std::string& path) {
+DialogAnswer AskToOverwrite(Services& services, const std::string& path) {
     if (ReportFileStatus(services.files, path) != "1")
         return DialogAnswer::None;
     const std::string question = services.dialog.fileTitle() + " exists\r\nOverwrite ?";
@@ -39,7 +36,7 @@ DialogAnswer AskToOverwrite(SaveServices& services, const std::string& path) {
 
 using Write = std::function<Outcome(const std::filesystem::path&)>;
 
-bool WriteChosenFile(const Write& write, const FileKind& kind, SaveServices& services,
+bool WriteChosenFile(const Write& write, const FileKind& kind, Services& services,
                      const std::string& path) {
     Outcome written = Outcome::success();
     services.disk.run([&] { written = write(PathFromUtf8(path)); });
@@ -59,8 +56,8 @@ const FileKind DroppedBlock{DroppedBlockFilter, "Save dropped block as", "The dr
 
 // The Save dialog and the overwrite question until a file is chosen, then
 // `write` into it. `nothingYet` when there is nothing to write.
-bool SaveChosenFile(const FileKind& kind, bool nothingYet, const Write& write,
-                    SaveServices& services, const std::function<void(DialogAnswer)>& answered) {
+bool SaveChosenFile(const FileKind& kind, bool nothingYet, const Write& write, Services& services,
+                    const std::function<void(DialogAnswer)>& answered) {
     while (true) {
         services.dialog.setFilter(std::string(kind.filter));
         services.dialog.setTitle(kind.title);
@@ -84,7 +81,7 @@ bool SaveChosenFile(const FileKind& kind, bool nothingYet, const Write& write,
 
 } // namespace
 
-bool SaveFileAs(const std::string& bytes, const FileKind& kind, SaveServices& services,
+bool SaveFileAs(const std::string& bytes, const FileKind& kind, Services& services,
                 const std::function<void(DialogAnswer)>& answered) {
     return SaveChosenFile(
         kind, bytes.size() < kind.minimumSize,
@@ -92,7 +89,7 @@ bool SaveFileAs(const std::string& bytes, const FileKind& kind, SaveServices& se
         answered);
 }
 
-bool SaveFileAs(const FileContents& contents, const FileKind& kind, SaveServices& services) {
+bool SaveFileAs(const FileContents& contents, const FileKind& kind, Services& services) {
     return SaveChosenFile(
         kind, false,
         [&](const std::filesystem::path& path) { return WriteFileAsMade(contents, path); },
@@ -113,23 +110,23 @@ std::string ReportFileStatus(FileSystem& files, const std::string& path) {
     return files.fileExists(path) ? "1" : "0";
 }
 
-void SaveScreenshot(CaptureState& state, SaveMode mode, SaveServices& services, CaptureView& view) {
-    if (mode == SaveMode::OnArrival && !AskAboutArrival(state, services, view))
+void SaveScreenshot(CaptureSession& session, SaveMode mode, Services& services, CaptureView& view) {
+    if (mode == SaveMode::OnArrival && !AskAboutArrival(session, services, view))
         return;
 
-    state.SaveRequested = false;
-    if (SaveFileAs(state.ImageData, Screenshot, services,
-                   [&](DialogAnswer answer) { Store(state, answer); }))
-        state.CurrentSaved = true;
+    session.saveRequested(false);
+    if (SaveFileAs(session.state().ImageData, Screenshot, services,
+                   [&](DialogAnswer answer) { session.answered(answer); }))
+        session.currentSaved();
 }
 
-void SaveHistoryEntry(const HistoryEntry& entry, SaveServices& services) {
+void SaveHistoryEntry(const HistoryEntry& entry, Services& services) {
     SaveFileAs(entry.bytes, entry.dropped() ? DroppedBlock : HistoryScreenshot, services);
 }
 
-void OnSaveImageClicked(CaptureState& state, SaveServices& services, CaptureView& view) {
-    state.SaveRequested = true;
-    SaveScreenshot(state, SaveMode::Requested, services, view);
+void OnSaveImageClicked(CaptureSession& session, Services& services, CaptureView& view) {
+    session.saveRequested(true);
+    SaveScreenshot(session, SaveMode::Requested, services, view);
 }
 
 } // namespace kvd

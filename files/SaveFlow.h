@@ -5,26 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "capture/CaptureState.h"
+#include "capture/CaptureSession.h"
 #include "capture/SessionHistory.h"
 #include "files/CaptureView.h"
 #include "files/ScreenshotFile.h"
-#include "platform/DiskWorker.h"
-#include "platform/FileDialog.h"
-#include "platform/FileSystem.h"
-#include "platform/MessageBoxes.h"
+#include "files/Services.h"
 #include "platform/Outcome.h"
 
 namespace kvd {
-
-// The services the save flow shows its dialogs and questions through.
-struct SaveServices {
-    FileDialog& dialog;
-    FileSystem& files;
-    MessageBoxes& box;
-    // Where the flushed writes run, so that the port is still read meanwhile.
-    DiskWorker& disk;
-};
 
 // What the user is told when a screenshot could not be written to `path`: the
 // reason, and whether the file there is as it was or may have been damaged.
@@ -48,11 +36,11 @@ struct FileKind {
 // file is replaced only after the user says Yes; No brings the dialog back. A
 // write that fails is said. `answered` hears each answer to the overwrite
 // question.
-bool SaveFileAs(const std::string& bytes, const FileKind& kind, SaveServices& services,
+bool SaveFileAs(const std::string& bytes, const FileKind& kind, Services& services,
                 const std::function<void(DialogAnswer)>& answered = {});
 // The same for a file made as it is written (a document); its making runs on
 // the disk worker with the write, so the line is read meanwhile.
-bool SaveFileAs(const FileContents& contents, const FileKind& kind, SaveServices& services);
+bool SaveFileAs(const FileContents& contents, const FileKind& kind, Services& services);
 
 // "1" when a file of that path exists, "0" when not.
 std::string ReportFileStatus(FileSystem& files, const std::string& path);
@@ -61,19 +49,20 @@ std::string ReportFileStatus(FileSystem& files, const std::string& path);
 // or a new screenshot arrived while the shown one is unsaved.
 enum class SaveMode { Requested, OnArrival };
 
-// Saves the held screenshot to a file the user picks. Requested, it goes straight
-// to the Save dialog; on an arrival, it first asks whether to save the shown one.
-// An existing file is overwritten only after the user says Yes; No brings the
-// dialog back. Cancel ends the flow silently; a write that fails is said, and
-// nothing is marked saved. SaveRequested is false once the dialog sequence starts.
-void SaveScreenshot(CaptureState& state, SaveMode mode, SaveServices& services, CaptureView& view);
+// Saves the current screenshot to a file the user picks. Requested, it goes
+// straight to the Save dialog; on an arrival, it first asks whether to save the
+// shown one. An existing file is overwritten only after the user says Yes; No
+// brings the dialog back. Cancel ends the flow silently; a write that fails is
+// said, and nothing is marked saved. The session hears each answer, and that the
+// Save dialog has started.
+void SaveScreenshot(CaptureSession& session, SaveMode mode, Services& services, CaptureView& view);
 
 // Saves a screenshot from the history, or a dropped block's raw bytes, to a file
 // the user picks, with the same overwrite question and safe write; the shown
 // screenshot's state is left as it is.
-void SaveHistoryEntry(const HistoryEntry& entry, SaveServices& services);
+void SaveHistoryEntry(const HistoryEntry& entry, Services& services);
 
 // The "Save image" button.
-void OnSaveImageClicked(CaptureState& state, SaveServices& services, CaptureView& view);
+void OnSaveImageClicked(CaptureSession& session, Services& services, CaptureView& view);
 
 } // namespace kvd

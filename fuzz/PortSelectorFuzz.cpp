@@ -14,6 +14,7 @@
 
 #include "capture/CaptureSession.h"
 #include "capture/ReadPort.h"
+#include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
 
 namespace {
@@ -81,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     test::FakeSerialPort comm;
     comm.present = {1, 2};
-    CaptureSession session(comm);
+    test::FakePictureLoader pictures;
+    CaptureSession session(comm, pictures);
     session.startUp(std::nullopt);
 
     Selector box;

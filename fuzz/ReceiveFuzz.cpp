@@ -1,7 +1,7 @@
 // Arbitrary bytes down the line, cut into arbitrary reads, with dialogs opening
 // and closing at arbitrary moments: the receive path as the window runs it (the
 // session's tick with its drain, cut and bound, the waiting queue, the arrival
-// with its question), with the real picture reader and fakes for the rest. After
+// loop with its question), with the real picture reader and fakes for the rest. After
 // every step: the shown screenshot is none or exactly a screenshot's worth of
 // consecutive bytes of the stream starting with the marker, and the buffer and
 // the queue stay within their bounds.
@@ -11,14 +11,13 @@
 // itself a readable picture (the first marker wins).
 #include <cstdlib>
 #include <fuzzer/FuzzedDataProvider.h>
+#include <memory>
+#include <vector>
 
 #include "capture/PollCycle.h"
-#include "files/DealWithArrival.h"
-#include "platform/StdFileSystem.h"
+#include "files/ArrivalLoop.h"
 #include "platform/qt/QtPictureLoader.h"
-#include "tests/fakes/FakeDialogs.h"
-#include "tests/fakes/FakeSerialPort.h"
-#include "tests/support/DiskWorkerInPlace.h"
+#include "tests/fakes/FakeServices.h"
 #include "tests/support/TestBitmap.h"
 
 namespace {
@@ -59,16 +58,16 @@ void RequireFound(const SessionHistory& history, const std::string& screenshot) 
     Require(found || otherPicture);
 }
 
-void NoiseThenScreenshot(FuzzedDataProvider& input, ArrivalServices& arrival, LoadServices& load,
+void NoiseThenScreenshot(FuzzedDataProvider& input, Services& services,
                          test::FakeCaptureView& view) {
     test::FakeSerialPort comm;
     comm.present = {1};
-    CaptureSession session(comm);
+    CaptureSession session(comm, services.pictures);
     session.startUp(std::nullopt);
-    session.readBlocksWith(&arrival.pictures);
+    ArrivalsOnScreen arrivals(session, services, view);
     SessionHistory history;
     session.keepHistoryIn(&history);
-    session.saveDisabledChanged(true); // no question between the arrivals
+    session.saveDisabledChanged(CheckMark::Checked); // no question between the arrivals
     const std::string screenshot = test::TwoColourBitmap(input.ConsumeIntegral<std::uint32_t>());
     std::string line = input.ConsumeBytesAsString(input.ConsumeIntegralInRange(0, 6000));
     line += screenshot;
@@ -78,8 +77,7 @@ void NoiseThenScreenshot(FuzzedDataProvider& input, ArrivalServices& arrival, Lo
         comm.arrive(line.substr(0, piece));
         line.erase(0, piece);
         session.tick();
-        while (DealWithNext(session, arrival, load, view))
-            ;
+        DealWithWaiting(session, arrivals);
     }
     RequireFound(history, screenshot);
 }
@@ -88,43 +86,43 @@ void NoiseThenScreenshot(FuzzedDataProvider& input, ArrivalServices& arrival, Lo
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    test::FakeSerialPort comm;
-    comm.present = {1};
-    CaptureSession session(comm);
-    session.startUp(std::nullopt);
-    Require(comm.isOpen());
-
-    test::FakeFileDialog dialog;
-    StdFileSystem files;
-    test::FakeMessageBox box;
-    QtPictureLoader pictures;
+    test::FakeServices fakes;
+    QtPictureLoader pictures; // as the window reads them
+    Services services{fakes.comm, fakes.dialog, fakes.files, fakes.box, fakes.input, pictures,
+                      fakes.printer, fakes.disk, fakes.encoder,
+                      // Nowhere writable: the temporary file fails, and the
+                      // screenshot is shown all the same, as it is when the
+                      // runtime folder is unwritable.
+                      "/nonexistent-kvd62/kvd62temp.bmp"};
     test::FakeCaptureView view;
-    DiskWorkerInPlace disk;
-    SaveServices save{dialog, files, box, disk};
-    // Nowhere writable: the temporary file fails, and the arrival shows the
-    // screenshot from memory, as it does when the runtime folder is unwritable.
-    ArrivalServices arrival{save, pictures, "/nonexistent-kvd62/kvd62temp.bmp"};
-    LoadServices load{dialog, pictures, box};
     if (input.ConsumeBool()) {
-        NoiseThenScreenshot(input, arrival, load, view);
+        NoiseThenScreenshot(input, services, view);
         return 0;
     }
-    session.readBlocksWith(&pictures); // as the window reads them
+    test::FakeSerialPort& comm = fakes.comm;
+    comm.present = {1};
+    CaptureSession session(comm, pictures);
+    session.startUp(std::nullopt);
+    Require(comm.isOpen());
+    ArrivalsOnScreen arrivals(session, services, view);
+    std::vector<std::unique_ptr<ArrivalsHeld>> dialogs;
 
     std::string stream;
     while (input.remaining_bytes() > 0) {
         switch (input.ConsumeIntegralInRange(0, 3)) {
         case 0:
-            session.dialogOpened();
+            dialogs.push_back(std::make_unique<ArrivalsHeld>(session));
             break;
         case 1:
-            session.dialogClosed();
+            if (!dialogs.empty())
+                dialogs.pop_back();
             break;
         case 2:
-            session.saveDisabledChanged(!session.state().SaveDisabled);
+            session.saveDisabledChanged(session.state().SaveDisabled ? CheckMark::Unchecked
+                                                                     : CheckMark::Checked);
             break;
         default:
-            box.answers.push_back(input.ConsumeBool() ? DialogAnswer::No : DialogAnswer::Yes);
+            fakes.box.answers.push_back(input.ConsumeBool() ? DialogAnswer::No : DialogAnswer::Yes);
             break;
         }
         // One tick's read, up to the driver's 6000 bytes, arriving on one tick or
@@ -135,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             stream += read;
             comm.arrive(read);
             session.tick();
-            while (DealWithNext(session, arrival, load, view)) // the window's own loop
+            while (DealWithWaiting(session, arrivals, 1) != 0) // the window's own loop
                 CheckInvariants(session, stream, view);
             CheckInvariants(session, stream, view);
         }

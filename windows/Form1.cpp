@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QTimer>
 
-#include "files/DealWithArrival.h"
+#include "files/LoadImage.h"
+#include "files/PrintFlow.h"
+#include "files/SaveFlow.h"
 #include "platform/Utf8Path.h"
 #include "platform/qt/QtPicture.h"
 #include "ui_Form1.h"
@@ -14,16 +16,25 @@
 
 namespace kvd {
 
+namespace {
+
+CheckMark MarkOf(Qt::CheckState state) {
+    switch (state) {
+    case Qt::Checked:
+        return CheckMark::Checked;
+    case Qt::PartiallyChecked:
+        return CheckMark::Greyed;
+    default:
+        return CheckMark::Unchecked;
+    }
+}
+
+} // namespace
+
 Form1::Form1(Services& services, QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::Form1>()),
-      services_(services), saveServices_{services.dialog, services.files, services.box,
-                                         services.disk},
-      arrivalServices_{saveServices_, services.pictures, services.tempImagePath},
-      loadServices_{services.dialog, services.pictures, services.box},
-      printServices_{services.input, services.printer, services.box},
-      exportScale_(DefaultScale), exportServices_{saveServices_, services.input, services.pictures,
-                                                  services.encoder, exportScale_},
-      session_(services.comm) {
+    : QWidget(parent), ui_(std::make_unique<Ui::Form1>()), services_(services),
+      session_(services.comm, services.pictures),
+      arrivals_(session_, services, *this, [this] { ShowCaption(); }) {
     ui_->setupUi(this);
     caption_ = windowTitle();
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -34,8 +45,10 @@ Form1::Form1(Services& services, QWidget* parent)
     Timer1->start();
     menu_ = new PictureMenu(ui_->Image1, this);
     portBox_ = new PortBox(ui_->Combo1, session_, menu_->copy, this);
+    session_.showPlaceholder(ToPicture(ui_->Image1->picture()));
     session_.keepHistoryIn(&history_);
-    session_.readBlocksWith(&services.pictures);
+    // What waited while a dialog was open is dealt with once the last one closes.
+    session_.whenReleased([this] { DealWithNextLater(); });
     // Shown from the event loop once the drop has ended, so that the source program
     // is not held up by a message about the file.
     AcceptDroppedFile(this, [this](const std::string& path) { ShowPictureFile(path); });
@@ -47,18 +60,16 @@ Form1::~Form1() = default;
 void Form1::ConnectControls() {
     connect(Timer1, &QTimer::timeout, this, &Form1::OnPollTick);
     connect(ui_->Command1, &QPushButton::clicked, this, [this] {
-        const DialogScope dialog = Dialog();
-        OnSaveImageClicked(session_.state(), saveServices_, *this);
+        const ArrivalsHeld dialog = session_.holdArrivals();
+        OnSaveImageClicked(session_, services_, *this);
     });
     connect(ui_->Command2, &QPushButton::clicked, this, [this] {
-        const DialogScope dialog = Dialog();
-        OnLoadImageClicked(session_, loadServices_, *this);
+        const ArrivalsHeld dialog = session_.holdArrivals();
+        OnLoadImageClicked(session_, services_, *this);
     });
     connect(ui_->Command4, &QPushButton::clicked, this, &Form1::PrintScreenshot);
     connect(ui_->Check2, &QCheckBox::clicked, this, [this] {
-        // A greyed box counts as unchecked.
-        ui_->Command1->setEnabled(
-            session_.saveDisabledChanged(ui_->Check2->checkState() == Qt::Checked));
+        ui_->Command1->setEnabled(session_.saveDisabledChanged(MarkOf(ui_->Check2->checkState())));
     });
     connect(menu_->copy, &QAction::triggered, this, &Form1::CopyScreenshot);
     connect(menu_->exportPng, &QAction::triggered, this, &Form1::ExportShownPicture);
@@ -69,12 +80,12 @@ void Form1::ConnectControls() {
 
 void Form1::StartUp(const std::optional<std::string>& port) {
     ui_->Command1->setEnabled(false);
-    portBox_->fill(session_.startUp(port), port);
+    portBox_->fill(session_.startUp(port));
 }
 
 void Form1::ReportPortProblems() {
     if (const std::optional<std::string> problem = session_.portProblem()) {
-        const DialogScope dialog = Dialog();
+        const ArrivalsHeld dialog = session_.holdArrivals();
         services_.box.tell(*problem, "Serial port");
     }
 }
@@ -88,7 +99,7 @@ void Form1::SaveEveryScreenshotTo(std::optional<std::filesystem::path> folder) {
 void Form1::ChooseSaveFolder() {
     std::string folder;
     {
-        const DialogScope dialog = Dialog();
+        const ArrivalsHeld dialog = session_.holdArrivals();
         folder = services_.dialog.chooseFolder("Save every screenshot to folder");
     }
     if (!folder.empty())
@@ -101,12 +112,12 @@ void Form1::ShowPictureFile(const std::string& path) {
 }
 
 void Form1::CopyScreenshot() {
-    CopyToClipboard(ui_->Image1->picture(), session_.shownScreenshotFile());
+    CopyToClipboard(ToImage(session_.shown().picture), session_.shownScreenshotFile());
 }
 
 void Form1::ExportShownPicture() {
-    const DialogScope dialog = Dialog();
-    ExportPictureAsPng(ToPicture(ui_->Image1->picture()), exportServices_);
+    const ArrivalsHeld dialog = session_.holdArrivals();
+    ExportPictureAsPng(session_.shown().picture, services_, exportChoices_);
 }
 
 void Form1::OnPollTick() {
@@ -129,27 +140,17 @@ void Form1::DealWithNextLater() {
         QMetaObject::invokeMethod(this, &Form1::DealWithNext, Qt::QueuedConnection);
 }
 
-// Nothing is taken while a dialog is open (one opened by a click handled
-// before this ran); the dialog's end brings it back here.
+// One at a time, each from the event loop: nothing is taken while a dialog is
+// open (one opened by a click handled before this ran), and the end of the
+// hold each one is dealt with under brings the next here.
 void Form1::DealWithNext() {
-    if (!kvd::DealWithNext(session_, arrivalServices_, loadServices_, *this,
-                           [this] { ShowCaption(); }))
-        return;
-    if (historyWindow_ != nullptr)
+    if (DealWithWaiting(session_, arrivals_, 1) != 0 && historyWindow_ != nullptr)
         historyWindow_->refresh();
-    DealWithNextLater();
-}
-
-DialogScope Form1::Dialog() {
-    return {session_, [this] { DealWithNextLater(); }};
 }
 
 void Form1::ShowHistory() {
     if (historyWindow_ == nullptr)
-        historyWindow_ = new HistoryWindow(history_,
-                                           {services_.pictures, saveServices_, printServices_,
-                                            exportServices_, [this] { return Dialog(); }},
-                                           this);
+        historyWindow_ = new HistoryWindow(history_, session_, services_, exportChoices_, this);
     historyWindow_->show();
     historyWindow_->raise();
     historyWindow_->activateWindow();
@@ -160,8 +161,8 @@ void Form1::ShowCaption() {
 }
 
 void Form1::PrintScreenshot() {
-    const DialogScope dialog = Dialog();
-    kvd::PrintScreenshot(ToPicture(ui_->Image1->picture()), printServices_);
+    const ArrivalsHeld dialog = session_.holdArrivals();
+    kvd::PrintScreenshot(session_.shown().picture, services_);
 }
 
 void Form1::setSaveEnabled(bool enabled) {

@@ -7,14 +7,10 @@
 #include <string>
 
 #include "capture/CaptureSession.h"
+#include "files/ArrivalLoop.h"
 #include "files/CaptureView.h"
 #include "files/ExportFlow.h"
-#include "files/LoadImage.h"
-#include "files/PrintFlow.h"
-#include "files/SaveFlow.h"
-#include "files/ScreenshotArrival.h"
-#include "windows/DialogScope.h"
-#include "windows/Services.h"
+#include "files/Services.h"
 
 class QTimer;
 
@@ -64,8 +60,8 @@ public:
     // "Print Image": the shown picture with a typed comment, on the default printer.
     void PrintScreenshot();
 
-    CaptureSession& session() { return session_; }
-    CaptureState& state() { return session_.state(); }
+    const CaptureSession& session() const { return session_; }
+    const CaptureState& state() const { return session_.state(); }
     QTimer* Timer1 = nullptr;
 
     // CaptureView
@@ -74,9 +70,6 @@ public:
     void showPicture(const Picture& picture) override;
 
 private:
-    // Arrivals wait while the scope's dialog is open; when the last one closes,
-    // what waited is dealt with.
-    DialogScope Dialog();
     void ConnectControls();
     void DealWithNextLater();
     void DealWithNext();
@@ -84,13 +77,9 @@ private:
 
     std::unique_ptr<Ui::Form1> ui_;
     Services& services_;
-    SaveServices saveServices_;
-    ArrivalServices arrivalServices_;
-    LoadServices loadServices_;
-    PrintServices printServices_;
-    int exportScale_;
-    ExportServices exportServices_;
     CaptureSession session_;
+    ArrivalsOnScreen arrivals_;
+    ExportChoices exportChoices_;
     PortBox* portBox_ = nullptr;
     QString caption_;
     PictureMenu* menu_ = nullptr;

@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 
 #include "capture/ScreenshotFormat.h"
+#include "files/PrintFlow.h"
+#include "files/SaveFlow.h"
 #include "platform/qt/QtPicture.h"
 #include "windows/DataTransfer.h"
 #include "windows/PictureControl.h"
@@ -45,9 +47,10 @@ QPushButton* AddButton(QHBoxLayout* row, const char* text) {
 
 } // namespace
 
-HistoryWindow::HistoryWindow(const SessionHistory& history, Services services, QWidget* parent)
-    : QWidget(parent, Qt::Window), history_(history), services_(std::move(services)),
-      list_(new QListWidget), count_(new QLabel) {
+HistoryWindow::HistoryWindow(const SessionHistory& history, CaptureSession& session,
+                             Services& services, ExportChoices& exportChoices, QWidget* parent)
+    : QWidget(parent, Qt::Window), history_(history), session_(session), services_(services),
+      exportChoices_(exportChoices), list_(new QListWidget), count_(new QLabel) {
     setObjectName(QStringLiteral("historyWindow"));
     setWindowTitle(QStringLiteral("History"));
     list_->setObjectName(QStringLiteral("historyList"));
@@ -85,13 +88,13 @@ HistoryWindow::HistoryWindow(const SessionHistory& history, Services services, Q
     connect(showLarge_, &QPushButton::clicked, this, &HistoryWindow::ShowSelectedLarge);
     connect(exportPng_, &QPushButton::clicked, this, [this] {
         const std::vector<HistoryEntry> entries = ToExport();
-        const DialogScope dialog = services_.openDialog();
-        ExportScreenshotsAsPng(entries, services_.exports);
+        const ArrivalsHeld dialog = session_.holdArrivals();
+        ExportScreenshotsAsPng(entries, services_, exportChoices_);
     });
     connect(exportPdf_, &QPushButton::clicked, this, [this] {
         const std::vector<HistoryEntry> entries = ToExport();
-        const DialogScope dialog = services_.openDialog();
-        ExportSessionAsPdf(entries, services_.exports);
+        const ArrivalsHeld dialog = session_.holdArrivals();
+        ExportSessionAsPdf(entries, services_);
     });
     connect(list_, &QListWidget::itemActivated, this, &HistoryWindow::ShowSelectedLarge);
     connect(list_, &QListWidget::currentRowChanged, this, &HistoryWindow::SelectionChanged);
@@ -142,13 +145,13 @@ const HistoryEntry* HistoryWindow::Selected() const {
 }
 
 void HistoryWindow::SelectionChanged() {
-    const HistoryEntry* entry = Selected();
-    const bool screenshot = entry != nullptr && !entry->dropped();
-    save_->setEnabled(entry != nullptr);
-    for (QPushButton* button : {copy_, print_, showLarge_})
-        button->setEnabled(screenshot);
-    exportPng_->setEnabled(history_.size() > 0);
-    exportPdf_->setEnabled(history_.size() > 0);
+    const HistoryActions actions = history_.actionsFor(Selected());
+    save_->setEnabled(actions.save);
+    copy_->setEnabled(actions.copy);
+    print_->setEnabled(actions.print);
+    showLarge_->setEnabled(actions.showLarge);
+    exportPng_->setEnabled(actions.exportAny);
+    exportPdf_->setEnabled(actions.exportAny);
 }
 
 // Copies, taken before a dialog opens: the history may move on meanwhile.
@@ -171,8 +174,8 @@ std::optional<QImage> HistoryWindow::SelectedPicture() const {
 void HistoryWindow::SaveSelected() {
     if (const HistoryEntry* entry = Selected()) {
         const HistoryEntry kept = *entry; // the history may move on while the dialog is open
-        const DialogScope dialog = services_.openDialog();
-        SaveHistoryEntry(kept, services_.save);
+        const ArrivalsHeld dialog = session_.holdArrivals();
+        SaveHistoryEntry(kept, services_);
     }
 }
 
@@ -183,8 +186,8 @@ void HistoryWindow::CopySelected() {
 
 void HistoryWindow::PrintSelected() {
     if (const std::optional<QImage> picture = SelectedPicture()) {
-        const DialogScope dialog = services_.openDialog();
-        PrintScreenshot(ToPicture(*picture), services_.print);
+        const ArrivalsHeld dialog = session_.holdArrivals();
+        PrintScreenshot(ToPicture(*picture), services_);
     }
 }
 

@@ -3,11 +3,10 @@
 #include <QWidget>
 #include <optional>
 
+#include "capture/CaptureSession.h"
 #include "capture/SessionHistory.h"
 #include "files/ExportFlow.h"
-#include "files/PrintFlow.h"
-#include "files/SaveFlow.h"
-#include "windows/DialogScope.h"
+#include "files/Services.h"
 
 class QLabel;
 class QListWidget;
@@ -27,15 +26,9 @@ class HistoryWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    struct Services {
-        PictureLoader& pictures;
-        SaveServices& save;
-        PrintServices& print;
-        ExportServices& exports;
-        OpenDialog openDialog;
-    };
-
-    HistoryWindow(const SessionHistory& history, Services services, QWidget* parent);
+    // Its dialogs hold the session's arrivals while they are open.
+    HistoryWindow(const SessionHistory& history, CaptureSession& session, Services& services,
+                  ExportChoices& exportChoices, QWidget* parent);
 
     // Lists what came since it last looked; nothing while it is closed.
     void refresh();
@@ -56,7 +49,9 @@ private:
     std::vector<HistoryEntry> ToExport() const;
 
     const SessionHistory& history_;
-    Services services_;
+    CaptureSession& session_;
+    Services& services_;
+    ExportChoices& exportChoices_;
     QListWidget* list_;
     QLabel* count_;
     QPushButton* save_;

@@ -23,19 +23,14 @@ PortBox::PortBox(QComboBox* combo, CaptureSession& session, QAction* copy, QObje
     combo_->installEventFilter(this); // it hands its keys to its text box
 }
 
-void PortBox::fill(const ProbeReport& probe, const std::optional<std::string>& givenPort) {
-    for (const ProbeReport::Found& found : probe.found) {
+void PortBox::fill(const PortList& ports) {
+    for (const ProbeReport::Found& found : ports.found) {
         combo_->addItem(QString::number(found.port));
         combo_->setItemData(combo_->count() - 1, QString::fromStdString(found.device),
                             Qt::ToolTipRole);
     }
-    // A port the user chose before start-up came to the ports keeps its text.
-    if (!session_.portChosen()) {
-        if (givenPort)
-            combo_->setEditText(QString::fromStdString(*givenPort));
-        else if (!probe.found.empty())
-            combo_->setEditText(combo_->itemText(0));
-    }
+    if (ports.text)
+        combo_->setEditText(QString::fromStdString(*ports.text));
     showState();
 }
 

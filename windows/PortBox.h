@@ -23,8 +23,9 @@ public:
     // Ctrl+C in the box triggers `copy`, as everywhere else in the window.
     PortBox(QComboBox* combo, CaptureSession& session, QAction* copy, QObject* parent);
 
-    // Lists what the probe found and shows the port the link is on.
-    void fill(const ProbeReport& probe, const std::optional<std::string>& givenPort);
+    // Lists the ports start-up found, with the text it gives, and shows the port
+    // the link is on.
+    void fill(const PortList& ports);
     void showState();
 
 protected:

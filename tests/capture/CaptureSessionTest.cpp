@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "capture/CaptureSession.h"
+#include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
 #include "tests/support/DevicePaths.h"
 #include "tests/support/TestBitmap.h"
@@ -24,7 +25,8 @@ const std::string ShortPath = test::ShortDevice;
 // out to be dealt with.
 struct Session {
     test::FakeSerialPort comm;
-    CaptureSession session{comm};
+    test::FakePictureLoader pictures;
+    CaptureSession session{comm, pictures};
     QList<QByteArray> arrived;
 
     explicit Session(std::set<int> ports = {1, 2}) { comm.present = std::move(ports); }
@@ -32,7 +34,8 @@ struct Session {
         comm.arrive(bytes);
         session.tick();
         while (std::optional<Arrival> arrival = session.nextArrival())
-            arrived << AsBytes(arrival->bytes);
+            arrived << AsBytes(arrival->kind == Arrival::Kind::PictureFile ? arrival->path
+                                                                           : arrival->bytes);
     }
 };
 
@@ -96,15 +99,19 @@ private slots:
         QTest::addColumn<QList<int>>("present");
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("stateLine");
+        QTest::addColumn<QString>("selectorText");
         QTest::addColumn<QStringList>("problem");
 
         QTest::newRow("ports 1 and 2") << QList<int>{1, 2} << ""
-                                       << "/dev/ttyFAKE1: open" << QStringList{};
+                                       << "/dev/ttyFAKE1: open"
+                                       << "1" << QStringList{};
         QTest::newRow("only port 2") << QList<int>{2} << ""
-                                     << "/dev/ttyFAKE2: open" << QStringList{};
+                                     << "/dev/ttyFAKE2: open"
+                                     << "2" << QStringList{};
         QTest::newRow("no port, port 1 refused")
             << QList<int>{} << ""
             << "/dev/ttyFAKE1: permission denied"
+            << ""
             << QStringList{"Port 1 (/dev/ttyFAKE1): permission denied.",
                            "Port 2 (/dev/ttyFAKE2): no such device.",
 #ifdef _WIN32 // what is true there: a port another program holds, and its names
@@ -113,10 +120,12 @@ private slots:
                            "dialout", "(such as /dev/ttyUSB0)"};
 #endif
         QTest::newRow("port 2 given") << QList<int>{1, 2} << "2"
-                                      << "/dev/ttyFAKE2: open" << QStringList{};
+                                      << "/dev/ttyFAKE2: open"
+                                      << "2" << QStringList{};
         QTest::newRow("a missing port given")
             << QList<int>{1, 2} << "5"
             << "/dev/ttyFAKE5: no such device"
+            << "5"
             << QStringList{"The serial port given with --port could not be opened "
                            "(/dev/ttyFAKE5: no such device)"};
     }
@@ -125,6 +134,7 @@ private slots:
         QFETCH(QList<int>, present);
         QFETCH(QString, given);
         QFETCH(QString, stateLine);
+        QFETCH(QString, selectorText);
         QFETCH(QStringList, problem);
 
         Session rig(std::set<int>(present.begin(), present.end()));
@@ -133,7 +143,8 @@ private slots:
         std::optional<std::string> port;
         if (!given.isEmpty())
             port = given.toStdString();
-        rig.session.startUp(port);
+        const PortList selector = rig.session.startUp(port);
+        QCOMPARE(QString::fromStdString(selector.text.value_or("")), selectorText);
 
         const std::set<std::string> once(rig.comm.opened.begin(), rig.comm.opened.end());
         QCOMPARE(once.size(), rig.comm.opened.size());
@@ -145,16 +156,18 @@ private slots:
     }
 
     // The window is up before start-up comes to the ports: a port the user chose
-    // meanwhile stays open, and is listed; nothing is said.
+    // meanwhile stays open, and is listed, with the selector's text as the user
+    // left it; nothing is said.
     void aPortChosenBeforeStartUpStands() {
         Session rig;
         rig.session.choosePort("2", PortChoice::Typed);
         rig.tick(First.substr(0, 1000));
-        const ProbeReport& probe = rig.session.startUp(std::nullopt);
+        const PortList selector = rig.session.startUp(std::nullopt);
         rig.tick(First.substr(1000));
         QCOMPARE(rig.arrived, QList<QByteArray>{AsBytes(First)});
         QCOMPARE(rig.comm.opened, (std::vector<std::string>{"/dev/ttyFAKE2", "/dev/ttyFAKE1"}));
-        QCOMPARE(probe.found.size(), std::size_t(2));
+        QCOMPARE(selector.found.size(), std::size_t(2));
+        QVERIFY(!selector.text);
         QVERIFY(!rig.session.portProblem());
     }
 
@@ -272,18 +285,25 @@ private slots:
         QCOMPARE(rig.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Third)}));
     }
 
-    // Nothing is handed out while a dialog is open. A picture file asked for
+    // Nothing is handed out while a dialog is open, nor while a question over
+    // it is; once the last closes, the window hears it. A picture file asked for
     // (picked in the Open dialog, dropped, named at start) comes after what
     // arrived before it, so the picture the user chose is the one left on screen.
     void aPictureFileWaitsForWhatArrivedBeforeIt() {
         Session rig;
         rig.session.startUp(std::nullopt);
-        rig.session.dialogOpened(); // the Open dialog
+        int released = 0;
+        rig.session.whenReleased([&] { ++released; });
+        auto openDialog = std::make_unique<ArrivalsHeld>(rig.session);
+        auto question = std::make_unique<ArrivalsHeld>(rig.session); // over the Open dialog
         rig.tick(First);
+        question.reset();
         QVERIFY(!rig.session.readyToDeal());
         QVERIFY(rig.arrived.isEmpty());
         rig.session.showPictureFileLater("picked.bmp");
-        rig.session.dialogClosed();
+        QCOMPARE(released, 0);
+        openDialog.reset();
+        QCOMPARE(released, 1);
         QVERIFY(rig.session.readyToDeal());
         rig.comm.arrive(Second);
         rig.session.tick();
@@ -313,12 +333,31 @@ private slots:
         rig.session.startUp(std::nullopt);
         if (!folder.isEmpty())
             rig.session.savingTo(folder.toStdString());
-        rig.session.dialogOpened();
+        const ArrivalsHeld dialog = rig.session.holdArrivals();
         rig.session.showPictureFileLater("a picture is not a screenshot.bmp");
         for (int i = 0; i < waiting; ++i)
             rig.tick(test::TwoColourBitmap(std::uint32_t(500 + i)));
         QCOMPARE(QString::fromStdString(rig.session.caption("KVD62 screen capture V2.00")),
                  caption);
+    }
+
+    // "Disable Save" follows each click of its box; a greyed box counts as
+    // unchecked. "Save image" is on exactly while saving is not disabled.
+    void disableSaveFollowsTheBox_data() {
+        QTest::addColumn<int>("mark");
+        QTest::addColumn<bool>("disabled");
+        QTest::newRow("checked") << int(CheckMark::Checked) << true;
+        QTest::newRow("unchecked") << int(CheckMark::Unchecked) << false;
+        QTest::newRow("greyed") << int(CheckMark::Greyed) << false;
+    }
+
+    void disableSaveFollowsTheBox() {
+        QFETCH(int, mark);
+        QFETCH(bool, disabled);
+        Session rig;
+        rig.session.saveDisabledChanged(disabled ? CheckMark::Unchecked : CheckMark::Checked);
+        QCOMPARE(rig.session.saveDisabledChanged(CheckMark(mark)), !disabled);
+        QCOMPARE(rig.session.state().SaveDisabled, disabled);
     }
 };
 

@@ -119,9 +119,11 @@ private slots:
         // The picture reader, as far as these blocks go: the screenshots read.
         const std::set<std::string> screenshots{test::TwoColourBitmap(8), test::TwoColourBitmap(9),
                                                 test::TwoColourBitmap(10)};
-        const auto reader = [&](std::string_view block) {
-            return screenshots.count(std::string(block)) == 1 ? std::optional<Picture>(Picture{})
-                                                              : std::nullopt;
+        const auto reader = [&](std::string_view block, std::string& whyNot) {
+            if (screenshots.count(std::string(block)) == 1)
+                return std::optional<Picture>(Picture{});
+            whyNot = "not a picture";
+            return std::optional<Picture>();
         };
         for (const QByteArray& read : reads) {
             comm.arrive(read.toStdString());
@@ -137,34 +139,26 @@ private slots:
         QVERIFY(comm.waiting.empty());
     }
 
-    // Everything waits while any dialog is open, nested ones too, and comes out
-    // in arrival order once the last closes; past the bound the oldest
-    // screenshots are dropped, and that is said first. A picture file asked for
-    // is never dropped.
+    // What waits comes out in arrival order; past the bound the oldest blocks
+    // from the line are dropped, and that is said first. A picture file asked
+    // for is never dropped.
     void arrivalsKeepOrderAndBound() {
         using Kind = Arrival::Kind;
         WaitingArrivals waiting;
-        waiting.dialogOpened();
-        waiting.dialogOpened();
-        waiting.add({Kind::PictureFile, "picked.bmp"});
-        for (std::size_t i = 0; i < WaitingArrivals::Capacity + 3; ++i)
-            waiting.add({Kind::Screenshot, std::to_string(i)});
-        QVERIFY(!waiting.next());
-        waiting.dialogClosed();
-        QVERIFY(!waiting.next());
-        waiting.dialogClosed();
+        waiting.add({.kind = Kind::PictureFile, .path = "picked.bmp"});
+        waiting.add({.kind = Kind::Unreadable, .bytes = "BMnoise"});
+        for (std::size_t i = 0; i < WaitingArrivals::Capacity + 2; ++i)
+            waiting.add({.kind = Kind::Screenshot, .bytes = std::to_string(i)});
         QCOMPARE(waiting.count(), WaitingArrivals::Capacity);
         QCOMPARE(waiting.count(Kind::Screenshot), WaitingArrivals::Capacity - 1);
         const std::optional<Arrival> notice = waiting.next();
         QVERIFY(notice && notice->kind == Kind::Notice);
-        QVERIFY2(notice->bytes.find("The oldest 4 were dropped") != std::string::npos,
-                 notice->bytes.c_str());
-        QCOMPARE(waiting.next()->bytes, std::string("picked.bmp"));
-        for (std::size_t i = 4; i < WaitingArrivals::Capacity + 3; ++i)
+        QVERIFY2(notice->text.find("The oldest 4 were dropped") != std::string::npos,
+                 notice->text.c_str());
+        QCOMPARE(waiting.next()->path, std::string("picked.bmp"));
+        for (std::size_t i = 3; i < WaitingArrivals::Capacity + 2; ++i)
             QCOMPARE(waiting.next()->bytes, std::to_string(i));
         QVERIFY(!waiting.next());
-        waiting.dialogClosed(); // one close too many leaves no dialog open
-        QVERIFY(!waiting.dialogOpen());
     }
 
     // A line that never stops sending noise keeps the buffer within a bound.

@@ -125,6 +125,8 @@ private:
 class FakePictureLoader final : public PictureLoader {
 public:
     std::vector<std::string> loadedFiles;
+    // Every decoding, of a file's bytes too.
+    int decodings = 0;
 
     std::optional<Picture> loadFile(const std::filesystem::path& path,
                                     std::string& whyNot) override;

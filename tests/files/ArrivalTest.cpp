@@ -3,6 +3,7 @@
 #include <set>
 
 #include "files/LoadImage.h"
+#include "files/SaveFlow.h"
 #include "tests/files/SessionRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
@@ -28,19 +29,20 @@ class ArrivalTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The first screenshot is shown through the temporary file, unsaved, with
-    // no question; when that file cannot be written it is shown from memory. A
-    // frame that starts like a screenshot but is no bitmap changes nothing.
-    void aScreenshotIsShownThroughTheTemporaryFile_data() {
+    // The first screenshot is shown, unsaved, with no question, and written to
+    // the temporary file; when that file cannot be written it is shown all the
+    // same. It is decoded once, as it is cut from the line. A frame that starts
+    // like a screenshot but is no bitmap changes nothing.
+    void aScreenshotIsShownAndWrittenToTheTemporaryFile_data() {
         QTest::addColumn<QString>("tempImage");
         QTest::newRow("the temporary file") << "kvd62temp.bmp";
         QTest::newRow("a folder that is not there") << "missing-folder/kvd62temp.bmp";
     }
 
-    void aScreenshotIsShownThroughTheTemporaryFile() {
+    void aScreenshotIsShownAndWrittenToTheTemporaryFile() {
         QFETCH(QString, tempImage);
         test::SessionRig rig;
-        rig.arrivals.tempImagePath = rig.path(tempImage.toStdString());
+        rig.services.tempImagePath = rig.path(tempImage.toStdString());
         rig.tick(First);
         rig.tick(test::Unreadable);
 
@@ -52,8 +54,10 @@ private slots:
         QVERIFY(rig.box.shown.empty());
         QCOMPARE(rig.view.pictureShows, 1);
         const bool written = !tempImage.contains('/');
-        QVERIFY(ReadAll(rig.arrivals.tempImagePath) == (written ? First : ""));
-        QCOMPARE(rig.pictures.loadedFiles.size(), std::size_t(written ? 1 : 0));
+        QVERIFY(ReadAll(rig.services.tempImagePath) == (written ? First : ""));
+        // The screenshot once; the frame not at all, its header rules it out.
+        QCOMPARE(rig.pictures.decodings, 1);
+        QVERIFY(rig.pictures.loadedFiles.empty());
         QCOMPARE(test::FilesIn(rig.dir.path().toStdString()).size(), std::size_t(written));
     }
 
@@ -89,11 +93,11 @@ private slots:
         rig.tick(First);
         if (firstSaved) {
             rig.dialog.choices.push_back(rig.path("kept.bmp"));
-            OnSaveImageClicked(rig.session.state(), rig.save, rig.view);
+            OnSaveImageClicked(rig.session, rig.services, rig.view);
             QVERIFY(rig.session.state().CurrentSaved);
         }
         if (disableSave)
-            rig.view.saveEnabled = rig.session.saveDisabledChanged(true);
+            rig.disableSave(true);
         for (int answer : answers)
             rig.box.answers.push_back(DialogAnswer(answer));
         for (const QString& choice : choices)
@@ -151,13 +155,14 @@ private slots:
     // dropped and that is said once; the rest are all shown.
     void anOverfullQueueSaysWhatItDropped() {
         test::SessionRig rig;
-        rig.session.saveDisabledChanged(true);
-        rig.session.dialogOpened();
+        rig.disableSave(true);
         const std::size_t sent = WaitingArrivals::Capacity + 3;
-        for (std::size_t i = 0; i < sent; ++i)
-            rig.tick(test::TwoColourBitmap(std::uint32_t(1000 + i)));
-        rig.session.dialogClosed();
-        rig.dealWithAll();
+        {
+            const ArrivalsHeld dialog = rig.session.holdArrivals();
+            for (std::size_t i = 0; i < sent; ++i)
+                rig.tick(test::TwoColourBitmap(std::uint32_t(1000 + i)));
+        }
+        DealWithWaiting(rig.session, rig.arrivals);
 
         QCOMPARE(rig.box.shown.size(), std::size_t(1));
         QCOMPARE(rig.box.shown[0].title, std::string("Incoming data"));
@@ -193,7 +198,7 @@ private slots:
         QFETCH(bool, disableSave);
         QFETCH(QString, summary);
         test::SessionRig rig;
-        rig.session.saveDisabledChanged(disableSave);
+        rig.disableSave(disableSave);
         rig.box.answers.assign(std::size_t(sent), DialogAnswer::No);
         std::vector<std::string> blocks;
         for (int i = 0; i < sent; ++i) {
@@ -212,10 +217,13 @@ private slots:
             QCOMPARE(entry.arrived, std::time_t(sentAs + 1));
             QCOMPARE(entry.dropped(), int(sentAs) == unreadableAt);
         }
-        if (unreadableAt >= 0)
-            QVERIFY(SessionHistory::describe(rig.history.at(std::size_t(sent - 1 - unreadableAt)))
-                        .ends_with("\ndropped: it starts like a screenshot but is not a readable "
-                                   "bitmap (it is not a picture)"));
+        if (unreadableAt >= 0) {
+            const std::string said =
+                SessionHistory::describe(rig.history.at(std::size_t(sent - 1 - unreadableAt)));
+            QVERIFY2(said.ends_with("\ndropped: it starts like a screenshot but is not a "
+                                    "readable bitmap (its bitmap header is damaged)"),
+                     said.c_str());
+        }
         QCOMPARE(QString::fromStdString(rig.history.summary()), summary);
         // A list that showed the first two finds what came after them, and what
         // was let go is no longer found.
@@ -242,7 +250,7 @@ private slots:
         const std::filesystem::path folder = rig.path("stick");
         std::filesystem::create_directory(folder);
         rig.session.savingTo(folder);
-        rig.session.saveDisabledChanged(saveDisabled);
+        rig.disableSave(saveDisabled);
         std::filesystem::remove(folder);
         rig.tick(First);
         QCOMPARE(rig.box.shown.size(), std::size_t(1));
@@ -282,18 +290,19 @@ private slots:
     void aPickedPictureIsShownAfterWhatArrivedUnderTheOpenDialog() {
         QFETCH(bool, disableSave);
         test::SessionRig rig;
-        rig.session.saveDisabledChanged(disableSave);
+        rig.disableSave(disableSave);
         rig.tick(First);
         test::WriteRaw(rig.path("picked.bmp"), Third);
         rig.dialog.choices.push_back(rig.path("picked.bmp"));
         rig.dialog.whileShown = [&] { rig.tick(Second); };
         rig.box.answers = {DialogAnswer::No, DialogAnswer::No};
 
-        rig.session.dialogOpened();
-        OnLoadImageClicked(rig.session, rig.load, rig.view);
-        rig.session.dialogClosed();
+        {
+            const ArrivalsHeld dialog = rig.session.holdArrivals();
+            OnLoadImageClicked(rig.session, rig.services, rig.view);
+        }
         QVERIFY(rig.shown() == First);
-        rig.dealWithAll();
+        DealWithWaiting(rig.session, rig.arrivals);
 
         QVERIFY(rig.shown() == Third);
         QVERIFY(rig.session.state().ImageData == Second);

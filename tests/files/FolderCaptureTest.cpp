@@ -37,14 +37,13 @@ struct SlowDisk final : DiskWorker {
 };
 
 // Capture into a folder of the rig's own, as --no-window runs it.
-struct FolderBench {
+struct FolderRig {
     test::SessionRig rig;
     RecordedReport report;
     SlowDisk disk;
     FolderCapture capture;
-    explicit FolderBench(bool keepUnreadable)
-        : capture(rig.session, rig.dir.path().toStdString(), {disk, rig.pictures, report},
-                  keepUnreadable) {}
+    explicit FolderRig(bool keepUnreadable)
+        : capture(rig.session, rig.dir.path().toStdString(), {disk, report}, keepUnreadable) {}
     // A poll, then a save of what waits, as the program runs them one after the
     // other; a save during a write saves nothing itself.
     int tick(const std::string& bytes, int most = 0) {
@@ -89,7 +88,7 @@ private slots:
         QFETCH(int, saved);
         QFETCH(bool, refused);
         QFETCH(bool, slowWrite);
-        FolderBench folder(keepUnreadable);
+        FolderRig folder(keepUnreadable);
         const std::string later = (refused ? Unreadable : "") + Second + Third;
         if (slowWrite) {
             int savedInPoll = 0;
@@ -126,7 +125,7 @@ private slots:
     // program runs apart from the poll, so that a slow write never holds the
     // polls back.
     void aPollOnlyReadsTheLine() {
-        FolderBench folder(false);
+        FolderRig folder(false);
         folder.rig.comm.arrive(First + Second);
         QVERIFY(folder.capture.poll(TheSecond));
         QVERIFY(folder.files().empty());
@@ -137,7 +136,7 @@ private slots:
 
     // A lost port is said once, and its return once; what comes after is saved.
     void aLostPortIsSaidOnceEachWay() {
-        FolderBench folder(false);
+        FolderRig folder(false);
         folder.tick(First);
         folder.rig.comm.lose();
         folder.tick({});

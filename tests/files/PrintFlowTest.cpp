@@ -1,7 +1,7 @@
 #include <QTest>
 
 #include "files/PrintFlow.h"
-#include "tests/fakes/FakeDialogs.h"
+#include "tests/fakes/FakeServices.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
@@ -36,15 +36,15 @@ private slots:
         QFETCH(int, printed);
         QFETCH(QString, said);
 
-        test::FakeInputBox input;
-        test::FakeFormPrinter printer;
-        test::FakeMessageBox box;
+        test::FakeServices fakes;
+        test::FakeInputBox& input = fakes.input;
+        test::FakeFormPrinter& printer = fakes.printer;
+        test::FakeMessageBox& box = fakes.box;
         if (!answer.isEmpty()) // none: Cancel
             input.answers.push_back(answer.toStdString());
         if (!failure.isEmpty())
             printer.failure = failure.toStdString();
-        PrintServices services{input, printer, box};
-        PrintScreenshot(Picture{std::string("the shown picture"), 1, 1}, services);
+        PrintScreenshot(Picture{std::string("the shown picture"), 1, 1}, fakes.services);
 
         QCOMPARE(input.prompt, std::string("Comment:"));
         QCOMPARE(input.title, std::string("Add comment to your print"));

@@ -4,9 +4,7 @@
 #include <fstream>
 
 #include "files/SaveFlow.h"
-#include "platform/StdFileSystem.h"
-#include "tests/fakes/FakeDialogs.h"
-#include "tests/support/DiskWorkerInPlace.h"
+#include "tests/fakes/FakeServices.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
@@ -21,16 +19,16 @@ constexpr const char* Cancel = "<cancel>";
 const std::string OldContent = "BM old screenshot";
 
 // Everything one save needs, with its files in a folder of its own.
-struct SaveBench {
+struct SaveRig : test::FakeServices {
     QTemporaryDir dir;
     fs::path folder{dir.path().toStdString()};
-    test::FakeFileDialog dialog;
-    StdFileSystem files;
-    test::FakeMessageBox box;
     test::FakeCaptureView view;
-    DiskWorkerInPlace disk;
-    SaveServices services{dialog, files, box, disk};
-    CaptureState state;
+    CaptureSession session{comm, pictures};
+
+    // The screenshot on screen, unsaved.
+    void show(const std::string& screenshot) {
+        session.screenshotShown({.bytes = screenshot, .picture = Picture{}});
+    }
 
     std::string path(const QString& name) const {
         return name.isEmpty() ? std::string{} : (folder / name.toStdString()).string();
@@ -101,11 +99,11 @@ private slots:
             << true << true << QStringList{shot} << QStringList{shot} << QList<int>{Yes, Yes}
             << shot << true << 1 << QStringList{"Incoming data", "Save as"} << Yes;
         QTest::newRow("no screenshot yet: said, nothing created")
-            << false << false << none << QStringList{shot} << QList<int>{} << "" << false << 1
+            << false << false << none << QStringList{shot} << QList<int>{} << "" << true << 1
             << QStringList{"Save as"} << 1;
         QTest::newRow("no screenshot yet, existing file untouched")
             << false << false << QStringList{shot} << QStringList{shot} << QList<int>{} << ""
-            << false << 1 << QStringList{"Save as"} << 1;
+            << true << 1 << QStringList{"Save as"} << 1;
         QTest::newRow("existing read-only file, Yes: said, not replaced")
             << false << true << QStringList{"read-only.bmp"} << QStringList{"read-only.bmp"}
             << QList<int>{Yes} << "" << false << 1 << QStringList{"Save as", "Save as"} << Yes;
@@ -126,7 +124,7 @@ private slots:
         QFETCH(QStringList, boxes);
         QFETCH(int, answer);
 
-        SaveBench rig;
+        SaveRig rig;
         for (const QString& name : existing) {
             std::ofstream(rig.path(name), std::ios::binary) << OldContent;
             if (name.startsWith("read-only"))
@@ -134,23 +132,24 @@ private slots:
         }
         rig.script(choices, answers);
         const std::string image = test::TwoColourBitmap(21);
-        rig.state.ImageData = hasImage ? image : std::string{};
-        rig.state.CurrentSaved = false;
+        if (hasImage)
+            rig.show(image);
         rig.view.disableSaveEnabled = false;
 
         if (arrival)
-            SaveScreenshot(rig.state, SaveMode::OnArrival, rig.services, rig.view);
+            SaveScreenshot(rig.session, SaveMode::OnArrival, rig.services, rig.view);
         else
-            OnSaveImageClicked(rig.state, rig.services, rig.view);
+            OnSaveImageClicked(rig.session, rig.services, rig.view);
 
-        QCOMPARE(rig.state.CurrentSaved, saved);
-        QVERIFY(!rig.state.SaveRequested);
+        const CaptureState& state = rig.session.state();
+        QCOMPARE(state.CurrentSaved, saved);
+        QVERIFY(!state.SaveRequested);
         QCOMPARE(int(rig.dialog.shown.size()), dialogs);
         QStringList titles;
         for (const auto& shown : rig.box.shown)
             titles << QString::fromStdString(shown.title);
         QCOMPARE(titles, boxes);
-        QCOMPARE(int(rig.state.Answer), answer);
+        QCOMPARE(int(state.Answer), answer);
         QCOMPARE(rig.view.disableSaveEnabled, arrival);
         for (const QString& name : existing)
             if (name != written)
@@ -193,7 +192,7 @@ private slots:
         QFETCH(QString, written);
         QFETCH(QString, filter);
 
-        SaveBench rig;
+        SaveRig rig;
         std::ofstream(rig.path("old.bmp"), std::ios::binary) << OldContent;
         rig.script(choices, answers);
         std::string bytes = test::TwoColourBitmap(7);
@@ -210,12 +209,11 @@ private slots:
     }
 
     void asksInItsOwnWords() {
-        SaveBench rig;
+        SaveRig rig;
         std::ofstream(rig.path("shot1.bmp")) << OldContent;
-        rig.state.ImageData = test::TwoColourBitmap();
-        rig.state.CurrentSaved = false;
+        rig.show(test::TwoColourBitmap());
         rig.script({"shot1.bmp"}, {Yes, Yes});
-        SaveScreenshot(rig.state, SaveMode::OnArrival, rig.services, rig.view);
+        SaveScreenshot(rig.session, SaveMode::OnArrival, rig.services, rig.view);
 
         QCOMPARE(rig.box.shown.size(), std::size_t(2));
         QCOMPARE(rig.box.shown[0].text, std::string("A new screenshot arrived, save current ?"));
@@ -228,30 +226,19 @@ private slots:
     }
 
     void failuresAreSaidWithTheFileAndTheReason() {
-        SaveBench rig;
-        rig.state.ImageData = test::TwoColourBitmap();
+        SaveRig rig;
+        rig.show(test::TwoColourBitmap());
         rig.script({"missing/shot.bmp"}, {});
-        OnSaveImageClicked(rig.state, rig.services, rig.view);
+        OnSaveImageClicked(rig.session, rig.services, rig.view);
         QCOMPARE(rig.box.shown.size(), std::size_t(1));
         const std::string text = rig.box.shown[0].text;
         QVERIFY2(text.find(rig.path("missing/shot.bmp")) != std::string::npos, text.c_str());
         QVERIFY2(text.find("No such file or directory") != std::string::npos, text.c_str());
 
-        SaveBench empty;
+        SaveRig empty;
         empty.script({"shot.bmp"}, {});
-        OnSaveImageClicked(empty.state, empty.services, empty.view);
+        OnSaveImageClicked(empty.session, empty.services, empty.view);
         QCOMPARE(empty.box.shown.at(0).text, std::string("There is no screenshot to save yet."));
-    }
-
-    void theDialogRemembersTheLastFile() {
-        SaveBench rig;
-        rig.state.ImageData = test::TwoColourBitmap();
-        rig.script({"first.bmp", Cancel}, {});
-        OnSaveImageClicked(rig.state, rig.services, rig.view);
-        OnSaveImageClicked(rig.state, rig.services, rig.view);
-        QCOMPARE(rig.dialog.shown.size(), std::size_t(2));
-        QCOMPARE(rig.dialog.shown[0].startName, std::string());
-        QCOMPARE(rig.dialog.shown[1].startName, rig.path("first.bmp"));
     }
 
     void reportFileStatusAnswersOneOrZero_data() {
@@ -270,7 +257,7 @@ private slots:
     void reportFileStatusAnswersOneOrZero() {
         QFETCH(QString, what);
         QFETCH(QString, expected);
-        SaveBench rig;
+        SaveRig rig;
         std::ofstream(rig.path("file")) << "x";
         fs::create_directory(rig.path("folder"));
         QCOMPARE(QString::fromStdString(ReportFileStatus(rig.files, rig.path(what))), expected);

@@ -1,12 +1,10 @@
 #pragma once
 
 #include <QTemporaryDir>
+#include <any>
 
-#include "files/DealWithArrival.h"
-#include "platform/StdFileSystem.h"
-#include "tests/fakes/FakeDialogs.h"
-#include "tests/fakes/FakeSerialPort.h"
-#include "tests/support/DiskWorkerInPlace.h"
+#include "files/ArrivalLoop.h"
+#include "tests/fakes/FakeServices.h"
 #include "tests/support/TestBitmap.h"
 
 namespace kvd::test {
@@ -16,27 +14,24 @@ inline const std::string Unreadable = PlainFrame('\x7f');
 
 // A capture session on scripted fakes with the flows that deal with what it
 // hands out, as the window runs them; the temporary file in a folder of its own.
-struct SessionRig {
+struct SessionRig : FakeServices {
     QTemporaryDir dir;
-    FakeSerialPort comm;
-    FakeFileDialog dialog;
-    StdFileSystem files;
-    FakeMessageBox box;
-    FakePictureLoader pictures;
     FakeCaptureView view;
-    DiskWorkerInPlace disk;
-    SaveServices save{dialog, files, box, disk};
-    ArrivalServices arrivals{save, pictures, path("kvd62temp.bmp")};
-    LoadServices load{dialog, pictures, box};
-    CaptureSession session{comm};
+    CaptureSession session{comm, pictures};
+    ArrivalsOnScreen arrivals{session, services, view};
     SessionHistory history;
     // Each tick is one second after the one before.
     std::time_t clock = 0;
 
     SessionRig() {
+        services.tempImagePath = path("kvd62temp.bmp");
         comm.present = {1};
         session.startUp(std::nullopt);
         session.keepHistoryIn(&history);
+    }
+    void disableSave(bool checked) {
+        view.saveEnabled =
+            session.saveDisabledChanged(checked ? CheckMark::Checked : CheckMark::Unchecked);
     }
     std::string path(const std::string& name) const {
         return dir.path().toStdString() + "/" + name;
@@ -46,11 +41,7 @@ struct SessionRig {
     void tick(const std::string& bytes = {}) {
         comm.arrive(bytes);
         session.tick(++clock);
-        dealWithAll();
-    }
-    void dealWithAll() {
-        while (DealWithNext(session, arrivals, load, view)) {
-        }
+        DealWithWaiting(session, arrivals);
     }
     // The bytes of the picture the view shows (the fake loader's picture is
     // the file's bytes).

@@ -8,6 +8,7 @@
 #include "capture/ProbePorts.h"
 #include "capture/ReadPort.h"
 #include "platform/win32/Win32SerialPort.h"
+#include "tests/fakes/FakeDialogs.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
 
@@ -169,7 +170,8 @@ private slots:
         driver.failState = fault == "state";
         driver.failModem = fault == "nomodem" ? ERROR_INVALID_PARAMETER : 0;
         Win32SerialPort port(driver);
-        CaptureSession session(port);
+        test::FakePictureLoader pictures;
+        CaptureSession session(port, pictures);
         session.choosePort("7", PortChoice::Typed);
         std::vector<std::string> arrived;
         const auto tick = [&](const std::string& bytes) {

@@ -168,17 +168,12 @@ private slots:
         QVERIFY(!rig.form.state().SaveDisabled);
         QVERIFY(save->isEnabled());
 
-        // A greyed box counts as unchecked.
+        // The greyed state reaches the session as such (its rule is tested there).
         check->setTristate(true);
         check->setCheckState(Qt::Unchecked);
         QTest::mouseClick(check, Qt::LeftButton);
         QCOMPARE(check->checkState(), Qt::PartiallyChecked);
-        QVERIFY(!rig.form.state().SaveDisabled);
         QVERIFY(save->isEnabled());
-        QTest::mouseClick(check, Qt::LeftButton);
-        QCOMPARE(check->checkState(), Qt::Checked);
-        QVERIFY(rig.form.state().SaveDisabled);
-        QVERIFY(!save->isEnabled());
     }
 
     void saveImageGoesStraightToTheSaveDialog() {

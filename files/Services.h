@@ -13,8 +13,9 @@
 
 namespace kvd {
 
-// The platform services the main window runs on: the real ones in the program,
-// scripted fakes in tests.
+// The platform services the window and its flows run on: the real ones in the
+// program, scripted fakes in tests. The flows reach the user and the system only
+// through these.
 struct Services {
     SerialPort& comm;
     FileDialog& dialog;
@@ -23,6 +24,7 @@ struct Services {
     InputBox& input;
     PictureLoader& pictures;
     FormPrinter& printer;
+    // Where the flushed writes run, so that the port is still read meanwhile.
     DiskWorker& disk;
     ExportEncoder& encoder;
     // The file through which each new screenshot is shown.

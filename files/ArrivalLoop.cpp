@@ -1,0 +1,58 @@
+#include "files/ArrivalLoop.h"
+
+#include "files/LoadImage.h"
+#include "files/ScreenshotArrival.h"
+
+namespace kvd {
+
+namespace {
+
+void DealWith(const Arrival& arrival, ArrivalHandler& handler) {
+    switch (arrival.kind) {
+    case Arrival::Kind::Screenshot:
+        handler.screenshot(arrival);
+        return;
+    case Arrival::Kind::Unreadable:
+        handler.unreadable(arrival);
+        return;
+    case Arrival::Kind::PictureFile:
+        handler.pictureFile(arrival.path);
+        return;
+    case Arrival::Kind::Notice:
+        handler.notice(arrival.text);
+        return;
+    }
+}
+
+} // namespace
+
+std::size_t DealWithWaiting(CaptureSession& session, ArrivalHandler& handler, std::size_t most) {
+    std::size_t dealt = 0;
+    while (most == 0 || dealt < most) {
+        const std::optional<Arrival> arrival = session.nextArrival();
+        if (!arrival)
+            break;
+        handler.taken();
+        {
+            const ArrivalsHeld held = session.holdArrivals();
+            DealWith(*arrival, handler);
+        }
+        session.dealtWith(*arrival);
+        ++dealt;
+    }
+    return dealt;
+}
+
+void ArrivalsOnScreen::screenshot(const Arrival& arrival) {
+    ShowNewScreenshot(session_, arrival, services_, view_);
+}
+
+void ArrivalsOnScreen::pictureFile(const std::string& path) {
+    ShowPictureFile(session_, path, services_, view_);
+}
+
+void ArrivalsOnScreen::notice(const std::string& text) {
+    services_.box.tell(text, "Incoming data");
+}
+
+} // namespace kvd

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "capture/CaptureSession.h"
+#include "files/CaptureView.h"
+#include "files/Services.h"
+
+namespace kvd {
+
+// What is done with each arrival the session hands out: by the window, or by
+// capture into a folder without one.
+class ArrivalHandler {
+public:
+    virtual ~ArrivalHandler() = default;
+    // An arrival was taken from those waiting (the count of them changed).
+    virtual void taken() {}
+    virtual void screenshot(const Arrival& arrival) = 0;
+    // A block from the line that does not read; `arrival.text` says why.
+    virtual void unreadable(const Arrival& arrival) = 0;
+    virtual void pictureFile(const std::string& path) = 0;
+    virtual void notice(const std::string& text) = 0;
+};
+
+// The arrival loop, as the window and capture without one run it: deals with
+// what waits, in the order it came, each with arrivals held, so that a question
+// it asks (or a slow write, while the event loop turns) holds the next ones
+// back. Stops when arrivals are held already, when none waits, or after `most`
+// (0: no limit). The session's history hears of each block from the line.
+// Returns how many were dealt with.
+std::size_t DealWithWaiting(CaptureSession& session, ArrivalHandler& handler, std::size_t most = 0);
+
+// The window's way: a screenshot is shown (with the question about the one it
+// replaces), an unreadable block only goes into the history, a picture file is
+// shown as "Load image" shows it, a notice is said.
+class ArrivalsOnScreen final : public ArrivalHandler {
+public:
+    // `taken` hears when an arrival is taken from those waiting.
+    ArrivalsOnScreen(CaptureSession& session, Services& services, CaptureView& view,
+                     std::function<void()> taken = {})
+        : session_(session), services_(services), view_(view), taken_(std::move(taken)) {}
+
+    void taken() override {
+        if (taken_)
+            taken_();
+    }
+
+    void screenshot(const Arrival& arrival) override;
+    void unreadable(const Arrival&) override {}
+    void pictureFile(const std::string& path) override;
+    void notice(const std::string& text) override;
+
+private:
+    CaptureSession& session_;
+    Services& services_;
+    CaptureView& view_;
+    std::function<void()> taken_;
+};
+
+} // namespace kvd

@@ -128,6 +128,11 @@ private slots:
             << "5"
             << QStringList{"The serial port given with --port could not be opened "
                            "(/dev/ttyFAKE5: no such device)"};
+#ifndef _WIN32 // the stand-in port's devices have Linux's names
+        QTest::newRow("a device path given") << QList<int>{1, 2, 3} << "/dev/ttyFAKE3"
+                                             << "/dev/ttyFAKE3: open"
+                                             << "/dev/ttyFAKE3" << QStringList{};
+#endif
     }
 
     void startUpOpensEachPortOnceAndSaysWhatFailed() {
@@ -248,15 +253,20 @@ private slots:
     // Two adapters: the instrument's, port 1, goes away, and the other moves up
     // to number 1. The lost port is retried as its own device only. The whole
     // screenshot that came just before the loss is handed out; the half one
-    // after it is dropped, and the first one after the return comes whole.
+    // after it is dropped, and the first one after the return comes whole. A
+    // port the user chooses meanwhile ends the loss: the lost device is no longer
+    // retried, and the port chosen is shown as it stands, not as lost.
     void aLostPortComesBackAsTheSameDevice_data() {
         QTest::addColumn<bool>("saidSo");
-        QTest::newRow("the port reports the loss") << true;
-        QTest::newRow("the line hangs up without a word") << false;
+        QTest::addColumn<bool>("anotherChosen");
+        QTest::newRow("the port reports the loss") << true << false;
+        QTest::newRow("the line hangs up without a word") << false << false;
+        QTest::newRow("another port chosen while it is lost") << true << true;
     }
 
     void aLostPortComesBackAsTheSameDevice() {
         QFETCH(bool, saidSo);
+        QFETCH(bool, anotherChosen);
         Session rig;
         rig.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
         rig.session.startUp(std::nullopt);
@@ -274,8 +284,19 @@ private slots:
         QVERIFY(rig.session.portDescription().starts_with(
             "/dev/ttyUSB0: lost (no such device), waiting for it to return"));
 
+        if (anotherChosen) {
+            rig.session.choosePort("3", PortChoice::Typed);
+            QCOMPARE(rig.session.portState(), PortState::Closed);
+            QCOMPARE(rig.session.portDescription(), std::string("port 3: no such device"));
+        }
         rig.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
         rig.comm.plugBackIn();
+        if (anotherChosen) {
+            QVERIFY(!rig.session.tick().portChanged);
+            QCOMPARE(rig.comm.opened.size(), std::size_t(2));
+            QCOMPARE(rig.session.portState(), PortState::Closed);
+            return;
+        }
         QVERIFY(rig.session.tick().portChanged);
         QCOMPARE(rig.comm.opened.back(), std::string("/dev/ttyUSB0"));
         QCOMPARE(rig.session.portDescription(), std::string("/dev/ttyUSB0: open"));

@@ -122,9 +122,10 @@ private slots:
         QVERIFY(rig.dialog.choices.empty());
     }
 
-    // While the question about the second screenshot is up, three more arrive
-    // back to back, read at a tick's pace: they are counted, nothing is replaced
-    // under the question, and then each is dealt with in order.
+    // The arrival loop holds arrivals while it deals with one: while the question
+    // about the second screenshot is up, three more arrive back to back, read at a
+    // tick's pace; nothing is replaced under the question, and then each is dealt
+    // with in order. (The hold itself, and the order, are the session's.)
     void screenshotsArrivingUnderADialogWaitForItInOrder() {
         const std::vector<std::string> later{Third, test::TwoColourBitmap(404),
                                              test::TwoColourBitmap(505)};
@@ -132,7 +133,6 @@ private slots:
         rig.tick(First);
         rig.box.answers = {DialogAnswer::No, DialogAnswer::No, DialogAnswer::No, DialogAnswer::No};
         std::vector<std::string> askedWhileShown;
-        std::string caption;
         rig.box.whileShown = [&] {
             askedWhileShown.push_back(rig.session.state().ImageData);
             if (askedWhileShown.size() > 1)
@@ -140,15 +140,12 @@ private slots:
             const std::string line = later[0] + later[1] + later[2];
             for (std::size_t at = 0; at < line.size(); at += 2880)
                 rig.tick(line.substr(at, 2880));
-            caption = rig.session.caption("KVD62");
             QVERIFY(rig.shown() == First);
         };
         rig.tick(Second);
 
-        QCOMPARE(caption, std::string("KVD62 - 3 screenshots waiting"));
         QCOMPARE(askedWhileShown, (std::vector<std::string>{First, Second, later[0], later[1]}));
         QVERIFY(rig.shown() == later[2]);
-        QCOMPARE(rig.session.caption("KVD62"), std::string("KVD62"));
     }
 
     // More than the queue holds arrive while a dialog is open: the oldest are

@@ -101,7 +101,8 @@ struct LineRig {
     fs::path folder{dir.path().toStdString()};
     // As long as the names in /dev/serial/by-id, with a space and an umlaut.
     fs::path cableLink = folder / PathFromUtf8("usb-FTDI_FT232R_USB_UART_A50285BI-if00 Prüfplatz");
-    // The serial devices port numbers count through.
+    // The serial devices port numbers count through: none, so that the rig never
+    // reaches the machine's own ports.
     std::vector<SerialDevice> listed;
     QtSerialPort comm{nullptr, [this] { return listed; }};
     test::FakeFileDialog dialog;
@@ -115,28 +116,21 @@ struct LineRig {
     Services services{comm,     dialog,  files, box,     input,
                       pictures, printer, disk,  encoder, folder / "kvd62temp.bmp"};
     Form1 form{services};
-    int ticks = 0;
 
-    LineRig() {
-        QObject::connect(form.Timer1, &QTimer::timeout, [this] { ++ticks; });
-    }
     void plugIn(const test::PseudoTerminal& cable) {
         fs::remove(cableLink);
         fs::create_symlink(cable.devicePath(), cableLink);
     }
     void selectCable() { select(Utf8FromPath(cableLink)); }
-    // Types a port number or a device path into "Serial port", then Enter, or
-    // leaves it to the pause in the typing.
-    void select(const std::string& port, bool pressEnter = true) {
+    // Types a port number or a device path into "Serial port", then Enter.
+    void select(const std::string& port) {
         auto* edit = form.findChild<QComboBox*>("Combo1")->lineEdit();
         edit->clear();
         // A key at a time, as typed; QTest's keyClicks knows ASCII keys only.
         for (const QChar key : QString::fromStdString(port))
             QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(key), Qt::NoModifier);
-        if (pressEnter)
-            QTest::keyClick(edit, Qt::Key_Return);
+        QTest::keyClick(edit, Qt::Key_Return);
     }
-    QString portState() { return form.findChild<QComboBox*>("Combo1")->toolTip(); }
     QImage shown() { return form.findChild<PictureControl*>("Image1")->picture(); }
 
     // Sends from another thread at the line's pace while the program runs its
@@ -156,13 +150,18 @@ class EndToEndTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // A real hang-up, as only a kernel device shows it: the cable pulled on the
+    // real port, in the running window with its real timer, and a new line
+    // behind the same device name when it is plugged back in. Which device a lost
+    // port is retried as is the session's rule (CaptureSessionTest); how the
+    // selector shows it, the window's (PollTickTest).
     void screenshotsArriveOverTheLineAndSurviveAnUnplug() {
         LineRig rig;
         test::PseudoTerminal cable;
         QVERIFY(cable.ok());
         rig.plugIn(cable);
-        rig.select(Utf8FromPath(rig.cableLink), false);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.comm.state(), PortState::Open, LineWaitMs);
+        rig.selectCable();
+        QCOMPARE(rig.comm.state(), PortState::Open);
 
         // A screenshot at the line's real pace, noise before it, and the cable
         // pulled right after its last byte: the port has it, the window not yet
@@ -201,69 +200,6 @@ private slots:
         QCOMPARE(rig.box.shown.size(), std::size_t(1));
         QCOMPARE(rig.shown(), Decoded(second));
         QVERIFY(ReadAll(rig.services.tempImagePath) == second);
-    }
-
-    // The instrument sends three more screenshots while the question about the
-    // second is up: each is asked about and shown in turn, in order.
-    void screenshotsSentUnderTheQuestionAreEachShownInOrder() {
-        LineRig rig;
-        test::PseudoTerminal cable;
-        rig.plugIn(cable);
-        rig.selectCable();
-        const std::string first = test::TwoColourBitmap(81), second = test::TwoColourBitmap(82);
-        const std::vector<std::string> later{test::TwoColourBitmap(83), test::TwoColourBitmap(84),
-                                             test::TwoColourBitmap(85)};
-        QVERIFY(rig.send(cable, first));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == first, LineWaitMs);
-
-        rig.box.answers = {DialogAnswer::No, DialogAnswer::No, DialogAnswer::No, DialogAnswer::No};
-        std::vector<std::string> askedAbout;
-        rig.box.whileShown = [&] {
-            askedAbout.push_back(rig.form.state().ImageData);
-            if (askedAbout.size() > 1)
-                return;
-            QVERIFY(rig.send(cable, later[0] + later[1] + later[2]));
-            QTRY_COMPARE_WITH_TIMEOUT(rig.form.session().waitingCount(), std::size_t(3),
-                                      LineWaitMs);
-        };
-        QVERIFY(rig.send(cable, second));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == later[2], LineWaitMs);
-        QCOMPARE(askedAbout, (std::vector<std::string>{first, second, later[0], later[1]}));
-        QCOMPARE(rig.shown(), Decoded(later[2]));
-        QVERIFY(ReadAll(rig.services.tempImagePath) == later[2]);
-    }
-
-    // Two adapters; the instrument's is port 1. Unplugged, it is retried as its
-    // own device: the other adapter, now first in the list, is never opened and
-    // its bytes are never taken for a screenshot.
-    void aLostAdapterComesBackAsItselfNeverAsTheOther() {
-        LineRig rig;
-        test::PseudoTerminal instrument, other;
-        const fs::path first = rig.folder / "ttyUSB0", second = rig.folder / "ttyUSB1";
-        fs::create_symlink(instrument.devicePath(), first);
-        fs::create_symlink(other.devicePath(), second);
-        rig.listed = {{first.string()}, {second.string()}};
-        rig.select("1");
-        QCOMPARE(rig.comm.deviceName(), first.string());
-
-        instrument.unplug();
-        fs::remove(first);
-        rig.listed = {{second.string()}};
-        QTRY_VERIFY_WITH_TIMEOUT(rig.portState().contains("ttyUSB0: lost"), LineWaitMs);
-        QVERIFY(rig.send(other, test::TwoColourBitmap(91)));
-        const int ticks = rig.ticks;
-        QTRY_VERIFY_WITH_TIMEOUT(rig.ticks >= ticks + 2, LineWaitMs);
-        QVERIFY(rig.form.state().ImageData.empty());
-        QVERIFY2(rig.portState().contains("ttyUSB0: lost"), qPrintable(rig.portState()));
-
-        test::PseudoTerminal back;
-        fs::create_symlink(back.devicePath(), first);
-        rig.listed = {{first.string()}, {second.string()}};
-        QTRY_VERIFY_WITH_TIMEOUT(rig.portState().endsWith("ttyUSB0: open"), LineWaitMs);
-        const std::string screenshot = test::TwoColourBitmap(92);
-        QVERIFY(rig.send(back, screenshot));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == screenshot, LineWaitMs);
-        QCOMPARE(rig.form.findChild<QComboBox*>("Combo1")->currentText(), QString("1"));
     }
 
     // The instrument simulator as a person uses it: started, its device typed
@@ -340,9 +276,11 @@ private slots:
     // window each file's path is printed, the program ends by itself after
     // --count screenshots, and when stopped in the middle of a screenshot it
     // leaves only whole files. An adapter unplugged and plugged back (the same
-    // device name, a new line behind it) is said once each, and capture goes on.
-    // Ctrl+C while a slow disk holds a write: the line is still read, and every
-    // screenshot that came before it is saved, whole, before the program ends.
+    // device name, a new line behind it) is said once each, and capture goes on:
+    // a real hang-up in the program without a window, and the one place where
+    // what it says of the port is seen on its standard error. Ctrl+C while a
+    // slow disk holds a write: the line is still read, and every screenshot that
+    // came before it is saved, whole, before the program ends.
     void theProgramStartedOnAPortSavesEveryScreenshot_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("in its window") << "window";
@@ -445,21 +383,27 @@ private slots:
         }
         // (waitForFinished says false for a program that has already ended.)
         QVERIFY(program.state() == QProcess::NotRunning || program.waitForFinished(LineWaitMs));
-        // Sent back to back, so several in a second: sorted by name, they come
-        // in the order sent.
-        std::vector<std::string> saved;
+        // Every one whole, byte for byte. (What the files are named, and that
+        // the names sort in the order they came, is the save folder's rule,
+        // tested there.)
+        std::multiset<std::string> saved;
         QStringList paths;
         for (const std::string& name : test::FilesIn(shots.path().toStdString())) {
-            saved.push_back(ReadAll(fs::path(shots.path().toStdString()) / name));
+            saved.insert(ReadAll(fs::path(shots.path().toStdString()) / name));
             paths << shots.path() + "/" + QString::fromStdString(name);
         }
         QCOMPARE(saved.size(), sent.size());
-        QVERIFY(saved == sent);
+        QVERIFY(saved == std::multiset<std::string>(sent.begin(), sent.end()));
         if (how != "window") {
             QCOMPARE(program.exitStatus(), QProcess::NormalExit);
             QCOMPARE(program.exitCode(), 0);
-            const QStringList printed = QString::fromLocal8Bit(program.readAllStandardOutput())
-                                            .split('\n', Qt::SkipEmptyParts);
+            // Each file's path as it is written: in the order sent.
+            QStringList printed = QString::fromLocal8Bit(program.readAllStandardOutput())
+                                      .split('\n', Qt::SkipEmptyParts);
+            QCOMPARE(printed.size(), paths.size());
+            for (qsizetype i = 0; i < printed.size(); ++i)
+                QVERIFY(ReadAll(printed[i].toStdString()) == sent[std::size_t(i)]);
+            printed.sort();
             QCOMPARE(printed, paths);
         }
         if (how == "stopped" || how == "hung up" || how == "slow disk") {

@@ -156,7 +156,9 @@ private slots:
     }
 
     // The line goes down and nothing is said (no event loop has run, so Qt has
-    // reported nothing): a look at the line finds it, and the port is closed.
+    // reported nothing): a look at the line finds it, and the port is closed. The
+    // port, opened by its number, still names the device it was lost as, which is
+    // the one retried, not the one its number names in the system's list now.
     void aLineThatWentDownIsFoundLost_data() {
         QTest::addColumn<bool>("hangUp");
         QTest::addColumn<QString>("reason");
@@ -169,19 +171,24 @@ private slots:
         QFETCH(QString, reason);
         QTemporaryDir dir;
         const std::string link = dir.path().toStdString() + "/ttyUSB0";
-        test::PseudoTerminal cable;
+        test::PseudoTerminal cable, other;
         QCOMPARE(::symlink(cable.devicePath().c_str(), link.c_str()), 0);
-        QtSerialPort port;
-        QVERIFY(ConfigurePort(port, PortAddress::device(link), false).ok());
+        std::vector<SerialDevice> listed{{link, true}, {other.devicePath()}}; // an adapter first
+        QtSerialPort port(nullptr, [&listed] { return listed; });
+        QVERIFY(ConfigurePort(port, PortAddress::number(1), false).ok());
+        QCOMPARE(port.deviceName(), link);
         port.checkLine();
         QCOMPARE(port.state(), PortState::Open);
+        QCoreApplication::processEvents(); // the port lists the devices afresh from now on
 
         hangUp ? cable.unplug() : void(::unlink(link.c_str()));
+        listed = {{other.devicePath()}}; // the other device is port 1 now
         QCOMPARE(port.state(), PortState::Open);
         port.checkLine();
         QCOMPARE(port.state(), PortState::Lost);
         QCOMPARE(QString::fromStdString(port.problem()), reason);
         QVERIFY(!port.findChild<QSerialPort*>()->isOpen());
+        QCOMPARE(port.deviceName(), link);
     }
 
     // `runIn`: where the port is opened (RunIn). TERMINAL in `text` and

@@ -1,4 +1,3 @@
-#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -23,23 +22,6 @@ class LoadAndPrintTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // A screenshot that arrives while the Open dialog is up is dealt with
-    // first; the picture picked is shown after it and stays on screen.
-    void aPickedPictureStaysOnScreen() {
-        const std::string picked = test::TwoColourBitmap(41);
-        test::FormRig rig;
-        rig.startUp();
-        test::WriteRaw(rig.path("picked.bmp"), picked);
-        rig.dialog.choices.push_back(rig.path("picked.bmp"));
-        rig.dialog.whileShown = [&] { rig.tick(test::TwoColourBitmap(42)); };
-        QTest::mouseClick(rig.control<QPushButton>("Command2"), Qt::LeftButton);
-        rig.settle();
-        QCOMPARE(rig.shown(), Decoded(picked));
-        QVERIFY(rig.form.state().ImageData == test::TwoColourBitmap(42));
-        QVERIFY(!rig.control<QPushButton>("Command1")->isEnabled());
-        QVERIFY(!rig.control<QCheckBox>("Check2")->isEnabled());
-    }
-
     void thePrintPageIsLaidOutAsDesigned_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QRect>("geometry");

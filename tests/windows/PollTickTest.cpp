@@ -22,7 +22,9 @@ class PollTickTest : public QObject {
 private slots:
     // A click handled after the tick that completed a screenshot, but before that
     // screenshot is shown: the Save dialog saves what was on screen, the new one
-    // is shown once the dialog has closed, and capture goes on after.
+    // is shown once the dialog has closed, and capture goes on after. This is the
+    // window's dialogs holding arrivals; that they wait, in order, is the
+    // session's rule and the arrival loop's, tested there.
     void aClickBeforeTheArrivalIsShownStopsNothing() {
         test::FormRig rig;
         rig.startUp();
@@ -69,7 +71,9 @@ private slots:
         rig.form.Timer1->stop();
     }
 
-    // The tick shows a lost port on the selector at once, and its return.
+    // The lost port's wiring: the tick shows the loss on the selector at once, and
+    // the return, and the selector keeps the port the user chose. How a lost port
+    // is retried, and as which device, is the session's rule, tested there.
     void theSelectorShowsALostPortAndItsReturn() {
         test::FormRig rig;
         rig.startUp();
@@ -85,6 +89,7 @@ private slots:
         rig.tick();
         QVERIFY(!red());
         QCOMPARE(combo->toolTip(), QString("Current serial port\n/dev/ttyFAKE1: open"));
+        QCOMPARE(combo->currentText(), QString("1"));
     }
 };
 

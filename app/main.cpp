@@ -83,6 +83,7 @@ int main(int argc, char* argv[]) {
 
     kvd::NativeSerialPort comm;
     kvd::QtFileDialog dialog;
+    kvd::QtFileDialog exportDialog;
     kvd::StdFileSystem files;
     kvd::QtMessageBox box;
     kvd::QtInputBox input;
@@ -94,7 +95,7 @@ int main(int argc, char* argv[]) {
     // shown all the same.
     const std::filesystem::path tempFolder = kvd::PrivateTempFolder();
     kvd::Services services{
-        comm,    dialog,
+        comm,    dialog, exportDialog,
         files,   box,
         input,   pictures,
         printer, disk,
@@ -102,6 +103,7 @@ int main(int argc, char* argv[]) {
 
     kvd::Form1 form(services);
     dialog.setParent(&form);
+    exportDialog.setParent(&form);
     box.setParent(&form);
     input.setParent(&form);
     if (command.options.saveFolder)

@@ -41,6 +41,7 @@ template <typename Port> struct Window {
     QTemporaryDir dir;
     Port& comm;
     test::FakeFileDialog dialog;
+    test::FakeFileDialog exportDialog;
     StdFileSystem files;
     test::FakeMessageBox box;
     test::FakeInputBox input;
@@ -49,7 +50,7 @@ template <typename Port> struct Window {
     DiskWorkerInPlace disk;
     QtExportEncoder encoder;
     Services services{
-        comm,     dialog,  files, box,     input,
+        comm,     dialog, exportDialog,  files, box,     input,
         pictures, printer, disk,  encoder, dir.path().toStdString() + "/kvd62temp.bmp"};
     Form1 form{services};
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <map>
 
 #include "files/ScreenshotFile.h"
 #include "files/ScreenshotFolder.h"
@@ -16,9 +18,44 @@ constexpr const char* PdfTitle = "Export PDF";
 constexpr const char* ScaleTitle = "PNG scale";
 
 const FileKind PngFile{"PNG pictures (*.png)|*.png", PngTitle, "The PNG picture", 1,
-                       WriteFileSafely};
+                       WriteFileSafely, true};
 const FileKind PdfFile{"PDF documents (*.pdf)|*.pdf", PdfTitle, "The PDF document", 1,
-                       WriteFileSafely};
+                       WriteFileSafely, true};
+
+// What an export into a folder finds under a picture's name: nothing (or the
+// user said to replace it), the same picture exported before, another file the
+// user keeps, or a Cancel that stops the export.
+enum class PngInFolder { Write, Same, Kept, Stop };
+
+bool HoldsExactly(const std::filesystem::path& path, const std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    std::string held(bytes.size() + 1, '\0');
+    in.read(held.data(), std::streamsize(held.size()));
+    return in.gcount() == std::streamsize(bytes.size()) &&
+           held.compare(0, bytes.size(), bytes) == 0;
+}
+
+// A picture exported again is left as it is; another file under its name is
+// replaced only after the user says Yes, as "Save image" asks.
+PngInFolder WhatIsThere(const std::filesystem::path& path, const std::string& bytes,
+                        Services& services) {
+    const std::string name = Utf8FromPath(path);
+    if (!services.files.fileExists(name))
+        return PngInFolder::Write;
+    bool same = false;
+    services.disk.run([&] { same = HoldsExactly(path, bytes); });
+    if (same)
+        return PngInFolder::Same;
+    switch (services.box.ask(Utf8FromPath(path.filename()) + " exists\r\nOverwrite ?", PngTitle,
+                             Buttons::YesNoCancel, DialogAnswer::No)) {
+    case DialogAnswer::Yes:
+        return PngInFolder::Write;
+    case DialogAnswer::No:
+        return PngInFolder::Kept;
+    default:
+        return PngInFolder::Stop;
+    }
+}
 
 // Asks until the answer is a scale; none on Cancel.
 std::optional<int> AskScale(Services& services, ExportChoices& choices) {
@@ -75,10 +112,12 @@ void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, Services& 
     const std::optional<int> scale = AskScale(services, choices);
     if (!scale)
         return;
-    const std::string folder = services.dialog.chooseFolder("Export as PNG to folder");
+    const std::string folder = services.exportDialog.chooseFolder("Export as PNG to folder");
     if (folder.empty())
         return;
-    // One picture decoded at a time.
+    // One picture decoded at a time. Each is named as the save folder names the
+    // screenshots of its second, in the order they came.
+    std::map<std::time_t, int> nthOfSecond;
     for (const ReportEntry& entry : ReportOf(entries, services.pictures)) {
         std::string whyNot;
         const std::optional<Picture> picture =
@@ -88,14 +127,19 @@ void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, Services& 
         const std::optional<std::string> bytes = Png(*picture, *scale, services);
         if (!bytes)
             return;
-        ScreenshotFolder::Saved saved;
-        services.disk.run([&] {
-            saved = ScreenshotFolder(PathFromUtf8(folder)).saveFile(*bytes, entry.arrived, ".png");
-        });
-        if (!saved.outcome) {
-            services.box.tell(
-                SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome, "The PNG picture"),
-                PngTitle);
+        const std::filesystem::path path =
+            PathFromUtf8(folder) /
+            FolderFileName(LocalTime(entry.arrived), ++nthOfSecond[entry.arrived], ".png");
+        const PngInFolder found = WhatIsThere(path, *bytes, services);
+        if (found == PngInFolder::Same || found == PngInFolder::Kept)
+            continue;
+        if (found == PngInFolder::Stop)
+            return;
+        Outcome written = Outcome::success();
+        services.disk.run([&] { written = WriteFileSafely(*bytes, path); });
+        if (!written) {
+            services.box.tell(SaveFailedMessage(Utf8FromPath(path), written, "The PNG picture"),
+                              PngTitle);
             return;
         }
     }

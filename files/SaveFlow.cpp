@@ -1,5 +1,8 @@
 #include "files/SaveFlow.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "files/DialogFilters.h"
 #include "files/ScreenshotFile.h"
 #include "platform/Utf8Path.h"
@@ -18,7 +21,9 @@ constexpr std::string_view DroppedBlockFilter = "Dropped blocks (*.bin)|*.bin";
 // when the user wants to.
 bool AskAboutArrival(CaptureSession& session, Services& services, CaptureView& view) {
     view.setDisableSaveEnabled(true);
-    const DialogAnswer answer = services.box.ask(ArrivalQuestion, ArrivalTitle, Buttons::YesNo);
+    // Enter saves it: the answer that loses nothing.
+    const DialogAnswer answer =
+        services.box.ask(ArrivalQuestion, ArrivalTitle, Buttons::YesNo, DialogAnswer::Yes);
     session.answered(answer);
     if (answer == DialogAnswer::Yes)
         return true;
@@ -30,8 +35,10 @@ bool AskAboutArrival(CaptureSession& session, Services& services, CaptureView& v
 DialogAnswer AskToOverwrite(Services& services, const std::string& path) {
     if (ReportFileStatus(services.files, path) != "1")
         return DialogAnswer::None;
-    const std::string question = services.dialog.fileTitle() + " exists\r\nOverwrite ?";
-    return services.box.ask(question, SaveTitle, Buttons::YesNoCancel);
+    const std::string question =
+        Utf8FromPath(PathFromUtf8(path).filename()) + " exists\r\nOverwrite ?";
+    // Enter brings the dialog back: a file is replaced only by a deliberate Yes.
+    return services.box.ask(question, SaveTitle, Buttons::YesNoCancel, DialogAnswer::No);
 }
 
 using Write = std::function<Outcome(const std::filesystem::path&)>;
@@ -54,20 +61,42 @@ const FileKind HistoryScreenshot{ScreenshotFilter, "Save screenshot as", "The sc
 const FileKind DroppedBlock{DroppedBlockFilter, "Save dropped block as", "The dropped block", 1,
                             WriteFileSafely};
 
+// The suffix of a kind's type, from its filter's pattern: ".png" of "...|*.png".
+std::string_view SuffixOf(const FileKind& kind) {
+    const std::size_t star = kind.filter.rfind("|*.");
+    return star == std::string_view::npos ? std::string_view{} : kind.filter.substr(star + 2);
+}
+
+bool EndsWithSuffix(std::string_view name, std::string_view suffix) {
+    return name.size() >= suffix.size() &&
+           std::equal(suffix.begin(), suffix.end(), name.end() - std::ptrdiff_t(suffix.size()),
+                      [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+}
+
+// The file the user chose; an export typed without its suffix gets it.
+std::string ChosenPath(const FileKind& kind, const FileDialog& dialog) {
+    std::string path = dialog.fileName();
+    const std::string_view suffix = SuffixOf(kind);
+    if (kind.exported && !path.empty() && !EndsWithSuffix(path, suffix))
+        path += suffix;
+    return path;
+}
+
 // The Save dialog and the overwrite question until a file is chosen, then
 // `write` into it. `nothingYet` when there is nothing to write.
 bool SaveChosenFile(const FileKind& kind, bool nothingYet, const Write& write, Services& services,
                     const std::function<void(DialogAnswer)>& answered) {
+    FileDialog& dialog = kind.exported ? services.exportDialog : services.dialog;
     while (true) {
-        services.dialog.setFilter(std::string(kind.filter));
-        services.dialog.setTitle(kind.title);
-        if (!services.dialog.showSave())
+        dialog.setFilter(std::string(kind.filter));
+        dialog.setTitle(kind.title);
+        if (!dialog.showSave())
             return false;
         if (nothingYet) {
             services.box.tell("There is no screenshot to save yet.", SaveTitle);
             return false;
         }
-        const std::string path = services.dialog.fileName();
+        const std::string path = ChosenPath(kind, dialog);
         const DialogAnswer answer = AskToOverwrite(services, path);
         if (answered)
             answered(answer);

@@ -29,6 +29,10 @@ struct FileKind {
     // Fewer bytes than this: there is nothing to save yet.
     std::size_t minimumSize;
     Outcome (*write)(std::string_view bytes, const std::filesystem::path& path);
+    // An export: it is chosen in the exports' own dialog, which keeps its own
+    // folder, name and filter (what "Save image" and "Load image" share is
+    // theirs), and a name typed without the suffix of its type gets it.
+    bool exported = false;
 };
 
 // The Save dialog until the user picks a file that may be written, then the

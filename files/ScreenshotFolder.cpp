@@ -64,13 +64,6 @@ ScreenshotFolder::Saved ScreenshotFolder::save(const std::string& imageData, std
     });
 }
 
-ScreenshotFolder::Saved ScreenshotFolder::saveFile(std::string_view bytes, std::time_t when,
-                                                   std::string_view ending) const {
-    return SaveUnderFreeName(when, ending, [&](const std::filesystem::path& path) {
-        return WriteFileUnderNewName(bytes, path);
-    });
-}
-
 bool SaveIntoFolder(std::filesystem::path folder, const std::string& frame, std::time_t arrived,
                     DiskWorker& disk, CaptureReport& report) {
     ScreenshotFolder::Saved saved;

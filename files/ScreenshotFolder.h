@@ -48,8 +48,6 @@ public:
     // name for the moment `when`.
     Saved save(const std::string& imageData, std::time_t when,
                std::string_view ending = ".bmp") const;
-    // Any other file of that moment (an exported picture), named the same way.
-    Saved saveFile(std::string_view bytes, std::time_t when, std::string_view ending) const;
 
     const std::filesystem::path& folder() const { return folder_; }
 

@@ -18,7 +18,9 @@ namespace kvd {
 // through these.
 struct Services {
     SerialPort& comm;
+    // The file dialog "Save image" and "Load image" share, and the exports' own.
     FileDialog& dialog;
+    FileDialog& exportDialog;
     FileSystem& files;
     MessageBoxes& box;
     InputBox& input;

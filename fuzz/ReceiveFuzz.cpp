@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     test::FakeServices fakes;
     QtPictureLoader pictures; // as the window reads them
-    Services services{fakes.comm, fakes.dialog, fakes.files, fakes.box, fakes.input, pictures,
+    Services services{fakes.comm, fakes.dialog, fakes.exportDialog, fakes.files, fakes.box, fakes.input, pictures,
                       fakes.printer, fakes.disk, fakes.encoder,
                       // Nowhere writable: the temporary file fails, and the
                       // screenshot is shown all the same, as it is when the

@@ -16,8 +16,9 @@ enum class Buttons : std::int16_t { YesNoCancel = 3, YesNo = 4 };
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
-    virtual DialogAnswer ask(const std::string& text, const std::string& title,
-                             Buttons buttons) = 0;
+    // A question; `onEnter` is the answer Enter gives, the one that loses nothing.
+    virtual DialogAnswer ask(const std::string& text, const std::string& title, Buttons buttons,
+                             DialogAnswer onEnter) = 0;
     // A message with only an OK button: something went wrong, or is worth knowing.
     virtual void tell(const std::string& text, const std::string& title) = 0;
 };

@@ -55,6 +55,8 @@ HistoryWindow::HistoryWindow(const SessionHistory& history, CaptureSession& sess
     setWindowTitle(QStringLiteral("History"));
     list_->setObjectName(QStringLiteral("historyList"));
     list_->setIconSize(ThumbnailSize);
+    // Pictures of much the same content would run into one another.
+    list_->setSpacing(6);
     list_->setUniformItemSizes(true);
     list_->setWordWrap(true);
     auto* buttons = new QHBoxLayout;

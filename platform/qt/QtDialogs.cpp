@@ -31,12 +31,15 @@ DialogAnswer ToAnswer(int button) {
 
 } // namespace
 
-DialogAnswer QtMessageBox::ask(const std::string& text, const std::string& title, Buttons buttons) {
+DialogAnswer QtMessageBox::ask(const std::string& text, const std::string& title, Buttons buttons,
+                               DialogAnswer onEnter) {
     QMessageBox box(QMessageBox::Question, FromUtf8(title), Lines(text),
                     QMessageBox::Yes | QMessageBox::No, parent_);
     if (buttons == Buttons::YesNoCancel)
         box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(onEnter == DialogAnswer::No       ? QMessageBox::No
+                         : onEnter == DialogAnswer::Cancel ? QMessageBox::Cancel
+                                                           : QMessageBox::Yes);
     return ToAnswer(box.exec());
 }
 

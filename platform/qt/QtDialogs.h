@@ -14,7 +14,8 @@ namespace kvd {
 class QtMessageBox final : public MessageBoxes {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }
-    DialogAnswer ask(const std::string& text, const std::string& title, Buttons buttons) override;
+    DialogAnswer ask(const std::string& text, const std::string& title, Buttons buttons,
+                     DialogAnswer onEnter) override;
     void tell(const std::string& text, const std::string& title) override;
 
 private:

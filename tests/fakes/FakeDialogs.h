@@ -23,14 +23,16 @@ public:
         std::string text;
         std::string title;
         int buttons = 0; // 0 for a message with only OK
+        DialogAnswer onEnter = DialogAnswer::None;
     };
     std::deque<DialogAnswer> answers;
     std::vector<Shown> shown;
     // Runs while a box is up, as the event loop of a modal box would.
     std::function<void()> whileShown;
 
-    DialogAnswer ask(const std::string& text, const std::string& title, Buttons buttons) override {
-        shown.push_back({text, title, int(buttons)});
+    DialogAnswer ask(const std::string& text, const std::string& title, Buttons buttons,
+                     DialogAnswer onEnter) override {
+        shown.push_back({text, title, int(buttons), onEnter});
         if (whileShown)
             whileShown();
         if (answers.empty())

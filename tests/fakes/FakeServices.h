@@ -1,6 +1,8 @@
 #pragma once
 
+#include <any>
 #include <filesystem>
+#include <string>
 
 #include "files/Services.h"
 #include "platform/StdFileSystem.h"
@@ -10,15 +12,16 @@
 
 namespace kvd::test {
 
-// Refuses every export: for flows that make none.
-class NoExportEncoder final : public ExportEncoder {
+// "Encodes" a picture of the fake loader (its bytes) as those bytes with the
+// scale after them, so that an export's files tell which picture they hold;
+// makes no PDF.
+class FakeExportEncoder final : public ExportEncoder {
 public:
-    std::optional<std::string> png(const Picture&, int, std::string& whyNot) override {
-        whyNot = "no encoder here";
-        return std::nullopt;
+    std::optional<std::string> png(const Picture& picture, int scale, std::string&) override {
+        return std::any_cast<std::string>(picture.image) + " x" + std::to_string(scale);
     }
     bool pdf(const Document&, ByteSink&, std::string& whyNot) override {
-        whyNot = "no encoder here";
+        whyNot = "no PDF here";
         return false;
     }
 };
@@ -28,14 +31,16 @@ public:
 struct FakeServices {
     FakeSerialPort comm;
     FakeFileDialog dialog;
+    FakeFileDialog exportDialog;
     StdFileSystem files;
     FakeMessageBox box;
     FakeInputBox input;
     FakePictureLoader pictures;
     FakeFormPrinter printer;
     DiskWorkerInPlace disk;
-    NoExportEncoder encoder;
-    Services services{comm, dialog, files, box, input, pictures, printer, disk, encoder, {}};
+    FakeExportEncoder encoder;
+    Services services{comm,     dialog,  exportDialog, files,   box, input,
+                      pictures, printer, disk,         encoder, {}};
 };
 
 } // namespace kvd::test

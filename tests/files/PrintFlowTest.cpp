@@ -10,8 +10,8 @@ class PrintFlowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // "Print Image" asks for a comment and prints the picture with it; Cancel
-    // prints nothing, and a print that fails is said.
+    // "Print Image" asks for a comment and prints the picture with it; Cancel, or
+    // a comment emptied, prints nothing, and a print that fails is said.
     void printsThePictureWithTheComment_data() {
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("failure");
@@ -22,8 +22,10 @@ private slots:
                                              << "" << 1 << "";
         QTest::newRow("a comment of one's own") << "bench 4, probe B"
                                                 << "" << 1 << "";
-        QTest::newRow("Cancel prints nothing") << ""
+        QTest::newRow("Cancel prints nothing") << "<cancel>"
                                                << "" << 0 << "";
+        QTest::newRow("an emptied comment prints nothing") << ""
+                                                           << "" << 0 << "";
         QTest::newRow("no printer")
             << "KVD62 screenshot"
             << "there is no default printer" << 0
@@ -40,7 +42,7 @@ private slots:
         test::FakeInputBox& input = fakes.input;
         test::FakeFormPrinter& printer = fakes.printer;
         test::FakeMessageBox& box = fakes.box;
-        if (!answer.isEmpty()) // none: Cancel
+        if (answer != "<cancel>")
             input.answers.push_back(answer.toStdString());
         if (!failure.isEmpty())
             printer.failure = failure.toStdString();
@@ -50,7 +52,7 @@ private slots:
         QCOMPARE(input.title, std::string("Add comment to your print"));
         QCOMPARE(input.defaultText, std::string("KVD62 screenshot"));
         QCOMPARE(printer.printed, printed);
-        QCOMPARE(printer.picture.has_value(), !answer.isEmpty());
+        QCOMPARE(printer.picture.has_value(), printed > 0 || !failure.isEmpty());
         if (printer.picture) {
             QCOMPARE(std::any_cast<std::string>(printer.picture->image),
                      std::string("the shown picture"));

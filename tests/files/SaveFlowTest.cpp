@@ -218,8 +218,10 @@ private slots:
         QCOMPARE(rig.box.shown.size(), std::size_t(2));
         QCOMPARE(rig.box.shown[0].text, std::string("A new screenshot arrived, save current ?"));
         QCOMPARE(rig.box.shown[0].buttons, int(Buttons::YesNo));
+        QCOMPARE(rig.box.shown[0].onEnter, DialogAnswer::Yes); // Enter saves it
         QCOMPARE(rig.box.shown[1].text, std::string("shot1.bmp exists\r\nOverwrite ?"));
         QCOMPARE(rig.box.shown[1].buttons, int(Buttons::YesNoCancel));
+        QCOMPARE(rig.box.shown[1].onEnter, DialogAnswer::No); // Enter replaces nothing
         QCOMPARE(rig.dialog.shown[0].title, std::string("Save current screenshot as"));
         QCOMPARE(rig.dialog.shown[0].filter, std::string("KVD62 screenshots (*.bmp)|*.bmp"));
         QVERIFY(rig.dialog.shown[0].saving);

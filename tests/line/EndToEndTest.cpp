@@ -106,6 +106,7 @@ struct LineRig {
     std::vector<SerialDevice> listed;
     QtSerialPort comm{nullptr, [this] { return listed; }};
     test::FakeFileDialog dialog;
+    test::FakeFileDialog exportDialog;
     StdFileSystem files;
     test::FakeMessageBox box;
     test::FakeInputBox input;
@@ -113,7 +114,7 @@ struct LineRig {
     test::FakeFormPrinter printer;
     QtDiskWorker disk;
     QtExportEncoder encoder;
-    Services services{comm,     dialog,  files, box,     input,
+    Services services{comm,     dialog, exportDialog,  files, box,     input,
                       pictures, printer, disk,  encoder, folder / "kvd62temp.bmp"};
     Form1 form{services};
 

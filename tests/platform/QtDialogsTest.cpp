@@ -98,22 +98,31 @@ class QtDialogsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The buttons given, the answer pressed; Enter gives the answer asked for.
     void messageBoxAsksWithTheGivenButtons_data() {
         QTest::addColumn<int>("buttons");
-        QTest::addColumn<int>("press");
+        QTest::addColumn<int>("onEnter");
+        QTest::addColumn<int>("press"); // 0: Enter
         QTest::addColumn<int>("expected");
+        const int yes = int(DialogAnswer::Yes), no = int(DialogAnswer::No);
         QTest::newRow("Yes of Yes/No")
-            << int(Buttons::YesNo) << int(QMessageBox::Yes) << int(DialogAnswer::Yes);
+            << int(Buttons::YesNo) << yes << int(QMessageBox::Yes) << int(DialogAnswer::Yes);
         QTest::newRow("No of Yes/No")
-            << int(Buttons::YesNo) << int(QMessageBox::No) << int(DialogAnswer::No);
-        QTest::newRow("Cancel of Yes/No/Cancel")
-            << int(Buttons::YesNoCancel) << int(QMessageBox::Cancel) << int(DialogAnswer::Cancel);
+            << int(Buttons::YesNo) << yes << int(QMessageBox::No) << int(DialogAnswer::No);
+        QTest::newRow("Cancel of Yes/No/Cancel") << int(Buttons::YesNoCancel) << no
+                                                 << int(QMessageBox::Cancel)
+                                                 << int(DialogAnswer::Cancel);
         QTest::newRow("No of Yes/No/Cancel")
-            << int(Buttons::YesNoCancel) << int(QMessageBox::No) << int(DialogAnswer::No);
+            << int(Buttons::YesNoCancel) << no << int(QMessageBox::No) << int(DialogAnswer::No);
+        QTest::newRow("Enter where Yes loses nothing")
+            << int(Buttons::YesNo) << yes << 0 << int(DialogAnswer::Yes);
+        QTest::newRow("Enter where No loses nothing")
+            << int(Buttons::YesNoCancel) << no << 0 << int(DialogAnswer::No);
     }
 
     void messageBoxAsksWithTheGivenButtons() {
         QFETCH(int, buttons);
+        QFETCH(int, onEnter);
         QFETCH(int, press);
         QFETCH(int, expected);
         QtMessageBox box;
@@ -123,10 +132,13 @@ private slots:
             seenText = shown->text();
             seenTitle = shown->windowTitle();
             hasCancel = shown->button(QMessageBox::Cancel) != nullptr;
-            PressButton(shown, QMessageBox::StandardButton(press));
+            if (press == 0)
+                QTest::keyClick(shown, Qt::Key_Return);
+            else
+                PressButton(shown, QMessageBox::StandardButton(press));
         });
-        const DialogAnswer answer =
-            box.ask("shot1.bmp exists\r\nOverwrite ?", "Save as", Buttons(buttons));
+        const DialogAnswer answer = box.ask("shot1.bmp exists\r\nOverwrite ?", "Save as",
+                                            Buttons(buttons), DialogAnswer(onEnter));
         QVERIFY2(question.failure().isEmpty(), qPrintable(question.failure()));
         QCOMPARE(int(answer), expected);
         QCOMPARE(seenText, QString("shot1.bmp exists\nOverwrite ?"));

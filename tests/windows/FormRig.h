@@ -28,6 +28,7 @@ struct FormRig {
     std::string tempImage;
     FakeSerialPort comm;
     FakeFileDialog dialog;
+    FakeFileDialog exportDialog;
     StdFileSystem files;
     FakeMessageBox box;
     FakeInputBox input;
@@ -36,7 +37,7 @@ struct FormRig {
     DiskWorkerInPlace disk;
     QtExportEncoder encoder;
     Services services{
-        comm,     dialog,  files, box,     input,
+        comm,     dialog, exportDialog,  files, box,     input,
         pictures, printer, disk,  encoder, dir.path().toStdString() + "/" + tempImage};
     Form1 form{services};
 

@@ -1,0 +1,119 @@
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "files/ExportFlow.h"
+#include "files/ScreenshotFolder.h"
+#include "tests/fakes/FakeServices.h"
+#include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+using test::ReadAll;
+
+namespace {
+
+// Two screenshots in one second, one in the next.
+constexpr std::time_t Second = 1798772645;
+const std::vector<HistoryEntry> Session{{3, Second + 1, test::TwoColourBitmap(3), ""},
+                                        {2, Second, test::TwoColourBitmap(2), ""},
+                                        {1, Second, test::TwoColourBitmap(1), ""}};
+
+// What the fake encoder makes of a screenshot at scale 2.
+std::string Png(int screenshot) {
+    return test::TwoColourBitmap(std::uint32_t(screenshot)) + " x2";
+}
+
+std::string NameOf(std::time_t when, int nth) {
+    return FolderFileName(LocalTime(when), nth, ".png");
+}
+
+} // namespace
+
+class ExportFlowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // "Export PNG..." names each screenshot as the save folder would, the nth
+    // of its second. Exported again, a picture already there is left as it is:
+    // no copy is added. Another file under its name is replaced only after Yes.
+    void exportingIntoAFolderAgainAddsNoCopies_data() {
+        QTest::addColumn<QString>("planted"); // under the first screenshot's name
+        QTest::addColumn<int>("answer");      // to "Overwrite ?"; 0: not asked
+        QTest::addColumn<bool>("firstIsPng");
+        const int yes = int(DialogAnswer::Yes), no = int(DialogAnswer::No);
+        QTest::newRow("into an empty folder") << "" << 0 << true;
+        QTest::newRow("exported before") << "<the same PNG>" << 0 << true;
+        QTest::newRow("another file, No: kept") << "someone's notes" << no << false;
+        QTest::newRow("another file, Yes: replaced") << "someone's notes" << yes << true;
+    }
+
+    void exportingIntoAFolderAgainAddsNoCopies() {
+        QFETCH(QString, planted);
+        QFETCH(int, answer);
+        QFETCH(bool, firstIsPng);
+        test::FakeServices fakes;
+        QTemporaryDir dir;
+        const std::filesystem::path folder = dir.path().toStdString();
+        if (!planted.isEmpty())
+            test::WriteRaw(folder / NameOf(Second, 1),
+                           planted == "<the same PNG>" ? Png(1) : planted.toStdString());
+        fakes.input.answers = {"2"};
+        fakes.exportDialog.choices = {folder.string()};
+        if (answer != 0)
+            fakes.box.answers = {DialogAnswer(answer)};
+        ExportChoices choices;
+
+        ExportScreenshotsAsPng(Session, fakes.services, choices);
+
+        QCOMPARE(test::FilesIn(folder), (std::set<std::string>{NameOf(Second, 1), NameOf(Second, 2),
+                                                               NameOf(Second + 1, 1)}));
+        QVERIFY(ReadAll(folder / NameOf(Second, 1)) ==
+                (firstIsPng ? Png(1) : planted.toStdString()));
+        QVERIFY(ReadAll(folder / NameOf(Second, 2)) == Png(2));
+        QCOMPARE(fakes.box.shown.size(), std::size_t(answer != 0 ? 1 : 0));
+        if (answer != 0) {
+            QCOMPARE(fakes.box.shown[0].text, NameOf(Second, 1) + " exists\r\nOverwrite ?");
+            QCOMPARE(fakes.box.shown[0].onEnter, DialogAnswer::No);
+        }
+        QVERIFY(fakes.dialog.shown.empty()); // what Save and Load share is untouched
+    }
+
+    // An export is chosen in the exports' own dialog, never the one "Save image"
+    // and "Load image" share; a name typed without its type's suffix gets it.
+    void anExportKeepsToItsOwnDialog_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("typed without a suffix") << "shot"
+                                                << "shot.png";
+        QTest::newRow("with it, in capitals") << "shot.PNG"
+                                              << "shot.PNG";
+        QTest::newRow("another suffix") << "shot.bmp"
+                                        << "shot.bmp.png";
+    }
+
+    void anExportKeepsToItsOwnDialog() {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        test::FakeServices fakes;
+        QTemporaryDir dir;
+        const std::filesystem::path folder = dir.path().toStdString();
+        fakes.dialog.setTitle("Save current screenshot as");
+        fakes.input.answers = {"2"};
+        fakes.exportDialog.choices = {(folder / typed.toStdString()).string()};
+        ExportChoices choices;
+
+        ExportPictureAsPng(Picture{test::TwoColourBitmap(1), 192, 112}, fakes.services, choices);
+
+        QCOMPARE(test::FilesIn(folder), std::set<std::string>{written.toStdString()});
+        QVERIFY(ReadAll(folder / written.toStdString()) == Png(1));
+        QVERIFY(fakes.dialog.shown.empty());
+        QCOMPARE(fakes.exportDialog.shown.size(), std::size_t(1));
+        QCOMPARE(fakes.exportDialog.shown[0].title, std::string("Export as PNG"));
+        QCOMPARE(fakes.exportDialog.shown[0].filter, std::string("PNG pictures (*.png)|*.png"));
+        QCOMPARE(choices.scale, 2);
+    }
+};
+
+KVD_REGISTER_TEST(ExportFlowTest)
+#include "ExportFlowTest.moc"

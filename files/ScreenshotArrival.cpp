@@ -50,11 +50,13 @@ void OfferToSaveShown(CaptureSession& session, Services& services, CaptureView& 
 void MakeCurrent(CaptureSession& session, const Arrival& arrival,
                  const std::optional<std::filesystem::path>& folder, Services& services,
                  CaptureView& view) {
-    session.screenshotShown(arrival);
-    // A temporary file that cannot be written (no private folder, a full disk)
-    // costs nothing on screen.
+    // On the disk worker, as every write while capture runs: the line is read
+    // meanwhile. A temporary file that cannot be written (no private folder, a
+    // full disk) costs nothing on screen.
     if (!services.tempImagePath.empty())
-        WriteTemporaryScreenshotFile(arrival.bytes, services.tempImagePath);
+        services.disk.run(
+            [&] { WriteTemporaryScreenshotFile(arrival.bytes, services.tempImagePath); });
+    session.screenshotShown(arrival);
     view.showPicture(session.shown().picture);
     view.setDisableSaveEnabled(true);
     if (folder) {

@@ -258,10 +258,12 @@ private slots:
         }
         const long residentBefore = ResidentKb();
         QVERIFY(rig.send(cable, line));
+        // Each is decoded as it is cut, in a tick, and shown in a turn of the
+        // event loop after it.
         QTRY_COMPARE_WITH_TIMEOUT(rig.pictures.decoded.size(), sent.size(), LineWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == sent.back(), LineWaitMs);
         QVERIFY(rig.pictures.decoded == sent);
         QCOMPARE(rig.pictures.filesRead, 0);
-        QVERIFY(rig.form.state().ImageData == sent.back());
         QVERIFY(ReadAll(rig.services.tempImagePath) == sent.back());
         QVERIFY(rig.box.shown.empty());
         QVERIFY(rig.form.state().ReceiveBuffer.empty());

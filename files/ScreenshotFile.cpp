@@ -181,12 +181,17 @@ FileContents BytesOf(std::string_view bytes) {
     };
 }
 
-// A file that is replaced keeps the permissions it had.
+// A file that is replaced keeps the permissions it had, but none that would
+// give the new file away: in a shared folder the old one may be another user's,
+// set to run as its owner or open to every user's writes, and the new one is
+// ours.
 void KeepPermissions(const fs::path& from, const fs::path& to) {
     std::error_code error;
     const fs::file_status status = fs::status(from, error);
+    constexpr fs::perms givenAway = fs::perms::set_uid | fs::perms::set_gid |
+                                    fs::perms::sticky_bit | fs::perms::others_write;
     if (!error && fs::is_regular_file(status))
-        fs::permissions(to, status.permissions(), error);
+        fs::permissions(to, status.permissions() & ~givenAway, error);
 }
 
 // Moves the finished file over `to`; on failure nothing is left at `from`.

@@ -143,6 +143,29 @@ private slots:
             << bytes(bitmap) << QByteArray(100000, 'o') << shot << "locked folder";
     }
 
+    // A replaced file keeps its permissions, but none that would give the new
+    // one away (another user's file in a shared folder may be set to run as its
+    // owner, or open to every user's writes).
+    void aReplacedFileKeepsItsPermissions_data() {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        QTest::newRow("read for the group") << 0640 << 0640;
+        QTest::newRow("writable by everyone") << 0666 << 0664;
+        QTest::newRow("set-user-id, set-group-id, sticky") << 07775 << 0775;
+    }
+
+    void aReplacedFileKeepsItsPermissions() {
+        KVD_SKIP_ON_WINDOWS("Unix permission bits");
+        QFETCH(int, before);
+        QFETCH(int, after);
+        const TempFolder folder;
+        const fs::path file = folder.path / "shot.bmp";
+        test::WriteRaw(file, "old");
+        fs::permissions(file, fs::perms(before));
+        QVERIFY(WriteScreenshotFile(test::TwoColourBitmap(), file).ok());
+        QCOMPARE(int(fs::status(file).permissions()), after);
+    }
+
     void writesTheBytesExactly() {
         QFETCH(QByteArray, image);
         QFETCH(QByteArray, previous);

@@ -240,6 +240,20 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     SetUp(parser);
     if (!parser.parse(texts))
         return Refused(parser.errorText());
+    // Every option is taken once: a second --export, --scale or --comment would
+    // otherwise quietly win over the first.
+    const QStringList given = parser.optionNames();
+    for (const QCommandLineOption* option :
+         {&HelpOption, &VersionOption, &PortOption, &SaveDirOption, &NoWindowOption, &CountOption,
+          &KeepUnreadableOption, &ExportOption, &ScaleOption, &CommentOption}) {
+        const auto times = std::count_if(given.begin(), given.end(), [option](const QString& name) {
+            return option->names().contains(name);
+        });
+        if (times > 1)
+            return Refused(QStringLiteral("--%1 is given %2 times; give it at most once")
+                               .arg(option->names().constLast())
+                               .arg(times));
+    }
     if (parser.isSet(HelpOption))
         return {CommandLine::Action::ShowHelp, {}, HelpText(parser)};
     if (parser.isSet(VersionOption))
@@ -262,8 +276,6 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     }
     if (parser.isSet(ScaleOption) || parser.isSet(CommentOption))
         return Refused(QStringLiteral("--scale and --comment go with --export"));
-    if (parser.values(PortOption).size() > 1 || parser.values(SaveDirOption).size() > 1)
-        return Refused(QStringLiteral("give --port and --save-dir at most once each"));
     if (parser.isSet(PortOption)) {
         const std::string port = ArgumentBytes(parser.value(PortOption).trimmed());
         if (!IsGivenPort(port))
@@ -298,6 +310,9 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     // A file manager's "Open with" may hand over several files; the window shows
     // one picture, the first.
     const QStringList files = parser.positionalArguments();
+    if (command.options.noWindow && !files.isEmpty())
+        return Refused(QStringLiteral("--no-window shows no file, so \"%1\" has no place there")
+                           .arg(files.front()));
     if (!files.isEmpty() && files.front().isEmpty())
         return Refused(QStringLiteral("the file to show is named \"\", which is no file"));
     if (!files.isEmpty())

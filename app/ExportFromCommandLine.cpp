@@ -1,7 +1,10 @@
 #include "app/ExportFromCommandLine.h"
 
 #include <QGuiApplication>
+#include <cerrno>
 #include <chrono>
+#include <fstream>
+#include <system_error>
 
 #include "files/ExportFlow.h"
 #include "files/ScreenshotFile.h"
@@ -39,9 +42,35 @@ std::time_t TakenAt(const fs::path& file) {
     const fs::file_time_type written = fs::last_write_time(file, error);
     if (error)
         return 0;
+    // The file's own second: the file clock's time turned into the system's, not
+    // through the two clocks' "now", read a moment apart.
     return std::chrono::system_clock::to_time_t(
-        std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-            written - fs::file_time_type::clock::now() + std::chrono::system_clock::now()));
+        std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(written)));
+}
+
+// Why a file named to export cannot be read, before the picture loader tries it:
+// a file or folder on its path the user may not open is said as such, not as a
+// missing file; a folder is named as one. Empty when it may be read.
+std::string WhyNotReadable(const fs::path& file) {
+    const std::string askOrCopy = "; ask its owner, or copy it where you may read it";
+    std::error_code error;
+    const fs::file_status status = fs::status(file, error);
+    if (error == std::errc::permission_denied)
+        return "permission denied: a folder on its path is closed to you" + askOrCopy;
+    if (error && error != std::errc::no_such_file_or_directory)
+        return "it cannot be reached (" + error.message() + ")";
+    if (fs::is_directory(status))
+        return "it is a folder, not a picture file; name the files in it (FOLDER/*.bmp)";
+    errno = 0;
+    if (fs::is_regular_file(status) && !std::ifstream(file, std::ios::binary)) {
+        if (errno == EACCES || errno == EPERM)
+            return "permission denied: you may not read it" + askOrCopy;
+        return "it could not be opened (" +
+               (errno != 0 ? std::generic_category().message(errno)
+                           : std::string("no reason given")) +
+               ")";
+    }
+    return {};
 }
 
 // The export, made as it is written: a PNG of the one picture, or the report.
@@ -50,7 +79,9 @@ FileContents Encoded(const ExportOrder& order, const std::vector<ReportEntry>& s
         QtExportEncoder encoder;
         std::string whyNot;
         if (order.pdf)
-            return encoder.pdf(LayOutReport(shots, order.comment), file, whyNot)
+            return encoder.pdf(
+                       LayOutReport(shots, order.comment, encoder.paper(), WidthIn(encoder)), file,
+                       whyNot)
                        ? Outcome::success()
                        : Outcome::failure(whyNot);
         const std::optional<Picture> picture = shots.front().decode(whyNot);
@@ -77,7 +108,9 @@ int RunExport(int argc, char* argv[], const ExportOrder& order) {
     // is written, and read again when it is drawn: one picture at a time.
     for (const fs::path& file : order.files) {
         ReportEntry shot{TakenAt(file), Utf8FromPath(file.filename()), std::nullopt, {}, {}};
-        std::string whyNot;
+        std::string whyNot = WhyNotReadable(file);
+        if (!whyNot.empty())
+            return Fail(Utf8FromPath(file) + " could not be read: " + whyNot + ".");
         shot.picture = MeasuredPicture(
             [&pictures, file](std::string& why) { return pictures.loadFile(file, why); },
             shot.decode, whyNot);
@@ -85,7 +118,9 @@ int RunExport(int argc, char* argv[], const ExportOrder& order) {
             return Fail(Utf8FromPath(file) + " could not be read: " + whyNot + ".");
         shots.push_back(std::move(shot));
     }
-    const Outcome written = WriteFileAsMade(Encoded(order, shots), order.out);
+    // Never written over in place, so that a failure part-way (a full disk) cannot
+    // leave the old file half written.
+    const Outcome written = WriteFileAsMadeWhole(Encoded(order, shots), order.out);
     if (!written)
         return Fail(
             Utf8FromPath(order.out) + " could not be written: " + written.reason() +

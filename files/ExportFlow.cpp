@@ -17,10 +17,10 @@ constexpr const char* PngTitle = "Export as PNG";
 constexpr const char* PdfTitle = "Export PDF";
 constexpr const char* ScaleTitle = "PNG scale";
 
-const FileKind PngFile{"PNG pictures (*.png)|*.png", PngTitle, "The PNG picture", 1,
-                       WriteFileSafely, true};
-const FileKind PdfFile{"PDF documents (*.pdf)|*.pdf", PdfTitle, "The PDF document", 1,
-                       WriteFileSafely, true};
+const FileKind PngFile{
+    "PNG pictures (*.png)|*.png", PngTitle, "The PNG picture", 1, WriteFileSafely, true};
+const FileKind PdfFile{
+    "PDF documents (*.pdf)|*.pdf", PdfTitle, "The PDF document", 1, WriteFileSafely, true};
 
 // What an export into a folder finds under a picture's name: nothing (or the
 // user said to replace it), the same picture exported before, another file the
@@ -150,7 +150,8 @@ void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, Services& serv
         services.input.ask("Comment:", "Add comment to your PDF", "");
     if (!comment)
         return;
-    const Document document = LayOutReport(ReportOf(entries, services.pictures), *comment);
+    const Document document = LayOutReport(ReportOf(entries, services.pictures), *comment,
+                                           services.encoder.paper(), WidthIn(services.encoder));
     SaveFileAs(
         [&](ByteSink& file) {
             std::string whyNot;

@@ -35,10 +35,18 @@ void FolderCapture::screenshot(const Arrival& arrival) {
 
 void FolderCapture::ReportPort() {
     const PortState state = session_.portState();
-    if (state == PortState::Lost && !lost_)
-        services_.report.problem("The serial port was lost (" + session_.portDescription() +
-                                 "); waiting for it to come back.");
-    else if (state == PortState::Open && lost_)
+    if (state == PortState::Lost && !lost_) {
+        // The description says the loss and the wait itself ("DEVICE: lost
+        // (REASON), waiting for it to return"): each is said once.
+        std::string described = session_.portDescription();
+        const std::string lost = ": lost (";
+        const std::size_t at = described.find(lost);
+        if (at != std::string::npos)
+            described.replace(at, lost.size(), ": ");
+        else
+            described += ")";
+        services_.report.problem("The serial port was lost (" + described + ".");
+    } else if (state == PortState::Open && lost_)
         services_.report.problem("The serial port is back (" + session_.portDescription() + ").");
     lost_ = state == PortState::Lost;
 }

@@ -252,7 +252,11 @@ Outcome WriteFileSafely(std::string_view bytes, const fs::path& chosen) {
     return WriteFileAsMade(BytesOf(bytes), chosen);
 }
 
-Outcome WriteFileAsMade(const FileContents& contents, const fs::path& chosen) {
+namespace {
+
+enum class InPlace { Allowed, Refused };
+
+Outcome WriteAsMade(const FileContents& contents, const fs::path& chosen, InPlace inPlace) {
     std::string why;
     const std::optional<fs::path> followed = FollowLinks(chosen, why);
     if (!followed)
@@ -265,12 +269,28 @@ Outcome WriteFileAsMade(const FileContents& contents, const fs::path& chosen) {
     bool mayNotCreate = false;
     if (Outcome written = WriteNewFile(sibling, contents, Flush::ToDisk, &mayNotCreate); !written) {
         std::error_code error;
-        if (mayNotCreate && fs::is_regular_file(path, error))
+        if (mayNotCreate && fs::is_regular_file(path, error)) {
+            if (inPlace == InPlace::Refused)
+                return Outcome::failure(
+                    "no new file may be made in its folder (" + written.reason() +
+                    "), and it is not written over where it is, where a failure part-way would "
+                    "leave it half written; write it into a folder you may create files in");
             return WriteInPlace(path, contents, Flush::ToDisk);
+        }
         return written;
     }
     KeepPermissions(path, sibling);
     return MoveInto(sibling, path);
+}
+
+} // namespace
+
+Outcome WriteFileAsMade(const FileContents& contents, const fs::path& chosen) {
+    return WriteAsMade(contents, chosen, InPlace::Allowed);
+}
+
+Outcome WriteFileAsMadeWhole(const FileContents& contents, const fs::path& chosen) {
+    return WriteAsMade(contents, chosen, InPlace::Refused);
 }
 
 } // namespace kvd

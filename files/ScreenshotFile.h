@@ -52,6 +52,10 @@ Outcome WriteFileSafely(std::string_view bytes, const std::filesystem::path& pat
 using FileContents = std::function<Outcome(ByteSink& file)>;
 // WriteFileSafely for a file made as it is written: the same safe write.
 Outcome WriteFileAsMade(const FileContents& contents, const std::filesystem::path& path);
+// The same, but never written over in place: where no new file can be made beside
+// it, it is refused with the reason, and the file already there stays whole. For
+// writes no one was asked about (an export from the command line).
+Outcome WriteFileAsMadeWhole(const FileContents& contents, const std::filesystem::path& path);
 std::optional<Outcome> WriteFileUnderNewName(std::string_view bytes,
                                              const std::filesystem::path& path);
 

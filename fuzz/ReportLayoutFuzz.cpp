@@ -1,17 +1,21 @@
-// Sessions of any make-up to the PDF report's layout: any number of entries, at
-// any times, with pictures from 1 x 1 pixel up to the loader's bound in any
-// shape, odd UTF-8 in file names, comments and drop reasons, dropped blocks with
-// and without a picture. The document is then held to what the report promises:
-// every picture and every line of text lies within its page, and none covers
-// another; all pictures are at one scale, whole unless one is too wide; every
-// entry is shown once, in the order given, each drawn picture with its time (and
-// file name) under it and the comment, each dropped block with its reason and no
-// picture; the first line counts screenshots and dropped blocks and spans their
-// times; every page is used and every page but the last holds as many entries as
-// the first. Small sessions of real pictures are also encoded, offscreen: the PDF
-// holds a page for each page laid out, and a picture that cannot be decoded again
-// or a file that fills up makes the encoder fail with a reason, never hand over a
-// PDF cut short as if it were whole.
+// Sessions of any make-up to the PDF report's layout, on A4, Letter or A5: any
+// number of entries, at any times, with pictures from 1 x 1 pixel up to the
+// loader's bound in any shape, odd UTF-8 in file names, comments (up to
+// thousands of letters) and drop reasons, dropped blocks with and without a
+// picture; the text measured in the PDF's own type, or in a made-up one. The
+// document is then held to what the report promises: every picture and every
+// line of text lies within the page's margins, and none covers another; every
+// line is no wider than its box as measured; screenshots are all at one whole
+// scale, and other pictures at a whole scale or smaller; every entry is shown
+// once, in the order given, its lines holding its time (and file name), a
+// dropped block's reason and the comment, every letter of them and nothing
+// else, never a character broken, each drawn picture with the first of them
+// right under it, each dropped block with no picture; the first line counts
+// screenshots, other pictures and dropped blocks and spans their times; no page
+// is empty. Small sessions of real pictures are also encoded, offscreen: the
+// PDF holds a page for each page laid out, and a picture that cannot be decoded
+// again or a file that fills up makes the encoder fail with a reason, never
+// hand over a PDF cut short as if it were whole.
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
@@ -58,7 +62,10 @@ constexpr std::time_t BenchWeek = 1'796'601'600; // 2026-12-07 00:00 UTC
 struct Session {
     std::vector<ReportEntry> entries;
     std::string comment;
+    PaperSize paper = A4;
     bool encode = false;
+    // Measured in the PDF's own type, or in the made-up one.
+    bool realType = false;
     std::map<qint64, std::size_t> images;
     std::set<std::size_t> undecodable;
     // The file the PDF is written to refuses every write from this byte on.
@@ -138,22 +145,33 @@ void AddPicture(FuzzedDataProvider& input, Session& session, ReportEntry& entry,
     }
 }
 
-// Any text but a clock time (HH:MM:SS), so that a comment or a reason is never
-// taken for an entry's time when the entries are found on the pages.
-std::string TextWithoutTime(FuzzedDataProvider& input, std::size_t longest) {
-    std::string text = input.ConsumeRandomLengthString(longest);
-    std::replace(text.begin(), text.end(), ':', ';');
+// Any bytes, or as often UTF-8 of letters from many scripts, with few spaces:
+// long words for the layout to break between their characters.
+std::string SomeText(FuzzedDataProvider& input, std::size_t longest) {
+    if (input.ConsumeBool())
+        return input.ConsumeRandomLengthString(longest);
+    static const char* const Pieces[] = {
+        "a",       "W", "0", ",", " ", "\xC3\xBC", "\xCE\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+        "\xD7\x90"};
+    std::string text;
+    for (std::size_t count = input.ConsumeIntegralInRange<std::size_t>(0, longest / 2);
+         count > 0 && text.size() < longest; --count)
+        text += input.PickValueInArray(Pieces);
     return text;
 }
 
 Session SessionFrom(FuzzedDataProvider& input) {
     Session session;
     session.encode = input.ConsumeIntegralInRange(0, 7) == 7;
-    session.comment = TextWithoutTime(input, session.encode ? 100 : 1000);
+    session.realType = session.encode || input.ConsumeIntegralInRange(0, 3) == 3;
+    session.paper = input.PickValueInArray({A4, Letter, PaperSize{420, 595}});
+    session.comment = SomeText(input, session.encode ? 100 : 4000);
     if (session.encode && input.ConsumeIntegralInRange(0, 3) == 3) // a disk that fills up
         session.fullAt = input.ConsumeIntegralInRange<std::size_t>(0, 200'000);
     const std::size_t count =
-        input.ConsumeIntegralInRange<std::size_t>(0, session.encode ? 24 : 400);
+        input.ConsumeIntegralInRange<std::size_t>(0, session.encode     ? 24
+                                                     : session.realType ? 60
+                                                                        : 400);
     std::time_t last = BenchWeek;
     for (std::size_t index = 0; index < count; ++index) {
         ReportEntry entry;
@@ -171,9 +189,9 @@ Session SessionFrom(FuzzedDataProvider& input) {
         }
         last = entry.arrived;
         if (input.ConsumeBool())
-            entry.fileName = input.ConsumeRandomLengthString(300);
+            entry.fileName = SomeText(input, 300);
         if (input.ConsumeIntegralInRange(0, 3) == 0)
-            entry.dropReason = TextWithoutTime(input, 200);
+            entry.dropReason = SomeText(input, 200);
         if (input.ConsumeIntegralInRange(0, 3) != 0)
             AddPicture(input, session, entry, index);
         session.entries.push_back(std::move(entry));
@@ -192,14 +210,23 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// An entry as its line shows it: its time, and its file name when it came from a
-// file.
-struct Label {
-    std::string time, fileName;
-    bool in(const std::string& text) const {
-        return Contains(text, time) && Contains(text, fileName);
+// A type of its own, made up and quick to measure: each ASCII character from a
+// quarter to nearly a whole em wide, any other character a whole em.
+double MadeUpWidth(std::string_view text, double points, bool bold) {
+    double ems = 0;
+    for (const char byte : text) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code < 0x80)
+            ems += 0.25 + (code % 8) * 0.1;
+        else if ((code & 0xC0) != 0x80)
+            ems += 1;
     }
-};
+    return ems * points * (bold ? 1.15 : 1);
+}
+
+bool IsScreenshot(const Picture& picture) {
+    return picture.width == 192 && picture.height == 112;
+}
 
 struct Box {
     double left, top, right, bottom;
@@ -219,28 +246,37 @@ bool Overlap(const Box& a, const Box& b) {
            b.top < a.bottom - Slack;
 }
 
-void RequireOnPage(const Box& box, const Document& document) {
+void RequireInMargins(const Box& box, const Document& document) {
     Require(std::isfinite(box.left) && std::isfinite(box.top) && std::isfinite(box.right) &&
             std::isfinite(box.bottom));
     Require(box.left < box.right && box.top < box.bottom);
-    Require(box.left >= -Slack && box.top >= -Slack);
-    Require(box.right <= document.width + Slack);   // a picture or text beyond the page's side
-    Require(box.bottom <= document.height + Slack); // a picture or text below the page's foot
+    Require(box.left >= ReportMargin - Slack && box.top >= ReportMargin - Slack);
+    // A picture or text beyond the right margin, or below the bottom one.
+    Require(box.right <= document.width - ReportMargin + Slack);
+    Require(box.bottom <= document.height - ReportMargin + Slack);
 }
 
-void CheckGeometry(const Document& document) {
-    std::optional<double> scale;
+void CheckGeometry(const Document& document, const TextWidth& width) {
+    std::optional<double> screenshotScale;
     for (const DocumentPage& page : document.pages) {
+        Require(!page.texts.empty() || !page.pictures.empty()); // an empty page
         for (const PageText& text : page.texts) {
             Require(text.points > 0 && text.height >= text.points);
-            RequireOnPage(BoxOf(text), document);
+            RequireInMargins(BoxOf(text), document);
+            // A line cut off, or drawn beyond its box.
+            Require(width(text.text, text.points, text.bold) <= text.width + Slack);
+            Require(!text.text.empty() && text.text.front() != ' ');
         }
         for (const PagePicture& picture : page.pictures) {
-            RequireOnPage(BoxOf(picture), document);
-            // One scale for all, whole unless a picture is wider than the page.
-            Require(!scale || *scale == picture.scale);
-            scale = picture.scale;
-            Require(picture.scale < 1 || picture.scale == std::floor(picture.scale));
+            RequireInMargins(BoxOf(picture), document);
+            // Each pixel a whole number of points, unless the picture had to be made smaller.
+            Require(picture.scale > 0 &&
+                    (picture.scale < 1 || picture.scale == std::floor(picture.scale)));
+            if (IsScreenshot(picture.picture)) {
+                Require(picture.scale >= 1); // the papers here are wider than a screenshot
+                Require(!screenshotScale || *screenshotScale == picture.scale);
+                screenshotScale = picture.scale;
+            }
         }
         for (std::size_t a = 0; a < page.pictures.size(); ++a)
             for (std::size_t b = a + 1; b < page.pictures.size(); ++b)
@@ -252,16 +288,28 @@ void CheckGeometry(const Document& document) {
                 Require(!Overlap(BoxOf(page.texts[a]), BoxOf(picture)));
         }
     }
+    // No other picture drawn larger than the screenshots.
+    if (screenshotScale)
+        for (const DocumentPage& page : document.pages)
+            for (const PagePicture& picture : page.pictures)
+                Require(picture.scale <= *screenshotScale);
 }
 
 void CheckHeading(const Session& session, const Document& document) {
     const std::vector<ReportEntry>& entries = session.entries;
-    const auto dropped = std::size_t(std::count_if(entries.begin(), entries.end(), Dropped));
+    std::size_t screenshots = 0, pictures = 0, dropped = 0;
+    for (const ReportEntry& entry : entries)
+        ++(Dropped(entry)                                   ? dropped
+           : entry.picture && !IsScreenshot(*entry.picture) ? pictures
+                                                            : screenshots);
     const std::string& heading = document.title;
-    Require(
-        heading.rfind("kvd62-capture: " + std::to_string(entries.size() - dropped) + " screenshot",
-                      0) == 0);
-    Require(Contains(heading, ", " + std::to_string(dropped) + " dropped block") == (dropped > 0));
+    const auto says = [&heading](std::size_t count, const char* what) {
+        return Contains(heading, " " + std::to_string(count) + " " + what);
+    };
+    Require(heading.rfind("kvd62-capture: ", 0) == 0);
+    Require(says(screenshots, "screenshot") == (screenshots > 0 || pictures + dropped == 0));
+    Require(says(pictures, "picture") == (pictures > 0));
+    Require(says(dropped, "dropped block") == (dropped > 0));
     if (!entries.empty()) {
         const auto [first, last] = std::minmax_element(
             entries.begin(), entries.end(),
@@ -271,60 +319,95 @@ void CheckHeading(const Session& session, const Document& document) {
     }
 }
 
+// A text's letters: all but the spaces (and control characters, which count as
+// spaces), where the layout may break a line and leaves them out.
+std::string Letters(std::string_view text) {
+    std::string letters;
+    for (const char byte : text)
+        if (static_cast<unsigned char>(byte) > 0x20 && byte != 0x7F)
+            letters += byte;
+    return letters;
+}
+
+// Whether `text` is UTF-8 in shape: each lead byte followed by as many
+// continuation bytes as it announces.
+bool WholeCharacters(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80   ? 1
+                                   : lead < 0xC2 ? 0
+                                   : lead < 0xE0 ? 2
+                                   : lead < 0xF0 ? 3
+                                   : lead < 0xF5 ? 4
+                                                 : 0;
+        if (length == 0 || at + length > text.size())
+            return false;
+        for (std::size_t next = at + 1; next < at + length; ++next)
+            if ((static_cast<unsigned char>(text[next]) & 0xC0) != 0x80)
+                return false;
+        at += length;
+    }
+    return true;
+}
+
+// A line of text and the page it is on.
+struct Placed {
+    std::size_t page;
+    const PageText* text;
+};
+
 void CheckEntries(const Session& session, const Document& document) {
     const std::vector<ReportEntry>& entries = session.entries;
-    std::vector<Label> labels;
-    for (const ReportEntry& entry : entries)
-        labels.push_back({ClockTime(entry.arrived), entry.fileName});
-    // Each entry's time (and name) in the order given, the first line apart.
-    std::vector<std::size_t> pageOf(entries.size());
-    std::vector<std::size_t> onPage(document.pages.size());
-    std::size_t next = 0;
-    bool headingSeen = false;
+    std::vector<Placed> lines;
     for (std::size_t page = 0; page < document.pages.size(); ++page)
-        for (const PageText& text : document.pages[page].texts) {
-            if (page == 0 && !headingSeen && text.text == document.title) {
-                headingSeen = true;
-                continue;
-            }
-            if (next < entries.size() && labels[next].in(text.text)) {
-                pageOf[next++] = page;
-                ++onPage[page];
-            }
+        for (const PageText& text : document.pages[page].texts)
+            lines.push_back({page, &text});
+    // The lines that show `text`, from the next one on: every letter of it, in
+    // order, each line a piece of it, never broken inside a character.
+    std::size_t next = 0;
+    const auto linesOf = [&](const std::string& text) {
+        std::vector<Placed> found;
+        const bool whole = WholeCharacters(text);
+        for (std::string left = Letters(text); !left.empty();) {
+            Require(next < lines.size()); // letters missing
+            const std::string piece = Letters(lines[next].text->text);
+            Require(!piece.empty() && left.compare(0, piece.size(), piece) == 0);
+            Require(!whole || WholeCharacters(lines[next].text->text));
+            left.erase(0, piece.size());
+            found.push_back(lines[next++]);
         }
-    Require(headingSeen);
-    Require(next == entries.size()); // an entry missing, or out of order
+        return found;
+    };
+    const std::vector<Placed> heading = linesOf(document.title);
+    Require(!heading.empty());
+    for (const Placed& line : heading)
+        Require(line.page == 0 && line.text->bold);
 
-    // No page left empty, and as many to a page as the first holds.
-    Require(document.pages.size() <= std::max<std::size_t>(1, entries.size()));
-    for (std::size_t page = 0; page < document.pages.size(); ++page) {
-        Require(entries.empty() || onPage[page] > 0);
-        Require(page + 1 == document.pages.size() ? onPage[page] <= onPage[0]
-                                                  : onPage[page] == onPage[0]);
+    // Each entry's lines in the order given: its time (and file name), a dropped
+    // block's reason, the comment; one under the other, going on at the top of
+    // the next page.
+    std::vector<Placed> firstLine;
+    for (const ReportEntry& entry : entries) {
+        std::vector<Placed> cell = linesOf((entry.fileName.empty() ? "" : entry.fileName + ", ") +
+                                           ClockTime(entry.arrived));
+        Require(!cell.empty());
+        firstLine.push_back(cell.front());
+        for (const std::string& more :
+             {Dropped(entry) ? "Dropped: it " + entry.dropReason : std::string(), session.comment})
+            for (const Placed& line : linesOf(more))
+                cell.push_back(line);
+        for (std::size_t at = 1; at < cell.size(); ++at) {
+            const PageText &above = *cell[at - 1].text, &line = *cell[at].text;
+            Require(!line.bold && line.x == above.x && line.width == above.width);
+            Require(cell[at].page == cell[at - 1].page
+                        ? std::abs(line.y - (above.y + above.height)) < Slack
+                        : cell[at].page == cell[at - 1].page + 1 && line.y == ReportMargin);
+        }
     }
+    Require(next == lines.size()); // a line that belongs to no entry
 
-    // Beside each entry's time, its comment and its reason, and nothing more.
-    for (std::size_t page = 0; page < document.pages.size(); ++page) {
-        const std::vector<PageText>& texts = document.pages[page].texts;
-        std::size_t allowed = page == 0 ? 1 : 0, comments = 0, entriesHere = 0;
-        for (std::size_t index = 0; index < entries.size(); ++index)
-            if (pageOf[index] == page) {
-                ++entriesHere;
-                allowed +=
-                    1 + (session.comment.empty() ? 0 : 1) + (Dropped(entries[index]) ? 1 : 0);
-                if (Dropped(entries[index]))
-                    Require(std::any_of(texts.begin(), texts.end(), [&](const PageText& text) {
-                        return Contains(text.text, entries[index].dropReason);
-                    }));
-            }
-        for (const PageText& text : texts)
-            comments += !session.comment.empty() && text.text == session.comment;
-        Require(texts.size() <= allowed);
-        Require(session.comment.empty() || comments >= entriesHere);
-    }
-
-    // Each picture drawn once, in order, on its entry's page with its time under it;
-    // a dropped block's never.
+    // Each picture drawn once, in order, with its entry's first line right under
+    // it; a dropped block's never.
     std::optional<std::size_t> previous;
     std::size_t drawn = 0;
     for (std::size_t page = 0; page < document.pages.size(); ++page)
@@ -336,15 +419,11 @@ void CheckEntries(const Session& session, const Document& document) {
             Require(!previous || *previous < *index);
             previous = index;
             ++drawn;
-            Require(pageOf[*index] == page);
             Require(picture.picture.width == entry.picture->width &&
                     picture.picture.height == entry.picture->height);
-            const Box box = BoxOf(picture);
-            const std::vector<PageText>& texts = document.pages[page].texts;
-            Require(std::any_of(texts.begin(), texts.end(), [&](const PageText& text) {
-                return labels[*index].in(text.text) && std::abs(text.x - box.left) < Slack &&
-                       text.y >= box.bottom - Slack;
-            }));
+            const Placed& under = firstLine[*index];
+            Require(under.page == page && std::abs(under.text->x - picture.x) < Slack &&
+                    std::abs(under.text->y - BoxOf(picture).bottom) < Slack);
         }
     Require(drawn == std::size_t(std::count_if(entries.begin(), entries.end(), Drawn)));
 }
@@ -421,9 +500,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
     const Session session = SessionFrom(input);
-    const Document document = LayOutReport(session.entries, session.comment);
-    Require(document.width > 0 && document.height > 0 && !document.pages.empty());
-    CheckGeometry(document);
+    const QtExportEncoder encoder;
+    const TextWidth width = session.realType ? WidthIn(encoder) : MadeUpWidth;
+    const Document document = LayOutReport(session.entries, session.comment, session.paper, width);
+    Require(document.width == session.paper.width && document.height == session.paper.height &&
+            !document.pages.empty());
+    CheckGeometry(document, width);
     CheckHeading(session, document);
     CheckEntries(session, document);
     if (session.encode)

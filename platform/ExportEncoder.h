@@ -3,6 +3,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/NewFile.h"
@@ -10,8 +11,18 @@
 
 namespace kvd {
 
-// A line of text on a document page, in points from the page's top left corner.
-// It is kept to its box: what does not fit is cut off there.
+// A sheet of paper, in points (1/72 inch).
+struct PaperSize {
+    double width = 0, height = 0;
+};
+inline constexpr PaperSize A4{595, 842}, Letter{612, 792};
+
+// How wide a line of UTF-8 text is drawn, in points, in type of `points` points,
+// bold or not.
+using TextWidth = std::function<double(std::string_view text, double points, bool bold)>;
+
+// A line of text on a document page, in points from the page's top left corner,
+// drawn whole, never cut: the layout makes its box wide enough to hold it.
 struct PageText {
     double x = 0, y = 0, width = 0, height = 0;
     double points = 0;
@@ -55,6 +66,23 @@ public:
     // each decoded as it is drawn and let go after. False, with the reason, when
     // it could not be made.
     virtual bool pdf(const Document& document, ByteSink& file, std::string& whyNot) = 0;
+    // How wide `pdf` draws a line of text. An encoder that draws none may keep
+    // this bound: every character as wide as the type is high.
+    virtual double textWidth(std::string_view text, double points, bool bold) const {
+        double characters = 0;
+        for (const char byte : text)
+            characters += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+        return characters * points * (bold ? 1.2 : 1);
+    }
+    // The paper a document is laid out on where the user is.
+    virtual PaperSize paper() const { return A4; }
 };
+
+// The encoder's measure of text, for laying a document out.
+inline TextWidth WidthIn(const ExportEncoder& encoder) {
+    return [&encoder](std::string_view text, double points, bool bold) {
+        return encoder.textWidth(text, points, bold);
+    };
+}
 
 } // namespace kvd

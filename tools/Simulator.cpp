@@ -6,9 +6,11 @@
 // or one every few seconds.
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "tools/InstrumentLine.h"
@@ -36,14 +38,16 @@ const char* const Usage =
     "  -v, --version    show the version and exit\n"
     "  --device PATH    send on this serial device (on Windows, a COM port: COM7)\n"
     "                   instead of a new pseudo-terminal\n"
-    "  --every SECONDS  send one every SECONDS seconds instead of one per Enter\n"
+    "  --every SECONDS  send one every SECONDS seconds (more than 0) instead of one\n"
+    "                   per Enter\n"
     "  --noise BYTES    put this many bytes of line noise before each screenshot\n"
     "  --count N        end after N screenshots\n"
     "  --copy-to DIR    also write each screenshot sent as DIR/screenshot-N.bmp\n"
     "  --unreadable N   send screenshot N as a block that starts like one but is\n"
     "                   not a readable bitmap\n";
 
-bool ReadOptions(int argc, char* argv[], Options& options) {
+// A one-line reason for a command line that is refused; empty when it is read.
+std::string ReadOptions(int argc, char* argv[], Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
         if (name == "--help" || name == "-h") {
@@ -54,29 +58,36 @@ bool ReadOptions(int argc, char* argv[], Options& options) {
             std::cout << "kvd62-simulator " KVD_VERSION "\n";
             std::exit(0);
         }
+        const bool known = name == "--device" || name == "--copy-to" || name == "--every" ||
+                           name == "--noise" || name == "--count" || name == "--unreadable";
+        if (!known)
+            return "unknown option '" + name + "'";
         if (i + 1 >= argc)
-            return false;
+            return name + " needs a value";
         const std::string value = argv[++i];
-        char* end = nullptr;
         if (name == "--device" || name == "--copy-to") {
             (name == "--device" ? options.device : options.copyTo) = value;
             continue;
         }
+        char* end = nullptr;
         const double number = std::strtod(value.c_str(), &end);
-        if (*end != '\0' || number < 0)
-            return false;
+        if (value.empty() || *end != '\0' || !(number >= 0) || number > 1e6)
+            return name + " \"" + value + "\" is not a number from 0 to 1000000";
+        // Every screenshot at once would be no interval: leave --every out to send on
+        // Enter.
+        if (name == "--every" && number == 0)
+            return "--every 0 is no interval; give seconds above 0, or leave --every out to "
+                   "send one per Enter";
         if (name == "--every")
             options.every = number;
         else if (name == "--noise")
             options.noise = std::size_t(number);
         else if (name == "--count")
             options.count = int(number);
-        else if (name == "--unreadable")
-            options.unreadable = int(number);
         else
-            return false;
+            options.unreadable = int(number);
     }
-    return true;
+    return {};
 }
 
 // Waits for the next screenshot's turn: Enter, or the interval; false at the
@@ -97,9 +108,17 @@ bool NextTurn(const Options& options, int sent) {
 
 int main(int argc, char* argv[]) {
     Options options;
-    if (!ReadOptions(argc, argv, options)) {
-        std::cerr << Usage;
+    if (const std::string refused = ReadOptions(argc, argv, options); !refused.empty()) {
+        std::cerr << "kvd62-simulator: " << refused << " (see kvd62-simulator --help)\n";
         return 2;
+    }
+    if (!options.copyTo.empty()) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(options.copyTo, error)) {
+            std::cerr << "kvd62-simulator: --copy-to \"" << options.copyTo
+                      << "\" is not an existing folder; make it first, or name another\n";
+            return 2;
+        }
     }
     kvd::InstrumentLine line;
     if (!line.open(options.device)) {
@@ -115,10 +134,15 @@ int main(int argc, char* argv[]) {
         const std::string screenshot = sent + 1 == options.unreadable
                                            ? kvd::PlainFrame('\x7f')
                                            : kvd::SimulatedScreenshot(sent + 1);
-        if (!options.copyTo.empty())
-            std::ofstream(options.copyTo + "/screenshot-" + std::to_string(sent + 1) + ".bmp",
-                          std::ios::binary)
-                << screenshot;
+        if (!options.copyTo.empty()) {
+            const std::string copy =
+                options.copyTo + "/screenshot-" + std::to_string(sent + 1) + ".bmp";
+            if (!(std::ofstream(copy, std::ios::binary) << screenshot).flush()) {
+                std::cerr << "kvd62-simulator: " << copy
+                          << " could not be written; check the folder --copy-to names\n";
+                return 1;
+            }
+        }
         if (!line.send(kvd::LineNoise(options.noise, unsigned(sent)) + screenshot)) {
             std::cerr << "kvd62-simulator: " << line.error() << "\n";
             return 1;

@@ -1,7 +1,9 @@
 #include "platform/qt/QtExportEncoder.h"
 
 #include <QBuffer>
+#include <QFontMetricsF>
 #include <QImageWriter>
+#include <QLocale>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -37,17 +39,47 @@ QImage Enlarged(QImage image, int scale) {
     return large;
 }
 
-QString FromUtf8(const std::string& text) {
+QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+// A line as it is measured and drawn: a control character or a line break as a
+// space.
+QString OneLine(std::string_view text) {
+    QString line = FromUtf8(text);
+    for (QChar& character : line)
+        if (character.category() == QChar::Other_Control || character == QChar::LineSeparator ||
+            character == QChar::ParagraphSeparator)
+            character = u' ';
+    return line;
+}
+
+// The type text is drawn in: the application's font.
+QFont TypeOf(double points, bool bold) {
+    QFont font;
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+// A device of 72 dots an inch, as the PDF writer is set to: type measured on it
+// is as wide as the PDF draws it (at a screen's resolution, hinting widens it).
+const QPaintDevice& PointDevice() {
+    static const QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(2835); // 72.009 an inch, which Qt rounds to 72
+        image.setDotsPerMeterY(2835);
+        return image;
+    }();
+    return device;
+}
+
+// Drawn whole: its box was made to hold it.
 void Draw(QPainter& painter, const PageText& text) {
-    QFont font = painter.font();
-    font.setPointSizeF(text.points);
-    font.setBold(text.bold);
-    painter.setFont(font);
+    painter.setFont(TypeOf(text.points, text.bold));
     painter.drawText(QRectF(text.x, text.y, text.width, text.height),
-                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, FromUtf8(text.text));
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip,
+                     OneLine(text.text));
 }
 
 // Decoded here, if it was not, and let go once drawn.
@@ -154,6 +186,23 @@ bool QtExportEncoder::pdf(const Document& document, ByteSink& file, std::string&
         return false;
     }
     return true;
+}
+
+double QtExportEncoder::textWidth(std::string_view text, double points, bool bold) const {
+    return QFontMetricsF(TypeOf(points, bold), &PointDevice()).horizontalAdvance(OneLine(text));
+}
+
+PaperSize QtExportEncoder::paper() const {
+    QLocale here = QLocale::system();
+#ifndef Q_OS_WIN
+    for (const char* variable : {"LC_ALL", "LC_PAPER", "LANG"})
+        if (const QString name = qEnvironmentVariable(variable); !name.isEmpty()) {
+            here = QLocale(name); // "en_US.UTF-8": Qt reads past the ".UTF-8"
+            break;
+        }
+#endif
+    return here.territory() == QLocale::UnitedStates || here.territory() == QLocale::Canada ? Letter
+                                                                                            : A4;
 }
 
 } // namespace kvd

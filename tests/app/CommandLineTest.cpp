@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -134,6 +135,34 @@ private slots:
         QTest::newRow("a count for an export")
             << QByteArrayList{"--export", "r.pdf", "--count", "3", "a.bmp"} << refuse << "" << false
             << "--export takes no --port, --save-dir, --no-window, --count";
+        QTest::newRow("keep unreadable blocks of an export")
+            << QByteArrayList{"--export", "r.pdf", "--keep-unreadable", "a.bmp"} << refuse << ""
+            << false
+            << "--export takes no --port, --save-dir, --no-window, --count or "
+               "--keep-unreadable";
+        // Each option once: a second would quietly win over the first.
+        QTest::newRow("two exports")
+            << QByteArrayList{"--export", "a.pdf", "--export", "b.pdf", "a.bmp"} << refuse << ""
+            << false << "--export is given 2 times; give it at most once";
+        QTest::newRow("two scales")
+            << QByteArrayList{"--export", "a.png", "--scale", "2", "--scale=3", "a.bmp"} << refuse
+            << "" << false << "--scale is given 2 times";
+        QTest::newRow("two comments")
+            << QByteArrayList{"--export", "r.pdf", "--comment", "a", "--comment", "b", "a.bmp"}
+            << refuse << "" << false << "--comment is given 2 times";
+        QTest::newRow("two save folders")
+            << QByteArrayList{"--save-dir", "folder", "--save-dir", "folder"} << refuse << ""
+            << false << "--save-dir is given 2 times";
+        QTest::newRow("without a window, twice")
+            << QByteArrayList{"--no-window", "--port", "2", "--save-dir", "folder", "--no-window"}
+            << refuse << "" << false << "--no-window is given 2 times";
+        QTest::newRow("two counts")
+            << QByteArrayList{"--no-window", "--port", "2",       "--save-dir", "folder",
+                              "--count",     "3",      "--count", "3"}
+            << refuse << "" << false << "--count is given 2 times";
+        QTest::newRow("a file to show without a window")
+            << QByteArrayList{"--no-window", "--port", "2", "--save-dir", "folder", "a.bmp"}
+            << refuse << "" << false << "--no-window shows no file, so \"a.bmp\" has no place";
         QTest::newRow("a line break in a refused value stays on one line")
             << QByteArrayList{"--port", "1\n2"} << refuse << "" << false << "--port \"1?2\"";
         QTest::newRow("a short name after two dashes")
@@ -208,16 +237,45 @@ private slots:
     void theProgramRefusesABadCommandLineWithoutAWindow_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
-        QTest::newRow("an unknown option") << QStringList{"--bogus"} << 2;
-        QTest::newRow("a bad port") << QStringList{"--port", "COM"} << 2;
-        QTest::newRow("a missing folder") << QStringList{"--save-dir", "/nonexistent"} << 2;
-        QTest::newRow("help") << QStringList{"--help"} << 0;
-        QTest::newRow("version") << QStringList{"--version"} << 0;
+        QTest::addColumn<QString>("said");
+        QTest::newRow("an unknown option") << QStringList{"--bogus"} << 2 << "'bogus'";
+        QTest::newRow("a bad port") << QStringList{"--port", "COM"} << 2 << "--port \"COM\"";
+        QTest::newRow("a missing folder")
+            << QStringList{"--save-dir", "/nonexistent"} << 2 << "--save-dir \"/nonexistent\"";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "";
+        QTest::newRow("a count for an export")
+            << QStringList{"--export", "o.png", "--count", "3", "shot.bmp"} << 2
+            << "--export takes no";
+        QTest::newRow("two exports")
+            << QStringList{"--export", "a.pdf", "--export", "b.pdf", "shot.bmp"} << 2
+            << "--export is given 2 times";
+        // The simulator, run the same way.
+        QTest::newRow("simulator: an unknown option")
+            << QStringList{"kvd62-simulator", "--bogus", "1"} << 2 << "unknown option '--bogus'";
+        QTest::newRow("simulator: a screenshot every 0 seconds")
+            << QStringList{"kvd62-simulator", "--every", "0"} << 2 << "--every 0 is no interval";
+        QTest::newRow("simulator: a value that is no number")
+            << QStringList{"kvd62-simulator", "--count", "three"} << 2 << "--count \"three\"";
+        QTest::newRow("simulator: copies into a missing folder")
+            << QStringList{"kvd62-simulator", "--copy-to", "/nonexistent/copies", "--count", "1"}
+            << 2 << "--copy-to \"/nonexistent/copies\" is not an existing folder";
     }
 
     void theProgramRefusesABadCommandLineWithoutAWindow() {
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
+        QFETCH(QString, said);
+        // The simulator is built beside the program, in tools/.
+        const QString programPath = QStringLiteral(KVD_PROGRAM);
+        QString name = QStringLiteral("kvd62-capture");
+        QString path = programPath;
+        if (arguments.front() == "kvd62-simulator") {
+            name = arguments.takeFirst();
+            path = QFileInfo(programPath).absolutePath() + "/../tools/" + name +
+                   (programPath.endsWith(".exe") ? ".exe" : "");
+            QVERIFY2(QFileInfo::exists(path), qPrintable(path + " is not built"));
+        }
         QProcess program;
         test::EndWithTheTest(program);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -225,7 +283,8 @@ private slots:
         environment.remove(QStringLiteral("DISPLAY"));
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         program.setProcessEnvironment(environment);
-        program.start(QStringLiteral(KVD_PROGRAM), arguments);
+        program.start(path, arguments);
+        program.closeWriteChannel(); // the simulator, waiting for Enter, ends at once
         QVERIFY(program.waitForFinished());
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), status);
@@ -234,7 +293,8 @@ private slots:
         const QString err = QString::fromLocal8Bit(program.readAllStandardError()).remove('\r');
         if (status == 2) {
             QVERIFY(out.isEmpty());
-            QVERIFY2(err.startsWith("kvd62-capture: ") && err.count('\n') == 1, qPrintable(err));
+            QVERIFY2(err.startsWith(name + ": ") && err.contains(said) && err.count('\n') == 1,
+                     qPrintable(err));
         } else {
             QVERIFY(err.isEmpty());
             QVERIFY(out.startsWith("Usage: kvd62-capture ") ||

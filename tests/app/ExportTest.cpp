@@ -2,10 +2,17 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "tests/support/EncodedPicture.h"
 #include "tests/support/EndWithTheTest.h"
@@ -33,9 +40,17 @@ QString BlocksDiffer(const QImage& shot, const QImage& large, int scale) {
     return {};
 }
 
-// A B C NOTES CUT LARGE MISSING OUT at the start of `text` named in `folder`.
+// The name of a file with the longest names a user gives a screenshot: words,
+// letters of other languages, and a run longer than a line of the report.
+const QString LongName = "kvd62-20261209-091500-001 Prüfplatz 4, Ω, Messplatz 7 nach der "
+                         "Kalibrierung " +
+                         QString("0123456789").repeated(7) + ".bmp";
+
+// A B C NOTES CUT LARGE MISSING OUT TALL PHOTO LONG at the start of `text` named
+// in `folder`.
 QString InFolder(QString text, const QString& folder) {
-    const QStringList names{"A", "B", "C", "NOTES", "CUT", "LARGE", "MISSING", "OUT"};
+    const QStringList names{"A",       "B",   "C",    "NOTES", "CUT", "LARGE",
+                            "MISSING", "OUT", "TALL", "PHOTO", "LONG"};
     const QStringList files{"kvd62-20261208-140211-001.bmp",
                             "kvd62-20261208-140211-002.bmp",
                             "kvd62-20261208-140540-001.bmp",
@@ -43,7 +58,10 @@ QString InFolder(QString text, const QString& folder) {
                             "cut.bmp",
                             "large.png",
                             "missing",
-                            "out"};
+                            "out",
+                            "kvd62-20261208-140300-001 tall.png",
+                            "kvd62-20261208-140400-001 photo.jpg",
+                            LongName};
     // Once: the folder itself may start with a name (C:/Users on Windows).
     const QRegularExpressionMatch name =
         QRegularExpression("^(" + names.join('|') + ")\\b").match(text);
@@ -51,6 +69,88 @@ QString InFolder(QString text, const QString& folder) {
         text.replace(0, name.capturedLength(),
                      folder + "/" + files[names.indexOf(name.captured(1))]);
     return text;
+}
+
+// A word or a picture on a PDF page, in points from its top left corner.
+struct Box {
+    QString what;
+    double left, top, right, bottom;
+};
+
+// A page of a PDF as poppler reads it: its size, its words, its pictures.
+struct PdfPage {
+    double width = 0, height = 0;
+    QList<Box> words, pictures;
+};
+
+double Number(const QRegularExpressionMatch& match, int nth) {
+    return match.captured(nth).toDouble();
+}
+
+// The pages of `pdf`: the words as pdftotext finds them, the pictures as
+// pdftohtml places them (in whole points), its files written into `scratch`.
+QList<PdfPage> PagesOf(const QString& pdf, const QString& scratch) {
+    QList<PdfPage> pages;
+    const QRegularExpression page(R"re(<page width="([\d.]+)" height="([\d.]+)">)re");
+    const QRegularExpression word(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)<)re");
+    for (const QString& line : test::Poppler("pdftotext", {"-bbox", pdf, "-"}).split('\n')) {
+        if (const QRegularExpressionMatch size = page.match(line); size.hasMatch())
+            pages.append({Number(size, 1), Number(size, 2), {}, {}});
+        else if (const QRegularExpressionMatch box = word.match(line);
+                 box.hasMatch() && !pages.isEmpty())
+            pages.last().words.append(
+                {box.captured(5), Number(box, 1), Number(box, 2), Number(box, 3), Number(box, 4)});
+    }
+    test::Poppler("pdftohtml", {"-xml", "-zoom", "1", "-q", pdf, scratch + "/layout"});
+    QFile xml(scratch + "/layout.xml");
+    if (!xml.open(QIODevice::ReadOnly))
+        return {};
+    const QRegularExpression image(
+        R"re(<image top="(-?\d+)" left="(-?\d+)" width="(\d+)" height="(\d+)")re");
+    const QStringList perPage = QString::fromUtf8(xml.readAll()).split("<page ").mid(1);
+    for (qsizetype at = 0; at < perPage.size() && at < pages.size(); ++at)
+        for (const QRegularExpressionMatch& found : image.globalMatch(perPage[at])) {
+            const double top = Number(found, 1), left = Number(found, 2);
+            pages[at].pictures.append(
+                {"a picture", left, top, left + Number(found, 3), top + Number(found, 4)});
+        }
+    return pages;
+}
+
+bool Overlap(const Box& a, const Box& b, double slack) {
+    return a.left < b.right - slack && b.left < a.right - slack && a.top < b.bottom - slack &&
+           b.top < a.bottom - slack;
+}
+
+// What the report has cut off or covered on `page`: a word or a picture beyond
+// the margins (half an inch), one over another, a picture without the first
+// word of its label (the start of one of `names`, then a comma) right under it.
+// Empty when none. Pictures are placed in whole points, so may be off by one.
+QString CutOrCovered(const PdfPage& page, const QStringList& names) {
+    const double margin = 36;
+    const QList<Box> boxes = page.words + page.pictures;
+    for (const Box& box : boxes)
+        if (box.left < margin - 1 || box.top < margin - 1 || box.right > page.width - margin + 1 ||
+            box.bottom > page.height - margin + 1)
+            return "\"" + box.what + "\" is outside the margins";
+    for (qsizetype a = 0; a < boxes.size(); ++a)
+        for (qsizetype b = a + 1; b < boxes.size(); ++b)
+            if (Overlap(boxes[a], boxes[b],
+                        a < page.words.size() && b < page.words.size() ? 0.01 : 1))
+                return "\"" + boxes[a].what + "\" and \"" + boxes[b].what + "\" overlap";
+    for (const Box& picture : page.pictures)
+        if (std::none_of(page.words.begin(), page.words.end(), [&](const Box& word) {
+                return std::abs(word.left - picture.left) <= 1 && word.top > picture.bottom - 1 &&
+                       word.top < picture.bottom + 4 &&
+                       std::any_of(names.begin(), names.end(), [&](QString name) {
+                           return (name.remove(' ') + ",").startsWith(word.what);
+                       });
+            }))
+            return QStringLiteral("the picture at %1, %2 has no label under it")
+                .arg(picture.left)
+                .arg(picture.top);
+    return {};
 }
 
 // `text` as one word for a POSIX shell, byte for byte.
@@ -66,54 +166,93 @@ class ExportTest : public QObject {
 
 private slots:
     // In `arguments`, OUT stands for the file to write in a folder of the test's
-    // own, A B C for three screenshot files of the save folder's names there.
-    // `scale`: the PNG's; 0 for a PDF, -1 when nothing may be written.
+    // own, A B C for three screenshot files of the save folder's names there,
+    // LONG for one with a long name, TALL and PHOTO for other pictures (100 x 3000
+    // and 300 x 200). NAME=value before them sets the program's environment (the
+    // locale is otherwise C). `scale`: the PNG's; 0 for a PDF, -1 when nothing may
+    // be written. `pages`: a PDF's pages and paper, as pdfinfo names it.
     void writesTheFileOrSaysWhyNot_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("scale");
         QTest::addColumn<QString>("said");
         QTest::addColumn<bool>("latin1");
+        QTest::addColumn<QString>("pages");
 
         QTest::newRow("a PNG at scale 4")
-            << QStringList{"--export", "OUT.png", "--scale", "4", "A"} << 4 << "" << false;
+            << QStringList{"--export", "OUT.png", "--scale", "4", "A"} << 4 << "" << false << "";
         QTest::newRow("scale 1: the screenshot's own pixels")
-            << QStringList{"--export", "OUT.png", "--scale", "1", "A"} << 1 << "" << false;
+            << QStringList{"--export", "OUT.png", "--scale", "1", "A"} << 1 << "" << false << "";
         QTest::newRow("scale 8, the largest")
-            << QStringList{"--export", "OUT.PNG", "--scale=8", "B"} << 8 << "" << false;
-        QTest::newRow("no scale: 4") << QStringList{"--export", "OUT.png", "C"} << 4 << "" << false;
+            << QStringList{"--export", "OUT.PNG", "--scale=8", "B"} << 8 << "" << false << "";
+        QTest::newRow("no scale: 4")
+            << QStringList{"--export", "OUT.png", "C"} << 4 << "" << false << "";
         QTest::newRow("a PDF of three")
-            << QStringList{"--export", "OUT.pdf", "A", "B", "C"} << 0 << "" << false;
+            << QStringList{"--export", "OUT.pdf", "A", "B", "C"} << 0 << "" << false << "1 A4";
         QTest::newRow("a PDF with a comment in other letters")
             << QStringList{"--export", "OUT.pdf", "--comment", "Prüfplatz 4, Ω", "C", "A"} << 0
-            << "" << false;
+            << "" << false << "1 A4";
+        QTest::newRow("a PDF of the longest texts: comment, file name, two days")
+            << QStringList{"--export",
+                           "OUT.pdf",
+                           "--comment",
+                           "Bench 4, probe A, customer ACME Widgets Ltd, unit serial 1234567890, "
+                           "after calibration, Prüfplatz 4, Ω",
+                           "A",
+                           "LONG",
+                           "B"}
+            << 0 << "" << false << "1 A4";
+        QTest::newRow("a PDF of a picture taller than the page, and a screenshot")
+            << QStringList{"--export", "OUT.pdf", "TALL", "A"} << 0 << "" << false << "1 A4";
+        QTest::newRow("a PDF of a photo among screenshots")
+            << QStringList{"--export", "OUT.pdf", "A", "PHOTO", "B", "C"} << 0 << "" << false
+            << "1 A4";
+        QTest::newRow("a PDF of twenty screenshots: ten to a page")
+            << QStringList{"--export", "OUT.pdf", "--comment", "Bench 4", "A", "B", "C", "A",
+                           "B",        "C",       "A",         "B",       "C", "A", "B", "C",
+                           "A",        "B",       "C",         "A",       "B", "C", "A", "B"}
+            << 0 << "" << false << "2 A4";
+        QTest::newRow("a PDF in the US: Letter")
+            << QStringList{"LANG=en_US.UTF-8", "--export", "OUT.pdf", "A", "B"} << 0 << "" << false
+            << "1 letter";
+        QTest::newRow("a PDF in Canada: Letter")
+            << QStringList{"LC_PAPER=fr_CA.UTF-8", "--export", "OUT.pdf", "A", "B"} << 0 << ""
+            << false << "1 letter";
+        QTest::newRow("a PDF with paper of Germany, language of the US: A4")
+            << QStringList{"LANG=en_US.UTF-8",
+                           "LC_PAPER=de_DE.UTF-8",
+                           "--export",
+                           "OUT.pdf",
+                           "A",
+                           "B"}
+            << 0 << "" << false << "1 A4";
         QTest::newRow("a file that is no picture")
             << QStringList{"--export", "OUT.pdf", "A", "NOTES"} << -1
-            << "NOTES could not be read: it is not a picture" << false;
+            << "NOTES could not be read: it is not a picture" << false << "";
         QTest::newRow("a bitmap cut short")
             << QStringList{"--export", "OUT.png", "CUT"} << -1
             << "CUT could not be read: its header claims 192 x 112 pixels at 1 bit, more than "
                "its 1000 bytes hold."
-            << false;
+            << false << "";
         QTest::newRow("a scale that would make more than 16 million pixels")
             << QStringList{"--export", "OUT.png", "--scale", "3", "LARGE"} << -1
             << "OUT.png could not be written: at scale 3 the picture would be 6300 x 4500 pixels"
-            << false;
+            << false << "";
         QTest::newRow("a file that is not there")
             << QStringList{"--export", "OUT.png", "MISSING"} << -1
-            << "MISSING could not be read: there is no such file" << false;
+            << "MISSING could not be read: there is no such file" << false << "";
         QTest::newRow("a folder that is not there")
             << QStringList{"--export", "MISSING/OUT.png", "A"} << -1
             << "MISSING/OUT.png could not be written: No such file or directory. Nothing was "
                "written there."
-            << false;
+            << false << "";
 #ifndef _WIN32
         // On Linux a name is bytes: a folder named in Latin-1, as on an old USB
         // stick, is read from, written to and named under that very name.
         QTest::newRow("in a folder named in Latin-1")
-            << QStringList{"--export", "OUT.png", "A"} << 4 << "" << true;
+            << QStringList{"--export", "OUT.png", "A"} << 4 << "" << true << "";
         QTest::newRow("a file that is not there, in a folder named in Latin-1")
             << QStringList{"--export", "OUT.png", "MISSING"} << -1
-            << "MISSING could not be read: there is no such file" << true;
+            << "MISSING could not be read: there is no such file" << true << "";
 #endif
     }
 
@@ -122,6 +261,7 @@ private slots:
         QFETCH(int, scale);
         QFETCH(QString, said);
         QFETCH(bool, latin1);
+        QFETCH(QString, pages);
         QTemporaryDir dir;
         const QString folder = dir.path() + "/Messplatz ä";
         // A path as the file system holds it: in UTF-8, or with `latin1` in Latin-1.
@@ -139,10 +279,25 @@ private slots:
             {"cut.bmp", test::First.substr(0, 1000)},
             // Loads, but not at scale 3.
             {"large.png",
-             test::EncodedPicture(test::OneGrey(2100, 1500, 128), "PNG").toStdString()}};
+             test::EncodedPicture(test::OneGrey(2100, 1500, 128), "PNG").toStdString()},
+            {"kvd62-20261208-140300-001 tall.png",
+             test::EncodedPicture(test::OneGrey(100, 3000, 96), "PNG").toStdString()},
+            {"kvd62-20261208-140400-001 photo.jpg",
+             test::EncodedPicture(test::OneGrey(300, 200, 160), "JPEG").toStdString()},
+            {LongName, test::Third}};
         for (const auto& [name, bytes] : shots) {
             std::ofstream file(onDisk(folder + "/" + name), std::ios::binary);
             QVERIFY(file.write(bytes.data(), std::streamsize(bytes.size())).flush());
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        environment.remove(QStringLiteral("LC_ALL"));
+        environment.remove(QStringLiteral("LC_PAPER"));
+        environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+        while (!arguments.front().startsWith("--")) {
+            const QString setting = arguments.takeFirst();
+            environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
         }
         for (QString& argument : arguments)
             argument = InFolder(argument, folder);
@@ -150,9 +305,6 @@ private slots:
 
         QProcess program;
         test::EndWithTheTest(program);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
         program.setProcessEnvironment(environment);
         if (latin1) {
             // Qt hands a program its arguments in UTF-8; a shell hands over bytes.
@@ -194,22 +346,174 @@ private slots:
         QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(5) == "%PDF-");
         return;
 #endif
-        // The text is text: the program, the time span, each file with its time.
+        // The text is text: the program, what it holds, the time span, each file
+        // with its time, the comment under each. A line may break anywhere in a
+        // long word: they are looked for with the spaces left out.
+        QStringList pictures;
+        for (const QString& argument : arguments)
+            if (argument.startsWith(folder + "/") && argument != out)
+                pictures.append(argument);
+        const auto counted = [](qsizetype count, const char* what) {
+            return QStringLiteral("%1 %2%3").arg(count).arg(what).arg(count == 1 ? "" : "s");
+        };
+        QString heading = "kvd62-capture: " + counted(given.size(), "screenshot");
+        if (pictures.size() > given.size())
+            heading += ", " + counted(pictures.size() - given.size(), "picture");
         const QString text = test::Poppler("pdftotext", {out, "-"});
-        QVERIFY2(text.startsWith("kvd62-capture: " + QString::number(given.size()) +
-                                 " screenshots, 2026-12-08 14:02:11 to "),
+        QVERIFY2(text.simplified().startsWith(heading + ", 2026-12-08 14:02:11 to "),
                  qPrintable(text));
-        for (const QString& file : given)
-            QVERIFY2(text.contains(QFileInfo(file).fileName() + ", 14:0"), qPrintable(text));
+        const auto letters = [](QString words) { return words.remove(QRegularExpression("\\s")); };
+        for (const QString& file : pictures) {
+            const QString name = QFileInfo(file).fileName();
+            const QString time = name.mid(15, 2) + ":" + name.mid(17, 2) + ":" + name.mid(19, 2);
+            QVERIFY2(letters(text).contains(letters(name + ", " + time)), qPrintable(text));
+        }
         if (arguments.contains("--comment"))
-            QCOMPARE(text.count("Prüfplatz 4, Ω"), given.size());
+            QCOMPARE(letters(text).count(letters(arguments[arguments.indexOf("--comment") + 1])),
+                     pictures.size());
         // Each picture at its own pixel size, compressed without loss, not smoothed.
         const QStringList images =
             test::Poppler("pdfimages", {"-list", out}).split('\n', Qt::SkipEmptyParts).mid(2);
-        QCOMPARE(images.size(), given.size());
-        for (const QString& image : images)
-            QVERIFY2(image.simplified().contains(" image 192 112 rgb 3 8 image no "),
-                     qPrintable(image));
+        QCOMPARE(images.size(), pictures.size());
+        for (qsizetype at = 0; at < images.size(); ++at) {
+            const QSize size = read(pictures[at]).size();
+            QVERIFY2(
+                images[at].simplified().contains(QStringLiteral(" image %1 %2 rgb 3 8 image no ")
+                                                     .arg(size.width())
+                                                     .arg(size.height())),
+                qPrintable(images[at]));
+        }
+        // On the paper of where the user is, as many pages as it takes.
+        const QString info = test::Poppler("pdfinfo", {out});
+        QCOMPARE(QRegularExpression("Pages: +(\\d+)").match(info).captured(1) + " " +
+                     QRegularExpression("Page size: .*\\((\\w+)\\)").match(info).captured(1),
+                 pages);
+        // Nothing cut off or covered, each picture with its label, each screenshot
+        // with every pixel a square of whole points.
+        QStringList names;
+        for (const QString& file : pictures)
+            names.append(QFileInfo(file).fileName());
+        QList<Box> drawn;
+        for (const PdfPage& page : PagesOf(out, dir.path())) {
+            const QString fault = CutOrCovered(page, names);
+            QVERIFY2(fault.isEmpty(), qPrintable(fault));
+            drawn += page.pictures;
+        }
+        QCOMPARE(drawn.size(), pictures.size());
+        for (qsizetype at = 0; at < drawn.size(); ++at)
+            if (given.contains(pictures[at])) {
+                const double width = drawn[at].right - drawn[at].left,
+                             height = drawn[at].bottom - drawn[at].top;
+                const double times = std::round(width / 192);
+                QVERIFY2(times >= 1 && std::abs(width - 192 * times) <= 1 &&
+                             std::abs(height - 112 * times) <= 1,
+                         qPrintable(QStringLiteral("a screenshot drawn %1 x %2 points")
+                                        .arg(width)
+                                        .arg(height)));
+            }
+    }
+
+    // DIR stands for a folder of the test's own, holding shot.bmp (a screenshot
+    // under a name that tells no time, written at 10:00:05 on 8 December 2026), out.pdf (an old
+    // report of this user's) and closed/ (a folder with shot.bmp in it). `setup` takes away a
+    // permission first. An `old` report must stay as it was; `said` is the start of the one line on
+    // standard error, or of a PDF's text when written. With a permission taken
+    // away the program runs as an ordinary user: when the tests run as root, whom
+    // permissions do not bind, as the unprivileged "nobody".
+    void saysTheTrueReasonAndKeepsTheOldFileWhole_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said");
+
+        QTest::newRow("the time a file was written, to its own second")
+            << QStringList{"--export", "DIR/new.pdf", "DIR/shot.bmp"} << "" << 0
+            << "kvd62-capture: 1 screenshot, 2026-12-08 10:00:05 to 10:00:05";
+        QTest::newRow("a file you may not read")
+            << QStringList{"--export", "DIR/new.png", "DIR/shot.bmp"} << "unreadable file" << 1
+            << "DIR/shot.bmp could not be read: permission denied: you may not read it; ask its "
+               "owner";
+        QTest::newRow("a file in a folder closed to you")
+            << QStringList{"--export", "DIR/new.pdf", "DIR/closed/shot.bmp"} << "closed folder" << 1
+            << "DIR/closed/shot.bmp could not be read: permission denied: a folder on its path "
+               "is closed to you";
+        QTest::newRow("a folder given as a picture")
+            << QStringList{"--export", "DIR/new.pdf", "DIR/shot.bmp", "DIR/closed"} << "" << 1
+            << "DIR/closed could not be read: it is a folder, not a picture file";
+        QTest::newRow("your report in a folder you may not write: never written in place")
+            << QStringList{"--export", "DIR/out.pdf", "DIR/shot.bmp"} << "read-only folder" << 1
+            << "DIR/out.pdf could not be written: no new file may be made in its folder";
+    }
+
+    void saysTheTrueReasonAndKeepsTheOldFileWhole() {
+#ifdef _WIN32
+        QSKIP("file permissions and poppler's tools are tried on Linux");
+#else
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, setup);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const fs::path folder = dir.path().toStdString();
+        const bool root = geteuid() == 0;
+        const std::string old = "%PDF-1.4 an old report";
+        fs::create_directory(folder / "closed");
+        for (const fs::path& file : {folder / "shot.bmp", folder / "closed/shot.bmp"})
+            QVERIFY(std::ofstream(file, std::ios::binary)
+                        .write(test::First.data(), std::streamsize(test::First.size())));
+        QVERIFY(std::ofstream(folder / "out.pdf", std::ios::binary) << old);
+        QFile shot(dir.path() + "/shot.bmp");
+        QVERIFY(shot.open(QIODevice::Append) &&
+                shot.setFileTime(QDateTime(QDate(2026, 12, 8), QTime(10, 0, 5)),
+                                 QFileDevice::FileModificationTime));
+        shot.close();
+        if (root) // the report is the user's own
+            QVERIFY(chown((folder / "out.pdf").c_str(), 65534, 65534) == 0);
+        const auto open = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                          fs::perms::others_read | fs::perms::others_exec;
+        fs::permissions(folder, open);
+        if (setup == "unreadable file")
+            fs::permissions(folder / "shot.bmp", fs::perms::none);
+        if (setup == "closed folder")
+            fs::permissions(folder / "closed", fs::perms::none);
+        if (setup == "read-only folder")
+            fs::permissions(
+                folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                fs::perm_options::remove);
+        const auto reopened = qScopeGuard([&] {
+            fs::permissions(folder, open);
+            fs::permissions(folder / "closed", open);
+        });
+        for (QString& argument : arguments)
+            argument.replace("DIR", dir.path());
+        said.replace("DIR", dir.path());
+
+        QProcess program;
+        test::EndWithTheTest(program);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+        program.setProcessEnvironment(environment);
+        if (root && !setup.isEmpty())
+            program.setChildProcessModifier([] {
+                if (setgid(65534) != 0 || setuid(65534) != 0)
+                    _exit(99);
+            });
+        program.start(QStringLiteral(KVD_PROGRAM), arguments);
+        QVERIFY(program.waitForFinished());
+        const QString err = QString::fromUtf8(program.readAllStandardError());
+        QVERIFY2(program.exitCode() == status, qPrintable(err));
+        QCOMPARE(test::ReadAll(folder / "out.pdf"), old);
+        if (status != 0) {
+            QVERIFY2(err.startsWith("kvd62-capture: " + said) && err.count('\n') == 1,
+                     qPrintable(err));
+            QVERIFY2(!fs::exists(folder / "new.pdf") && !fs::exists(folder / "new.png"),
+                     "something was written");
+            return;
+        }
+        const QString text = test::Poppler("pdftotext", {arguments[1], "-"}).simplified();
+        QVERIFY2(text.startsWith(said) && text.contains("shot.bmp, 10:00:05"), qPrintable(text));
+#endif
     }
 };
 

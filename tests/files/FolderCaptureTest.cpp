@@ -144,7 +144,11 @@ private slots:
         folder.tick({});
         folder.tick({});
         QCOMPARE(folder.report.problems.size(), std::size_t(1));
-        QVERIFY(folder.report.problems[0].starts_with("The serial port was lost ("));
+        const std::string& said = folder.report.problems[0];
+        QVERIFY2(said.starts_with("The serial port was lost (") &&
+                     said.find("lost", said.find("lost") + 1) == std::string::npos &&
+                     said.find("waiting") == said.rfind("waiting"),
+                 said.c_str()); // each said once
         folder.rig.comm.plugBackIn();
         folder.tick({});
         folder.tick({});

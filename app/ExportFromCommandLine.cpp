@@ -1,9 +1,7 @@
 #include "app/ExportFromCommandLine.h"
 
 #include <QGuiApplication>
-#include <cerrno>
 #include <chrono>
-#include <fstream>
 #include <system_error>
 
 #include "files/ExportFlow.h"
@@ -48,31 +46,6 @@ std::time_t TakenAt(const fs::path& file) {
         std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(written)));
 }
 
-// Why a file named to export cannot be read, before the picture loader tries it:
-// a file or folder on its path the user may not open is said as such, not as a
-// missing file; a folder is named as one. Empty when it may be read.
-std::string WhyNotReadable(const fs::path& file) {
-    const std::string askOrCopy = "; ask its owner, or copy it where you may read it";
-    std::error_code error;
-    const fs::file_status status = fs::status(file, error);
-    if (error == std::errc::permission_denied)
-        return "permission denied: a folder on its path is closed to you" + askOrCopy;
-    if (error && error != std::errc::no_such_file_or_directory)
-        return "it cannot be reached (" + error.message() + ")";
-    if (fs::is_directory(status))
-        return "it is a folder, not a picture file; name the files in it (FOLDER/*.bmp)";
-    errno = 0;
-    if (fs::is_regular_file(status) && !std::ifstream(file, std::ios::binary)) {
-        if (errno == EACCES || errno == EPERM)
-            return "permission denied: you may not read it" + askOrCopy;
-        return "it could not be opened (" +
-               (errno != 0 ? std::generic_category().message(errno)
-                           : std::string("no reason given")) +
-               ")";
-    }
-    return {};
-}
-
 // The export, made as it is written: a PNG of the one picture, or the report.
 FileContents Encoded(const ExportOrder& order, const std::vector<ReportEntry>& shots) {
     return [&order, &shots](ByteSink& file) {
@@ -108,9 +81,7 @@ int RunExport(int argc, char* argv[], const ExportOrder& order) {
     // is written, and read again when it is drawn: one picture at a time.
     for (const fs::path& file : order.files) {
         ReportEntry shot{TakenAt(file), Utf8FromPath(file.filename()), std::nullopt, {}, {}};
-        std::string whyNot = WhyNotReadable(file);
-        if (!whyNot.empty())
-            return Fail(Utf8FromPath(file) + " could not be read: " + whyNot + ".");
+        std::string whyNot;
         shot.picture = MeasuredPicture(
             [&pictures, file](std::string& why) { return pictures.loadFile(file, why); },
             shot.decode, whyNot);

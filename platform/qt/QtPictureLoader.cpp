@@ -79,14 +79,21 @@ constexpr std::uintmax_t MaxPictureFileBytes = 128ULL * 1024 * 1024;
 std::optional<Picture> QtPictureLoader::loadFile(const std::filesystem::path& path,
                                                  std::string& whyNot) {
     namespace fs = std::filesystem;
+    const std::string askOrCopy = "; ask its owner, or copy it where you may read it";
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
+    if (error == std::errc::permission_denied) {
+        whyNot = "permission denied: a folder on its path is closed to you" + askOrCopy;
+        return std::nullopt;
+    }
     if (!fs::exists(status)) {
-        whyNot = "there is no such file";
+        whyNot = error && error != std::errc::no_such_file_or_directory
+                     ? "it cannot be reached (" + error.message() + ")"
+                     : "there is no such file";
         return std::nullopt;
     }
     if (!fs::is_regular_file(status)) { // a pipe would hold the program up
-        whyNot = fs::is_directory(status) ? "it is a folder, not a file"
+        whyNot = fs::is_directory(status) ? "it is a folder, not a picture file"
                                           : "it is a device or a pipe, not a file";
         return std::nullopt;
     }
@@ -101,7 +108,10 @@ std::optional<Picture> QtPictureLoader::loadFile(const std::filesystem::path& pa
     if (file)
         bytes = QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(file), {}));
     if (!file && !file.eof()) {
-        whyNot = errno != 0 ? std::generic_category().message(errno) : "it could not be read";
+        whyNot = errno == EACCES || errno == EPERM
+                     ? "permission denied: you may not read it" + askOrCopy
+                 : errno != 0 ? std::generic_category().message(errno)
+                              : "it could not be read";
         return std::nullopt;
     }
     // Read by what it holds, whatever its name says, as the bytes from the line are.

@@ -109,9 +109,9 @@ private slots:
             << int(Buttons::YesNo) << yes << int(QMessageBox::Yes) << int(DialogAnswer::Yes);
         QTest::newRow("No of Yes/No")
             << int(Buttons::YesNo) << yes << int(QMessageBox::No) << int(DialogAnswer::No);
-        QTest::newRow("Cancel of Yes/No/Cancel") << int(Buttons::YesNoCancel) << no
-                                                 << int(QMessageBox::Cancel)
-                                                 << int(DialogAnswer::Cancel);
+        QTest::newRow("Cancel of Yes/No/Cancel")
+            << int(Buttons::YesNoCancel) << no << int(QMessageBox::Cancel)
+            << int(DialogAnswer::Cancel);
         QTest::newRow("No of Yes/No/Cancel")
             << int(Buttons::YesNoCancel) << no << int(QMessageBox::No) << int(DialogAnswer::No);
         QTest::newRow("Enter where Yes loses nothing")
@@ -333,11 +333,16 @@ private slots:
         QVERIFY2(QString::fromStdString(fromBytes).contains(reason), fromBytes.c_str());
     }
 
-    void pictureLoaderSaysWhenThereIsNoFile() {
+    // The true reason: no file, or a folder where a file was named. (What a
+    // user may not read is tried from the command line, as another user.)
+    void pictureLoaderSaysWhyThereIsNoPicture() {
         QtPictureLoader loader;
+        QTemporaryDir dir;
         std::string whyNot;
         QVERIFY(!loader.loadFile("/nonexistent/picture.bmp", whyNot));
         QCOMPARE(whyNot, std::string("there is no such file"));
+        QVERIFY(!loader.loadFile(dir.path().toStdString(), whyNot));
+        QCOMPARE(whyNot, std::string("it is a folder, not a picture file"));
     }
 };
 

@@ -118,10 +118,11 @@ void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, Services& 
     // One picture decoded at a time. Each is named as the save folder names the
     // screenshots of its second, in the order they came.
     std::map<std::time_t, int> nthOfSecond;
-    for (const ReportEntry& entry : ReportOf(entries, services.pictures)) {
+    const std::vector<ReportEntry> report = ReportOf(entries, services.pictures);
+    for (auto entry = report.begin(); entry != report.end(); ++entry) {
         std::string whyNot;
         const std::optional<Picture> picture =
-            entry.decode ? entry.decode(whyNot) : std::optional<Picture>();
+            entry->decode ? entry->decode(whyNot) : std::optional<Picture>();
         if (!picture)
             continue;
         const std::optional<std::string> bytes = Png(*picture, *scale, services);
@@ -129,7 +130,7 @@ void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, Services& 
             return;
         const std::filesystem::path path =
             PathFromUtf8(folder) /
-            FolderFileName(LocalTime(entry.arrived), ++nthOfSecond[entry.arrived], ".png");
+            FolderFileName(LocalTime(entry->arrived), ++nthOfSecond[entry->arrived], ".png");
         const PngInFolder found = WhatIsThere(path, *bytes, services);
         if (found == PngInFolder::Same || found == PngInFolder::Kept)
             continue;
@@ -138,7 +139,13 @@ void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, Services& 
         Outcome written = Outcome::success();
         services.disk.run([&] { written = WriteFileSafely(*bytes, path); });
         if (!written) {
-            services.box.tell(SaveFailedMessage(Utf8FromPath(path), written, "The PNG picture"),
+            const auto left = std::count_if(
+                entry + 1, report.end(), [](const ReportEntry& e) { return e.dropReason.empty(); });
+            services.box.tell(SaveFailedMessage(Utf8FromPath(path), written, "The PNG picture") +
+                                  (left == 0
+                                       ? ""
+                                       : "\r\nThe export stopped there: the " +
+                                             std::to_string(left) + " after it were not exported."),
                               PngTitle);
             return;
         }

@@ -181,15 +181,16 @@ FileContents BytesOf(std::string_view bytes) {
     };
 }
 
-// A file that is replaced keeps the permissions it had, but none that would
-// give the new file away: in a shared folder the old one may be another user's,
-// set to run as its owner or open to every user's writes, and the new one is
-// ours.
+// A file that is replaced keeps who may read and write it, but nothing that
+// would give the new file away: in a shared folder the old one may be another
+// user's, set to run (as its owner) or open to every user's writes, and the new
+// one is ours. A picture or a report is never a program.
 void KeepPermissions(const fs::path& from, const fs::path& to) {
     std::error_code error;
     const fs::file_status status = fs::status(from, error);
-    constexpr fs::perms givenAway = fs::perms::set_uid | fs::perms::set_gid |
-                                    fs::perms::sticky_bit | fs::perms::others_write;
+    constexpr fs::perms givenAway =
+        fs::perms::set_uid | fs::perms::set_gid | fs::perms::sticky_bit | fs::perms::others_write |
+        fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
     if (!error && fs::is_regular_file(status))
         fs::permissions(to, status.permissions() & ~givenAway, error);
 }

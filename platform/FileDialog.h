@@ -19,8 +19,9 @@ public:
     // The chosen file's full path, and its name without the folder.
     virtual std::string fileName() const = 0;
     virtual std::string fileTitle() const = 0;
-    // Asks for an existing folder, starting where the last file was chosen; the
-    // folder's full path, or empty when the user cancelled.
+    // Asks for an existing folder, starting in the folder last chosen, else where
+    // the last file was chosen; the folder's full path, or empty when the user
+    // cancelled.
     virtual std::string chooseFolder(const std::string& title) = 0;
 };
 

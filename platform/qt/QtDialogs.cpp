@@ -104,11 +104,13 @@ std::string QtFileDialog::chooseFolder(const std::string& title) {
     QFileDialog dialog(parent_, FromUtf8(title));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    if (!fileName_.empty())
+    if (!folder_.empty())
+        dialog.setDirectory(FromUtf8(folder_));
+    else if (!fileName_.empty())
         dialog.setDirectory(QFileInfo(FromUtf8(fileName_)).absolutePath());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst().toStdString();
+    return folder_ = dialog.selectedFiles().constFirst().toStdString();
 }
 
 } // namespace kvd

@@ -50,6 +50,8 @@ private:
     std::string filter_;
     std::string title_;
     std::string fileName_;
+    // The folder last chosen with chooseFolder.
+    std::string folder_;
 };
 
 // "description|pattern|description|pattern" as Qt's name filters.

@@ -46,6 +46,8 @@ private slots:
         QTest::newRow("exported before") << "<the same PNG>" << 0 << true;
         QTest::newRow("another file, No: kept") << "someone's notes" << no << false;
         QTest::newRow("another file, Yes: replaced") << "someone's notes" << yes << true;
+        // A write that fails ends the export, and the message says what was left.
+        QTest::newRow("a folder under the name: stopped, said") << "<a folder>" << 0 << false;
     }
 
     void exportingIntoAFolderAgainAddsNoCopies() {
@@ -55,7 +57,9 @@ private slots:
         test::FakeServices fakes;
         QTemporaryDir dir;
         const std::filesystem::path folder = dir.path().toStdString();
-        if (!planted.isEmpty())
+        if (planted == "<a folder>")
+            std::filesystem::create_directory(folder / NameOf(Second, 1));
+        else if (!planted.isEmpty())
             test::WriteRaw(folder / NameOf(Second, 1),
                            planted == "<the same PNG>" ? Png(1) : planted.toStdString());
         fakes.input.answers = {"2"};
@@ -66,6 +70,13 @@ private slots:
 
         ExportScreenshotsAsPng(Session, fakes.services, choices);
 
+        if (planted == "<a folder>") {
+            QCOMPARE(test::FilesIn(folder), std::set<std::string>{NameOf(Second, 1)});
+            QCOMPARE(fakes.box.shown.size(), std::size_t(1));
+            QVERIFY2(fakes.box.shown[0].text.ends_with("the 2 after it were not exported."),
+                     fakes.box.shown[0].text.c_str());
+            return;
+        }
         QCOMPARE(test::FilesIn(folder), (std::set<std::string>{NameOf(Second, 1), NameOf(Second, 2),
                                                                NameOf(Second + 1, 1)}));
         QVERIFY(ReadAll(folder / NameOf(Second, 1)) ==

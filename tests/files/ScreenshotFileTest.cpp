@@ -143,15 +143,15 @@ private slots:
             << bytes(bitmap) << QByteArray(100000, 'o') << shot << "locked folder";
     }
 
-    // A replaced file keeps its permissions, but none that would give the new
-    // one away (another user's file in a shared folder may be set to run as its
-    // owner, or open to every user's writes).
+    // A replaced file keeps who may read and write it, but nothing that would
+    // give the new one away (another user's file in a shared folder may be set
+    // to run as its owner, or open to every user's writes), and it never runs.
     void aReplacedFileKeepsItsPermissions_data() {
         QTest::addColumn<int>("before");
         QTest::addColumn<int>("after");
         QTest::newRow("read for the group") << 0640 << 0640;
         QTest::newRow("writable by everyone") << 0666 << 0664;
-        QTest::newRow("set-user-id, set-group-id, sticky") << 07775 << 0775;
+        QTest::newRow("set-user-id, set-group-id, sticky, run by all") << 07775 << 0664;
     }
 
     void aReplacedFileKeepsItsPermissions() {

@@ -258,6 +258,14 @@ private slots:
         QCOMPARE(QString::fromStdString(picked), folder);
         QCOMPARE(startedIn, dir.path());
         QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
+        // The next folder is asked for where the last was chosen.
+        OnDialog<QFileDialog> nextFolder("second folder dialog", [&](QFileDialog* shown) {
+            startedIn = shown->directory().absolutePath();
+            shown->reject();
+        });
+        QVERIFY(dialog.chooseFolder("Export as PNG to folder").empty());
+        QVERIFY2(nextFolder.failure().isEmpty(), qPrintable(nextFolder.failure()));
+        QCOMPARE(startedIn, folder);
     }
 
     void nameFiltersComeFromTheFilterText_data() {

@@ -494,6 +494,14 @@ private slots:
         environment.remove(QStringLiteral("DISPLAY"));
         environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
         program.setProcessEnvironment(environment);
+        if (root && !setup.isEmpty()) {
+            // The other user must reach the program: a clone under /root is closed.
+            for (fs::path up = fs::path(KVD_PROGRAM).parent_path(); up != up.root_path();
+                 up = up.parent_path())
+                if ((fs::status(up).permissions() & fs::perms::others_exec) == fs::perms::none)
+                    QSKIP("the program's folder is closed to other users; these rows run it as "
+                          "\"nobody\" where it is open");
+        }
         if (root && !setup.isEmpty())
             program.setChildProcessModifier([] {
                 if (setgid(65534) != 0 || setuid(65534) != 0)

@@ -23,13 +23,17 @@ Exit status 0 when all holds, 1 with the reason when not, 77 when the tools it
 needs are missing (CTest counts that as skipped, and prints the reason).
 """
 import ctypes
+import faulthandler
 import os
+import queue
+import select
 import signal
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import zlib
 
@@ -64,15 +68,57 @@ def wait_for(what, check):
     raise Failure(f"gave up after {BOUND:.0f} s waiting for {what}")
 
 
+class Pinger:
+    """Tells when the program has handled every event sent to it so far: a
+    window answers a window manager's ping (_NET_WM_PING) in turn, after them."""
+
+    def __init__(self, window_id):
+        self.dpy = xdisplay.Display()
+        self.root = self.dpy.screen().root
+        self.root.change_attributes(event_mask=X.StructureNotifyMask)  # where answers go
+        self.window = self.dpy.create_resource_object("window", window_id)
+        self.protocols = self.dpy.intern_atom("WM_PROTOCOLS")
+        self.ping = self.dpy.intern_atom("_NET_WM_PING")
+        self.sent = 0
+
+    def settle(self):
+        self.sent += 1
+        self.window.send_event(protocol.event.ClientMessage(
+            window=self.window, client_type=self.protocols,
+            data=(32, [self.ping, self.sent, self.window.id, 0, 0])), event_mask=X.NoEventMask)
+        self.dpy.flush()
+        deadline = time.monotonic() + BOUND
+        while time.monotonic() < deadline:
+            while self.dpy.pending_events():
+                event = self.dpy.next_event()
+                if (event.type == X.ClientMessage and event.window == self.root and
+                        list(event.data[1][:2]) == [self.ping, self.sent]):
+                    return
+            select.select([self.dpy], [], [], max(0.0, deadline - time.monotonic()))
+        raise Failure(f"gave up after {BOUND:.0f} s waiting for the program to answer a ping")
+
+
+pinger = None
+
+
+def settle():
+    pinger.settle()
+
+
 def xdotool(*args):
-    return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True).stdout
+    # Bounded: "windowfocus --sync" waits as long as the focus does not come.
+    try:
+        return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True,
+                              timeout=BOUND).stdout
+    except subprocess.TimeoutExpired:
+        raise Failure(f"gave up after {BOUND:.0f} s waiting for xdotool {' '.join(args)}")
 
 
 def find_window(name):
     """A window of that name that is on screen (mapped): one that is only created
     cannot take the focus yet."""
     out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{name}$"],
-                         capture_output=True, text=True).stdout.split()
+                         capture_output=True, text=True, timeout=BOUND).stdout.split()
     return int(out[0]) if out else None
 
 
@@ -114,15 +160,18 @@ def check_picture(dpy, window_id, screenshot, scale):
         raise Failure(f"{wrong} of {len(rows) * len(rows[0])} pixel blocks differ from the screenshot")
 
 
-def save_capture(dpy, window_id, path):
-    """The window as it is on screen, as a PNG file, to see what went wrong."""
-    window, ox, oy = client_origin(dpy, window_id)
-    size = window.get_geometry()
-    image = dpy.screen().root.get_image(ox, oy, size.width, size.height, X.ZPixmap, 0xFFFFFFFF)
-    rows = b"".join(
-        b"\x00" + bytes(channel for px in range(size.width)
-                        for channel in image.data[(y * size.width + px) * 4:][:3][::-1])
-        for y in range(size.height))
+def save_capture(dpy, path):
+    """The screen as it is, with every dialog on it, as a PNG file, to see what
+    went wrong."""
+    root = dpy.screen().root
+    size = root.get_geometry()
+    image = root.get_image(0, 0, size.width, size.height, X.ZPixmap, 0xFFFFFFFF)
+    pixels = bytes(image.data)  # blue, green, red, unused
+    rgb = bytearray(size.width * size.height * 3)
+    for channel in range(3):
+        rgb[channel::3] = pixels[2 - channel::4]
+    line = size.width * 3
+    rows = b"".join(b"\x00" + rgb[y * line:(y + 1) * line] for y in range(size.height))
 
     def chunk(kind, data):
         return (struct.pack(">I", len(data)) + kind + data +
@@ -149,13 +198,24 @@ def send_screenshot(simulator, copies):
     simulator.stdin.write(b"\n")
     simulator.stdin.flush()
     while True:
-        line = simulator.stderr.readline()
+        try:
+            line = simulator.said.get(timeout=BOUND)
+        except queue.Empty:
+            raise Failure(f"gave up after {BOUND:.0f} s waiting for the simulator to send")
         if not line:
             raise Failure("the simulator ended without sending a screenshot")
         if line.startswith(b"Sent screenshot"):
             break
     with open(os.path.join(copies, f"screenshot-{int(line.split()[-1])}.bmp"), "rb") as sent:
         return sent.read()
+
+
+def pass_on_lines(stream, lines):
+    """What a program says, line by line, into a queue that a wait can give up on;
+    an empty line when it ends."""
+    for line in iter(stream.readline, b""):
+        lines.put(line)
+    lines.put(b"")
 
 
 def ends_with_test():
@@ -175,6 +235,9 @@ def run(program, simulator_path, scale, copies):
                                   "--copy-to", copies],
                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                  stderr=subprocess.PIPE, preexec_fn=ends_with_test)
+    simulator.said = queue.Queue()
+    threading.Thread(target=pass_on_lines, args=(simulator.stderr, simulator.said),
+                     daemon=True).start()
     device = simulator.stdout.readline().decode().strip()
     # Started on a port that is not there, so that start-up always ends in the same
     # message: whether this machine has serial ports, and how long trying them
@@ -183,6 +246,8 @@ def run(program, simulator_path, scale, copies):
     app = subprocess.Popen([program, "--port", missing_port], env=env, preexec_fn=ends_with_test)
     try:
         window_id = wait_for(f'a window captioned "{CAPTION}"', lambda: find_window(CAPTION))
+        global pinger
+        pinger = Pinger(window_id)
         message = wait_for('the message "Serial port"', lambda: find_window("Serial port"))
         xdotool("windowfocus", "--sync", str(message))
         xdotool("key", "Return")
@@ -235,10 +300,9 @@ def run(program, simulator_path, scale, copies):
               f"history, and the session as one PDF; 3 saved to a "
               f"folder; window {want[0]} x {want[1]}; closed and ended")
     except Failure:
-        if find_window(CAPTION):
-            capture = os.path.abspath(f"real-window-scale-{scale:g}.png")
-            save_capture(dpy, find_window(CAPTION), capture)
-            print(f"the window as it was: {capture}")
+        capture = os.path.abspath(f"real-window-scale-{scale:g}.png")
+        save_capture(dpy, capture)
+        print(f"the screen as it was: {capture}")
         describe_failure(app.pid, device)
         raise
     finally:
@@ -378,6 +442,13 @@ def answer_dialog(title, text):
     xdotool("key", "ctrl+a")
     xdotool("type", "--delay", "5", text)
     xdotool("key", "Return")
+    # Enter first closes the text box's list of completions where Qt keeps one
+    # open (on a slow machine it may be open, though empty, when the text is
+    # typed); only the next Enter accepts. Once the program has handled every key,
+    # a dialog still open had its list closed: press Enter again, as a person would.
+    settle()
+    if find_window(f"^{title}$") == dialog:
+        xdotool("key", "Return")
     wait_for(f'the dialog "{title}" to close', lambda: not find_window(f"^{title}$"))
 
 
@@ -432,6 +503,9 @@ if __name__ == "__main__":
     if len(sys.argv) != 4:
         print(__doc__)
         sys.exit(2)
+    # Where it stands, should it still run when CTest is about to end it (its
+    # timeout is 120 s): every wait gives up sooner, so that is a hang.
+    faulthandler.dump_traceback_later(110, exit=True)
     try:
         with tempfile.TemporaryDirectory() as copies:
             run(sys.argv[1], sys.argv[2], float(sys.argv[3]), copies)

@@ -5,5 +5,5 @@
 for tool in xvfb-run /usr/bin/python3; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
-exec xvfb-run -a -s '-screen 0 1280x1024x24' /usr/bin/python3 \
+exec xvfb-run -a -s '-screen 0 1280x1024x24' /usr/bin/python3 -u \
     "$(dirname "$0")/real_window_test.py" "$@"

@@ -2,12 +2,12 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <csignal>
 #include <ctime>
 
 #include "app/NativeSerialPort.h"
 #include "capture/CaptureSession.h"
 #include "files/FolderCapture.h"
+#include "platform/ConsoleStop.h"
 #include "platform/ConsoleText.h"
 #include "platform/qt/QtDiskWorker.h"
 #include "platform/qt/QtPictureLoader.h"
@@ -15,15 +15,6 @@
 namespace kvd {
 
 namespace {
-
-volatile std::sig_atomic_t stopAsked = 0;
-
-// A signal only marks the stop; the next poll sees it. Another signal while the
-// last screenshots are saved changes nothing: a file being written is always
-// completed.
-void AskToStop(int) {
-    stopAsked = 1;
-}
 
 // The path of each file on standard output, flushed at once for a script that
 // follows it; everything else on standard error.
@@ -52,11 +43,9 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
 
     QtDiskWorker disk;
     FolderCapture capture(session, *options.saveFolder, {disk, report}, options.keepUnreadable);
-    std::signal(SIGINT, AskToStop);
-    std::signal(SIGTERM, AskToStop);
-#ifdef SIGHUP
-    std::signal(SIGHUP, AskToStop); // its terminal closed, or the ssh session dropped
-#endif
+    // Another stop asked for while the last screenshots are saved changes
+    // nothing: a file being written is always completed.
+    const ConsoleStop stop;
 
     int saved = 0;
     bool stopping = false;
@@ -72,7 +61,7 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     };
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
-        if (stopAsked) {
+        if (stop.asked()) {
             // One last read takes what the port still holds; every whole
             // screenshot is saved before the end, by the save under way if there
             // is one.

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string systemReason(int error) {
-    return std::generic_category().message(error);
+    return FileErrorText(error);
 }
 
 // A name beside the target that no other file has; creating it as a new file
@@ -63,7 +63,7 @@ std::optional<fs::path> FollowLinks(const fs::path& chosen, std::string& whyNot)
             continue;
         }
         const fs::path next = done / part;
-        if (!fs::is_symlink(next, error)) {
+        if (!IsLink(next)) {
             done = next;
             continue;
         }
@@ -74,8 +74,8 @@ std::optional<fs::path> FollowLinks(const fs::path& chosen, std::string& whyNot)
                      "choose another name";
             return std::nullopt;
         }
-        const fs::path target = fs::read_symlink(next, error);
-        if (error || ++hops > 40)
+        const fs::path target = LinkTarget(next);
+        if (target.empty() || ++hops > 40)
             return chosen; // as above
         if (target.is_absolute())
             done = target.root_path();
@@ -195,9 +195,22 @@ void KeepPermissions(const fs::path& from, const fs::path& to) {
         fs::permissions(to, status.permissions() & ~givenAway, error);
 }
 
-// Moves the finished file over `to`; on failure nothing is left at `from`.
+// A move that another program (a virus scanner, an indexer, a preview) held up
+// all through its retries: the finished file is kept under its own name, and the
+// reason says where.
+Outcome KeptAside(int error, const fs::path& from, const fs::path& to) {
+    return Outcome::failure(systemReason(error) + " (another program, such as a virus scanner, " +
+                            "kept " + Utf8FromPath(to.filename()) +
+                            " open); the finished file is kept as " + Utf8FromPath(from) +
+                            ": rename it once that program lets go");
+}
+
+// Moves the finished file over `to`; on failure nothing is left at `from`, but
+// for a file held by another program, which is kept.
 Outcome MoveInto(const fs::path& from, const fs::path& to) {
     if (const int error = MoveReplacing(from, to); error != 0) {
+        if (error == EBUSY)
+            return KeptAside(error, from, to);
         std::error_code ignored;
         fs::remove(from, ignored);
         return Outcome::failure(systemReason(error));
@@ -224,6 +237,8 @@ std::optional<Outcome> WriteFileUnderNewName(std::string_view bytes, const fs::p
     const int moved = MoveToNewName(sibling, path);
     if (moved == 0)
         return Outcome::success();
+    if (moved == EBUSY)
+        return KeptAside(moved, sibling, path);
     fs::remove(sibling, error);
     // Windows refuses a move onto a folder's name as access denied.
     if (moved == EEXIST ||

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace kvd {
@@ -24,7 +25,8 @@ public:
 // means, and works the same under Wine and Windows.
 //
 // Failures are errno values (EEXIST, EACCES, ENOSPC, ...) on both systems, so
-// that messages and rules read the same everywhere.
+// that rules read the same everywhere; FileErrorText gives the system's own words
+// for them.
 class NewFile final : public ByteSink {
 public:
     NewFile() = default;
@@ -68,16 +70,33 @@ private:
 };
 
 // Moves the file at `from` over `to`, replacing what is there (a link itself,
-// never what it names). Returns 0 or an errno value.
+// never what it names). Returns 0 or an errno value: EBUSY when another program
+// (on Windows a virus scanner, the search indexer, OneDrive, Explorer's preview)
+// held one of the files all through the retries, about two seconds.
 int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 // Moves the file at `from` to `to` only if no file is there: the check and the
 // move are one step. Returns 0, EEXIST when the name is taken, or another errno.
 int MoveToNewName(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// The system's own words for an errno value one of the calls above gave: on
+// Windows those of the Windows error behind it ("The network name is no longer
+// available", "The device is not ready"), where this thread's last such call
+// gave it.
+std::string FileErrorText(int error);
+
+// Whether `path` itself is a symbolic link (on Windows also a folder's junction;
+// OneDrive's placeholders and other reparse points are files). Never followed.
+bool IsLink(const std::filesystem::path& path);
+// What the link at `path` names, as written in it: relative to its folder, or
+// absolute. Empty when it cannot be read.
+std::filesystem::path LinkTarget(const std::filesystem::path& link);
+
 // Whether the system lets this user follow the link at `link`. Linux refuses
 // (fs.protected_symlinks) a link in a folder that is sticky and writable by all
 // unless the link is the user's own or the folder owner's, so that no one can
-// steer another user's writes through /tmp. Windows has no such rule here.
+// steer another user's writes through /tmp. Windows has no such rule, and the
+// program keeps Linux's there: a link is followed when this user made it, or
+// whoever owns its folder did.
 bool SystemFollowsLink(const std::filesystem::path& link);
 
 } // namespace kvd

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <utility>
 
@@ -95,6 +96,21 @@ int MoveToNewName(const std::filesystem::path& from, const std::filesystem::path
     if (::lstat(to.c_str(), &seen) == 0)
         return EEXIST;
     return MoveReplacing(from, to);
+}
+
+std::string FileErrorText(int error) {
+    return std::generic_category().message(error);
+}
+
+bool IsLink(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_symlink(path, error);
+}
+
+std::filesystem::path LinkTarget(const std::filesystem::path& link) {
+    std::error_code error;
+    std::filesystem::path target = std::filesystem::read_symlink(link, error);
+    return error ? std::filesystem::path{} : target;
 }
 
 // The kernel's rule, asked of every link: the follower owns it; or its folder is

@@ -1,8 +1,12 @@
 #include "platform/NewFile.h"
 
+#include "platform/win32/FileCalls.h"
+#include "platform/win32/SystemErrorText.h"
 #include "platform/win32/WindowsApi.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <system_error>
 #include <utility>
 
 namespace kvd {
@@ -13,17 +17,26 @@ HANDLE AsHandle(void* handle) {
     return static_cast<HANDLE>(handle);
 }
 
-// Windows' error as the errno value that says the same, so that the reasons
-// users read are the same words on every system.
-int ErrnoFrom(DWORD error) {
+// The Windows error this thread's last failed call gave, and the errno value it
+// was told as, for FileErrorText to give Windows' own words for it.
+struct LastError {
+    int told = 0;
+    DWORD windows = 0;
+};
+thread_local LastError lastError;
+
+// Windows' error as the errno value that says the same, for the rules that are
+// made on it to read the same on every system.
+int ErrnoOf(DWORD error) {
     switch (error) {
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
         return EEXIST;
     case ERROR_ACCESS_DENIED:
+        return EACCES;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-        return EACCES;
+        return EBUSY;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
@@ -38,15 +51,49 @@ int ErrnoFrom(DWORD error) {
         return ENAMETOOLONG;
     case ERROR_DIRECTORY:
         return ENOTDIR;
+    case ERROR_NOT_READY:
+        return ENXIO;
     default:
         return EIO;
     }
 }
 
+int ErrnoFrom(DWORD error) {
+    lastError = {ErrnoOf(error), error};
+    return lastError.told;
+}
+
+// From this length on, a path is given to Windows in its long form ("\\?\C:\..."),
+// which knows no MAX_PATH (260) limit; below it, as it is. A folder may be no
+// longer than MAX_PATH less a file name of 8.3 (12).
+constexpr std::size_t LongPathFrom = MAX_PATH - 12;
+
+std::wstring SystemPath(const std::filesystem::path& path) {
+    const std::wstring& given = path.native();
+    if (given.size() < LongPathFrom || given.starts_with(L"\\\\?\\"))
+        return given;
+    std::wstring full(GetFullPathNameW(given.c_str(), 0, nullptr, nullptr), L'\0');
+    full.resize(GetFullPathNameW(given.c_str(), DWORD(full.size()), full.data(), nullptr));
+    if (full.empty())
+        return given;
+    if (full.starts_with(L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 void* Open(const std::filesystem::path& path, DWORD disposition) {
-    HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+    HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+}
+
+// A move that failed as the errno value that says why; EBUSY where another
+// program held a file all through the retries.
+int MoveError(const MoveResult& moved) {
+    const int error = ErrnoFrom(moved.error);
+    if (moved.stillHeld)
+        lastError.told = EBUSY;
+    return moved.stillHeld ? EBUSY : error;
 }
 
 } // namespace
@@ -123,19 +170,48 @@ bool NewFile::close() {
 }
 
 int MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return 0;
-    return ErrnoFrom(GetLastError());
+    const MoveResult moved = MoveRetrying(SystemPath(from), SystemPath(to),
+                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    return moved.error == 0 ? 0 : MoveError(moved);
 }
 
 int MoveToNewName(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
-        return 0;
-    return ErrnoFrom(GetLastError());
+    const MoveResult moved = MoveRetrying(SystemPath(from), SystemPath(to), MOVEFILE_WRITE_THROUGH);
+    return moved.error == 0 ? 0 : MoveError(moved);
 }
 
-bool SystemFollowsLink(const std::filesystem::path&) {
-    return true;
+std::string FileErrorText(int error) {
+    if (error != 0 && error == lastError.told)
+        return SystemErrorText(lastError.windows);
+    return std::generic_category().message(error);
+}
+
+// MinGW's std::filesystem sees no reparse points: a link is read here.
+bool IsLink(const std::filesystem::path& path) {
+    ReparsePoint point;
+    return CurrentFileCalls().reparsePoint(SystemPath(path), point) &&
+           (point.tag == IO_REPARSE_TAG_SYMLINK || point.tag == IO_REPARSE_TAG_MOUNT_POINT);
+}
+
+std::filesystem::path LinkTarget(const std::filesystem::path& link) {
+    ReparsePoint point;
+    if (!CurrentFileCalls().reparsePoint(SystemPath(link), point))
+        return {};
+    return std::filesystem::path(point.names);
+}
+
+// Linux's rule, with owners for users: the link is this user's, or its folder's
+// owner made it. A file system that keeps no owners (FAT) has no links either.
+bool SystemFollowsLink(const std::filesystem::path& link) {
+    const FileCalls& calls = CurrentFileCalls();
+    const std::wstring owner = calls.ownerOf(SystemPath(link));
+    if (owner.empty())
+        return true; // nothing to go by; the write that comes says what is wrong
+    const std::vector<std::wstring> own = calls.ownUser();
+    if (std::find(own.begin(), own.end(), owner) != own.end())
+        return true;
+    const std::filesystem::path folder = link.has_parent_path() ? link.parent_path() : ".";
+    return calls.ownerOf(SystemPath(folder)) == owner;
 }
 
 } // namespace kvd

@@ -20,11 +20,21 @@
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
+#ifdef _WIN32
+#include "platform/win32/SystemErrorText.h"
+#endif
 
 using namespace kvd;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The reason a file in a folder that is not there cannot be written.
+#ifdef _WIN32
+const std::string NoSuchFolder = kvd::SystemErrorText(ERROR_PATH_NOT_FOUND); // Windows' own words
+#else
+const std::string NoSuchFolder = "No such file or directory";
+#endif
 
 // Every pixel of `shot` is a scale x scale block of exactly its colour in
 // `large`, and the palette is the screenshot's own; empty when so.
@@ -242,8 +252,8 @@ private slots:
             << "MISSING could not be read: there is no such file" << false << "";
         QTest::newRow("a folder that is not there")
             << QStringList{"--export", "MISSING/OUT.png", "A"} << -1
-            << "MISSING/OUT.png could not be written: No such file or directory. Nothing was "
-               "written there."
+            << QString::fromStdString("MISSING/OUT.png could not be written: " + NoSuchFolder +
+                                      ". Nothing was written there.")
             << false << "";
 #ifndef _WIN32
         // On Linux a name is bytes: a folder named in Latin-1, as on an old USB

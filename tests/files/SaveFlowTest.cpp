@@ -8,6 +8,9 @@
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
+#ifdef _WIN32
+#include "platform/win32/SystemErrorText.h"
+#endif
 
 using namespace kvd;
 using test::ReadAll;
@@ -235,7 +238,12 @@ private slots:
         QCOMPARE(rig.box.shown.size(), std::size_t(1));
         const std::string text = rig.box.shown[0].text;
         QVERIFY2(text.find(rig.path("missing/shot.bmp")) != std::string::npos, text.c_str());
-        QVERIFY2(text.find("No such file or directory") != std::string::npos, text.c_str());
+#ifdef _WIN32
+        const std::string reason = SystemErrorText(ERROR_PATH_NOT_FOUND); // Windows' own words
+#else
+        const std::string reason = "No such file or directory";
+#endif
+        QVERIFY2(text.find(reason) != std::string::npos, text.c_str());
 
         SaveRig empty;
         empty.script({"shot.bmp"}, {});

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/win32/WindowsApi.h"
+
+#include <atomic>
+#include <functional>
+
+namespace kvd {
+
+// What the console's control events do to the capture without a window: the
+// whole of its HandlerRoutine, apart from the waiting, so that tests can call it
+// as Windows does.
+//
+// Windows calls the handler on a thread of its own. Ctrl+C and Ctrl+Break only
+// ask to stop. After a closed console window, logoff or shutdown, Windows ends
+// the program as soon as the handler returns, or after its grace time
+// (SPI_GETHUNGAPPTIMEOUT for a closed console, SPI_GETWAITTOKILLTIMEOUT for
+// logoff and shutdown, 5 seconds unless set otherwise), so for those the handler
+// also waits until every screenshot that has arrived is written, at most that
+// long.
+//
+// Logoff and shutdown: since Windows 7 a console program that loads user32.dll,
+// as every Qt program does, is taken for a windowed one and is sent
+// WM_QUERYENDSESSION and WM_ENDSESSION instead of CTRL_LOGOFF_EVENT and
+// CTRL_SHUTDOWN_EVENT; those come only where Windows still treats the program
+// as a console one. They are handled like a closed console all the same: when
+// they come, the promise is the same.
+class ConsoleEvents {
+public:
+    // waitUntilWritten(event): returns once what has arrived is written, or
+    // when the system's grace time for that event is up.
+    explicit ConsoleEvents(std::function<void(DWORD event)> waitUntilWritten)
+        : waitUntilWritten_(std::move(waitUntilWritten)) {}
+
+    // TRUE for every event it takes: no other handler runs, and the C
+    // runtime's, which would end the program at once, never does. A second
+    // event, of any kind, again only asks to stop.
+    BOOL handle(DWORD event);
+    bool stopAsked() const { return stopAsked_; }
+
+private:
+    std::function<void(DWORD)> waitUntilWritten_;
+    std::atomic<bool> stopAsked_{false};
+};
+
+} // namespace kvd

@@ -1,0 +1,179 @@
+#include "platform/win32/FileCalls.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+#include <winioctl.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace kvd {
+
+namespace {
+
+// A handle to `path` itself, a link not followed; closed on destruction.
+class ReparseHandle {
+public:
+    ReparseHandle(const std::wstring& path, DWORD access)
+        : handle_(CreateFileW(
+              path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
+    ~ReparseHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+    }
+    ReparseHandle(const ReparseHandle&) = delete;
+    ReparseHandle& operator=(const ReparseHandle&) = delete;
+    bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// The layout FSCTL_GET_REPARSE_POINT gives for a symbolic link or a mount point
+// (ntifs.h's REPARSE_DATA_BUFFER, which MinGW's headers for programs lack).
+struct NamesHeader {
+    WORD substituteOffset, substituteLength, printOffset, printLength;
+};
+constexpr ULONG LinkIsRelative = 1; // SYMLINK_FLAG_RELATIVE
+
+std::wstring NameAt(const char* names, WORD offset, WORD length) {
+    std::wstring name(length / sizeof(wchar_t), L'\0');
+    std::memcpy(name.data(), names + offset, length);
+    return name;
+}
+
+// What a link names, as a path Windows' calls take: a relative link as written,
+// an absolute one without the NT prefix ("\??\C:\..." is "C:\...").
+std::wstring NamedPath(std::wstring substitute, const std::wstring& print, bool relative) {
+    if (relative)
+        return substitute;
+    if (!print.empty())
+        return print;
+    if (substitute.starts_with(L"\\??\\UNC\\"))
+        return L"\\\\" + substitute.substr(8);
+    if (substitute.starts_with(L"\\??\\"))
+        return substitute.substr(4);
+    return substitute;
+}
+
+bool ReadReparsePoint(const std::wstring& path, ReparsePoint& point) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    const ReparseHandle link(path, 0);
+    std::vector<char> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+    DWORD got = 0;
+    if (!link.isOpen() || !DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0,
+                                           buffer.data(), DWORD(buffer.size()), &got, nullptr))
+        return false;
+    const std::size_t header = 8; // tag, data length, reserved
+    if (got < header + sizeof(NamesHeader))
+        return false;
+    std::memcpy(&point.tag, buffer.data(), sizeof point.tag);
+    NamesHeader names{};
+    std::memcpy(&names, buffer.data() + header, sizeof names);
+    const bool isLink = point.tag == IO_REPARSE_TAG_SYMLINK;
+    if (!isLink && point.tag != IO_REPARSE_TAG_MOUNT_POINT)
+        return true; // another kind (OneDrive's, deduplication's): no link
+    ULONG flags = 0;
+    if (isLink)
+        std::memcpy(&flags, buffer.data() + header + sizeof names, sizeof flags);
+    const std::size_t at = header + sizeof names + (isLink ? sizeof flags : 0);
+    const std::size_t end =
+        at + std::max<std::size_t>(names.substituteOffset + names.substituteLength,
+                                   names.printOffset + names.printLength);
+    if (end > got)
+        return false;
+    const char* text = buffer.data() + at;
+    point.names = NamedPath(NameAt(text, names.substituteOffset, names.substituteLength),
+                            NameAt(text, names.printOffset, names.printLength),
+                            isLink && (flags & LinkIsRelative) != 0);
+    return true;
+}
+
+std::wstring SidText(PSID sid) {
+    wchar_t* text = nullptr;
+    if (sid == nullptr || !ConvertSidToStringSidW(sid, &text))
+        return {};
+    std::wstring result = text;
+    LocalFree(text);
+    return result;
+}
+
+std::wstring OwnerOf(const std::wstring& path) {
+    const ReparseHandle file(path, READ_CONTROL);
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!file.isOpen() ||
+        GetSecurityInfo(file.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return {};
+    std::wstring result = SidText(owner);
+    LocalFree(descriptor);
+    return result;
+}
+
+// One piece of this process's token, as its bytes.
+std::vector<char> TokenPart(HANDLE token, TOKEN_INFORMATION_CLASS part) {
+    DWORD size = 0;
+    GetTokenInformation(token, part, nullptr, 0, &size);
+    std::vector<char> bytes(size);
+    if (size == 0 || !GetTokenInformation(token, part, bytes.data(), size, &size))
+        bytes.clear();
+    return bytes;
+}
+
+std::vector<std::wstring> OwnUser() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    std::vector<std::wstring> sids;
+    if (const auto user = TokenPart(token, TokenUser); !user.empty())
+        sids.push_back(SidText(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid));
+    if (const auto owner = TokenPart(token, TokenOwner); !owner.empty())
+        sids.push_back(SidText(reinterpret_cast<const TOKEN_OWNER*>(owner.data())->Owner));
+    CloseHandle(token);
+    std::erase(sids, std::wstring{});
+    return sids;
+}
+
+// A refusal that another program's hold on a file gives, gone once it lets go.
+// Access denied is also a folder where a file was meant to be: that lasts.
+bool HeldForAMoment(DWORD error, const std::wstring& to) {
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return true;
+    if (error != ERROR_ACCESS_DENIED)
+        return false;
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+FileCalls::FileCalls() : reparsePoint(ReadReparsePoint), ownerOf(OwnerOf), ownUser(OwnUser) {}
+
+FileCalls& CurrentFileCalls() {
+    static FileCalls calls;
+    return calls;
+}
+
+MoveResult MoveRetrying(const std::wstring& from, const std::wstring& to, DWORD flags) {
+    const FileCalls& calls = CurrentFileCalls();
+    DWORD waited = 0;
+    for (DWORD wait = FirstMoveWaitMilliseconds;; wait *= 2) {
+        if (calls.move(from.c_str(), to.c_str(), flags))
+            return {};
+        const DWORD error = calls.lastError();
+        if (!HeldForAMoment(error, to))
+            return {error, false};
+        if (waited >= MoveRetryMilliseconds)
+            return {error, true};
+        wait = std::min(wait, MoveRetryMilliseconds - waited);
+        calls.wait(wait);
+        waited += wait;
+    }
+}
+
+} // namespace kvd

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/win32/WindowsApi.h"
+
+#include <string>
+#include <vector>
+
+namespace kvd {
+
+// What a reparse point at a path says: its kind (IO_REPARSE_TAG_SYMLINK, a
+// folder's IO_REPARSE_TAG_MOUNT_POINT, OneDrive's cloud tags, ...) and, for a
+// link, what it names as written in it.
+struct ReparsePoint {
+    DWORD tag = 0;
+    std::wstring names;
+};
+
+// The Windows calls that saving a file makes where Windows answers what Wine
+// cannot show: a virus scanner holding a file, a symbolic link (Wine's
+// CreateSymbolicLinkW makes none). Tests put in calls that give Windows'
+// documented answers; the program uses Windows' own.
+struct FileCalls {
+    BOOL(WINAPI* move)(LPCWSTR from, LPCWSTR to, DWORD flags) = MoveFileExW;
+    DWORD(WINAPI* lastError)() = GetLastError;
+    // Waits before a move is tried again.
+    void(WINAPI* wait)(DWORD milliseconds) = Sleep;
+    // The reparse point at `path` itself, never followed; false where there is none.
+    bool (*reparsePoint)(const std::wstring& path, ReparsePoint& point);
+    // The owner of `path` itself as a SID's text ("S-1-5-21-..."); empty when the
+    // file system keeps none (FAT) or it cannot be read.
+    std::wstring (*ownerOf)(const std::wstring& path);
+    // The owners that mean this program's user: the user, and the owner the
+    // user's new files get (the Administrators group, for an elevated program).
+    std::vector<std::wstring> (*ownUser)();
+
+    FileCalls();
+};
+
+// The calls in use.
+FileCalls& CurrentFileCalls();
+
+// How long, in all, a move that another program's hold on a file refused is
+// tried again, and the first wait; each wait is twice the one before.
+inline constexpr DWORD MoveRetryMilliseconds = 2000;
+inline constexpr DWORD FirstMoveWaitMilliseconds = 10;
+
+// Moves as MoveFileExW does with `flags`. Where Windows refuses because another
+// program (a virus scanner, the search indexer, OneDrive, Explorer's preview)
+// has one of the files open for a moment, tries again after growing waits, for
+// MoveRetryMilliseconds in all. Returns 0, or Windows' error and whether it was
+// still that hold when the time ran out.
+struct MoveResult {
+    DWORD error = 0;
+    bool stillHeld = false;
+};
+MoveResult MoveRetrying(const std::wstring& from, const std::wstring& to, DWORD flags);
+
+} // namespace kvd

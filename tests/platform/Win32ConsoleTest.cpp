@@ -1,0 +1,137 @@
+#include <QTest>
+#include <map>
+#include <vector>
+
+#include "platform/win32/ConsoleEvents.h"
+#include "platform/win32/ParentConsole.h"
+#include "tests/support/TestMain.h"
+
+using namespace kvd;
+
+namespace {
+
+// Standard handles, by what they lead to.
+enum Leads { Nowhere, Console, File, Pipe, Dead };
+HANDLE Handle(int leads) {
+    return leads == Nowhere ? nullptr : reinterpret_cast<HANDLE>(std::intptr_t(leads));
+}
+
+// Windows as it documents itself: AttachConsole sets every standard handle to
+// the console's, redirected or not. (Wine's keeps a handle that goes to a file
+// or a pipe, so under Wine alone the program looked right.)
+class DocumentedWindows final : public ConsoleCalls {
+public:
+    bool parentConsole = true;
+    std::map<DWORD, HANDLE> handles;
+    QStringList reopened;
+
+    HANDLE stdHandle(DWORD which) override { return handles[which]; }
+    void setStdHandle(DWORD which, HANDLE handle) override { handles[which] = handle; }
+    DWORD fileType(HANDLE handle) override {
+        switch (std::intptr_t(handle)) {
+        case Console:
+            return FILE_TYPE_CHAR;
+        case File:
+            return FILE_TYPE_DISK;
+        case Pipe:
+            return FILE_TYPE_PIPE;
+        default:
+            return FILE_TYPE_UNKNOWN; // a handle closed, or from a console now gone
+        }
+    }
+    bool attachToParent() override {
+        if (!parentConsole)
+            return false;
+        for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+            handles[which] = Handle(Console);
+        return true;
+    }
+    void reopenOnConsole(std::FILE* stream) override {
+        reopened << (stream == stdout ? "output" : "errors");
+    }
+};
+
+} // namespace
+
+class Win32ConsoleTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Output sent to a file or a pipe goes there still once the windowed
+    // program has attached to its prompt's console; the rest goes to that
+    // console.
+    void theParentConsoleTakesWhatWentNowhere_data() {
+        QTest::addColumn<bool>("parent");
+        QTest::addColumn<int>("output");
+        QTest::addColumn<int>("errors");
+        QTest::addColumn<int>("outputAfter");
+        QTest::addColumn<int>("errorsAfter");
+        QTest::addColumn<QStringList>("reopened");
+        const QStringList both{"output", "errors"};
+        QTest::newRow("from a prompt")
+            << true << int(Nowhere) << int(Nowhere) << int(Console) << int(Console) << both;
+        QTest::newRow("> list.txt") << true << int(File) << int(Nowhere) << int(File)
+                                    << int(Console) << QStringList{"errors"};
+        QTest::newRow("| findstr, 2> errors.txt")
+            << true << int(Pipe) << int(File) << int(Pipe) << int(File) << QStringList{};
+        QTest::newRow("2> errors.txt") << true << int(Nowhere) << int(File) << int(Console)
+                                       << int(File) << QStringList{"output"};
+        QTest::newRow("a handle that leads nowhere")
+            << true << int(Dead) << int(Dead) << int(Console) << int(Console) << both;
+        QTest::newRow("from Explorer, no console") << false << int(Nowhere) << int(Nowhere)
+                                                   << int(Nowhere) << int(Nowhere) << QStringList{};
+        QTest::newRow("no console, output to a pipe")
+            << false << int(Pipe) << int(Pipe) << int(Pipe) << int(Pipe) << QStringList{};
+    }
+    void theParentConsoleTakesWhatWentNowhere() {
+        QFETCH(bool, parent);
+        QFETCH(int, output);
+        QFETCH(int, errors);
+        QFETCH(int, outputAfter);
+        QFETCH(int, errorsAfter);
+        QFETCH(QStringList, reopened);
+        DocumentedWindows windows;
+        windows.parentConsole = parent;
+        windows.handles = {{STD_OUTPUT_HANDLE, Handle(output)}, {STD_ERROR_HANDLE, Handle(errors)}};
+        UseParentConsole(windows);
+        QCOMPARE(windows.handles[STD_OUTPUT_HANDLE], Handle(outputAfter));
+        QCOMPARE(windows.handles[STD_ERROR_HANDLE], Handle(errorsAfter));
+        QCOMPARE(windows.reopened, reopened);
+    }
+
+    // Each control event only asks to stop, however often it comes; after the
+    // events that Windows follows by ending the program, the handler returns
+    // only once what has arrived is written (or the grace time is up). (Wine
+    // keeps a signal(SIGINT) handler installed, where Windows' C runtime drops
+    // it before the first call: the handler is called here as Windows calls it.)
+    void aControlEventOnlyAsksToStop_data() {
+        QTest::addColumn<int>("event");
+        QTest::addColumn<bool>("waits");
+        QTest::newRow("Ctrl+C") << int(CTRL_C_EVENT) << false;
+        QTest::newRow("Ctrl+Break") << int(CTRL_BREAK_EVENT) << false;
+        QTest::newRow("console closed") << int(CTRL_CLOSE_EVENT) << true;
+        QTest::newRow("logoff") << int(CTRL_LOGOFF_EVENT) << true;
+        QTest::newRow("shutdown") << int(CTRL_SHUTDOWN_EVENT) << true;
+    }
+    void aControlEventOnlyAsksToStop() {
+        QFETCH(int, event);
+        QFETCH(bool, waits);
+        std::vector<DWORD> waited;
+        bool askedBeforeWaiting = true;
+        ConsoleEvents events([&](DWORD what) {
+            // The capture must see the stop while the handler waits for it.
+            askedBeforeWaiting = askedBeforeWaiting && events.stopAsked();
+            waited.push_back(what);
+        });
+        QVERIFY(!events.stopAsked());
+        for (int time = 1; time <= 2; ++time) {
+            QCOMPARE(events.handle(DWORD(event)), TRUE);
+            QVERIFY(events.stopAsked());
+            QCOMPARE(waited, waits ? std::vector<DWORD>(time, DWORD(event)) : std::vector<DWORD>{});
+        }
+        QVERIFY(askedBeforeWaiting);
+    }
+};
+
+KVD_REGISTER_TEST(Win32ConsoleTest)
+#include "Win32ConsoleTest.moc"

@@ -1,6 +1,7 @@
 #include "platform/DeviceOrder.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace kvd {
@@ -39,6 +40,34 @@ int Rank(const SerialDevice& device) {
     return name.starts_with("ttyUSB") ? 0 : 1;
 }
 
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
+        if (upper(text[i]) != upper(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+// Where a COM port stands among those start-up tries: 0 for a USB-serial
+// adapter, 1 for a port built into the computer (or on a card in it); nothing
+// for one it never tries.
+std::optional<int> ComRank(const ComPortDevice& port) {
+    if (port.setupClass.size() == 5 && StartsWithNoCase(port.setupClass, "Modem"))
+        return std::nullopt;
+    const std::string_view id = port.instanceId;
+    if (id.empty()) // unknown to SetupAPI, as Wine's: serial.sys's own are built in
+        return StartsWithNoCase(port.driverDevice, "\\Device\\Serial") ? std::optional(1)
+                                                                       : std::nullopt;
+    if (StartsWithNoCase(id, "USB\\") || StartsWithNoCase(id, "FTDIBUS\\"))
+        return 0;
+    if (StartsWithNoCase(id, "ACPI\\") || StartsWithNoCase(id, "PCI\\"))
+        return 1;
+    return std::nullopt; // BTHENUM\, ROOT\ and other software's
+}
+
 } // namespace
 
 bool NaturallyBefore(std::string_view a, std::string_view b) {
@@ -68,6 +97,20 @@ std::string NthDevice(std::vector<SerialDevice> devices, int n) {
     if (n < 1 || static_cast<std::size_t>(n) > devices.size())
         return {};
     return InPortOrder(std::move(devices))[static_cast<std::size_t>(n) - 1].path;
+}
+
+std::vector<std::string> ComPortsToTry(const std::vector<ComPortDevice>& ports) {
+    std::vector<std::pair<int, std::string>> ranked;
+    for (const ComPortDevice& port : ports)
+        if (const std::optional<int> rank = ComRank(port))
+            ranked.emplace_back(*rank, port.name);
+    std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : NaturallyBefore(a.second, b.second);
+    });
+    std::vector<std::string> names;
+    for (auto& [rank, name] : ranked)
+        names.push_back(std::move(name));
+    return names;
 }
 
 } // namespace kvd

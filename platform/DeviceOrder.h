@@ -26,8 +26,27 @@ bool NaturallyBefore(std::string_view a, std::string_view b);
 std::string NthDevice(std::vector<SerialDevice> devices, int n);
 
 // The devices in the order port numbers count through them, as NthDevice does.
-// On Windows the same order (add-on drivers' ports first, then in COM-number
-// order) chooses the ports start-up tries.
 std::vector<SerialDevice> InPortOrder(std::vector<SerialDevice> devices);
+
+// A COM port as Windows describes it: its name ("COM5") and its driver's device
+// in the SERIALCOMM list ("\Device\VCP0"); where SetupAPI knows the device
+// behind it, its instance ID, which begins with the bus that found it
+// ("FTDIBUS\VID_0403+PID_6001+A50285BIA\0000"), and its setup class ("Ports",
+// "Modem"). Both are empty for a port SetupAPI does not know, as none of Wine's.
+struct ComPortDevice {
+    std::string name;
+    std::string driverDevice;
+    std::string instanceId;
+    std::string setupClass;
+};
+
+// The COM ports start-up tries, in the order it tries them: USB-serial adapters
+// (USB\..., FTDIBUS\...) first, where the instrument's cable is, then the ports
+// built into the computer (ACPI\..., PCI\..., or serial.sys's \Device\SerialN
+// where SetupAPI does not know the port), each in COM-number order. Bluetooth
+// ports (BTHENUM\..., \Device\BthModemN), modems and other software's ports are
+// never tried: opening one can wait seconds for a paired phone or pick up a
+// line. They can still be opened by name.
+std::vector<std::string> ComPortsToTry(const std::vector<ComPortDevice>& ports);
 
 } // namespace kvd

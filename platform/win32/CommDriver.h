@@ -16,6 +16,19 @@ struct ListedPort {
     std::string device;
 };
 
+// The device behind a COM port, as SetupAPI describes it.
+struct PortHardware {
+    // What Device Manager calls it: "USB Serial Port (COM7)".
+    std::string friendlyName;
+    // Its device instance ID, which begins with the bus that found it:
+    // "FTDIBUS\VID_0403+PID_6001+A50285BIA\0000", "USB\VID_067B&PID_2303\5&1A2B3C&0&2",
+    // "BTHENUM\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\7&2E1F&0&0_C00000000",
+    // "ACPI\PNP0501\1".
+    std::string instanceId;
+    // Its setup class: "Ports", or "Modem" for a modem.
+    std::string setupClass;
+};
+
 // The Win32 calls the serial port makes, and nothing else. A seam, because what
 // the program must survive is drivers' behaviour that Wine's COM port (a
 // pseudo-terminal) never shows: each USB-serial driver reports an unplug its own
@@ -45,10 +58,10 @@ public:
     // The COM ports the system has now, as the SERIALCOMM key lists them: cheap
     // enough to ask on every poll.
     virtual std::vector<ListedPort> ports() = 0;
-    // What Device Manager calls each port present, by port name ("COM7" -> "USB
-    // Serial Port (COM7)"): SetupAPI walks every device, so only when a list is
-    // filled.
-    virtual std::map<std::string, std::string> friendlyNames() = 0;
+    // The devices behind the ports present, by port name ("COM7"), as SetupAPI
+    // knows them: Wine's SetupAPI knows none. It walks every device, so only at
+    // start-up and when a list is filled.
+    virtual std::map<std::string, PortHardware> hardware() = 0;
 };
 
 // The system's own calls.

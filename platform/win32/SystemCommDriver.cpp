@@ -1,40 +1,75 @@
 #include "platform/win32/CommDriver.h"
 #include "platform/win32/WideText.h"
 
+#include <cfgmgr32.h>
 #include <devguid.h>
+#include <initguid.h>
 #include <map>
 #include <setupapi.h>
+#include <winioctl.h>
 
 namespace kvd {
 
 namespace {
 
-// Device Manager's names of the ports present, by port name: "COM7" ->
-// "USB Serial Port (COM7)".
-std::map<std::string, std::string> FriendlyNames() {
-    std::map<std::string, std::string> names;
-    HDEVINFO devices = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+// A text property of a device ("" when it has none).
+std::string TextProperty(HDEVINFO devices, SP_DEVINFO_DATA& device, DWORD property) {
+    wchar_t text[256] = {};
+    if (!SetupDiGetDeviceRegistryPropertyW(devices, &device, property, nullptr,
+                                           reinterpret_cast<BYTE*>(text),
+                                           sizeof text - sizeof(wchar_t), nullptr))
+        return {};
+    return Utf8(text);
+}
+
+// The COM port a device is ("COM7"), from its "PortName" value; "" for none.
+std::string PortNameOf(HDEVINFO devices, SP_DEVINFO_DATA& device) {
+    HKEY key = SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+    if (key == INVALID_HANDLE_VALUE)
+        return {};
+    wchar_t portName[64] = {};
+    DWORD bytes = sizeof portName - sizeof(wchar_t);
+    DWORD type = 0;
+    const bool named = RegQueryValueExW(key, L"PortName", nullptr, &type,
+                                        reinterpret_cast<BYTE*>(portName), &bytes) == 0;
+    RegCloseKey(key);
+    return named && type == REG_SZ ? Utf8(portName) : std::string{};
+}
+
+// Adds the COM ports of one set of devices that are not known yet: a device
+// class (Ports, Modem) or the COM port interface, which some drivers give
+// devices of other classes.
+void AddPortsOf(const GUID& set, DWORD flags, const char* className,
+                std::map<std::string, PortHardware>& found) {
+    HDEVINFO devices = SetupDiGetClassDevsW(&set, nullptr, nullptr, DIGCF_PRESENT | flags);
     if (devices == INVALID_HANDLE_VALUE)
-        return names;
+        return;
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
     for (DWORD i = 0; SetupDiEnumDeviceInfo(devices, i, &device); ++i) {
-        wchar_t portName[64] = {};
-        HKEY key = SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
-        if (key == INVALID_HANDLE_VALUE)
+        const std::string name = PortNameOf(devices, device);
+        if (name.empty() || found.contains(name))
             continue;
-        DWORD bytes = sizeof portName - sizeof(wchar_t);
-        const bool named = RegQueryValueExW(key, L"PortName", nullptr, nullptr,
-                                            reinterpret_cast<BYTE*>(portName), &bytes) == 0;
-        RegCloseKey(key);
-        wchar_t friendly[256] = {};
-        if (named && SetupDiGetDeviceRegistryPropertyW(devices, &device, SPDRP_FRIENDLYNAME,
-                                                       nullptr, reinterpret_cast<BYTE*>(friendly),
-                                                       sizeof friendly - sizeof(wchar_t), nullptr))
-            names[Utf8(portName)] = Utf8(friendly);
+        PortHardware& port = found[name];
+        port.friendlyName = TextProperty(devices, device, SPDRP_FRIENDLYNAME);
+        port.setupClass = TextProperty(devices, device, SPDRP_CLASS);
+        if (port.setupClass.empty())
+            port.setupClass = className;
+        wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+        if (SetupDiGetDeviceInstanceIdW(devices, &device, id, DWORD(std::size(id)), nullptr))
+            port.instanceId = Utf8(id);
     }
     SetupDiDestroyDeviceInfoList(devices);
-    return names;
+}
+
+// The devices behind the COM ports present, by port name, as Qt's
+// QSerialPortInfo finds them on Windows.
+std::map<std::string, PortHardware> PortDevices() {
+    std::map<std::string, PortHardware> found;
+    AddPortsOf(GUID_DEVCLASS_PORTS, 0, "Ports", found);
+    AddPortsOf(GUID_DEVCLASS_MODEM, 0, "Modem", found);
+    AddPortsOf(GUID_DEVINTERFACE_COMPORT, DIGCF_DEVICEINTERFACE, "", found);
+    return found;
 }
 
 class System final : public CommDriver {
@@ -86,7 +121,7 @@ public:
         RegCloseKey(key);
         return found;
     }
-    std::map<std::string, std::string> friendlyNames() override { return FriendlyNames(); }
+    std::map<std::string, PortHardware> hardware() override { return PortDevices(); }
 };
 
 } // namespace

@@ -1,8 +1,11 @@
 #include "platform/win32/Win32SerialPort.h"
 
 #include <charconv>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "platform/ComName.h"
@@ -38,6 +41,9 @@ std::string WhyNotOpened(DWORD error, const std::string& device) {
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
         return device + " is in use by another program";
+    case ERROR_SEM_TIMEOUT:
+        return device + " did not answer: a Bluetooth port waits for the device it is paired "
+                        "with; make sure that device is on and in range";
     default:
         return SystemReason(error);
     }
@@ -73,10 +79,47 @@ std::string DescribeLineError(DWORD errors) {
     return "a break on the line";
 }
 
-// The board's own serial ports are the system serial.sys driver's; anything else
-// (an FTDI, Prolific, CH340 or CDC driver) is an adapter someone plugged in.
-bool IsAdapter(const ListedPort& port) {
-    return !std::string_view(port.device).starts_with("\\Device\\Serial");
+// The devices behind the ports, by port name as the program spells it.
+std::map<std::string, PortHardware> HardwareByName(CommDriver& driver) {
+    std::map<std::string, PortHardware> byName;
+    for (auto& [name, hardware] : driver.hardware())
+        if (const std::optional<std::string> comName = ComPortName(name))
+            byName[*comName] = std::move(hardware);
+    return byName;
+}
+
+} // namespace
+
+// A CreateFileW on a thread of its own, and what it gave.
+struct PendingOpen {
+    std::wstring path;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool abandoned = false; // nobody will take the handle: it is closed
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DWORD error = 0;
+};
+
+namespace {
+
+std::shared_ptr<PendingOpen> StartOpen(CommDriver& driver, const std::wstring& path) {
+    auto pending = std::make_shared<PendingOpen>();
+    pending->path = path;
+    std::thread([&driver, pending] {
+        HANDLE handle = driver.open(pending->path);
+        const DWORD error = handle == INVALID_HANDLE_VALUE ? driver.lastError() : 0;
+        const std::lock_guard lock(pending->mutex);
+        if (pending->abandoned && handle != INVALID_HANDLE_VALUE) {
+            driver.close(handle);
+            handle = INVALID_HANDLE_VALUE;
+        }
+        pending->handle = handle;
+        pending->error = error;
+        pending->done = true;
+        pending->finished.notify_all();
+    }).detach();
+    return pending;
 }
 
 } // namespace
@@ -92,6 +135,20 @@ std::wstring PortOpenPath(const std::string& device) {
 
 Win32SerialPort::~Win32SerialPort() {
     close();
+    AbandonOpen();
+}
+
+// Gives up an open that was not taken: its handle is closed, now or when its
+// CreateFileW returns.
+void Win32SerialPort::AbandonOpen() {
+    const std::shared_ptr<PendingOpen> pending = std::exchange(pending_, nullptr);
+    if (!pending)
+        return;
+    const std::lock_guard lock(pending->mutex);
+    pending->abandoned = true;
+    if (pending->done && pending->handle != INVALID_HANDLE_VALUE)
+        driver_.close(pending->handle);
+    pending->handle = INVALID_HANDLE_VALUE;
 }
 
 void Win32SerialPort::setPort(const PortAddress& port) {
@@ -126,9 +183,25 @@ Outcome Win32SerialPort::OpenHandle() {
         problem_ = "\"" + address_.path() + "\" is not a port number";
         return Outcome::failure(problem_);
     }
-    HANDLE handle = driver_.open(PortOpenPath(device_));
+    const std::wstring path = PortOpenPath(device_);
+    if (pending_ && pending_->path != path)
+        AbandonOpen();
+    if (!pending_)
+        pending_ = StartOpen(driver_, path);
+    const std::shared_ptr<PendingOpen> pending = pending_;
+    std::unique_lock lock(pending->mutex);
+    if (!pending->finished.wait_for(lock, openWait_, [&] { return pending->done; })) {
+        problem_ = device_ + " has not answered yet: a Bluetooth port waits for the device it "
+                             "is paired with; make sure that device is on and in range, then "
+                             "choose the port again";
+        return Outcome::failure(problem_);
+    }
+    HANDLE handle = std::exchange(pending->handle, INVALID_HANDLE_VALUE);
+    const DWORD error = pending->error;
+    lock.unlock();
+    pending_.reset();
     if (handle == INVALID_HANDLE_VALUE) {
-        problem_ = WhyNotOpened(driver_.lastError(), device_);
+        problem_ = WhyNotOpened(error, device_);
         return Outcome::failure(problem_);
     }
     DCB line{};
@@ -221,17 +294,25 @@ PortTrial Win32SerialPort::tryPort(const PortAddress& port) {
     return TryOnItsOwn(trial, port, [](Win32SerialPort& own) { return own.OpenHandle(); });
 }
 
+// The first two of the ports start-up may try, by what SetupAPI says of each.
 std::vector<int> Win32SerialPort::probedPorts() {
-    std::vector<SerialDevice> listed;
-    for (const ListedPort& port : driver_.ports())
-        if (ComPortName(port.name))
-            listed.push_back({*ComPortName(port.name), IsAdapter(port)});
+    const std::map<std::string, PortHardware> hardware = HardwareByName(driver_);
+    std::vector<ComPortDevice> listed;
+    for (const ListedPort& port : driver_.ports()) {
+        const std::optional<std::string> name = ComPortName(port.name);
+        if (!name)
+            continue;
+        const auto known = hardware.find(*name);
+        listed.push_back({*name, port.device,
+                          known != hardware.end() ? known->second.instanceId : std::string{},
+                          known != hardware.end() ? known->second.setupClass : std::string{}});
+    }
     std::vector<int> numbers;
-    for (const SerialDevice& port : InPortOrder(std::move(listed))) {
+    for (const std::string& name : ComPortsToTry(listed)) {
         int number = 0;
-        const char* digits = port.path.data() + 3;
-        const char* end = port.path.data() + port.path.size();
-        if (std::from_chars(digits, end, number).ptr == end && number >= 1 && number <= 32767)
+        const char* end = name.data() + name.size();
+        if (std::from_chars(name.data() + 3, end, number).ptr == end && number >= 1 &&
+            number <= 32767)
             numbers.push_back(number);
         if (numbers.size() == 2)
             break;
@@ -240,10 +321,14 @@ std::vector<int> Win32SerialPort::probedPorts() {
 }
 
 std::string Win32SerialPort::friendlyName(const std::string& device) {
-    const std::map<std::string, std::string> names = driver_.friendlyNames();
     const std::optional<std::string> name = ComPortName(device);
-    const auto known = name ? names.find(*name) : names.end();
-    return known != names.end() ? known->second : device;
+    if (!name)
+        return device;
+    const std::map<std::string, PortHardware> hardware = HardwareByName(driver_);
+    const auto known = hardware.find(*name);
+    return known != hardware.end() && !known->second.friendlyName.empty()
+               ? known->second.friendlyName
+               : device;
 }
 
 void Win32SerialPort::setFlowControl(FlowControl flow) {

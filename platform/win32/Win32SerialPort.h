@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,6 +9,8 @@
 #include "platform/win32/CommDriver.h"
 
 namespace kvd {
+
+struct PendingOpen;
 
 // The name Windows opens a COM port by: "\\.\COM10". Ports above 9 open only
 // this way, and the lower ones too.
@@ -52,10 +56,17 @@ public:
     int bytesWaiting() override;
     std::string read() override;
     std::string takeLineError() override;
-    // The first two COM ports Windows lists, adapters before the board's own.
+    // The first two COM ports Windows lists that start-up may try: adapters
+    // before the board's own, never Bluetooth's or a modem's (ComPortsToTry).
     std::vector<int> probedPorts() override;
     // Device Manager's name: "USB Serial Port (COM7)".
     std::string friendlyName(const std::string& device) override;
+
+    // How long an open waits for CreateFileW, which on an outgoing Bluetooth
+    // port waits for the paired device, for seconds. An open that takes longer
+    // goes on without holding the window; the port reports that it has not
+    // answered yet, and the next open of the same port takes its result.
+    void setOpenWait(std::chrono::milliseconds wait) { openWait_ = wait; }
 
     std::string deviceName() const override { return device_; }
     std::string problem() const override { return problem_; }
@@ -68,6 +79,7 @@ private:
     bool ReadWaiting(std::string& into);
     bool StillListed();
     void MarkLost(const std::string& why);
+    void AbandonOpen();
 
     CommDriver& driver_;
     HANDLE handle_ = nullptr; // null while closed
@@ -91,6 +103,9 @@ private:
     // modem lines (Wine's pseudo-terminal, some adapters) never does, and its
     // failing then says nothing of an unplug.
     bool modemAnswers_ = false;
+    // The CreateFileW still running, or finished and not yet taken.
+    std::shared_ptr<PendingOpen> pending_;
+    std::chrono::milliseconds openWait_{500};
 };
 
 } // namespace kvd

@@ -76,6 +76,49 @@ private slots:
         QCOMPARE(QString::fromStdString(NthDevice(Devices(devices), n)), expected);
     }
 
+    // The COM ports start-up tries, by what Windows says of the hardware behind
+    // each: "name=driver's device[=SetupAPI's instance ID=setup class]".
+    void triesComPortsByTheirHardware_data() {
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("tried");
+        const QString ftdi = R"(=FTDIBUS\VID_0403+PID_6001+A50285BIA\0000=Ports)";
+        const QString bluetooth =
+            R"(=BTHENUM\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\7&2E1F&0&0_C00000000=Ports)";
+        QTest::newRow("a laptop: Bluetooth's COM3 and COM4, an FTDI on COM5")
+            << QStringList{R"(COM3=\Device\BthModem0)" + bluetooth,
+                           R"(COM4=\Device\BthModem1)" + bluetooth, R"(COM5=\Device\VCP0)" + ftdi}
+            << "COM5";
+        QTest::newRow("adapters, then the board's and a card's, each in number order")
+            << QStringList{R"(COM2=\Device\Serial1=PCI\VEN_8086&DEV_9D3D&SUBSYS_1\3&1&0&B3=Ports)",
+                           R"(COM10=\Device\ProlificSerial0=USB\VID_067B&PID_2303\5&1&0&2=Ports)",
+                           R"(COM1=\Device\Serial0=ACPI\PNP0501\1=Ports)",
+                           R"(COM3=\Device\VCP0)" + ftdi}
+            << "COM3 COM10 COM1 COM2";
+        QTest::newRow("unknown to SetupAPI, as Wine's: serial.sys's are the board's")
+            << QStringList{R"(COM10=\Device\Serial9)", R"(COM1=\Device\Serial0)",
+                           R"(COM4=\Device\BthModem0)", R"(COM7=\Device\VCP0)"}
+            << "COM1 COM10";
+        QTest::newRow("a USB modem, a software port, Bluetooth: never")
+            << QStringList{R"(COM6=\Device\USBSER000=usb\vid_1199&pid_9071&mi_03\6&1&0&3=modem)",
+                           R"(COM8=\Device\com0com10=COM0COM\PORT\CNCA0=CNCPorts)",
+                           R"(COM9=\Device\Serial8=ROOT\PORTS\0000=Ports)",
+                           R"(COM3=\Device\BthModem0)" + bluetooth}
+            << "";
+    }
+    void triesComPortsByTheirHardware() {
+        QFETCH(QStringList, listed);
+        QFETCH(QString, tried);
+        std::vector<ComPortDevice> ports;
+        for (const QString& port : listed)
+            ports.push_back(
+                {port.section('=', 0, 0).toStdString(), port.section('=', 1, 1).toStdString(),
+                 port.section('=', 2, 2).toStdString(), port.section('=', 3, 3).toStdString()});
+        QStringList names;
+        for (const std::string& name : ComPortsToTry(ports))
+            names << QString::fromStdString(name);
+        QCOMPARE(names.join(' '), tried);
+    }
+
     void naturalOrderIsStrict() {
         const auto names = Split("/dev/tty1 /dev/tty01 /dev/ttyS /dev/ttyS1 /dev/tty /dev/a");
         for (const auto& a : names) {

@@ -1,6 +1,9 @@
 #include <QTest>
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <utility>
 
 #include "capture/CaptureSession.h"
@@ -28,14 +31,28 @@ public:
     bool failState = false, failTimeouts = false;
     bool pulled = false; // the adapter is gone: it cannot be opened again
     std::vector<ListedPort> listed{{"COM7", "\\Device\\VCP0"}};
-    std::map<std::string, std::string> friendly; // Device Manager's names
+    std::map<std::string, PortHardware> devices; // as SetupAPI describes them
+    std::vector<std::wstring> opened;            // the paths CreateFileW was asked for
 
-    HANDLE open(const std::wstring&) override {
-        if (pulled) {
-            error_ = ERROR_FILE_NOT_FOUND;
+    DWORD openError = 0; // CreateFileW fails with it
+    bool held = false;   // CreateFileW waits, as for a paired device, until release()
+
+    HANDLE open(const std::wstring& path) override {
+        std::unique_lock lock(gate_);
+        released_.wait(lock, [this] { return !held; });
+        opened.push_back(path);
+        if (pulled || openError != 0) {
+            error_ = pulled ? ERROR_FILE_NOT_FOUND : openError;
             return INVALID_HANDLE_VALUE;
         }
         return reinterpret_cast<HANDLE>(7);
+    }
+    void release() {
+        {
+            const std::lock_guard lock(gate_);
+            held = false;
+        }
+        released_.notify_all();
     }
     BOOL setupComm(HANDLE, DWORD) override { return TRUE; }
     BOOL getState(HANDLE, DCB&) override { return TRUE; }
@@ -65,7 +82,7 @@ public:
     void close(HANDLE) override {}
     DWORD lastError() override { return error_; }
     std::vector<ListedPort> ports() override { return listed; }
-    std::map<std::string, std::string> friendlyNames() override { return friendly; }
+    std::map<std::string, PortHardware> hardware() override { return devices; }
 
 private:
     BOOL Answer(DWORD error) {
@@ -73,6 +90,8 @@ private:
         return error == 0;
     }
     DWORD error_ = 0;
+    std::mutex gate_;
+    std::condition_variable released_;
 };
 
 } // namespace
@@ -204,43 +223,113 @@ private slots:
                  session.portDescription().c_str());
     }
 
-    // Start-up tries the first two ports Windows lists, an adapter's before the
-    // board's own, in COM-number order; a typed number still means COMn.
+    // CreateFileW on an outgoing Bluetooth port waits for the paired device, for
+    // seconds, where Wine's COM ports answer at once: the open goes on without
+    // holding the window, which says that the port has not answered yet, and
+    // choosing the port again takes what that open gave, without another.
+    void aSlowOpenGoesOnWithoutTheWindow_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("the paired device answers") << 0 << int(PortState::Open) << "";
+        QTest::newRow("it never does: the semaphore times out")
+            << int(ERROR_SEM_TIMEOUT) << int(PortState::Closed)
+            << "COM3 did not answer: a Bluetooth port waits for the device it is paired with";
+    }
+    void aSlowOpenGoesOnWithoutTheWindow() {
+        QFETCH(int, error);
+        QFETCH(int, state);
+        QFETCH(QString, said);
+        ScriptedDriver driver;
+        driver.held = true;
+        driver.openError = DWORD(error);
+        Win32SerialPort port(driver);
+        port.setOpenWait(std::chrono::milliseconds(0));
+        for (int choice = 0; choice < 2; ++choice) {
+            QVERIFY(!ConfigurePort(port, PortAddress::number(3), true));
+            QVERIFY2(port.problem().starts_with("COM3 has not answered yet"),
+                     port.problem().c_str());
+        }
+        driver.release();
+        port.setOpenWait(std::chrono::hours(1));
+        QCOMPARE(ConfigurePort(port, PortAddress::number(3), true).ok(),
+                 state == int(PortState::Open));
+        QCOMPARE(int(port.state()), state);
+        QCOMPARE(QString::fromStdString(port.problem()).section(';', 0, 0), said);
+        QCOMPARE(int(driver.opened.size()), 1);
+    }
+
+    // Start-up tries the first two ports Windows lists that are worth trying:
+    // an adapter's before the board's own, in COM-number order, never a
+    // Bluetooth port or a modem, whose open can wait for seconds; a typed number
+    // still means COMn. Wine's SetupAPI knows none of the devices behind its
+    // ports, so these rows answer as SetupAPI does on Windows: "name=driver's
+    // device[=instance ID=setup class=Device Manager's name]".
     void startUpTriesTheListedPorts_data() {
         QTest::addColumn<QStringList>("listed");
         QTest::addColumn<QList<int>>("probed");
-        QTest::newRow("only COM10") << QStringList{R"(COM10=\Device\Serial9)"} << QList<int>{10};
+        const QString ftdi = R"(=FTDIBUS\VID_0403+PID_6001+A50285BIA\0000=Ports)";
+        const QString prolific = R"(=USB\VID_067B&PID_2303\5&1A2B3C&0&2=Ports)";
+        const QString board = R"(=ACPI\PNP0501\1=Ports=Communications Port)";
+        const QString bluetooth =
+            R"(=BTHENUM\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\7&2E1F&0&0_C00000000=Ports)";
+        QTest::newRow("only COM10, unknown to SetupAPI as Wine's are")
+            << QStringList{R"(COM10=\Device\Serial9)"} << QList<int>{10};
         QTest::newRow("the board's COM1 and an adapter's COM7")
-            << QStringList{R"(COM1=\Device\Serial0)", R"(COM7=\Device\VCP0=USB Serial Port (COM7))"}
+            << QStringList{R"(COM1=\Device\Serial0)" + board + " (COM1)",
+                           R"(COM7=\Device\VCP0)" + ftdi + "=USB Serial Port (COM7)"}
             << QList<int>{7, 1};
         QTest::newRow("COM3 before COM10, then no more")
-            << QStringList{R"(COM10=\Device\VCP1)", R"(COM3=\Device\VCP0)",
-                           R"(COM4=\Device\Serial0)"}
+            << QStringList{R"(COM10=\Device\ProlificSerial0)" + prolific,
+                           R"(COM3=\Device\VCP0)" + ftdi, R"(COM4=\Device\Serial0)" + board}
             << QList<int>{3, 10};
         QTest::newRow("no ports") << QStringList{} << QList<int>{};
         QTest::newRow("a name beyond any port number")
-            << QStringList{R"(COM99999999999=\Device\VCP0)", R"(COM2=\Device\Serial1)"}
+            << QStringList{R"(COM99999999999=\Device\VCP0)" + ftdi, R"(COM2=\Device\Serial1)"}
             << QList<int>{2};
+        QTest::newRow("a laptop: Bluetooth's COM3 and COM4, an FTDI on COM5")
+            << QStringList{R"(COM3=\Device\BthModem0)" + bluetooth +
+                               "=Standard Serial over Bluetooth link (COM3)",
+                           R"(COM4=\Device\BthModem1)" + bluetooth,
+                           R"(COM5=\Device\VCP0)" + ftdi + "=USB Serial Port (COM5)"}
+            << QList<int>{5};
+        QTest::newRow("a USB modem and Bluetooth, then the board's port")
+            << QStringList{R"(COM6=\Device\USBSER000=USB\VID_1199&PID_9071&MI_03\6&1&0&0003=Modem)",
+                           R"(COM3=\Device\BthModem0)", R"(COM1=\Device\Serial0)" + board}
+            << QList<int>{1};
     }
     void startUpTriesTheListedPorts() {
         QFETCH(QStringList, listed);
         QFETCH(QList<int>, probed);
         ScriptedDriver driver;
         driver.listed.clear();
-        for (const QString& port : listed) { // name=device[=Device Manager's name]
+        for (const QString& port : listed) {
             const std::string name = port.section('=', 0, 0).toStdString();
             driver.listed.push_back({name, port.section('=', 1, 1).toStdString()});
             if (!port.section('=', 2).isEmpty())
-                driver.friendly[name] = port.section('=', 2).toStdString();
+                driver.devices[name] = {port.section('=', 4).toStdString(),
+                                        port.section('=', 2, 2).toStdString(),
+                                        port.section('=', 3, 3).toStdString()};
         }
         Win32SerialPort port(driver);
-        const std::vector<int> tried = port.probedPorts();
-        QCOMPARE(QList<int>(tried.begin(), tried.end()), probed);
+        CaptureState state;
+        const ProbeReport report = ProbePorts(state, port);
+        // Only the ports tried are ever opened: every one opens here.
+        QStringList opened, tried;
+        for (const std::wstring& path : driver.opened)
+            opened << QString::fromStdWString(path);
+        for (int n : probed)
+            tried << QString::fromStdString(ComDevicePath(n));
+        QCOMPARE(opened, tried);
+        QCOMPARE(int(report.found.size()), int(probed.size()));
         // The selector's list names each as Device Manager does, where it can.
-        for (const ListedPort& listedPort : driver.listed)
-            QCOMPARE(port.friendlyName(listedPort.name), driver.friendly.count(listedPort.name)
-                                                             ? driver.friendly[listedPort.name]
-                                                             : listedPort.name);
+        for (std::size_t i = 0; i < report.found.size(); ++i) {
+            const std::string name = "COM" + std::to_string(report.found[i].port);
+            const std::string known = driver.devices[name].friendlyName;
+            QCOMPARE(report.found[i].port, probed[int(i)]);
+            QCOMPARE(QString::fromStdString(report.found[i].device),
+                     QString::fromStdString(known.empty() ? name : known));
+        }
     }
 };
 

@@ -1,6 +1,8 @@
-# The Windows installer: cpack in a build folder makes
-# kvd62-capture-VERSION-win64.exe with NSIS. It holds the programs and only what
-# they load: Qt's libraries and plugins, and MinGW's C++ runtime.
+# The Windows installers: cpack in a build folder makes
+# kvd62-capture-VERSION-win64.exe with NSIS, and the "msi" target makes
+# kvd62-capture-VERSION-win64.msi with wixl (cmake/WindowsMsi.cmake) from the
+# same install tree. They hold the programs and only what they load: Qt's
+# libraries and plugins, and MinGW's C++ runtime.
 set(qt_libraries Core Gui Widgets PrintSupport)
 foreach(library ${qt_libraries})
     install(FILES ${KVD_QT_PREFIX}/bin/Qt6${library}.dll DESTINATION bin)
@@ -40,7 +42,23 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME bin\\\\kvd62-capture.exe)
 # The Start menu entry, with the program's own icon.
 set(CPACK_PACKAGE_EXECUTABLES kvd62-capture "KVD62 screen capture")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A page of options: the bin folder on PATH (for all users or for the one
+# installing; off unless chosen), and a desktop shortcut. Uninstalling takes
+# the PATH entry out again. A silent install (/S) takes the defaults.
+set(CPACK_NSIS_MODIFY_PATH ON)
+set(CPACK_CREATE_DESKTOP_LINKS kvd62-capture)
 # A 64-bit installer for the 64-bit program: it runs where 32-bit Windows
 # programs do not (Wine without its 32-bit part).
 set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 include(CPack)
+
+# The Windows Installer package, for deployment by Group Policy or Intune and
+# for a per-user install without administrator rights (see WindowsMsi.cmake).
+add_custom_target(msi
+    COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+            -DVERSION=${PROJECT_VERSION}
+            -DOUTPUT=${CMAKE_BINARY_DIR}/kvd62-capture-${PROJECT_VERSION}-win64.msi
+            -P ${PROJECT_SOURCE_DIR}/cmake/WindowsMsi.cmake
+    DEPENDS kvd62-capture kvd62-capture-console kvd62-simulator
+    COMMENT "Making kvd62-capture-${PROJECT_VERSION}-win64.msi"
+    VERBATIM)

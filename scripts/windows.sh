@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Windows program, its tests and its installer on this Debian
 # machine, runs the tests under Wine, and tries the installer there.
-#   scripts/windows.sh            everything, in build-windows/; the installer is
-#                                 build-windows/kvd62-capture-VERSION-win64.exe
-#   scripts/windows.sh build      only the build and the installer, no Wine
+#   scripts/windows.sh            everything, in build-windows/; the installers are
+#                                 build-windows/kvd62-capture-VERSION-win64.exe (NSIS)
+#                                 and build-windows/kvd62-capture-VERSION-win64.msi
+#   scripts/windows.sh build      only the build and the installers, no Wine
 # Qt for Windows is built once per machine from Debian's own source of the
 # host's Qt version, and kept in ~/.cache/kvd62-capture (KVD_QT_CACHE to move
 # it). KVD_QT_SEED=FILE.tar.xz fills that cache from a copy of exactly that
@@ -31,7 +32,7 @@ install_missing() {
 step "the tools"
 # The host's Qt tools (moc, rcc, uic) serve the Windows build too.
 install_missing cmake ninja-build g++ g++-mingw-w64-x86-64-posix qt6-base-dev \
-    qt6-base-dev-tools nsis xz-utils
+    qt6-base-dev-tools nsis xz-utils msitools wixl
 [ "$mode" = build ] || install_missing wine64 wine xvfb xauth xdotool python3-xlib
 
 # --- Qt for Windows ----------------------------------------------------------
@@ -158,12 +159,22 @@ for program in "$build"/app/kvd62-capture.exe "$build"/app/kvd62-capture.com; do
     esac
     grep -q "Subsystem.*$subsystem" <<<"$headers" ||
         { echo "windows: $program is not a $subsystem program" >&2; exit 1; }
+    # Wine knows no MAX_PATH limit; Windows lifts it only for a program whose
+    # manifest (app/kvd62-capture.manifest, resource type 24) says longPathAware.
+    if ! grep -qE '^[0-9a-f]{3}   Entry: ID: 0x000018,' <<<"$headers" ||
+        ! grep -qa '<longPathAware[^>]*>true</longPathAware>' "$program"; then
+        echo "windows: $program has no manifest saying longPathAware" >&2
+        exit 1
+    fi
 done
 
-step "the installer"
+step "the installers"
 (cd "$build" && cpack)
 installer=$(ls "$build"/kvd62-capture-*-win64.exe)
 echo "made $installer"
+cmake --build "$build" --target msi
+msi=$(ls "$build"/kvd62-capture-*-win64.msi)
+echo "made $msi"
 [ "$mode" = build ] && exit 0
 
 # --- under Wine --------------------------------------------------------------------
@@ -215,4 +226,85 @@ if [ -e "$program_files" ]; then
     find "$program_files" >&2
     exit 1
 fi
+
+# --- the Windows Installer package under Wine --------------------------------------
+# Wine's msiexec stands in for Windows'. Wine has no administrator prompt, so the
+# install for one user is held to what lets it do without: nothing goes where only
+# an administrator may write (Program Files, the system's PATH). Wine's shortcut
+# mirror (winemenubuilder) stays off: it would write into this machine's menus.
+version=$(sed -nE 's/^project\(kvd62-capture VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
+msi_windows=$(winepath -w "$repo/$msi")
+user_dirs=$(wine cmd /c 'echo %LOCALAPPDATA%^|%APPDATA%' | tr -d '\r')
+local_app_data=$(winepath -u "${user_dirs%%|*}")
+user_menu=$(winepath -u "${user_dirs#*|}")/Microsoft/Windows/Start\ Menu/Programs
+system_path_key='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment'
+user_path_key='HKCU\Environment'
+shortcut="KVD62 screen capture.lnk"
+
+# msiexec_run ARGUMENTS...: runs Windows' command as IT would; fails on its failure.
+msiexec_run() {
+    local status=0
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d" wine msiexec "$@" || status=$?
+    wineserver -w
+    [ "$status" -eq 0 ] || { echo "windows: msiexec $* ended with $status" >&2; exit 1; }
+}
+# path_has KEY: whether the PATH in registry key KEY names the program's bin folder.
+path_has() {
+    wine reg query "$1" /v PATH 2>/dev/null | tr -d '\r' | grep -qiF 'kvd62-capture\bin'
+}
+# menu_entries: the program's Start menu entries, in any Start menu of the prefix.
+menu_entries() {
+    find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/*' -name "$shortcut"
+}
+# msi_installed FOLDER: the files, a Start menu entry, and the installed program
+# answering --version through its console twin.
+msi_installed() {
+    local folder=$1 file answer
+    for file in bin/kvd62-capture.exe bin/kvd62-capture.com bin/kvd62-simulator.exe \
+        bin/Qt6Core.dll bin/platforms/qwindows.dll bin/imageformats/qjpeg.dll \
+        bin/Qt-LGPL-3.txt bin/Qt-NOTICE.txt LICENSE.txt; do
+        [ -f "$folder/$file" ] || { echo "windows: the MSI did not install $folder/$file" >&2; exit 1; }
+    done
+    menu_entries | grep -q . || { echo "windows: the MSI made no Start menu entry" >&2; exit 1; }
+    answer=$(wine "$folder/bin/kvd62-capture.com" --version | tr -d '\r')
+    [ "$answer" = "kvd62-capture $version" ] ||
+        { echo "windows: the installed program answered --version with '$answer'" >&2; exit 1; }
+}
+# msi_removed FOLDER: nothing of the program left after msiexec /x.
+msi_removed() {
+    if [ -e "$1" ]; then
+        echo "windows: uninstalling the MSI left $1 behind:" >&2
+        find "$1" >&2
+        exit 1
+    fi
+    ! menu_entries | grep . >&2 || { echo "windows: uninstalling the MSI left that Start menu entry" >&2; exit 1; }
+    ! path_has "$system_path_key" && ! path_has "$user_path_key" ||
+        { echo "windows: uninstalling the MSI left its folder on PATH" >&2; exit 1; }
+}
+
+step "the MSI under Wine: for all users, silently, with ADDTOPATH=1"
+msiexec_run /i "$msi_windows" /qn ADDTOPATH=1
+msi_installed "$program_files"
+path_has "$system_path_key" || { echo "windows: ADDTOPATH=1 put nothing on the system's PATH" >&2; exit 1; }
+! path_has "$user_path_key" || { echo "windows: an install for all users changed the user's PATH" >&2; exit 1; }
+msiexec_run /x "$msi_windows" /qn
+msi_removed "$program_files"
+! wine reg query 'HKLM\Software\kvd62-capture' >/dev/null 2>&1 ||
+    { echo "windows: uninstalling the MSI left HKLM\\Software\\kvd62-capture" >&2; exit 1; }
+
+step "the MSI under Wine: for one user, silently, with ADDTOPATH=1"
+# Windows Installer 5 takes MSIINSTALLPERUSER=1 (with the package's ALLUSERS=2)
+# as "for this user only"; Wine's decides by ALLUSERS alone, hence ALLUSERS="" here
+# (quoted: Wine's msiexec reads a bare ALLUSERS= as taking the next argument).
+user_folder=$local_app_data/Programs/kvd62-capture
+msiexec_run /i "$msi_windows" /qn MSIINSTALLPERUSER=1 'ALLUSERS=""' ADDTOPATH=1
+msi_installed "$user_folder"
+[ ! -e "$program_files" ] || { echo "windows: the install for one user wrote to $program_files" >&2; exit 1; }
+path_has "$user_path_key" || { echo "windows: ADDTOPATH=1 put nothing on the user's PATH" >&2; exit 1; }
+! path_has "$system_path_key" || { echo "windows: an install for one user changed the system's PATH" >&2; exit 1; }
+# Windows remembers that the product is this user's; Wine needs ALLUSERS="" again.
+msiexec_run /x "$msi_windows" /qn 'ALLUSERS=""'
+msi_removed "$user_folder"
+! wine reg query 'HKCU\Software\kvd62-capture' >/dev/null 2>&1 ||
+    { echo "windows: uninstalling the MSI left HKCU\\Software\\kvd62-capture" >&2; exit 1; }
 step "done"

@@ -160,12 +160,15 @@ def check_picture(dpy, window_id, screenshot, scale):
         raise Failure(f"{wrong} of {len(rows) * len(rows[0])} pixel blocks differ from the screenshot")
 
 
-def save_capture(dpy, path):
-    """The screen as it is, with every dialog on it, as a PNG file, to see what
-    went wrong."""
-    root = dpy.screen().root
-    size = root.get_geometry()
-    image = root.get_image(0, 0, size.width, size.height, X.ZPixmap, 0xFFFFFFFF)
+def save_capture(dpy, window_id, path):
+    """A window as it is on screen (the whole screen, with every dialog on it,
+    for None), as a PNG file."""
+    if window_id is None:
+        size, ox, oy = dpy.screen().root.get_geometry(), 0, 0
+    else:
+        window, ox, oy = client_origin(dpy, window_id)
+        size = window.get_geometry()
+    image = dpy.screen().root.get_image(ox, oy, size.width, size.height, X.ZPixmap, 0xFFFFFFFF)
     pixels = bytes(image.data)  # blue, green, red, unused
     rgb = bytearray(size.width * size.height * 3)
     for channel in range(3):
@@ -210,12 +213,22 @@ def send_screenshot(simulator, copies):
         return sent.read()
 
 
-def pass_on_lines(stream, lines):
-    """What a program says, line by line, into a queue that a wait can give up on;
-    an empty line when it ends."""
-    for line in iter(stream.readline, b""):
-        lines.put(line)
-    lines.put(b"")
+def start_simulator(path, *options):
+    """The simulator, told to send by a line on its input; what it says on its
+    standard error goes line by line into `said`, a queue that a wait can give
+    up on (an empty line when it ends)."""
+    simulator = subprocess.Popen([path, *options], stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                 preexec_fn=ends_with_test)
+    simulator.said = queue.Queue()
+
+    def pass_on_lines():
+        for line in iter(simulator.stderr.readline, b""):
+            simulator.said.put(line)
+        simulator.said.put(b"")
+
+    threading.Thread(target=pass_on_lines, daemon=True).start()
+    return simulator
 
 
 def ends_with_test():
@@ -231,13 +244,8 @@ def run(program, simulator_path, scale, copies):
             sys.exit(77)
     dpy = xdisplay.Display()
     env = dict(os.environ, QT_SCALE_FACTOR=str(scale), QT_QPA_PLATFORM="xcb")
-    simulator = subprocess.Popen([simulator_path, "--count", "12", "--unreadable", "3",
-                                  "--copy-to", copies],
-                                 stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                 stderr=subprocess.PIPE, preexec_fn=ends_with_test)
-    simulator.said = queue.Queue()
-    threading.Thread(target=pass_on_lines, args=(simulator.stderr, simulator.said),
-                     daemon=True).start()
+    simulator = start_simulator(simulator_path, "--count", "12", "--unreadable", "3",
+                                "--copy-to", copies)
     device = simulator.stdout.readline().decode().strip()
     # Started on a port that is not there, so that start-up always ends in the same
     # message: whether this machine has serial ports, and how long trying them
@@ -301,7 +309,7 @@ def run(program, simulator_path, scale, copies):
               f"folder; window {want[0]} x {want[1]}; closed and ended")
     except Failure:
         capture = os.path.abspath(f"real-window-scale-{scale:g}.png")
-        save_capture(dpy, capture)
+        save_capture(dpy, None, capture)
         print(f"the screen as it was: {capture}")
         describe_failure(app.pid, device)
         raise

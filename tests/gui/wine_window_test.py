@@ -37,7 +37,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from real_window_test import (CAPTION, PICTURE, WINDOW, Failure, client_origin,  # noqa: E402
                               close_as_window_manager, ends_with_test, save_capture,
-                              send_screenshot, wait_for)
+                              send_screenshot, start_simulator, wait_for)
 from Xlib import X, display as xdisplay  # noqa: E402
 
 PORT = 10
@@ -79,9 +79,7 @@ class Line:
     """The simulator on a fresh pseudo-terminal, plugged in as COM10 (or `port`)."""
 
     def __init__(self, simulator, count, copies, port=PORT):
-        self.process = subprocess.Popen([simulator, "--count", str(count), "--copy-to", copies],
-                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, preexec_fn=ends_with_test)
+        self.process = start_simulator(simulator, "--count", str(count), "--copy-to", copies)
         self.device = self.process.stdout.readline().decode().strip()
         self.link = os.path.join(os.environ["WINEPREFIX"], "dosdevices", f"com{port}")
         if os.path.lexists(self.link):

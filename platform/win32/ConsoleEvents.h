@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 
 namespace kvd {
 
@@ -23,8 +24,10 @@ namespace kvd {
 // as every Qt program does, is taken for a windowed one and is sent
 // WM_QUERYENDSESSION and WM_ENDSESSION instead of CTRL_LOGOFF_EVENT and
 // CTRL_SHUTDOWN_EVENT; those come only where Windows still treats the program
-// as a console one. They are handled like a closed console all the same: when
-// they come, the promise is the same.
+// as a console one. A hidden window of its own (SessionWindowClass) takes the
+// messages and hands them on here as the events they stand for
+// (WindowMessageEvent). They are handled like a closed console all the same:
+// when they come, the promise is the same.
 class ConsoleEvents {
 public:
     // waitUntilWritten(event): returns once what has arrived is written, or
@@ -42,5 +45,23 @@ private:
     std::function<void(DWORD)> waitUntilWritten_;
     std::atomic<bool> stopAsked_{false};
 };
+
+// The class of the hidden top-level window that is sent WM_QUERYENDSESSION and
+// WM_ENDSESSION (a message-only window is sent no broadcast).
+inline constexpr wchar_t SessionWindowClass[] = L"kvd62-capture: the end of the session";
+
+// The control event that a message to that window stands for, or nothing.
+// WM_ENDSESSION with wParam TRUE: the session ends, with logoff or shutdown, and
+// Windows ends the program once the message is answered; with FALSE another
+// program refused and the session goes on. WM_QUERYENDSESSION only asks whether
+// the session may end, and it may. WM_CLOSE, from "taskkill" without /F, asks
+// to stop as Ctrl+Break does.
+inline std::optional<DWORD> WindowMessageEvent(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE)
+        return CTRL_BREAK_EVENT;
+    if (message != WM_ENDSESSION || !wParam)
+        return std::nullopt;
+    return (lParam & ENDSESSION_LOGOFF) != 0 ? CTRL_LOGOFF_EVENT : CTRL_SHUTDOWN_EVENT;
+}
 
 } // namespace kvd

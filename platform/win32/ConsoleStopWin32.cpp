@@ -1,6 +1,9 @@
 #include "platform/ConsoleStop.h"
 #include "platform/win32/ConsoleEvents.h"
 
+#include <future>
+#include <thread>
+
 namespace kvd {
 
 namespace {
@@ -29,6 +32,60 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     return Events().handle(event);
 }
 
+// Posted by ~ConsoleStop: the window's thread ends.
+constexpr UINT EndSessionWindow = WM_APP;
+
+// The session may end; when it does, WM_ENDSESSION returns only once what has
+// arrived is written (or the grace time is up): Windows ends the program after it.
+LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_QUERYENDSESSION)
+        return TRUE;
+    if (message == EndSessionWindow) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    if (const std::optional<DWORD> event = WindowMessageEvent(message, wParam, lParam)) {
+        Events().handle(*event);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The hidden window that takes logoff and shutdown, on a thread of its own
+// with its own message loop: the capture's thread may be busy saving when they
+// come. `made` is given the window, or nothing when Windows made none.
+void RunSessionWindow(std::promise<HWND> made) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW type{};
+    type.lpfnWndProc = OnSessionMessage;
+    type.hInstance = instance;
+    type.lpszClassName = SessionWindowClass;
+    const bool registered = RegisterClassW(&type) != 0;
+    const HWND window =
+        registered ? CreateWindowExW(0, SessionWindowClass, L"kvd62-capture", WS_OVERLAPPED, 0, 0,
+                                     0, 0, nullptr, nullptr, instance, nullptr)
+                   : nullptr;
+    made.set_value(window);
+    if (window != nullptr) {
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0)
+            DispatchMessageW(&message);
+        DestroyWindow(window);
+    }
+    if (registered)
+        UnregisterClassW(SessionWindowClass, instance);
+}
+
+// The window's thread and the window, while a ConsoleStop lives.
+struct SessionWindow {
+    std::thread thread;
+    HWND window = nullptr;
+};
+SessionWindow& Session() {
+    static SessionWindow session;
+    return session;
+}
+
 } // namespace
 
 BOOL ConsoleEvents::handle(DWORD event) {
@@ -52,14 +109,25 @@ BOOL ConsoleEvents::handle(DWORD event) {
 // calling it, so a second Ctrl+C would end the program mid-save; and it has no
 // signal for the other events. The console's own handler list has neither
 // fault. AttachConsole empties that list: the windowed program attaches to its
-// parent's console first (in main), and this comes after.
+// parent's console first (in main), and this comes after. The session's
+// window exists once this returns.
 ConsoleStop::ConsoleStop() {
     Written();
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    std::promise<HWND> made;
+    std::future<HWND> window = made.get_future();
+    Session().thread = std::thread(RunSessionWindow, std::move(made));
+    Session().window = window.get();
 }
 
+// A WM_ENDSESSION being answered returns first; then the window's thread ends.
 ConsoleStop::~ConsoleStop() {
     SetEvent(Written());
+    SessionWindow& session = Session();
+    if (session.window != nullptr)
+        PostMessageW(session.window, EndSessionWindow, 0, 0);
+    session.thread.join();
+    session.window = nullptr;
 }
 
 bool ConsoleStop::asked() const {

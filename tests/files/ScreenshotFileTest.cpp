@@ -92,6 +92,16 @@ struct WindowsAnswers {
         link.clear();
         FileCalls& calls = CurrentFileCalls();
         calls.move = [](LPCWSTR from, LPCWSTR to, DWORD flags) -> BOOL {
+            // Windows as it is unless long paths are enabled for it: a
+            // path of MAX_PATH (260) characters or more is not found unless it
+            // is in the long form, "\\?\C:\...", which takes no '/' for '\'.
+            for (const std::wstring_view path : {std::wstring_view(from), std::wstring_view(to)}) {
+                const bool longForm = path.starts_with(L"\\\\?\\");
+                if (longForm ? path.find(L'/') != path.npos : path.size() >= MAX_PATH) {
+                    SetLastError(longForm ? ERROR_INVALID_NAME : ERROR_PATH_NOT_FOUND);
+                    return FALSE;
+                }
+            }
             if (refusals == 0)
                 return MoveFileExW(from, to, flags);
             if (refusals > 0)
@@ -165,8 +175,9 @@ private slots:
     // directly, "link" through a symbolic link to it from another folder,
     // "dangling" through such a link to a file that does not exist yet, "locked
     // folder" directly, by a user who may write the file but not its folder,
-    // "long path" in a folder whose path is 300 characters long (Windows' limit
-    // is 260; Wine has none, so there it passes either way), "held" while
+    // "long path" in a folder whose path is 300 characters long, named with
+    // '/' as well as '\' (Windows' limit is 260 and Wine has none: the moves
+    // are answered as by Windows, in WindowsAnswers), "held" while
     // another program holds the file for a moment (Windows refuses the move
     // twice, then lets it go through). On Windows the links are Windows'
     // answers (WindowsAnswers).

@@ -1,7 +1,10 @@
 #include <QTest>
+#include <atomic>
 #include <map>
+#include <thread>
 #include <vector>
 
+#include "platform/ConsoleStop.h"
 #include "platform/win32/ConsoleEvents.h"
 #include "platform/win32/ParentConsole.h"
 #include "tests/support/TestMain.h"
@@ -130,6 +133,73 @@ private slots:
             QCOMPARE(waited, waits ? std::vector<DWORD>(time, DWORD(event)) : std::vector<DWORD>{});
         }
         QVERIFY(askedBeforeWaiting);
+    }
+
+    // Logoff and shutdown reach the capture's hidden window as messages, which
+    // stand for the control events above; -1: none, the window only answers.
+    void anEndOfSessionIsAControlEvent_data() {
+        QTest::addColumn<int>("message");
+        QTest::addColumn<bool>("ends");
+        QTest::addColumn<int>("how");
+        QTest::addColumn<int>("event");
+        QTest::newRow("logoff") << int(WM_ENDSESSION) << true << int(ENDSESSION_LOGOFF)
+                                << int(CTRL_LOGOFF_EVENT);
+        QTest::newRow("shutdown") << int(WM_ENDSESSION) << true << 0 << int(CTRL_SHUTDOWN_EVENT);
+        QTest::newRow("another program refused: the session goes on")
+            << int(WM_ENDSESSION) << false << int(ENDSESSION_LOGOFF) << -1;
+        QTest::newRow("may the session end?")
+            << int(WM_QUERYENDSESSION) << false << int(ENDSESSION_LOGOFF) << -1;
+        QTest::newRow("taskkill without /F")
+            << int(WM_CLOSE) << false << 0 << int(CTRL_BREAK_EVENT);
+    }
+    void anEndOfSessionIsAControlEvent() {
+        QFETCH(int, message);
+        QFETCH(bool, ends);
+        QFETCH(int, how);
+        QFETCH(int, event);
+        const std::optional<DWORD> got =
+            WindowMessageEvent(UINT(message), WPARAM(ends), LPARAM(DWORD(how)));
+        QCOMPARE(got ? int(*got) : -1, event);
+    }
+
+    // The window is there, hidden, while the capture runs: sent WM_ENDSESSION as
+    // Windows sends it at logoff, it asks to stop and answers only once the
+    // capture has ended; then the window is gone. (No test can log its user
+    // off, under Windows or Wine: the message is sent here as Windows sends it,
+    // from another thread, to the window found by its class. Wine's FindWindowW
+    // finds a message-only window too, which Windows sends no logoff: the
+    // window must be the desktop's child, a top-level one.)
+    void theSessionWindowAsksToStopAtLogoff() {
+        std::atomic<bool> answered{false};
+        LRESULT answer = -1;
+        bool askedWhileAnswering = false;
+        std::thread windows;
+        {
+            const ConsoleStop stop;
+            const HWND window = FindWindowW(SessionWindowClass, nullptr);
+            QVERIFY(window != nullptr);
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            QCOMPARE(process, GetCurrentProcessId());
+            QVERIFY(GetAncestor(window, GA_PARENT) == GetDesktopWindow());
+            QVERIFY(!IsWindowVisible(window));
+            QCOMPARE(SendMessageW(window, WM_QUERYENDSESSION, 0, LPARAM(DWORD(ENDSESSION_LOGOFF))),
+                     LRESULT(TRUE));
+            QVERIFY(!stop.asked());
+            windows = std::thread([&] {
+                answer =
+                    SendMessageW(window, WM_ENDSESSION, TRUE, LPARAM(DWORD(ENDSESSION_LOGOFF)));
+                answered = true;
+            });
+            // Until the stop is asked, or the answer came without it.
+            while (!stop.asked() && !answered)
+                std::this_thread::yield();
+            askedWhileAnswering = stop.asked();
+        }
+        windows.join();
+        QVERIFY(askedWhileAnswering);
+        QCOMPARE(answer, LRESULT(0));
+        QVERIFY(FindWindowW(SessionWindowClass, nullptr) == nullptr);
     }
 };
 

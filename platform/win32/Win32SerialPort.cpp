@@ -11,25 +11,12 @@
 #include "platform/ComName.h"
 #include "platform/DeviceOrder.h"
 #include "platform/LineSettings.h"
+#include "platform/win32/SystemErrorText.h"
 #include "platform/win32/WideText.h"
 
 namespace kvd {
 
 namespace {
-
-// The system's own words for an error, without the full stop and line end.
-std::string SystemReason(DWORD error) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string reason = length > 0 ? Utf8(text, length) : std::string{};
-    LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                               reason.back() == '.' || reason.back() == ' '))
-        reason.pop_back();
-    return reason.empty() ? "error " + std::to_string(error) : reason;
-}
 
 // Why a port did not open, in the words a user needs: on Windows a port another
 // program holds answers "access denied".
@@ -45,7 +32,7 @@ std::string WhyNotOpened(DWORD error, const std::string& device) {
         return device + " did not answer: a Bluetooth port waits for the device it is paired "
                         "with; make sure that device is on and in range";
     default:
-        return SystemReason(error);
+        return SystemErrorText(error);
     }
 }
 
@@ -207,7 +194,7 @@ Outcome Win32SerialPort::OpenHandle() {
     DCB line{};
     line.DCBlength = sizeof line;
     if (!driver_.getState(handle, line)) {
-        problem_ = device_ + " is not a serial port (" + SystemReason(driver_.lastError()) + ")";
+        problem_ = device_ + " is not a serial port (" + SystemErrorText(driver_.lastError()) + ")";
         driver_.close(handle);
         return Outcome::failure(problem_);
     }
@@ -249,7 +236,7 @@ Outcome Win32SerialPort::Configure() {
     line.DCBlength = sizeof line;
     if (!driver_.getState(handle_, line))
         return Outcome::failure(device_ + " is not a serial port (" +
-                                SystemReason(driver_.lastError()) + ")");
+                                SystemErrorText(driver_.lastError()) + ")");
     if (const std::optional<LineSettingsValue>& wanted = settings_) {
         line.BaudRate = DWORD(wanted->baudRate);
         line.ByteSize = BYTE(wanted->dataBits);
@@ -270,12 +257,12 @@ Outcome Win32SerialPort::Configure() {
                                                       : RTS_CONTROL_DISABLE;
     if (!driver_.setState(handle_, line))
         return Outcome::failure("the line settings were refused (" +
-                                SystemReason(driver_.lastError()) + ")");
+                                SystemErrorText(driver_.lastError()) + ")");
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
     if (!driver_.setTimeouts(handle_, timeouts))
         return Outcome::failure("the port's read timeouts were refused (" +
-                                SystemReason(driver_.lastError()) + ")");
+                                SystemErrorText(driver_.lastError()) + ")");
     return Outcome::success();
 }
 
@@ -376,16 +363,16 @@ void Win32SerialPort::checkLine() {
     DWORD errors = 0;
     COMSTAT status{};
     if (!driver_.clearError(handle_, errors, status))
-        return MarkLost(SystemReason(driver_.lastError()));
+        return MarkLost(SystemErrorText(driver_.lastError()));
     if ((errors & LineErrors) != 0 && lineError_.empty())
         lineError_ = DescribeLineError(errors);
     DWORD modem = 0;
     if (modemAnswers_ && !driver_.modemStatus(handle_, modem))
-        return MarkLost(SystemReason(driver_.lastError()));
+        return MarkLost(SystemErrorText(driver_.lastError()));
     if (!StillListed())
         return MarkLost("the port has gone from this computer's list");
     if (!ReadWaiting(received_))
-        MarkLost(SystemReason(driver_.lastError()));
+        MarkLost(SystemErrorText(driver_.lastError()));
 }
 
 // What checkLine read on this poll.

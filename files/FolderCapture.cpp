@@ -21,6 +21,8 @@ int FolderCapture::saveWaiting(int most) {
     if (saving())
         return 0;
     saved_ = 0;
+    if (session_.waitingCount() == 0)
+        SaveKept(); // else the next screenshot's save takes them first
     while (most <= 0 || saved_ < most)
         if (DealWithWaiting(session_, *this, 1) == 0)
             break;
@@ -28,9 +30,29 @@ int FolderCapture::saveWaiting(int most) {
 }
 
 void FolderCapture::screenshot(const Arrival& arrival) {
-    if (SaveIntoFolder(*session_.saveFolder(), arrival.bytes, arrival.arrived, services_.disk,
-                       services_.report))
+    unsaved_.push_back(arrival);
+    SaveKept();
+}
+
+// The screenshots kept, oldest first, until one cannot be written: it stays kept,
+// with those after it, and the user is told what to do.
+void FolderCapture::SaveKept() {
+    while (!unsaved_.empty()) {
+        const Arrival& next = unsaved_.front();
+        if (!SaveIntoFolder(*session_.saveFolder(), next.bytes, next.arrived, services_.disk,
+                            services_.report)) {
+            const std::size_t others = unsaved_.size() - 1;
+            services_.report.problem(
+                "The screenshot is kept" +
+                (others == 0 ? std::string{}
+                             : " with " + std::to_string(others) + " that came after it") +
+                " and written when the next one comes or the capture stops: make " +
+                Utf8FromPath(*session_.saveFolder()) + " a folder that can be written to.");
+            return;
+        }
         ++saved_;
+        unsaved_.pop_front();
+    }
 }
 
 void FolderCapture::ReportPort() {

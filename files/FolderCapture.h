@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <deque>
 #include <string>
 
 #include "capture/CaptureSession.h"
@@ -16,8 +17,10 @@ namespace kvd {
 // (the disk worker keeps the event loop turning). Each screenshot is written into
 // the folder as the window's save folder does, and each file reported. A block
 // that starts like a screenshot but is not a readable bitmap is reported with its
-// time and reason, and kept as kvd62-...-unreadable.bin when asked. The port
-// lost, and back, is said once each; the session keeps retrying it.
+// time and reason, and kept as kvd62-...-unreadable.bin when asked. A screenshot
+// that cannot be written (the folder removed, the disk full) is kept and tried
+// again, before any other, at the next save. The port lost, and back, is said
+// once each; the session keeps retrying it.
 class FolderCapture final : private ArrivalHandler {
 public:
     struct Services {
@@ -41,6 +44,8 @@ public:
     // takes what waits.
     int saveWaiting(int most = 0);
     bool saving() const { return session_.arrivalsHeld(); }
+    // Screenshots kept because they could not be written, not yet saved.
+    int unsaved() const { return int(unsaved_.size()); }
 
 private:
     void screenshot(const Arrival& arrival) override;
@@ -48,12 +53,14 @@ private:
     void pictureFile(const std::string&) override {}
     void notice(const std::string& text) override { services_.report.problem(text); }
     void ReportPort();
+    void SaveKept();
 
     CaptureSession& session_;
     Services services_;
     bool keepUnreadable_;
     bool lost_ = false;
     int saved_ = 0;
+    std::deque<Arrival> unsaved_;
 };
 
 } // namespace kvd

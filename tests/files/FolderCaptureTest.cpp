@@ -138,6 +138,29 @@ private slots:
         QVERIFY(folder.files() == (std::multiset<std::string>{First, Second}));
     }
 
+    // A screenshot the folder cannot take (it was removed) is kept, said, and
+    // written before any other once the folder is back: with the next one, or at
+    // the stop's last save, when nothing else comes.
+    void aScreenshotThatCannotBeWrittenIsKept() {
+        FolderRig folder(false);
+        const std::filesystem::path dir = PathFromUtf8(folder.rig.dir.path().toStdString());
+        std::filesystem::remove_all(dir);
+        QCOMPARE(folder.tick(First), 0);
+        QCOMPARE(folder.capture.unsaved(), 1);
+        QVERIFY2(folder.report.problems.back().starts_with("The screenshot is kept"),
+                 folder.report.problems.back().c_str());
+        std::filesystem::create_directory(dir);
+        QCOMPARE(folder.tick(Second), 2);
+        QVERIFY(ReadAll(folder.report.paths[0]) == First); // named first: it came first
+
+        std::filesystem::remove_all(dir);
+        QCOMPARE(folder.tick(Third), 0);
+        std::filesystem::create_directory(dir);
+        QCOMPARE(folder.capture.saveWaiting(), 1);
+        QCOMPARE(folder.capture.unsaved(), 0);
+        QVERIFY(folder.files() == (std::multiset<std::string>{Third}));
+    }
+
     // A lost port is said once, and its return once. (How it is retried, and
     // as which device, is the session's rule, tested there.)
     void aLostPortIsSaidOnceEachWay() {

@@ -114,8 +114,17 @@ struct LineRig {
     test::FakeFormPrinter printer;
     QtDiskWorker disk;
     QtExportEncoder encoder;
-    Services services{comm,     dialog, exportDialog,  files, box,     input,
-                      pictures, printer, disk,  encoder, folder / "kvd62temp.bmp"};
+    Services services{comm,
+                      dialog,
+                      exportDialog,
+                      files,
+                      box,
+                      input,
+                      pictures,
+                      printer,
+                      disk,
+                      encoder,
+                      folder / "kvd62temp.bmp"};
     Form1 form{services};
 
     void plugIn(const test::PseudoTerminal& cable) {
@@ -292,6 +301,7 @@ private slots:
         // Its terminal closed, or the ssh session it runs in dropped.
         QTest::newRow("without a window, hung up mid-screenshot") << "hung up";
         QTest::newRow("without a window, unplugged and plugged back") << "unplugged";
+        QTest::newRow("without a window, its folder removed") << "folder removed";
 #ifdef KVD_SLOW_FSYNC
         QTest::newRow("without a window, Ctrl+C twice while the disk holds a write") << "slow disk";
 #endif
@@ -348,6 +358,21 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(SavedIn(shots), sent.size(), LineWaitMs);
             QVERIFY(line.send(test::TwoColourBitmap(73).substr(0, 1000)));
             QCOMPARE(::kill(pid_t(program.processId()), how == "stopped" ? SIGTERM : SIGHUP), 0);
+        } else if (how == "folder removed") {
+            // What comes then is kept and said while the capture goes on; the
+            // end says it was never written, and the status is a failure.
+            fs::remove_all(shots.path().toStdString());
+            QVERIFY(line.send(sent[0]));
+            QTRY_COMPARE_WITH_TIMEOUT(line.unread(), 0, LineWaitMs);
+            QCOMPARE(::kill(pid_t(program.processId()), SIGTERM), 0);
+            QVERIFY(program.waitForFinished(LineWaitMs));
+            QCOMPARE(program.exitCode(), 1);
+            const QString said = QString::fromLocal8Bit(program.readAllStandardError());
+            QVERIFY2(said.endsWith(QStringLiteral("1 screenshot that arrived was never written: %1 "
+                                                  "could not be written to.\n")
+                                       .arg(shots.path())),
+                     qPrintable(said));
+            return;
         } else if (how == "unplugged") {
             QVERIFY(line.send(sent[0]));
             QTRY_COMPARE_WITH_TIMEOUT(SavedIn(shots), std::size_t(1), LineWaitMs);

@@ -1,15 +1,14 @@
 #include "files/ScreenshotFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <random>
 #include <system_error>
 #include <vector>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 #include "capture/ScreenshotFormat.h"
+#include "files/FolderWalk.h"
+#include "platform/FolderCalls.h"
 #include "platform/NewFile.h"
 #include "platform/Utf8Path.h"
 
@@ -23,86 +22,53 @@ std::string systemReason(int error) {
     return FileErrorText(error);
 }
 
+// Whether the UTF-8 byte or UTF-16 unit `c` goes on a character begun before it.
+bool GoesOnACharacter(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+[[maybe_unused]] bool GoesOnACharacter(wchar_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
 // A name beside the target that no other file has; creating it as a new file
-// makes sure of it, and a link planted under that name is never followed.
-fs::path SiblingName(const fs::path& target) {
+// makes sure of it, and a link planted under that name is never followed. A long
+// name is shortened, a whole character at a time, so that the temporary name
+// fits in the folder too: any name the folder takes can be written.
+fs::path SiblingName(const fs::path& name, std::size_t limit) {
     static std::mt19937_64 generator{std::random_device{}()};
-    const auto tag = std::to_string(generator() % 1000000000ULL);
-    fs::path sibling = target;
-    sibling += ".part-" + tag;
-    return sibling;
+    const fs::path::string_type tag =
+        fs::path(".part-" + std::to_string(generator() % 1000000000ULL)).native();
+    const fs::path::string_type& whole = name.native();
+    std::size_t keep = limit > tag.size() ? std::min(whole.size(), limit - tag.size()) : 0;
+    while (keep > 0 && keep < whole.size() && GoesOnACharacter(whole[keep]))
+        --keep;
+    return fs::path(whole.substr(0, keep) + tag);
 }
 
 enum class Flush { ToDisk, No };
 
-// The path with every link on the way followed, to the file it names, so that
-// saving over a link replaces that file and the link stays a link; but only
-// links the system itself would follow: a link another user planted in a shared
-// folder (/tmp, a drop folder writable by all), to the file or to a folder on
-// the way, is refused, not followed. The reason is set when refused.
-std::optional<fs::path> FollowLinks(const fs::path& chosen, std::string& whyNot) {
-    std::error_code error;
-    const fs::path absolute = fs::absolute(chosen, error);
-    if (error)
-        return chosen; // the write that comes says what is wrong
-    fs::path done = absolute.root_path();
-    std::vector<fs::path> ahead; // the next part last
-    const auto goesOnWith = [&ahead](const fs::path& path) {
-        const fs::path rest = path.relative_path();
-        const std::vector<fs::path> parts(rest.begin(), rest.end());
-        ahead.insert(ahead.end(), parts.rbegin(), parts.rend());
-    };
-    goesOnWith(absolute);
-    for (int hops = 0; !ahead.empty();) {
-        const fs::path part = ahead.back();
-        ahead.pop_back();
-        if (part.empty() || part == ".")
-            continue;
-        if (part == "..") {
-            done = done.parent_path();
-            continue;
-        }
-        const fs::path next = done / part;
-        if (!IsLink(next)) {
-            done = next;
-            continue;
-        }
-        if (!SystemFollowsLink(next)) {
-            whyNot = Utf8FromPath(next) +
-                     " is a link that another user made in a shared folder; such links are "
-                     "not followed, by the system or by this program. Remove the link or "
-                     "choose another name";
-            return std::nullopt;
-        }
-        const fs::path target = LinkTarget(next);
-        if (target.empty() || ++hops > 40)
-            return chosen; // as above
-        if (target.is_absolute())
-            done = target.root_path();
-        goesOnWith(target);
-    }
-    return done;
-}
-
-// Why an existing file must not be replaced: it is read-only (no one may write
-// it, which binds the superuser too), or this user may not write it. Empty when
-// it may be, or when there is no such file.
-std::string WhyNotWritable(const fs::path& path) {
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (error || !fs::exists(status) || fs::is_directory(status))
+// Why what is at the name must not be replaced: it is read-only (no one may
+// write it, which binds the superuser too), this user may not write it, or it is
+// no file. Empty when it may be, or when there is nothing there.
+std::string WhyNotReplaceable(const Reached& at, FolderCalls& calls) {
+    using Kind = FolderEntry::Kind;
+    switch (at.entry.kind) {
+    case Kind::Missing:
+    case Kind::Link: // a link kept as a link: it is replaced, never what it names
         return {};
-    // A device, a pipe or a socket is never replaced by a file (run as root, a
-    // link to /dev/null would otherwise replace /dev/null).
-    if (!fs::is_regular_file(status))
+    case Kind::Folder:
+        return "it is a folder; choose a file name";
+    case Kind::Other:
+        // A device, a pipe or a socket is never replaced by a file (run as root,
+        // a link to /dev/null would otherwise replace /dev/null).
         return "it is a device, a pipe or a socket, not a file; choose a file to write";
-    const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    if ((status.permissions() & write) == fs::perms::none)
+    case Kind::File:
+        break;
+    }
+    if ((at.entry.permissions & 0222) == 0)
         return "the file is read-only";
-#ifndef _WIN32
-    if (::access(path.c_str(), W_OK) != 0)
-        return systemReason(errno);
-#endif
+    if (const int error = calls.mayWrite(at.folder, at.name); error != 0)
+        return systemReason(error);
     return {};
 }
 
@@ -140,24 +106,14 @@ Outcome WriteAndClose(NewFile& file, const FileContents& contents, Flush flush, 
     return error != 0 ? Outcome::failure(systemReason(error)) : made;
 }
 
-// Writes the contents to a fresh file at `sibling`; on failure nothing is left
-// there. `mayNotCreate` tells when the folder refused the new file for want of
-// permission.
-Outcome WriteNewFile(const fs::path& sibling, const FileContents& contents, Flush flush,
-                     bool* mayNotCreate = nullptr) {
-    NewFile file = NewFile::createNew(sibling);
-    if (!file.isOpen()) {
-        if (mayNotCreate != nullptr)
-            *mayNotCreate = file.error() == EACCES || file.error() == EPERM;
-        return Outcome::failure(systemReason(file.error()));
-    }
-    Outcome written = WriteAndClose(file, contents, flush, false);
-    if (!written) {
-        std::error_code ignored;
-        fs::remove(sibling, ignored);
-    }
-    return written;
-}
+// What kind of write it is: where the name may already be taken, whether a
+// link at it is followed, and whether it may be written over in place.
+struct WriteRules {
+    LastLink lastLink = LastLink::Followed;
+    bool replace = true;
+    bool inPlace = false;
+    Flush flush = Flush::ToDisk;
+};
 
 // Overwrites an existing file where it is. Only for a file the user may write in
 // a folder they may not: no new file can be made beside it there, so the safe
@@ -165,8 +121,9 @@ Outcome WriteNewFile(const fs::path& sibling, const FileContents& contents, Flus
 // file that is theirs to change. Unlike the safe write, a failure part-way (a
 // full disk) can leave the file damaged, and the outcome says so; it is done only
 // where the user has agreed to replace that file.
-Outcome WriteInPlace(const fs::path& path, const FileContents& contents, Flush flush) {
-    NewFile file = NewFile::openExisting(path);
+Outcome WriteInPlace(const Reached& at, const FileContents& contents, Flush flush,
+                     FolderCalls& calls) {
+    NewFile file = calls.openExisting(at.folder, at.name);
     if (!file.isOpen())
         return Outcome::failure(systemReason(file.error()));
     if (Outcome written = WriteAndClose(file, contents, flush, true); !written)
@@ -181,132 +138,144 @@ FileContents BytesOf(std::string_view bytes) {
     };
 }
 
-// A file that is replaced keeps who may read and write it, but nothing that
-// would give the new file away: in a shared folder the old one may be another
-// user's, set to run (as its owner) or open to every user's writes, and the new
-// one is ours. A picture or a report is never a program.
-void KeepPermissions(const fs::path& from, const fs::path& to) {
-    std::error_code error;
-    const fs::file_status status = fs::status(from, error);
-    constexpr fs::perms givenAway =
-        fs::perms::set_uid | fs::perms::set_gid | fs::perms::sticky_bit | fs::perms::others_write |
-        fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
-    if (!error && fs::is_regular_file(status))
-        fs::permissions(to, status.permissions() & ~givenAway, error);
+// The mode of the new file: a file that is replaced keeps who may read and
+// write it, but nothing that would give the new file away: in a shared folder
+// the old one may be another user's, set to run (as its owner) or open to every
+// user's writes, and the new one is ours. A picture or a report is never a
+// program.
+unsigned NewMode(const Reached& at, FolderCalls& calls) {
+    constexpr unsigned givenAway = 07000 | 0111 | 0002; // set-id, sticky, run, others' write
+    if (at.entry.kind == FolderEntry::Kind::File)
+        return at.entry.permissions & ~givenAway;
+    return calls.newFileMode() & ~givenAway;
 }
 
 // A move that another program (a virus scanner, an indexer, a preview) held up
 // all through its retries: the finished file is kept under its own name, and the
 // reason says where.
-Outcome KeptAside(int error, const fs::path& from, const fs::path& to) {
-    return Outcome::failure(systemReason(error) + " (another program, such as a virus scanner, " +
-                            "kept " + Utf8FromPath(to.filename()) +
-                            " open); the finished file is kept as " + Utf8FromPath(from) +
-                            ": rename it once that program lets go");
+Outcome KeptAside(int error, const Reached& at, const fs::path& sibling) {
+    return Outcome::failure(
+        systemReason(error) + " (another program, such as a virus scanner, " + "kept " +
+        Utf8FromPath(at.name) + " open); the finished file is kept as " +
+        Utf8FromPath(at.shownFolder / sibling) + ": rename it once that program lets go");
 }
 
-// Moves the finished file over `to`; on failure nothing is left at `from`, but
-// for a file held by another program, which is kept.
-Outcome MoveInto(const fs::path& from, const fs::path& to) {
-    if (const int error = MoveReplacing(from, to); error != 0) {
-        if (error == EBUSY)
-            return KeptAside(error, from, to);
-        std::error_code ignored;
-        fs::remove(from, ignored);
+// Where no new file may be made in the folder, a file the user may write is
+// written over in place if the rules allow it.
+Outcome WhenNoNewFile(const Reached& at, const FileContents& contents, const WriteRules& rules,
+                      int error, FolderCalls& calls) {
+    const bool refused = error == EACCES || error == EPERM;
+    if (!refused || at.entry.kind != FolderEntry::Kind::File || !rules.replace)
         return Outcome::failure(systemReason(error));
-    }
-    return Outcome::success();
+    if (!rules.inPlace)
+        return Outcome::failure(
+            "no new file may be made in its folder (" + systemReason(error) +
+            "), and it is not written over where it is, where a failure part-way would leave it "
+            "half written; write it into a folder you may create files in");
+    return WriteInPlace(at, contents, rules.flush, calls);
+}
+
+// The one place the program creates a file. The new file is made beside the
+// target under a name no file has, readable by this user alone until it is
+// given its mode, which it gets before its first byte; it is written, flushed
+// (unless the rules say not) and then renamed over the target, all within the
+// folder the walk reached and holds. A failure leaves nothing of it behind,
+// unless another program held the target, when it is kept and the reason says
+// where. Nothing when the name must be new and is taken.
+std::optional<Outcome> Write(const FileContents& contents, const fs::path& chosen,
+                             const WriteRules& rules) {
+    FolderCalls& calls = CurrentFolderCalls();
+    std::string why;
+    const std::optional<Reached> at = WalkTo(chosen, rules.lastLink, calls, why);
+    if (!at)
+        return Outcome::failure(why);
+    if (!rules.replace && at->entry.kind != FolderEntry::Kind::Missing)
+        return std::nullopt;
+    if (why = WhyNotReplaceable(*at, calls); !why.empty())
+        return Outcome::failure(why);
+
+    const fs::path sibling = SiblingName(at->name, calls.nameLimit(at->folder));
+    NewFile file = calls.createNew(at->folder, sibling);
+    if (!file.isOpen())
+        return WhenNoNewFile(*at, contents, rules, file.error(), calls);
+    Outcome written = file.setMode(NewMode(*at, calls))
+                          ? WriteAndClose(file, contents, rules.flush, false)
+                          : Outcome::failure(systemReason(file.error()));
+    const int moved = written ? calls.move(at->folder, sibling, at->name, rules.replace) : 0;
+    if (written && moved == 0)
+        return Outcome::success();
+    if (written && moved == EBUSY)
+        return KeptAside(moved, *at, sibling);
+    calls.remove(at->folder, sibling);
+    if (!written)
+        return written;
+    // Windows refuses a move onto a folder's name as access denied.
+    if (!rules.replace &&
+        (moved == EEXIST ||
+         (moved == EACCES && calls.look(at->folder, at->name).kind != FolderEntry::Kind::Missing)))
+        return std::nullopt;
+    return Outcome::failure(systemReason(moved));
+}
+
+// For the writes that never find the name taken.
+Outcome Written(const std::optional<Outcome>& outcome) {
+    return outcome.value_or(Outcome::failure("the name is taken"));
+}
+
+constexpr WriteRules Agreed{};
+constexpr WriteRules AgreedInPlace{LastLink::Followed, true, true, Flush::ToDisk};
+constexpr WriteRules NewNameOnly{LastLink::Kept, false, false, Flush::ToDisk};
+constexpr WriteRules Temporary{LastLink::Kept, true, false, Flush::No};
+
+std::string_view OneScreenshot(std::string_view imageData) {
+    return imageData.substr(0, ScreenshotSize);
+}
+
+Outcome NoScreenshot() {
+    return Outcome::failure("there is no complete screenshot to write");
 }
 
 } // namespace
 
 std::optional<Outcome> WriteNewScreenshotFile(const std::string& imageData, const fs::path& path) {
     if (imageData.size() < ScreenshotSize)
-        return Outcome::failure("there is no complete screenshot to write");
-    return WriteFileUnderNewName(std::string_view(imageData).substr(0, ScreenshotSize), path);
+        return NoScreenshot();
+    return WriteFileUnderNewName(OneScreenshot(imageData), path);
 }
 
 std::optional<Outcome> WriteFileUnderNewName(std::string_view bytes, const fs::path& path) {
-    std::error_code error;
-    if (fs::symlink_status(path, error).type() != fs::file_type::not_found)
-        return std::nullopt;
-
-    const fs::path sibling = SiblingName(path);
-    if (Outcome written = WriteNewFile(sibling, BytesOf(bytes), Flush::ToDisk); !written)
-        return written;
-    const int moved = MoveToNewName(sibling, path);
-    if (moved == 0)
-        return Outcome::success();
-    if (moved == EBUSY)
-        return KeptAside(moved, sibling, path);
-    fs::remove(sibling, error);
-    // Windows refuses a move onto a folder's name as access denied.
-    if (moved == EEXIST ||
-        (moved == EACCES && fs::symlink_status(path, error).type() != fs::file_type::not_found))
-        return std::nullopt;
-    return Outcome::failure(systemReason(moved));
+    return Write(BytesOf(bytes), path, NewNameOnly);
 }
 
 Outcome WriteTemporaryScreenshotFile(const std::string& imageData, const fs::path& path) {
     if (imageData.size() < ScreenshotSize)
-        return Outcome::failure("there is no complete screenshot to write");
-    const fs::path sibling = SiblingName(path);
-    if (Outcome written = WriteNewFile(
-            sibling, BytesOf(std::string_view(imageData).substr(0, ScreenshotSize)), Flush::No);
-        !written)
-        return written;
-    return MoveInto(sibling, path); // replaces a link itself, never what it names
+        return NoScreenshot();
+    return Written(Write(BytesOf(OneScreenshot(imageData)), path, Temporary));
 }
 
 Outcome WriteScreenshotFile(std::string_view imageData, const fs::path& chosen) {
     if (imageData.size() < ScreenshotSize)
-        return Outcome::failure("there is no complete screenshot to write");
-    return WriteFileSafely(imageData.substr(0, ScreenshotSize), chosen);
+        return NoScreenshot();
+    return WriteFileSafely(OneScreenshot(imageData), chosen);
 }
 
 Outcome WriteFileSafely(std::string_view bytes, const fs::path& chosen) {
     return WriteFileAsMade(BytesOf(bytes), chosen);
 }
 
-namespace {
-
-enum class InPlace { Allowed, Refused };
-
-Outcome WriteAsMade(const FileContents& contents, const fs::path& chosen, InPlace inPlace) {
-    std::string why;
-    const std::optional<fs::path> followed = FollowLinks(chosen, why);
-    if (!followed)
-        return Outcome::failure(why);
-    const fs::path& path = *followed;
-    if (why = WhyNotWritable(path); !why.empty())
-        return Outcome::failure(why);
-
-    const fs::path sibling = SiblingName(path);
-    bool mayNotCreate = false;
-    if (Outcome written = WriteNewFile(sibling, contents, Flush::ToDisk, &mayNotCreate); !written) {
-        std::error_code error;
-        if (mayNotCreate && fs::is_regular_file(path, error)) {
-            if (inPlace == InPlace::Refused)
-                return Outcome::failure(
-                    "no new file may be made in its folder (" + written.reason() +
-                    "), and it is not written over where it is, where a failure part-way would "
-                    "leave it half written; write it into a folder you may create files in");
-            return WriteInPlace(path, contents, Flush::ToDisk);
-        }
-        return written;
-    }
-    KeepPermissions(path, sibling);
-    return MoveInto(sibling, path);
-}
-
-} // namespace
-
 Outcome WriteFileAsMade(const FileContents& contents, const fs::path& chosen) {
-    return WriteAsMade(contents, chosen, InPlace::Allowed);
+    return Written(Write(contents, chosen, AgreedInPlace));
 }
 
 Outcome WriteFileAsMadeWhole(const FileContents& contents, const fs::path& chosen) {
-    return WriteAsMade(contents, chosen, InPlace::Refused);
+    return Written(Write(contents, chosen, Agreed));
+}
+
+Outcome CheckFolderToWriteIn(const fs::path& folder) {
+    std::string why;
+    if (WalkTo(folder / "kvd62-capture", LastLink::Kept, CurrentFolderCalls(), why))
+        return Outcome::success();
+    return Outcome::failure(why);
 }
 
 } // namespace kvd

@@ -11,6 +11,11 @@
 
 namespace kvd {
 
+// Every file the program writes is written by one of these, and all of them by
+// one writer, which keeps every rule: the links it follows (files/FolderWalk.h),
+// the folder it checked held open to the end, the kinds of file it replaces, the
+// new file's mode, its temporary name, the flush and the rename.
+//
 // Writes a screenshot to `path`: exactly its ScreenshotSize bytes, as received,
 // nothing added or converted. The bytes go to a new file beside the target, which
 // replaces the target only once all of them are written and flushed, so a failure
@@ -58,5 +63,9 @@ Outcome WriteFileAsMade(const FileContents& contents, const std::filesystem::pat
 Outcome WriteFileAsMadeWhole(const FileContents& contents, const std::filesystem::path& path);
 std::optional<Outcome> WriteFileUnderNewName(std::string_view bytes,
                                              const std::filesystem::path& path);
+
+// Whether files can be written into `folder` as far as its path goes: each link
+// on the way is one the writer follows. The reason when not.
+Outcome CheckFolderToWriteIn(const std::filesystem::path& folder);
 
 } // namespace kvd

@@ -176,4 +176,20 @@ MoveResult MoveRetrying(const std::wstring& from, const std::wstring& to, DWORD 
     }
 }
 
+// A folder may be no longer than MAX_PATH less a file name of 8.3 (12).
+constexpr std::size_t LongPathFrom = MAX_PATH - 12;
+
+std::wstring SystemPath(const std::filesystem::path& path) {
+    const std::wstring& given = path.native();
+    if (given.size() < LongPathFrom || given.starts_with(L"\\\\?\\"))
+        return given;
+    std::wstring full(GetFullPathNameW(given.c_str(), 0, nullptr, nullptr), L'\0');
+    full.resize(GetFullPathNameW(given.c_str(), DWORD(full.size()), full.data(), nullptr));
+    if (full.empty())
+        return given;
+    if (full.starts_with(L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 } // namespace kvd

@@ -2,6 +2,7 @@
 
 #include "platform/win32/WindowsApi.h"
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -54,5 +55,9 @@ struct MoveResult {
     bool stillHeld = false;
 };
 MoveResult MoveRetrying(const std::wstring& from, const std::wstring& to, DWORD flags);
+
+// `path` as Windows' calls take it: from MAX_PATH on, in its long form
+// ("\\?\C:\..."), which knows no MAX_PATH (260) limit; below it, as it is.
+std::wstring SystemPath(const std::filesystem::path& path);
 
 } // namespace kvd

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -15,6 +16,7 @@
 #include "capture/ScreenshotFormat.h"
 #include "files/SaveFlow.h"
 #include "files/ScreenshotFile.h"
+#include "platform/FolderCalls.h"
 #include "platform/StdFileSystem.h"
 #include "platform/Utf8Path.h"
 #include "tests/support/TestBitmap.h"
@@ -68,6 +70,59 @@ public:
 
 private:
     bool switched_;
+};
+#endif
+
+#ifndef _WIN32
+// The system's folder calls, with another user's change to the folders run once,
+// just before the writer's call number `at` (from 0).
+class ChangeBeforeCall final : public FolderCalls {
+public:
+    ChangeBeforeCall(int at, std::function<void()> change) : at_(at), change_(std::move(change)) {
+        UseFolderCalls(this);
+    }
+    ~ChangeBeforeCall() override { UseFolderCalls(nullptr); }
+    ChangeBeforeCall(const ChangeBeforeCall&) = delete;
+    ChangeBeforeCall& operator=(const ChangeBeforeCall&) = delete;
+    bool changed() const { return calls_ > at_; }
+
+    HeldFolder openStart(const fs::path& start) override { return Call().openStart(start); }
+    HeldFolder openFolder(const HeldFolder& in, const fs::path& name) override {
+        return Call().openFolder(in, name);
+    }
+    FolderEntry look(const HeldFolder& in, const fs::path& name) override {
+        return Call().look(in, name);
+    }
+    fs::path readLink(const HeldFolder& in, const fs::path& name) override {
+        return Call().readLink(in, name);
+    }
+    NewFile createNew(const HeldFolder& in, const fs::path& name) override {
+        return Call().createNew(in, name);
+    }
+    NewFile openExisting(const HeldFolder& in, const fs::path& name) override {
+        return Call().openExisting(in, name);
+    }
+    int mayWrite(const HeldFolder& in, const fs::path& name) override {
+        return Call().mayWrite(in, name);
+    }
+    int move(const HeldFolder& in, const fs::path& from, const fs::path& to,
+             bool replace) override {
+        return Call().move(in, from, to, replace);
+    }
+    void remove(const HeldFolder& in, const fs::path& name) override { Call().remove(in, name); }
+    std::size_t nameLimit(const HeldFolder& in) override { return Call().nameLimit(in); }
+    unsigned newFileMode() override { return Call().newFileMode(); }
+
+private:
+    FolderCalls& Call() {
+        if (calls_++ == at_)
+            change_();
+        return SystemFolderCalls();
+    }
+
+    int at_;
+    std::function<void()> change_;
+    int calls_ = 0;
 };
 #endif
 
@@ -215,6 +270,11 @@ private slots:
             << bytes(bitmap) << QByteArray() << shot << "dangling";
         QTest::newRow("over a longer file in a folder that cannot be written")
             << bytes(bitmap) << QByteArray(100000, 'o') << shot << "locked folder";
+        // The longest names a folder takes: the temporary name beside it is
+        // shortened to fit.
+        QTest::newRow("a name of 250 bytes")
+            << bytes(bitmap) << QByteArray("old") << QString(246, 'n') + ".pdf"
+            << "";
         QTest::newRow("into a folder path of 300 characters")
             << bytes(bitmap) << QByteArray("old") << shot << "long path";
         QTest::newRow("over a file another program holds for a moment")
@@ -224,9 +284,12 @@ private slots:
     // A replaced file keeps who may read and write it, but nothing that would
     // give the new one away (another user's file in a shared folder may be set
     // to run as its owner, or open to every user's writes), and it never runs.
+    // The new file has its mode before its first byte is written: no other user
+    // reads a private file's replacement while it is made.
     void aReplacedFileKeepsItsPermissions_data() {
         QTest::addColumn<int>("before");
         QTest::addColumn<int>("after");
+        QTest::newRow("private to its owner") << 0600 << 0600;
         QTest::newRow("read for the group") << 0640 << 0640;
         QTest::newRow("writable by everyone") << 0666 << 0664;
         QTest::newRow("set-user-id, set-group-id, sticky, run by all") << 07775 << 0664;
@@ -240,7 +303,18 @@ private slots:
         const fs::path file = folder.path / "shot.bmp";
         test::WriteRaw(file, "old");
         fs::permissions(file, fs::perms(before));
-        QVERIFY(WriteScreenshotFile(test::TwoColourBitmap(), file).ok());
+        int whileWritten = -1;
+        const Outcome written = WriteFileAsMade(
+            [&](ByteSink& sink) {
+                for (const std::string& name : test::FilesIn(folder.path))
+                    if (name.starts_with("shot.bmp.part-"))
+                        whileWritten = int(fs::status(folder.path / name).permissions());
+                sink.write(test::TwoColourBitmap());
+                return Outcome::success();
+            },
+            file);
+        QVERIFY2(written.ok(), written.reason().c_str());
+        QCOMPARE(whileWritten, after);
         QCOMPARE(int(fs::status(file).permissions()), after);
     }
 
@@ -451,6 +525,69 @@ private slots:
         else if (how != "folder")
             QVERIFY(ReadAll(target) == old);
         QCOMPARE(test::FilesIn(sub).size(), std::size_t(1));
+    }
+
+    // Another user who owns a folder on the way (in a folder shared by all, as
+    // /tmp) swaps it for their link to a folder of this user's, between any two of
+    // the writer's steps. Every write lands in the folder it checked, or is
+    // refused: never in the folder linked. Each row tries every step in turn.
+    void aFolderSwappedMidWriteIsNotFollowed_data() {
+        QTest::addColumn<QString>("write");
+        QTest::newRow("save over a file") << "replace";
+        QTest::newRow("a new name in the save folder") << "new name";
+        QTest::newRow("the temporary file") << "temporary";
+    }
+
+    void aFolderSwappedMidWriteIsNotFollowed() {
+#ifdef _WIN32
+        QSKIP("Windows' calls take paths (see FolderCallsWin32.cpp)");
+#else
+        if (geteuid() != 0)
+            QSKIP("another user's link and folder need root");
+        QFETCH(QString, write);
+        const std::string shot = test::TwoColourBitmap(3);
+        for (int at = 0;; ++at) {
+            const TempFolder folder;
+            const fs::path shared = folder.path / "shared", mine = folder.path / "mine";
+            const fs::path theirs = shared / "shots", moved = shared / "moved";
+            fs::create_directories(theirs);
+            fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+            QCOMPARE(chown(theirs.c_str(), 65534, 65534), 0);
+            fs::create_directory(mine);
+            WriteRaw(mine / "shot.bmp", "mine");
+            if (write == "replace")
+                WriteRaw(theirs / "shot.bmp", "old");
+            std::optional<Outcome> written;
+            bool changed = false;
+            {
+                const ChangeBeforeCall swap(at, [&] {
+                    fs::rename(theirs, moved);
+                    fs::create_symlink(mine, theirs);
+                    QCOMPARE(lchown(theirs.c_str(), 65534, 65534), 0);
+                });
+                const fs::path target = theirs / "shot.bmp";
+                written = write == "replace"    ? WriteScreenshotFile(shot, target)
+                          : write == "new name" ? WriteNewScreenshotFile(shot, target)
+                                                : WriteTemporaryScreenshotFile(shot, target);
+                changed = swap.changed();
+            }
+            QVERIFY2(written.has_value(), qPrintable(QString("step %1").arg(at)));
+            QCOMPARE(test::FilesIn(mine), std::set<std::string>{"shot.bmp"});
+            QCOMPARE(ReadAll(mine / "shot.bmp"), std::string("mine"));
+            if (!changed) {
+                QVERIFY2(written->ok(), written->reason().c_str());
+                break; // every step was tried
+            }
+            if (written->ok())
+                QVERIFY2(ReadAll(moved / "shot.bmp") == shot,
+                         qPrintable(QString("step %1").arg(at)));
+            else
+                QVERIFY2(written->reason().find("another user") != std::string::npos,
+                         written->reason().c_str());
+            for (const std::string& name : test::FilesIn(moved))
+                QCOMPARE(name, std::string("shot.bmp"));
+        }
+#endif
     }
 
     // Written over in place (a file the user may change in a folder they may

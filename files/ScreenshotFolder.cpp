@@ -76,4 +76,12 @@ bool SaveIntoFolder(std::filesystem::path folder, const std::string& frame, std:
     return true;
 }
 
+std::string WhyNotASaveFolder(const std::filesystem::path& folder, DiskWorker& disk) {
+    Outcome usable = Outcome::success();
+    disk.run([&] { usable = CheckFolderToWriteIn(folder); });
+    if (usable)
+        return {};
+    return "Screenshots cannot be saved to " + Utf8FromPath(folder) + ": " + usable.reason() + ".";
+}
+
 } // namespace kvd

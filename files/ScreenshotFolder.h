@@ -67,4 +67,9 @@ private:
 bool SaveIntoFolder(std::filesystem::path folder, const std::string& frame, std::time_t arrived,
                     DiskWorker& disk, CaptureReport& report);
 
+// Why screenshots cannot be saved into `folder` at all, as the user is told (a
+// link on its path that another user planted, a folder that is not there);
+// empty when they can. Asked on the disk worker.
+std::string WhyNotASaveFolder(const std::filesystem::path& folder, DiskWorker& disk);
+
 } // namespace kvd

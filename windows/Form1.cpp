@@ -6,6 +6,7 @@
 #include "files/LoadImage.h"
 #include "files/PrintFlow.h"
 #include "files/SaveFlow.h"
+#include "files/ScreenshotFolder.h"
 #include "platform/Utf8Path.h"
 #include "platform/qt/QtPicture.h"
 #include "ui_Form1.h"
@@ -91,6 +92,12 @@ void Form1::ReportPortProblems() {
 }
 
 void Form1::SaveEveryScreenshotTo(std::optional<std::filesystem::path> folder) {
+    if (folder)
+        if (const std::string why = WhyNotASaveFolder(*folder, services_.disk); !why.empty()) {
+            const ArrivalsHeld dialog = session_.holdArrivals();
+            services_.box.tell(why + " Choose another folder.", "Save every screenshot to folder");
+            return;
+        }
     menu_->savingToFolder(folder.has_value());
     session_.savingTo(std::move(folder));
     ShowCaption();

@@ -2,8 +2,12 @@
 #include <QTest>
 #include <filesystem>
 #include <set>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "files/ScreenshotFolder.h"
+#include "tests/support/DiskWorkerInPlace.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
@@ -81,14 +85,50 @@ private slots:
         QCOMPARE(*names.rbegin(), expected.toStdString());         // the newest sorts last
     }
 
-    void aFolderThatWentAwayIsAFailureNamingTheFile() {
+    // A save folder that cannot take screenshots is said before the first one
+    // comes, and each save into it fails naming the file. "planted": the folder
+    // is a link that another user made in a folder shared by all (/tmp) to a
+    // folder of this user's, which the system itself would not follow.
+    void aFolderThatCannotTakeThemIsAFailureNamingTheFile_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a folder that went away") << "gone"
+                                                 << "No such file";
+        QTest::newRow("another user's link in a shared folder") << "planted"
+                                                                << "another user";
+    }
+
+    void aFolderThatCannotTakeThemIsAFailureNamingTheFile() {
+        QFETCH(QString, how);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
-        const fs::path folder = fs::path(dir.path().toStdString()) / "gone";
+        const fs::path shared = fs::path(dir.path().toStdString()), folder = shared / "shots";
+        const fs::path mine = shared / "private";
+        if (how == "planted") {
+#ifdef _WIN32
+            QSKIP(
+                "links are made by administrators on Windows; ScreenshotFileTest answers for them");
+#else
+            if (geteuid() != 0)
+                QSKIP("planting another user's link needs root");
+            fs::create_directory(mine);
+            fs::create_directory_symlink(mine, folder);
+            fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+            QCOMPARE(lchown(folder.c_str(), 65534, 65534), 0);
+#endif
+        }
+        DiskWorkerInPlace disk;
+        const std::string why = WhyNotASaveFolder(folder, disk);
+        QVERIFY2(why.starts_with("Screenshots cannot be saved to " + folder.string() + ": ") &&
+                     why.find(reason.toStdString()) != std::string::npos,
+                 why.c_str());
         const ScreenshotFolder::Saved saved =
             ScreenshotFolder(folder).save(test::TwoColourBitmap(7), SecondOfTheTest());
         QVERIFY(!saved.outcome.ok());
+        QVERIFY2(saved.outcome.reason().find(reason.toStdString()) != std::string::npos,
+                 saved.outcome.reason().c_str());
         QCOMPARE(saved.path, folder / (std::string(Base) + "-001.bmp"));
-        QVERIFY(!fs::exists(folder));
+        QVERIFY(test::FilesIn(mine).empty());
     }
 };
 

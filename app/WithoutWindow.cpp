@@ -9,7 +9,6 @@
 #include "files/FolderCapture.h"
 #include "platform/ConsoleStop.h"
 #include "platform/ConsoleText.h"
-#include "platform/Utf8Path.h"
 #include "platform/qt/QtDiskWorker.h"
 #include "platform/qt/QtPictureLoader.h"
 
@@ -83,11 +82,8 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     if (stopping)
         WriteText(stderr, "kvd62-capture: stopped; " + std::to_string(saved) + " screenshot" +
                               (saved == 1 ? "" : "s") + " saved.\n");
-    if (const int lost = capture.unsaved(); lost > 0) {
-        WriteText(stderr, "kvd62-capture: " + std::to_string(lost) + " screenshot" +
-                              (lost == 1 ? " that arrived was" : "s that arrived were") +
-                              " never written: " + Utf8FromPath(*options.saveFolder) +
-                              " could not be written to.\n");
+    if (const std::string lost = capture.neverWritten(); !lost.empty()) {
+        WriteText(stderr, "kvd62-capture: " + lost + "\n");
         status = 1;
     }
     return status;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "capture/CaptureSession.h"
+#include "capture/WaitingArrivals.h"
 #include "files/ArrivalLoop.h"
 #include "files/ScreenshotFolder.h"
 #include "platform/DiskWorker.h"
@@ -19,10 +20,15 @@ namespace kvd {
 // that starts like a screenshot but is not a readable bitmap is reported with its
 // time and reason, and kept as kvd62-...-unreadable.bin when asked. A screenshot
 // that cannot be written (the folder removed, the disk full) is kept and tried
-// again, before any other, at the next save. The port lost, and back, is said
-// once each; the session keeps retrying it.
+// again, before any other, at the next save; no more are kept than the window
+// keeps waiting, and past that the oldest is dropped, said and counted. The port
+// lost, and back, is said once each; the session keeps retrying it.
 class FolderCapture final : private ArrivalHandler {
 public:
+    // Screenshots kept unwritten at the most, as many as the window keeps
+    // waiting: their bytes only, about 275 KB, however long the disk stays full.
+    static constexpr std::size_t MostKept = WaitingArrivals::Capacity;
+
     struct Services {
         DiskWorker& disk;
         CaptureReport& report;
@@ -46,6 +52,9 @@ public:
     bool saving() const { return session_.arrivalsHeld(); }
     // Screenshots kept because they could not be written, not yet saved.
     int unsaved() const { return int(unsaved_.size()); }
+    // What the end says of the screenshots never written, those still kept and
+    // those dropped; empty when every one that came was written.
+    std::string neverWritten() const;
 
 private:
     void screenshot(const Arrival& arrival) override;
@@ -61,6 +70,9 @@ private:
     bool lost_ = false;
     int saved_ = 0;
     std::deque<Arrival> unsaved_;
+    // Dropped since the kept ones were last all written, and in all.
+    int droppedLately_ = 0;
+    int dropped_ = 0;
 };
 
 } // namespace kvd

@@ -138,27 +138,71 @@ private slots:
         QVERIFY(folder.files() == (std::multiset<std::string>{First, Second}));
     }
 
-    // A screenshot the folder cannot take (it was removed) is kept, said, and
-    // written before any other once the folder is back: with the next one, or at
-    // the stop's last save, when nothing else comes.
-    void aScreenshotThatCannotBeWrittenIsKept() {
+    // Screenshots the folder cannot take (it was removed) are kept, each said, and
+    // written before any other once the folder is back, in the order they came:
+    // with the next one, or at the stop's last save, when nothing else comes. Past
+    // the most kept, the oldest are dropped, said, and counted at the end.
+    void screenshotsThatCannotBeWrittenAreKept_data() {
+        QTest::addColumn<int>("arriving");
+        QTest::addColumn<bool>("nextComes");
+        QTest::addColumn<int>("dropped");
+        const int most = int(FolderCapture::MostKept);
+        QTest::newRow("one, written with the next") << 1 << true << 0;
+        QTest::newRow("one, written at the stop") << 1 << false << 0;
+        QTest::newRow("as many as are kept") << most << false << 0;
+        QTest::newRow("three more than are kept: the oldest three dropped")
+            << most + 3 << false << 3;
+        QTest::newRow("one more than are kept, written with the next") << most + 1 << true << 1;
+    }
+    void screenshotsThatCannotBeWrittenAreKept() {
+        QFETCH(int, arriving);
+        QFETCH(bool, nextComes);
+        QFETCH(int, dropped);
         FolderRig folder(false);
         const std::filesystem::path dir = PathFromUtf8(folder.rig.dir.path().toStdString());
         std::filesystem::remove_all(dir);
-        QCOMPARE(folder.tick(First), 0);
-        QCOMPARE(folder.capture.unsaved(), 1);
-        QVERIFY2(folder.report.problems.back().starts_with("The screenshot is kept"),
-                 folder.report.problems.back().c_str());
-        std::filesystem::create_directory(dir);
-        QCOMPARE(folder.tick(Second), 2);
-        QVERIFY(ReadAll(folder.report.paths[0]) == First); // named first: it came first
+        std::vector<std::string> sent;
+        for (int i = 0; i < arriving; ++i) {
+            sent.push_back(test::TwoColourBitmap(std::uint32_t(1000 + i)));
+            QCOMPARE(folder.tick(sent.back()), 0);
+        }
+        const int kept = arriving - dropped;
+        QCOMPARE(folder.capture.unsaved(), kept);
+        const std::string& said = folder.report.problems.back();
+        QVERIFY2(dropped == 0 ? said.starts_with("The screenshot is kept") &&
+                                    said.find("dropped") == std::string::npos
+                              : said.starts_with("The newest " + std::to_string(kept) +
+                                                 " screenshots are kept") &&
+                                    said.find("; " + std::to_string(dropped) + " older one") !=
+                                        std::string::npos,
+                 said.c_str());
+        QVERIFY2(
+            folder.capture.neverWritten().starts_with(std::to_string(arriving) + " screenshot"),
+            folder.capture.neverWritten().c_str());
 
-        std::filesystem::remove_all(dir);
-        QCOMPARE(folder.tick(Third), 0);
         std::filesystem::create_directory(dir);
-        QCOMPARE(folder.capture.saveWaiting(), 1);
+        if (nextComes) {
+            sent.push_back(Third);
+            QCOMPARE(folder.tick(Third), kept + 1);
+        } else {
+            QCOMPARE(folder.capture.saveWaiting(), kept);
+        }
         QCOMPARE(folder.capture.unsaved(), 0);
-        QVERIFY(folder.files() == (std::multiset<std::string>{Third}));
+        // The kept ones in the order they came, each named for the second it came
+        // in, the newest last.
+        QCOMPARE(int(folder.report.paths.size()), int(sent.size()) - dropped);
+        for (std::size_t i = 0; i < folder.report.paths.size(); ++i) {
+            QCOMPARE(
+                PathFromUtf8(folder.report.paths[i]),
+                PathFromUtf8(folder.rig.path(FolderFileName(LocalTime(TheSecond), int(i) + 1))));
+            QVERIFY(ReadAll(folder.report.paths[i]) == sent[std::size_t(dropped) + i]);
+        }
+        // Only those dropped are never written, and the end says so.
+        const std::string end = folder.capture.neverWritten();
+        QVERIFY2(dropped == 0 ? end.empty()
+                              : end.starts_with(std::to_string(dropped) + " screenshot") &&
+                                    end.find("dropped") != std::string::npos,
+                 end.c_str());
     }
 
     // A lost port is said once, and its return once. (How it is retried, and

@@ -7,8 +7,10 @@
 #include "app/NativeSerialPort.h"
 #include "capture/CaptureSession.h"
 #include "files/FolderCapture.h"
+#include "files/ScreenshotFile.h"
 #include "platform/ConsoleStop.h"
 #include "platform/ConsoleText.h"
+#include "platform/Utf8Path.h"
 #include "platform/qt/QtDiskWorker.h"
 #include "platform/qt/QtPictureLoader.h"
 
@@ -30,11 +32,17 @@ public:
 
 int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     QCoreApplication app(argc, argv);
+    StandardStreams report;
+    // Before the port is opened, nothing can be lost yet.
+    if (const Outcome folder = CheckFolderToWriteIn(*options.saveFolder); !folder) {
+        report.problem("screenshots cannot be saved to " + Utf8FromPath(*options.saveFolder) +
+                       ": " + folder.reason() + ". Give another folder with --save-dir.");
+        return 1;
+    }
     NativeSerialPort comm;
     QtPictureLoader pictures;
     CaptureSession session(comm, pictures);
     session.choosePort(*options.port, PortChoice::Typed);
-    StandardStreams report;
     if (!comm.isOpen()) {
         report.problem("the serial port could not be opened (" + session.portDescription() +
                        "). Check the cable and the port, then start again.");

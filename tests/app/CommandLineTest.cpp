@@ -7,6 +7,9 @@
 #include <QTest>
 #include <filesystem>
 #include <set>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "app/CommandLine.h"
 #include "tests/support/DevicePaths.h"
@@ -232,8 +235,8 @@ private slots:
     }
 
     // The program itself: a refused command line is one line on standard error
-    // and status 2. It is run with no display to connect to, so a program that
-    // went on to open its window would fail in another way.
+    // and status 2 (1 for a save folder it may not write into). It is run with no display to
+    // connect to, so a program that went on to open its window would fail in another way.
     void theProgramRefusesABadCommandLineWithoutAWindow_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
@@ -242,6 +245,11 @@ private slots:
         QTest::newRow("a bad port") << QStringList{"--port", "COM"} << 2 << "--port \"COM\"";
         QTest::newRow("a missing folder")
             << QStringList{"--save-dir", "/nonexistent"} << 2 << "--save-dir \"/nonexistent\"";
+        // PLANTED: a folder reached through a link that another user made in a
+        // folder shared by all, as /tmp; refused before the port is opened.
+        QTest::newRow("a save folder through another user's link")
+            << QStringList{"--no-window", "--port", "2", "--save-dir", "PLANTED"} << 1
+            << "another user";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "";
         QTest::newRow("version") << QStringList{"--version"} << 0 << "";
         QTest::newRow("a count for an export")
@@ -276,6 +284,22 @@ private slots:
                    (programPath.endsWith(".exe") ? ".exe" : "");
             QVERIFY2(QFileInfo::exists(path), qPrintable(path + " is not built"));
         }
+        const QTemporaryDir shared;
+        if (const qsizetype at = arguments.indexOf("PLANTED"); at >= 0) {
+#ifdef _WIN32
+            QSKIP("links are made by administrators on Windows");
+#else
+            if (geteuid() != 0)
+                QSKIP("planting another user's link needs root");
+            const std::filesystem::path folder = shared.path().toStdString();
+            std::filesystem::create_directory(folder / "private");
+            std::filesystem::create_directory_symlink(folder / "private", folder / "shots");
+            std::filesystem::permissions(folder, std::filesystem::perms::all |
+                                                     std::filesystem::perms::sticky_bit);
+            QCOMPARE(lchown((folder / "shots").c_str(), 65534, 65534), 0);
+            arguments[at] = QString::fromStdString((folder / "shots").string());
+#endif
+        }
         QProcess program;
         test::EndWithTheTest(program);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -291,7 +315,7 @@ private slots:
         // Windows ends its lines in CR LF.
         const QString out = QString::fromLocal8Bit(program.readAllStandardOutput()).remove('\r');
         const QString err = QString::fromLocal8Bit(program.readAllStandardError()).remove('\r');
-        if (status == 2) {
+        if (status != 0) {
             QVERIFY(out.isEmpty());
             QVERIFY2(err.startsWith(name + ": ") && err.contains(said) && err.count('\n') == 1,
                      qPrintable(err));

@@ -23,7 +23,7 @@ std::string systemReason(int error) {
 }
 
 // Whether the UTF-8 byte or UTF-16 unit `c` goes on a character begun before it.
-bool GoesOnACharacter(char c) {
+[[maybe_unused]] bool GoesOnACharacter(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 [[maybe_unused]] bool GoesOnACharacter(wchar_t c) {

@@ -71,15 +71,13 @@ bool IsOwnTerminal(const struct stat& node) {
     return false;
 }
 
-// What `path` names once every link is followed (/dev/pts/3 for
-// /proc/self/fd/0); empty when it cannot be told.
+} // namespace
+
 std::string RealName(const std::string& path) {
     const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
                                                            &std::free);
     return real ? std::string(real.get()) : std::string();
 }
-
-} // namespace
 
 std::string WhyNotASerialDevice(const std::string& path) {
     struct stat node {};

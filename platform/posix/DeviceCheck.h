@@ -21,6 +21,10 @@ std::string WhyNotASerialDevice(const std::string& path);
 // none.
 std::string WhyNotTheInstrumentsLine(const std::string& path);
 
+// What `path` names once every link is followed (/dev/pts/3 for
+// /proc/self/fd/0); empty when it names nothing.
+std::string RealName(const std::string& path);
+
 // Why an open line is down although nobody said so: its device node has gone
 // (an adapter unplugged), or the line has hung up. `fd` is the open port's
 // descriptor. Empty while the line is up.

@@ -39,6 +39,15 @@ QSerialPort::FlowControl ToQtFlow(FlowControl flow) {
     return QSerialPort::NoFlowControl;
 }
 
+// Whether Qt opens a device by this very name. Qt takes a port's name as text:
+// it opens the device by that text in UTF-8 and names its lock file
+// (/run/lock/LCK..ttyUSB0) after it, so a name in another encoding (a link
+// named in Latin-1) would be checked here as one device and locked and opened
+// as another, its bytes taken for UTF-8.
+bool QtKeeps(const std::string& name) {
+    return QString::fromStdString(name).toStdString() == name;
+}
+
 } // namespace
 
 std::vector<SerialDevice> ListSerialDevices() {
@@ -70,11 +79,18 @@ PortTrial QtSerialPort::tryPort(const PortAddress& port) {
     return TryOnItsOwn(trial, port, [](QtSerialPort& own) { return own.open(); });
 }
 
-// The device a port address stands for; empty when it names none.
+// The device a port address stands for; empty when it names none. A device path
+// Qt would not keep is taken as the device it leads to, which the kernel names
+// in ASCII (/dev/pts/3, /dev/ttyUSB0), and checked, locked and opened by that
+// one name.
 std::string QtSerialPort::ResolveDevice() {
     switch (address_.kind()) {
-    case PortAddress::Kind::Device:
-        return address_.path();
+    case PortAddress::Kind::Device: {
+        if (QtKeeps(address_.path()))
+            return address_.path();
+        std::string real = RealName(address_.path());
+        return QtKeeps(real) ? real : std::string();
+    }
     case PortAddress::Kind::Number:
         return NthDevice(Devices(), address_.portNumber());
     case PortAddress::Kind::Unusable:
@@ -84,8 +100,18 @@ std::string QtSerialPort::ResolveDevice() {
 }
 
 std::string QtSerialPort::NoDeviceReason() {
-    if (address_.kind() == PortAddress::Kind::Unusable)
+    switch (address_.kind()) {
+    case PortAddress::Kind::Device:
+        if (std::string why = WhyNotASerialDevice(address_.path()); !why.empty())
+            return why;
+        return "it is named in another encoding than UTF-8, and so is the device it leads to, "
+               "but a serial port can only be opened by a UTF-8 name: make a link to the device "
+               "with such a name (ln -s) and give that instead";
+    case PortAddress::Kind::Unusable:
         return "\"" + address_.path() + "\" is not a port number";
+    case PortAddress::Kind::Number:
+        break;
+    }
     return "there is no serial port " + std::to_string(address_.portNumber()) +
            " (this computer lists " + std::to_string(Devices().size()) + ")";
 }

@@ -16,7 +16,8 @@ std::vector<SerialDevice> ListSerialDevices();
 
 // The serial port on Qt's QSerialPort, on Linux (Windows has its own, in
 // platform/win32). A port number n is the n-th serial device the system lists,
-// USB-serial adapters first (NthDevice); a device path is opened as it stands. Reading needs the
+// USB-serial adapters first (NthDevice); a device path is opened as it stands, or, named in
+// another encoding than UTF-8, as the device it leads to (ResolveDevice). Reading needs the
 // event loop to run, which it does on the user-interface thread between ticks. When the device
 // fails under an open port (unplugged, gone, a read error, a hang-up found by checkLine) the port
 // is closed at once and its state becomes Lost; what it had received by then can still be read

@@ -86,6 +86,21 @@ bool WritingIn(const QTemporaryDir& folder) {
     });
 }
 
+// Who holds Qt's lock on the device, as the lock file named after it says
+// (LCK..pts_3 for /dev/pts/3, in the first of Qt's lock folders it may write
+// in); 0 when there is none.
+qint64 LockHolder(const std::string& device) {
+    std::string name = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
+    std::replace(name.begin(), name.end(), '/', '_');
+    for (const char* folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+                               "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"}) {
+        qint64 holder = 0;
+        if (std::ifstream(fs::path(folder) / ("LCK.." + name)) >> holder)
+            return holder;
+    }
+    return 0;
+}
+
 // Resident memory of this process, in KiB.
 long ResidentKb() {
     long pages = 0, resident = 0;
@@ -302,6 +317,9 @@ private slots:
         QTest::newRow("without a window, hung up mid-screenshot") << "hung up";
         QTest::newRow("without a window, unplugged and plugged back") << "unplugged";
         QTest::newRow("without a window, its folder removed") << "folder removed";
+        // Checked, locked and opened as the device it leads to: Qt takes the
+        // name as text, and would lock and open another name.
+        QTest::newRow("without a window, on a link named in Latin-1") << "Latin-1";
 #ifdef KVD_SLOW_FSYNC
         QTest::newRow("without a window, Ctrl+C twice while the disk holds a write") << "slow disk";
 #endif
@@ -311,14 +329,27 @@ private slots:
         test::PseudoTerminal line;
         QVERIFY(line.ok());
         QTemporaryDir shots, runtime; // runtime: where its temporary file goes
+        const test::RemovedAtEnd removed{runtime.path().toStdString()}; // a Latin-1 name too
         // The adapter's name, which stays when the line behind it changes.
-        const fs::path adapter = fs::path(runtime.path().toStdString()) / "ttyUSB0";
+        const fs::path adapter =
+            fs::path(runtime.path().toStdString()) / (how == "Latin-1" ? "port-\xe9" : "ttyUSB0");
         fs::create_symlink(line.devicePath(), adapter);
         QProcess program;
         test::EndWithTheTest(program);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         QStringList arguments{"--port", QString::fromStdString(adapter.string()), "--save-dir",
                               shots.path()};
+        QString started = QStringLiteral(KVD_PROGRAM);
+        if (how == "Latin-1") {
+            // Qt hands a program its arguments in UTF-8: the name's own bytes come
+            // from the shell's printf.
+            started = QStringLiteral("/bin/sh");
+            arguments = QStringList{"-c",
+                                    R"(program=$1; port=$(printf '%s\351' "$2"); shift 2; )"
+                                    R"(exec "$program" --port "$port" "$@")",
+                                    "sh", KVD_PROGRAM, runtime.path() + "/port-"} +
+                        arguments.mid(2);
+        }
         if (how == "window") {
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         } else {
@@ -345,9 +376,11 @@ private slots:
 #endif
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
         program.setProcessEnvironment(environment);
-        program.start(KVD_PROGRAM, arguments);
+        program.start(started, arguments);
         QVERIFY2(program.waitForStarted(LineWaitMs), "the program did not start");
         QTRY_VERIFY_WITH_TIMEOUT(HasOpen(program.processId(), line.devicePath()), LineWaitMs);
+        if (how == "Latin-1")
+            QCOMPARE(LockHolder(line.devicePath()), program.processId());
 
         std::vector<std::string> sent{test::TwoColourBitmap(71), test::TwoColourBitmap(72),
                                       test::TwoColourBitmap(73)};

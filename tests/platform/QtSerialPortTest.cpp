@@ -4,6 +4,7 @@
 #include <QTest>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include "platform/qt/QtSerialPort.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestBitmap.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
@@ -34,9 +36,9 @@ std::string Receive(QtSerialPort& port, std::size_t count) {
 
 // Where a port is opened from: this test as it runs, or a child process in a
 // session of its own whose terminal is a pseudo-terminal, as the controlling
-// terminal (as a shell's terminal is a program's) or only as standard input
-// (as for a program started by setsid).
-enum class RunIn { ThisTest, Controlling, StandardInput };
+// terminal (as a shell's terminal is a program's) or only as standard input or
+// standard error (as for a program started by setsid).
+enum class RunIn { ThisTest, Controlling, StandardInput, StandardError };
 
 // Opens the port as the program does; the reason it did not open, or a word
 // on what went wrong instead. A port that did not open is left closed, its
@@ -65,11 +67,12 @@ std::string WhyNotOpenedIn(RunIn runIn, const test::PseudoTerminal& terminal,
         const int nothing = ::open("/dev/null", O_RDWR);
         for (int stream = 0; stream <= 2; ++stream)
             ::dup2(nothing, stream);
+        const int stream = runIn == RunIn::StandardError ? 2 : 0;
         bool ready = ::setsid() >= 0;
         if (runIn == RunIn::Controlling)
             ready = ready && ::ioctl(terminal.programEnd(), TIOCSCTTY, 0) == 0;
         else
-            ready = ready && ::dup2(terminal.programEnd(), 0) == 0;
+            ready = ready && ::dup2(terminal.programEnd(), stream) == stream;
         const std::string said = ready ? WhyNotOpened(address, listed) : "<no terminal>";
         const bool written = ::write(result[1], said.data(), said.size()) == ssize_t(said.size());
         ::_exit(written ? 0 : 1);
@@ -193,7 +196,8 @@ private slots:
 
     // `runIn`: where the port is opened (RunIn). TERMINAL in `text` and
     // `reason` stands for the pseudo-terminal the child runs in; as port 1, the
-    // one device listed is that terminal.
+    // one device listed is that terminal. NODE in `text` stands for a device
+    // node of that terminal made under a name in Latin-1.
     void portsThatDoNotOpen_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("text");
@@ -214,6 +218,10 @@ private slots:
                                   << "it is a folder, not a serial device";
         QTest::newRow("a plain file")
             << device << "/etc/passwd" << here << "it is not a serial device";
+        // Qt would lock and open it as another name, the bytes taken for UTF-8.
+        QTest::newRow("a device named in Latin-1, by no other name")
+            << device << "NODE" << here
+            << "it is named in another encoding than UTF-8, and so is the device it leads to";
         QTest::newRow("port 0") << int(PortAddress::Kind::Number) << "0" << here
                                 << "there is no serial port 0";
         QTest::newRow("port 32767")
@@ -230,6 +238,9 @@ private slots:
         QTest::newRow("standard input's terminal as /proc/self/fd/0")
             << device << "/proc/self/fd/0" << int(RunIn::StandardInput)
             << "it is the terminal this program runs in (TERMINAL), not";
+        QTest::newRow("standard error's terminal, without a controlling terminal")
+            << device << "TERMINAL" << int(RunIn::StandardError)
+            << "it is the terminal this program runs in, not";
         QTest::newRow("the console") << device << "/dev/console" << here
                                      << "it is the system console, not a serial port: name";
         QTest::newRow("the current virtual console")
@@ -257,6 +268,16 @@ private slots:
             address = PortAddress::device(text.toStdString());
         else if (kind == int(PortAddress::Kind::Number))
             address = PortAddress::number(text.toInt());
+        QTemporaryDir nodes;
+        const test::RemovedAtEnd removed{nodes.path().toStdString()};
+        if (text == "NODE") {
+            const std::string node = nodes.path().toStdString() + "/pts-\xe9";
+            struct stat terminalNode {};
+            QCOMPARE(::stat(terminal.devicePath().c_str(), &terminalNode), 0);
+            if (::mknod(node.c_str(), S_IFCHR | 0600, terminalNode.st_rdev) != 0)
+                QSKIP("this test cannot make device nodes (that takes CAP_MKNOD)");
+            address = PortAddress::device(node);
+        }
 
         QtSerialPort::DeviceLister listed = ListSerialDevices;
         if (RunIn(runIn) != RunIn::ThisTest)

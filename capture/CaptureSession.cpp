@@ -38,8 +38,11 @@ PortList CaptureSession::startUp(const std::optional<std::string>& givenPort) {
         link_.choose(PortAddress::number(probe_.failures.empty() ? 1 : probe_.failures[0].port),
                      false);
     PortChanged();
+    // A name the selector cannot show (not UTF-8) is shown as the device it
+    // opened, so that choosing it again opens the same.
     if (givenPort)
-        return {probe_.found, *givenPort};
+        return {probe_.found,
+                IsUtf8(*givenPort) || !comm_.isOpen() ? *givenPort : comm_.deviceName()};
     if (!probe_.found.empty())
         return {probe_.found, std::to_string(probe_.found.front().port)};
     return {probe_.found, std::nullopt};

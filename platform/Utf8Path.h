@@ -15,6 +15,25 @@ inline std::filesystem::path PathFromUtf8(std::string_view utf8) {
         std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
 
+// Whether `text` is UTF-8 (a name from the command line may be Latin-1).
+inline bool IsUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80       ? 1
+                                   : lead >> 5 == 6  ? 2
+                                   : lead >> 4 == 14 ? 3
+                                   : lead >> 3 == 30 ? 4
+                                                     : 0;
+        if (length == 0 || at + length > text.size())
+            return false;
+        for (std::size_t next = at + 1; next < at + length; ++next)
+            if ((static_cast<unsigned char>(text[next]) & 0xC0) != 0x80)
+                return false;
+        at += length;
+    }
+    return true;
+}
+
 inline std::string Utf8FromPath(const std::filesystem::path& path) {
     const std::u8string utf8 = path.u8string();
     return std::string(reinterpret_cast<const char*>(utf8.data()), utf8.size());

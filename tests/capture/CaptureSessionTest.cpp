@@ -132,6 +132,11 @@ private slots:
         QTest::newRow("a device path given") << QList<int>{1, 2, 3} << "/dev/ttyFAKE3"
                                              << "/dev/ttyFAKE3: open"
                                              << "/dev/ttyFAKE3" << QStringList{};
+        // A link named in Latin-1 opens as its device, and the selector, which
+        // shows text, shows that device's name.
+        QTest::newRow("a link named in Latin-1 given")
+            << QList<int>{1, 2, 3} << QString::fromLatin1("/dev/port-\xe9") << "/dev/ttyFAKE3: open"
+            << "/dev/ttyFAKE3" << QStringList{};
 #endif
     }
 
@@ -145,9 +150,10 @@ private slots:
         Session rig(std::set<int>(present.begin(), present.end()));
         if (!present.contains(1))
             rig.comm.refused[1] = "Permission denied";
+        rig.comm.opensAs["/dev/port-\xe9"] = "/dev/ttyFAKE3";
         std::optional<std::string> port;
         if (!given.isEmpty())
-            port = given.toStdString();
+            port = given.toLatin1().toStdString();
         const PortList selector = rig.session.startUp(port);
         QCOMPARE(QString::fromStdString(selector.text.value_or("")), selectorText);
 

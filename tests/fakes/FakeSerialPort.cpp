@@ -29,7 +29,7 @@ void FakeSerialPort::checkLine() {
 std::string FakeSerialPort::Resolve() const {
     switch (port.kind()) {
     case PortAddress::Kind::Device:
-        return port.path();
+        return opensAs.contains(port.path()) ? opensAs.at(port.path()) : port.path();
     case PortAddress::Kind::Unusable:
         return {};
     case PortAddress::Kind::Number:

@@ -21,6 +21,9 @@ public:
     // When not empty, the devices the system lists instead, in order: port n is
     // the n-th, so removing one moves those after it up a number.
     std::vector<std::string> listed;
+    // Links to devices, as the system's port opens them by the device's own name
+    // where the link's name is not UTF-8.
+    std::map<std::string, std::string> opensAs;
     // The device of every open that succeeded, in order.
     std::vector<std::string> opened;
     // Ports that exist but refuse to open, with the reason given.

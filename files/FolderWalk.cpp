@@ -74,9 +74,10 @@ private:
                 return Failed(entry.error), false;
             if (entry.kind == FolderEntry::Kind::Link)
                 return Follow(part, entry);
-            if (entry.kind != FolderEntry::Kind::Folder)
-                return Failed(entry.kind == FolderEntry::Kind::Missing ? ENOENT : ENOTDIR), false;
+            if (entry.kind != FolderEntry::Kind::Folder && entry.kind != FolderEntry::Kind::Missing)
+                return Failed(ENOTDIR), false;
         }
+        // A folder missing on the way fails to open, in the system's own words.
         HeldFolder next = calls_.openFolder(folder_, part);
         if (!next.isOpen()) {
             const bool swapped = next.error() == ELOOP || next.error() == ENOTDIR;

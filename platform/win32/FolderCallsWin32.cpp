@@ -49,9 +49,14 @@ public:
         const fs::path path = folder.path() / name;
         if (IsLinkAt(path))
             return HeldFolder::failed(ELOOP);
-        if (!IsFolder(path))
+        if (!IsFolder(path)) {
+            // A folder missing on the way is, in Windows' words, a path not found.
+            const DWORD error = GetLastError();
+            if (error == ERROR_SUCCESS)
+                return HeldFolder::failed(ENOTDIR);
             return HeldFolder::failed(
-                GetLastError() == ERROR_SUCCESS ? ENOTDIR : ErrnoFromWindows(GetLastError()));
+                ErrnoFromWindows(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error));
+        }
         return HeldFolder(name == ".." ? path.lexically_normal() : path);
     }
 

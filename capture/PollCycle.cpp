@@ -1,5 +1,7 @@
 #include "capture/PollCycle.h"
 
+#include <algorithm>
+
 #include "capture/ExtractFrame.h"
 #include "platform/PictureBytes.h"
 
@@ -25,7 +27,7 @@ void BoundReceiveBuffer(std::string& buffer) {
 namespace {
 
 // Where the search goes on after a block that is no screenshot (a "BM" in line
-// noise, a screenshot cut short by a line error): it will be dropped as
+// noise, a screenshot whose header a line error damaged): it will be dropped as
 // unreadable, but the next screenshot may start inside it, so the search goes
 // on at the next marker in it whose header does not rule it out. Markers it
 // skips belong to the block dropped, and are not dropped again.
@@ -35,6 +37,70 @@ std::size_t NextCandidate(std::string_view block) {
            !WhyBitmapCannotFit(block.substr(next), ScreenshotSize).empty())
         next = block.find(ScreenshotMarker, next + 1);
     return next == std::string_view::npos ? ScreenshotSize : next;
+}
+
+// Whether `bytes` start with a screenshot's header, as far as they go: all of
+// it, or, at the end of what has arrived, at least the part that tells.
+bool StartsWithScreenshotHeader(std::string_view bytes) {
+    const std::size_t arrived = std::min(bytes.size(), ScreenshotHeader.size());
+    if (arrived < ScreenshotHeaderTells)
+        return false;
+    for (std::size_t i = 0; i < arrived; ++i) {
+        const bool reserved = i >= ScreenshotHeaderReservedAt &&
+                              i < ScreenshotHeaderReservedAt + ScreenshotHeaderReservedSize;
+        if (!reserved && bytes[i] != ScreenshotHeader[i])
+            return false;
+    }
+    return true;
+}
+
+// Where a screenshot's header starts again inside the block that starts
+// `fromMarker` (what has arrived from its marker on): there the next screenshot
+// starts, so bytes of this one were lost on the line (or it was a "BM" in
+// noise). The header may run on past the block. npos when it holds none.
+std::size_t HeaderInside(std::string_view fromMarker) {
+    for (std::size_t at = fromMarker.find(ScreenshotMarker, 1); at < ScreenshotSize;
+         at = fromMarker.find(ScreenshotMarker, at + 1))
+        if (StartsWithScreenshotHeader(fromMarker.substr(at)))
+            return at;
+    return std::string_view::npos;
+}
+
+// A block cut at a marker, as it waits, and how much of the buffer it takes
+// from its marker on.
+struct CutBlock {
+    Arrival arrival;
+    std::size_t taken = 0;
+};
+
+// A block is a screenshot when it holds no other screenshot's start, its
+// header's picture fits in it, and it reads as a picture. One cut short ends
+// where the next screenshot starts; the rest of one that is no screenshot
+// leaves the buffer only up to the next candidate in it.
+CutBlock JudgeBlock(std::string_view fromMarker, std::string frame, std::time_t now,
+                    const BlockReader& read) {
+    const std::size_t nextHeader = HeaderInside(fromMarker);
+    if (nextHeader != std::string_view::npos) {
+        frame.resize(nextHeader);
+        return {{.kind = Arrival::Kind::Unreadable,
+                 .bytes = std::move(frame),
+                 .arrived = now,
+                 .text = "it is cut short after " + std::to_string(nextHeader) +
+                         " bytes, where another screenshot starts"},
+                nextHeader};
+    }
+    std::optional<Picture> picture;
+    std::string whyNot = WhyBitmapCannotFit(frame, ScreenshotSize);
+    if (whyNot.empty() && read)
+        picture = read(frame, whyNot);
+    const bool screenshot = whyNot.empty();
+    const std::size_t taken = screenshot ? ScreenshotSize : NextCandidate(frame);
+    return {{.kind = screenshot ? Arrival::Kind::Screenshot : Arrival::Kind::Unreadable,
+             .bytes = std::move(frame),
+             .arrived = now,
+             .picture = std::move(picture),
+             .text = std::move(whyNot)},
+            taken};
 }
 
 } // namespace
@@ -50,22 +116,11 @@ std::size_t CutScreenshots(CaptureState& state, WaitingArrivals& waiting, std::t
         state.MarkerPosition = static_cast<std::int16_t>(found.markerPosition);
         if (found.status == FrameStatus::Incomplete)
             return cut;
-        // A screenshot is a block whose header's picture fits in it, and that
-        // reads as a picture.
-        std::optional<Picture> picture;
-        std::string whyNot = WhyBitmapCannotFit(found.frame, ScreenshotSize);
-        if (whyNot.empty() && read)
-            picture = read(found.frame, whyNot);
-        const bool screenshot = whyNot.empty();
         const std::size_t marker = found.markerPosition - 1;
-        state.ReceiveBuffer.erase(
-            0, marker + (screenshot ? ScreenshotSize : NextCandidate(found.frame)));
-        waiting.add({screenshot ? Arrival::Kind::Screenshot : Arrival::Kind::Unreadable,
-                     std::move(found.frame),
-                     now,
-                     std::move(picture),
-                     {},
-                     std::move(whyNot)});
+        CutBlock block = JudgeBlock(std::string_view(state.ReceiveBuffer).substr(marker),
+                                    std::move(found.frame), now, read);
+        state.ReceiveBuffer.erase(0, marker + block.taken);
+        waiting.add(std::move(block.arrival));
         ++cut;
     }
 }

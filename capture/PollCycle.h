@@ -33,8 +33,13 @@ void BoundReceiveBuffer(std::string& buffer);
 // goes with it; what follows the last one stays, as the start of the next
 // screenshot. A block whose header claims more than its bytes hold, or that does
 // not read, waits too, as unreadable with the reason, but only its marker leaves
-// the buffer: a screenshot that starts inside it is still found. The rest is
-// bounded. Returns how many blocks were cut.
+// the buffer: a screenshot that starts inside it is still found. A block that
+// holds a screenshot's header (ScreenshotHeader) again past its start was cut
+// short, by bytes the line lost: it ends there and waits as unreadable, and the
+// cutting goes on from that header, so a loss costs one screenshot, not also the
+// next. The header may run on past the block into what has arrived after it;
+// where that ends, its first ScreenshotHeaderTells bytes are enough. The rest
+// is bounded. Returns how many blocks were cut.
 //
 // `read` reads a block as a picture, with the real picture reader, and the
 // screenshot waits with its picture; without it, only what its header claims

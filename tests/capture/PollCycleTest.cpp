@@ -10,6 +10,21 @@
 
 using namespace kvd;
 
+// A block of a screenshot's size whose header fits, but that the reader refuses.
+const std::string DoesNotRead = [] {
+    std::string block = test::TwoColourBitmap(11);
+    block.replace(54, 8, "refused!");
+    return block;
+}();
+
+// A whole screenshot whose last bytes are the marker and all but the last byte
+// of the file size: too little to tell the start of another.
+const std::string EndsLikeAHeader = [] {
+    std::string shot = test::TwoColourBitmap(12);
+    shot.replace(ScreenshotSize - 5, 5, ScreenshotHeader.substr(0, 5));
+    return shot;
+}();
+
 class PollCycleTest : public QObject {
     Q_OBJECT
 
@@ -78,9 +93,9 @@ private slots:
             << QList{AsBytes("ab" + a + std::string("\xff\x00noise", 7) + b)}
             << QList{AsBytes(a), AsBytes(b)} << QByteArray() << 8;
         // A "BM" in line noise makes a block whose header claims no picture that
-        // fits: it is cut, to be dropped as unreadable, and the screenshot that
-        // starts inside it is still found. Markers within the noise are not cut
-        // again.
+        // fits: it is cut, to be dropped as unreadable, up to the screenshot that
+        // starts inside it, which is still found. Markers within the noise are
+        // not cut again.
         std::mt19937 generator(31);
         QList<QByteArray> reads, frames;
         for (const std::string& shot : {a, b, c, a, b}) {
@@ -88,21 +103,51 @@ private slots:
             while (noise.size() < 104)
                 noise += char('a' + generator() % 26); // no "BM" in it
             reads << AsBytes(noise + shot.substr(0, 1000)) << AsBytes(shot.substr(1000));
-            frames << AsBytes((noise + shot).substr(2, ScreenshotSize)) << AsBytes(shot);
+            frames << AsBytes(noise.substr(2)) << AsBytes(shot);
         }
         QTest::newRow("a stray marker before each of five") << reads << frames << QByteArray() << 1;
         std::string markers = "BM";
         while (markers.size() < 300)
             markers += "zzBMzz";
-        // As a line error leaves it: the start of one, then the next whole.
         QTest::newRow("a block whose header fits but that does not read")
-            << QList{AsBytes(a.substr(0, 100) + b)}
-            << QList{AsBytes((a.substr(0, 100) + b).substr(0, ScreenshotSize)), AsBytes(b)}
+            << QList{AsBytes(DoesNotRead + b)} << QList{AsBytes(DoesNotRead), AsBytes(b)}
             << QByteArray() << 1;
         QTest::newRow("markers in noise are one unreadable block")
-            << QList{AsBytes(markers + a)}
-            << QList{AsBytes((markers + a).substr(0, ScreenshotSize)), AsBytes(a)} << QByteArray()
+            << QList{AsBytes(markers + a)} << QList{AsBytes(markers), AsBytes(a)} << QByteArray()
             << 1;
+        // Bytes the line lost without a word: the block cut at the damaged
+        // one's marker holds the next one's header past its start. It ends
+        // there, to be dropped as unreadable, and the next is cut whole.
+        const auto lose = [](std::string shot, std::size_t at, std::size_t length) {
+            return shot.erase(at, length);
+        };
+        const auto lost = [&](const char* name, const std::string& damaged) {
+            QTest::newRow(name) << QList{AsBytes(damaged + b + c)}
+                                << QList{AsBytes(damaged), AsBytes(b), AsBytes(c)} << QByteArray()
+                                << 1;
+        };
+        lost("100 bytes lost at the pixels' start", lose(a, 62, 100));
+        lost("100 bytes lost mid-way", lose(a, 1400, 100));
+        lost("the last 100 bytes lost", lose(a, 2650, 100));
+        lost("one byte lost", lose(a, 1400, 1));
+        lost("the header's sizes lost", lose(a, 2, 10));
+        lost("the palette lost", lose(a, 46, 16)); // its header still fits
+        lost("bytes lost in three places", lose(lose(lose(a, 2000, 7), 900, 300), 20, 4));
+        QTest::newRow("the marker lost: the rest is noise")
+            << QList{AsBytes(lose(a, 0, 2) + b + c)} << QList{AsBytes(b), AsBytes(c)}
+            << QByteArray() << 1;
+        QTest::newRow("two losses in a row")
+            << QList{AsBytes(lose(a, 1400, 100) + lose(b, 30, 250) + c)}
+            << QList{AsBytes(lose(a, 1400, 100)), AsBytes(lose(b, 30, 250)), AsBytes(c)}
+            << QByteArray() << 1;
+        // The read ends where the damaged block does: the marker and the file
+        // size tell that the next starts there, and less does not.
+        QTest::newRow("six bytes lost, the read ending with the block")
+            << QList{AsBytes(lose(a, 1400, 6) + b.substr(0, 6)), AsBytes(b.substr(6))}
+            << QList{AsBytes(lose(a, 1400, 6)), AsBytes(b)} << QByteArray() << 1;
+        QTest::newRow("a whole one ending like a header's start")
+            << QList{AsBytes(EndsLikeAHeader), AsBytes(b)}
+            << QList{AsBytes(EndsLikeAHeader), AsBytes(b)} << QByteArray() << 1;
     }
 
     void cutsEveryWholeScreenshotInOrder() {
@@ -116,11 +161,11 @@ private slots:
         QVERIFY(comm.open().ok());
         CaptureState state;
         WaitingArrivals waiting;
-        // The picture reader, as far as these blocks go: the screenshots read.
-        const std::set<std::string> screenshots{test::TwoColourBitmap(8), test::TwoColourBitmap(9),
-                                                test::TwoColourBitmap(10)};
+        // The picture reader, as far as these blocks go: a block whose header
+        // fits reads, as a damaged screenshot does (its pixels shifted), but for
+        // the one that does not.
         const auto reader = [&](std::string_view block, std::string& whyNot) {
-            if (screenshots.count(std::string(block)) == 1)
+            if (block != DoesNotRead)
                 return std::optional<Picture>(Picture{});
             whyNot = "not a picture";
             return std::optional<Picture>();
@@ -130,9 +175,14 @@ private slots:
             DrainPort(state, comm);
             CutScreenshots(state, waiting, 0, reader);
         }
+        // Whole screenshots are kept, and every other block is dropped.
+        const std::set<std::string> whole{test::TwoColourBitmap(8), test::TwoColourBitmap(9),
+                                          test::TwoColourBitmap(10), EndsLikeAHeader};
         QList<QByteArray> cut;
-        while (auto frame = waiting.next())
+        while (auto frame = waiting.next()) {
             cut << test::AsBytes(frame->bytes);
+            QCOMPARE(frame->kind == Arrival::Kind::Screenshot, whole.count(frame->bytes) == 1);
+        }
         QCOMPARE(cut, frames);
         QCOMPARE(test::AsBytes(state.ReceiveBuffer), rest);
         QCOMPARE(state.MarkerPosition, std::int16_t(marker));

@@ -307,7 +307,8 @@ private slots:
     // a real hang-up in the program without a window, and the one place where
     // what it says of the port is seen on its standard error. Ctrl+C while a
     // slow disk holds a write: the line is still read, and every screenshot that
-    // came before it is saved, whole, before the program ends.
+    // came before it is saved, whole, before the program ends. A screenshot
+    // that lost bytes on the line is dropped and said, and costs no other.
     void theProgramStartedOnAPortSavesEveryScreenshot_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("in its window") << "window";
@@ -320,6 +321,8 @@ private slots:
         // Checked, locked and opened as the device it leads to: Qt takes the
         // name as text, and would lock and open another name.
         QTest::newRow("without a window, on a link named in Latin-1") << "Latin-1";
+        // 100 bytes lost without a word, before the three.
+        QTest::newRow("without a window, bytes lost on the line") << "bytes lost";
 #ifdef KVD_SLOW_FSYNC
         QTest::newRow("without a window, Ctrl+C twice while the disk holds a write") << "slow disk";
 #endif
@@ -436,6 +439,8 @@ private slots:
             QCOMPARE(::kill(pid_t(program.processId()), SIGINT), 0);
             fs::remove(held);
         } else {
+            if (how == "bytes lost")
+                QVERIFY(line.send(test::TwoColourBitmap(70).erase(1400, 100)));
             for (const std::string& screenshot : sent)
                 QVERIFY(line.send(screenshot));
             QTRY_COMPARE_WITH_TIMEOUT(SavedIn(shots), std::size_t(3), LineWaitMs);
@@ -466,6 +471,13 @@ private slots:
                 QVERIFY(ReadAll(printed[i].toStdString()) == sent[std::size_t(i)]);
             printed.sort();
             QCOMPARE(printed, paths);
+        }
+        if (how == "bytes lost") {
+            const QString said = QString::fromLocal8Bit(program.readAllStandardError());
+            QVERIFY2(
+                said.contains(QStringLiteral("(it is cut short after 2650 bytes, where another "
+                                             "screenshot starts) was dropped.")),
+                qPrintable(said));
         }
         if (how == "stopped" || how == "hung up" || how == "slow disk") {
             const QString said = QString::fromLocal8Bit(program.readAllStandardError());

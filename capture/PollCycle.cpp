@@ -27,16 +27,22 @@ void BoundReceiveBuffer(std::string& buffer) {
 namespace {
 
 // Where the search goes on after a block that is no screenshot (a "BM" in line
-// noise, a screenshot whose header a line error damaged): it will be dropped as
-// unreadable, but the next screenshot may start inside it, so the search goes
-// on at the next marker in it whose header does not rule it out. Markers it
-// skips belong to the block dropped, and are not dropped again.
-std::size_t NextCandidate(std::string_view block) {
-    std::size_t next = block.find(ScreenshotMarker, ScreenshotMarker.size());
-    while (next != std::string_view::npos &&
-           !WhyBitmapCannotFit(block.substr(next), ScreenshotSize).empty())
-        next = block.find(ScreenshotMarker, next + 1);
-    return next == std::string_view::npos ? ScreenshotSize : next;
+// noise, a screenshot whose header a line error damaged), from its marker on:
+// it will be dropped as unreadable, but the next screenshot may start inside
+// it, so the search goes on at the next marker in it whose header, as far as it
+// has arrived, does not rule it out. A marker may run on past the block: a last
+// "B" with nothing after it yet stays. Markers it skips belong to the block
+// dropped, and are not dropped again.
+std::size_t NextCandidate(std::string_view fromMarker) {
+    std::size_t next = fromMarker.find(ScreenshotMarker, ScreenshotMarker.size());
+    while (next < ScreenshotSize &&
+           !WhyBitmapCannotFit(fromMarker.substr(next), ScreenshotSize).empty())
+        next = fromMarker.find(ScreenshotMarker, next + 1);
+    if (next < ScreenshotSize)
+        return next;
+    const bool halfMarker =
+        fromMarker.size() == ScreenshotSize && fromMarker.back() == ScreenshotMarker.front();
+    return halfMarker ? ScreenshotSize - 1 : ScreenshotSize;
 }
 
 // Whether `bytes` start with a screenshot's header, as far as they go: all of
@@ -94,7 +100,7 @@ CutBlock JudgeBlock(std::string_view fromMarker, std::string frame, std::time_t 
     if (whyNot.empty() && read)
         picture = read(frame, whyNot);
     const bool screenshot = whyNot.empty();
-    const std::size_t taken = screenshot ? ScreenshotSize : NextCandidate(frame);
+    const std::size_t taken = screenshot ? ScreenshotSize : NextCandidate(fromMarker);
     return {{.kind = screenshot ? Arrival::Kind::Screenshot : Arrival::Kind::Unreadable,
              .bytes = std::move(frame),
              .arrived = now,

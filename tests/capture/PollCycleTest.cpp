@@ -112,6 +112,12 @@ private slots:
         QTest::newRow("a block whose header fits but that does not read")
             << QList{AsBytes(DoesNotRead + b)} << QList{AsBytes(DoesNotRead), AsBytes(b)}
             << QByteArray() << 1;
+        // The noise's block ends with the screenshot's first byte, and the read
+        // with it: that "B" waits for the rest of the marker.
+        const std::string stray = "BM" + std::string(ScreenshotSize - 3, 'z') + a.substr(0, 1);
+        QTest::newRow("a stray marker whose block ends with the next one's B")
+            << QList{AsBytes(stray), AsBytes(a.substr(1))} << QList{AsBytes(stray), AsBytes(a)}
+            << QByteArray() << 1;
         QTest::newRow("markers in noise are one unreadable block")
             << QList{AsBytes(markers + a)} << QList{AsBytes(markers), AsBytes(a)} << QByteArray()
             << 1;

@@ -2,7 +2,9 @@
 #include <QTest>
 #include <filesystem>
 #include <set>
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/win32/SystemErrorText.h"
+#else
 #include <unistd.h>
 #endif
 
@@ -92,8 +94,12 @@ private slots:
     void aFolderThatCannotTakeThemIsAFailureNamingTheFile_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("a folder that went away") << "gone"
-                                                 << "No such file";
+#ifdef _WIN32
+        const QString noSuchFolder = QString::fromStdString(SystemErrorText(ERROR_PATH_NOT_FOUND));
+#else
+        const QString noSuchFolder = "No such file or directory";
+#endif
+        QTest::newRow("a folder that went away") << "gone" << noSuchFolder;
         QTest::newRow("another user's link in a shared folder") << "planted"
                                                                 << "another user";
     }

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <map>
 
 #include "files/ScreenshotFile.h"
 #include "files/ScreenshotFolder.h"
+#include "platform/ReadFileBytes.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {
@@ -27,12 +27,11 @@ const FileKind PdfFile{
 // user keeps, or a Cancel that stops the export.
 enum class PngInFolder { Write, Same, Kept, Stop };
 
+// Read no further than one byte past `bytes`: a longer file is another.
 bool HoldsExactly(const std::filesystem::path& path, const std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    std::string held(bytes.size() + 1, '\0');
-    in.read(held.data(), std::streamsize(held.size()));
-    return in.gcount() == std::streamsize(bytes.size()) &&
-           held.compare(0, bytes.size(), bytes) == 0;
+    std::string whyNot;
+    const std::optional<std::string> held = ReadFileBytes(path, bytes.size(), whyNot);
+    return held == bytes;
 }
 
 // A picture exported again is left as it is; another file under its name is

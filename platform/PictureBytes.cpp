@@ -1,5 +1,6 @@
 #include "platform/PictureBytes.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 
@@ -58,6 +59,52 @@ std::string WhyJpegIsCutShort(std::string_view bytes) {
     return {};
 }
 
+// The CRC-32 that PNG files keep of each chunk (ISO 3309).
+std::uint32_t Crc32(std::string_view bytes) {
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> made{};
+        for (std::uint32_t n = 0; n < 256; ++n) {
+            std::uint32_t crc = n;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = crc & 1 ? 0xEDB88320U ^ (crc >> 1) : crc >> 1;
+            made[n] = crc;
+        }
+        return made;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFU;
+    for (const char byte : bytes)
+        crc = table[(crc ^ std::uint8_t(byte)) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFU;
+}
+
+std::uint32_t Big(std::string_view bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = value << 8 | std::uint8_t(bytes[at + i]);
+    return value;
+}
+
+// After its 8-byte signature a PNG is chunks, each its length, its kind, its
+// data and a CRC-32 of kind and data, up to an IEND chunk. A damaged chunk of a
+// kind a reader cannot do without (its kind's first letter a capital) is said
+// here, as a chunk cut short is: Qt's reader lets libpng print its own line of
+// them on standard error.
+std::string WhyPngIsCutShort(std::string_view bytes) {
+    for (std::size_t at = 8; bytes.size() - at >= 12;) {
+        const std::uint32_t length = Big(bytes, at);
+        if (length > bytes.size() - at - 12)
+            break;
+        const std::string_view kind = bytes.substr(at + 4, 4);
+        const bool needed = (kind[0] & 0x20) == 0;
+        if (needed && Crc32(bytes.substr(at + 4, 4 + length)) != Big(bytes, at + 8 + length))
+            return "the PNG file is damaged: one of its parts does not match its checksum";
+        if (kind == "IEND")
+            return {};
+        at += 12 + std::size_t(length);
+    }
+    return "the PNG file is cut short: its end is missing";
+}
+
 } // namespace
 
 std::string WhyBitmapCannotFit(std::string_view start, std::size_t size) {
@@ -91,11 +138,39 @@ std::string WhyBitmapCannotFit(std::string_view start, std::size_t size) {
     }
 }
 
+// After the logical screen (and its palette, if any) come extensions, each in
+// blocks of a length byte and that many bytes up to a block of none, then the
+// first frame's descriptor: where it starts, and its size.
+std::optional<PixelSize> GifPictureSize(std::string_view bytes) {
+    if (!(bytes.starts_with("GIF87a") || bytes.starts_with("GIF89a")) || bytes.size() < 13)
+        return std::nullopt;
+    const PixelSize screen{Little(bytes, 6, 2), Little(bytes, 8, 2)};
+    if (screen.width > 0 && screen.height > 0)
+        return screen;
+    std::size_t at = 13;
+    if (std::uint8_t(bytes[10]) & 0x80)
+        at += 3 * (std::size_t(2) << (bytes[10] & 7));
+    while (at < bytes.size() && bytes[at] == '!') {
+        at += 2; // the extension's mark and kind
+        while (at < bytes.size() && bytes[at] != 0)
+            at += 1 + std::uint8_t(bytes[at]);
+        ++at;
+    }
+    if (at + 9 > bytes.size() || bytes[at] != ',')
+        return std::nullopt;
+    const PixelSize reach{Little(bytes, at + 1, 2) + Little(bytes, at + 5, 2),
+                          Little(bytes, at + 3, 2) + Little(bytes, at + 7, 2)};
+    return PixelSize{screen.width > 0 ? screen.width : reach.width,
+                     screen.height > 0 ? screen.height : reach.height};
+}
+
 std::string WhyPictureIsCutShort(std::string_view bytes) {
     if (bytes.starts_with("BM"))
         return WhyBitmapCannotFit(bytes, bytes.size());
     if (bytes.starts_with("\xFF\xD8\xFF"))
         return WhyJpegIsCutShort(bytes);
+    if (bytes.starts_with("\x89PNG\r\n\x1A\n"))
+        return WhyPngIsCutShort(bytes);
     return {};
 }
 

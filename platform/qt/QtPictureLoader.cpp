@@ -2,16 +2,63 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <cerrno>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include <algorithm>
+#include <atomic>
+#include <mutex>
 
 #include "platform/PictureBytes.h"
+#include "platform/ReadFileBytes.h"
+#include "platform/RunLengthBitmap.h"
 
 namespace kvd {
 
 namespace {
+
+// Larger than any picture file within MaxPicturePixels (an uncompressed bitmap
+// of that many pixels at 32 bits is 64 MB).
+constexpr std::size_t MaxPictureFileBytes = 128ULL * 1024 * 1024;
+
+// The most bytes a pixel takes once Qt has decoded it: four floats. (A 16-bit
+// PNG takes 8.)
+constexpr qint64 WidestPixelBytes = 16;
+
+// Qt's image readers tell what they find wrong in a file on Qt's message
+// channel ("QImageIOHandler: Rejecting image ...", "Corrupt JPEG data: ..."),
+// which ends on standard error. While a thread reads a picture, what is said on
+// that thread below a critical message is kept back: the load's own reason tells
+// the user what matters, in one line. Everything else goes on to the handler
+// that was in place, which is put back when the last load underway ends.
+class ReadersKeptQuiet {
+public:
+    ReadersKeptQuiet() {
+        const std::lock_guard lock(installing);
+        if (loadsUnderway++ == 0)
+            previous = qInstallMessageHandler(PassOnTheSerious);
+        ++loadsOnThisThread;
+    }
+    ~ReadersKeptQuiet() {
+        --loadsOnThisThread;
+        const std::lock_guard lock(installing);
+        if (--loadsUnderway == 0)
+            qInstallMessageHandler(previous);
+    }
+    ReadersKeptQuiet(const ReadersKeptQuiet&) = delete;
+    ReadersKeptQuiet& operator=(const ReadersKeptQuiet&) = delete;
+
+private:
+    static void PassOnTheSerious(QtMsgType type, const QMessageLogContext& context,
+                                 const QString& message) {
+        const bool serious = type == QtCriticalMsg || type == QtFatalMsg;
+        const QtMessageHandler next = previous;
+        if ((serious || loadsOnThisThread == 0) && next)
+            next(type, context, message);
+    }
+
+    static inline std::mutex installing;
+    static inline int loadsUnderway = 0;
+    static inline std::atomic<QtMessageHandler> previous = nullptr;
+    static inline thread_local int loadsOnThisThread = 0;
+};
 
 bool TooLarge(const QSize& size) {
     return size.isValid() && qint64(size.width()) * size.height() > MaxPicturePixels;
@@ -22,17 +69,64 @@ std::string TooLargeReason(const QSize& size) {
            std::to_string(size.height()) + " pixels)";
 }
 
+// The size the picture says it has, before it is decoded. Qt's reader tells a
+// GIF's by its first frame, but makes the picture the size of its logical
+// screen: that is read here.
+QSize StatedSize(QImageReader& reader, std::string_view bytes) {
+    if (const std::optional<PixelSize> gif = GifPictureSize(bytes))
+        return QSize(int(gif->width), int(gif->height));
+    return reader.size();
+}
+
+// The memory Qt may take for the picture: room for its stated size in the
+// widest pixel format, so that no picture within MaxPicturePixels is refused for
+// the format it decodes to; for one whose size is not told up front, room for
+// MaxPicturePixels, so that a few bytes of file can never make a huge picture.
+int AllocationLimitMb(const QSize& stated) {
+    const qint64 pixels =
+        stated.isValid() ? qint64(stated.width()) * stated.height() : MaxPicturePixels;
+    return int(pixels * WidestPixelBytes / (1024 * 1024)) + 1;
+}
+
+// The highest palette index that the pixels of an 8-bit indexed picture name.
+int HighestIndex(const QImage& image) {
+    int highest = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* row = image.constScanLine(y);
+        highest = std::max<int>(highest, *std::max_element(row, row + image.width()));
+    }
+    return highest;
+}
+
+// A picture whose pixels name colours past the end of its palette (a bitmap's
+// header may give fewer colours than its pixels use) gets its palette filled up
+// with its first colour: those pixels show that colour every time, and a PNG
+// made of it names no colour its palette lacks.
+QImage WithEveryIndexInItsPalette(QImage image) {
+    const bool mono =
+        image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB;
+    if (!mono && image.format() != QImage::Format_Indexed8)
+        return image;
+    const int needed = mono ? 2 : HighestIndex(image) + 1;
+    if (image.colorCount() >= needed)
+        return image;
+    QList<QRgb> colours = image.colorTable();
+    const QRgb first = colours.isEmpty() ? qRgb(0, 0, 0) : colours.front();
+    while (colours.size() < needed)
+        colours.append(first);
+    image.setColorTable(colours);
+    return image;
+}
+
 // A picture whose header states a size over the limit is refused before it is
-// decoded. Some formats (GIF) state none up front: the reader is then held to
-// the same bound in memory while it decodes, so a few bytes of file can never
-// make a huge picture.
-std::optional<Picture> Read(QImageReader& reader, std::string& whyNot) {
-    constexpr int BytesPerPixel = 4;
-    reader.setAllocationLimit(int(MaxPicturePixels * BytesPerPixel / (1024 * 1024)) + 1);
-    if (const QSize size = reader.size(); TooLarge(size)) {
-        whyNot = TooLargeReason(size);
+// decoded.
+std::optional<Picture> Read(QImageReader& reader, std::string_view bytes, std::string& whyNot) {
+    const QSize stated = StatedSize(reader, bytes);
+    if (TooLarge(stated)) {
+        whyNot = TooLargeReason(stated);
         return std::nullopt;
     }
+    reader.setAllocationLimit(AllocationLimitMb(stated));
     const QImage image = reader.read();
     if (image.isNull()) {
         whyNot = "it is not a picture this program can read (" +
@@ -43,20 +137,30 @@ std::optional<Picture> Read(QImageReader& reader, std::string& whyNot) {
         whyNot = TooLargeReason(image.size());
         return std::nullopt;
     }
-    return ToPicture(image);
+    return ToPicture(WithEveryIndexInItsPalette(image));
 }
 
 // What the picture says of itself is checked before it is decoded: a picture
-// cut short would come out with rows of whatever memory held.
-std::optional<Picture> Load(const QByteArray& bytes, std::string& whyNot) {
-    whyNot = WhyPictureIsCutShort(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+// cut short would come out with rows of whatever memory held. Qt's reader of
+// run-length bitmaps leaves the pixels they skip as memory held them too: such a
+// bitmap is expanded here first.
+std::optional<Picture> Load(std::string_view bytes, std::string& whyNot) {
+    whyNot = WhyPictureIsCutShort(bytes);
     if (!whyNot.empty())
         return std::nullopt;
-    QByteArray data = bytes;
+    std::string expanded;
+    if (IsRunLengthBitmap(bytes)) {
+        expanded = ExpandRunLengthBitmap(bytes, whyNot);
+        if (expanded.empty())
+            return std::nullopt;
+        bytes = expanded;
+    }
+    const ReadersKeptQuiet quiet;
+    QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    return Read(reader, whyNot);
+    return Read(reader, bytes, whyNot);
 }
 
 } // namespace
@@ -70,56 +174,17 @@ QImage ToImage(const Picture& picture) {
     return image ? *image : QImage();
 }
 
-// Larger than any picture file within MaxPicturePixels (an uncompressed bitmap
-// of that many pixels at 32 bits is 64 MB).
-constexpr std::uintmax_t MaxPictureFileBytes = 128ULL * 1024 * 1024;
-
 // The file is named by its path's own bytes, so that a name in another encoding
-// than UTF-8 (Latin-1, from an old USB stick) is found on Linux too.
+// than UTF-8 (Latin-1, from an old USB stick) is found on Linux too. It is read
+// by what it holds, whatever its name says, as the bytes from the line are.
 std::optional<Picture> QtPictureLoader::loadFile(const std::filesystem::path& path,
                                                  std::string& whyNot) {
-    namespace fs = std::filesystem;
-    const std::string askOrCopy = "; ask its owner, or copy it where you may read it";
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (error == std::errc::permission_denied) {
-        whyNot = "permission denied: a folder on its path is closed to you" + askOrCopy;
-        return std::nullopt;
-    }
-    if (!fs::exists(status)) {
-        whyNot = error && error != std::errc::no_such_file_or_directory
-                     ? "it cannot be reached (" + error.message() + ")"
-                     : "there is no such file";
-        return std::nullopt;
-    }
-    if (!fs::is_regular_file(status)) { // a pipe would hold the program up
-        whyNot = fs::is_directory(status) ? "it is a folder, not a picture file"
-                                          : "it is a device or a pipe, not a file";
-        return std::nullopt;
-    }
-    if (fs::file_size(path, error) > MaxPictureFileBytes) {
-        whyNot = "the file is too large to be a picture (" +
-                 std::to_string(fs::file_size(path, error) / (1024 * 1024)) + " MB)";
-        return std::nullopt;
-    }
-    errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    QByteArray bytes;
-    if (file)
-        bytes = QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(file), {}));
-    if (!file && !file.eof()) {
-        whyNot = errno == EACCES || errno == EPERM
-                     ? "permission denied: you may not read it" + askOrCopy
-                 : errno != 0 ? std::generic_category().message(errno)
-                              : "it could not be read";
-        return std::nullopt;
-    }
-    // Read by what it holds, whatever its name says, as the bytes from the line are.
-    return Load(bytes, whyNot);
+    const std::optional<std::string> bytes = ReadFileBytes(path, MaxPictureFileBytes, whyNot);
+    return bytes ? Load(*bytes, whyNot) : std::nullopt;
 }
 
 std::optional<Picture> QtPictureLoader::loadBytes(std::string_view bytes, std::string& whyNot) {
-    return Load(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())), whyNot);
+    return Load(bytes, whyNot);
 }
 
 } // namespace kvd

@@ -56,16 +56,17 @@ const QString LongName = "kvd62-20261209-091500-001 Prüfplatz 4, Ω, Messplatz 
                          "Kalibrierung " +
                          QString("0123456789").repeated(7) + ".bmp";
 
-// A B C NOTES CUT LARGE MISSING OUT TALL PHOTO LONG at the start of `text` named
+// A B C NOTES CUT CUTPNG LARGE MISSING OUT TALL PHOTO LONG at the start of `text` named
 // in `folder`.
 QString InFolder(QString text, const QString& folder) {
-    const QStringList names{"A",       "B",   "C",    "NOTES", "CUT", "LARGE",
-                            "MISSING", "OUT", "TALL", "PHOTO", "LONG"};
+    const QStringList names{"A",     "B",       "C",   "NOTES", "CUT",   "CUTPNG",
+                            "LARGE", "MISSING", "OUT", "TALL",  "PHOTO", "LONG"};
     const QStringList files{"kvd62-20261208-140211-001.bmp",
                             "kvd62-20261208-140211-002.bmp",
                             "kvd62-20261208-140540-001.bmp",
                             "notes.txt",
                             "cut.bmp",
+                            "cut.png",
                             "large.png",
                             "missing",
                             "out",
@@ -243,6 +244,11 @@ private slots:
             << "CUT could not be read: its header claims 192 x 112 pixels at 1 bit, more than "
                "its 1000 bytes hold."
             << false << "";
+        // Not libpng's own line of it first.
+        QTest::newRow("a PNG cut short: one line")
+            << QStringList{"--export", "OUT.png", "CUTPNG"} << -1
+            << "CUTPNG could not be read: the PNG file is cut short: its end is missing." << false
+            << "";
         QTest::newRow("a scale that would make more than 16 million pixels")
             << QStringList{"--export", "OUT.png", "--scale", "3", "LARGE"} << -1
             << "OUT.png could not be written: at scale 3 the picture would be 6300 x 4500 pixels"
@@ -287,6 +293,8 @@ private slots:
             {"kvd62-20261208-140540-001.bmp", test::Third},
             {"notes.txt", "not a picture"},
             {"cut.bmp", test::First.substr(0, 1000)},
+            {"cut.png",
+             test::EncodedPicture(test::OneGrey(2100, 1500, 128), "PNG").left(2000).toStdString()},
             // Loads, but not at scale 3.
             {"large.png",
              test::EncodedPicture(test::OneGrey(2100, 1500, 128), "PNG").toStdString()},

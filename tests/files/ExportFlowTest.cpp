@@ -44,6 +44,8 @@ private slots:
         const int yes = int(DialogAnswer::Yes), no = int(DialogAnswer::No);
         QTest::newRow("into an empty folder") << "" << 0 << true;
         QTest::newRow("exported before") << "<the same PNG>" << 0 << true;
+        QTest::newRow("the same PNG and a byte more, No: kept")
+            << "<the same PNG and a byte more>" << no << false;
         QTest::newRow("another file, No: kept") << "someone's notes" << no << false;
         QTest::newRow("another file, Yes: replaced") << "someone's notes" << yes << true;
         // A write that fails ends the export, and the message says what was left.
@@ -57,11 +59,14 @@ private slots:
         test::FakeServices fakes;
         QTemporaryDir dir;
         const std::filesystem::path folder = dir.path().toStdString();
+        const std::string plantedBytes = planted == "<the same PNG>" ? Png(1)
+                                         : planted == "<the same PNG and a byte more>"
+                                             ? Png(1) + "\n"
+                                             : planted.toStdString();
         if (planted == "<a folder>")
             std::filesystem::create_directory(folder / NameOf(Second, 1));
         else if (!planted.isEmpty())
-            test::WriteRaw(folder / NameOf(Second, 1),
-                           planted == "<the same PNG>" ? Png(1) : planted.toStdString());
+            test::WriteRaw(folder / NameOf(Second, 1), plantedBytes);
         fakes.input.answers = {"2"};
         fakes.exportDialog.choices = {folder.string()};
         if (answer != 0)
@@ -79,8 +84,7 @@ private slots:
         }
         QCOMPARE(test::FilesIn(folder), (std::set<std::string>{NameOf(Second, 1), NameOf(Second, 2),
                                                                NameOf(Second + 1, 1)}));
-        QVERIFY(ReadAll(folder / NameOf(Second, 1)) ==
-                (firstIsPng ? Png(1) : planted.toStdString()));
+        QVERIFY(ReadAll(folder / NameOf(Second, 1)) == (firstIsPng ? Png(1) : plantedBytes));
         QVERIFY(ReadAll(folder / NameOf(Second, 2)) == Png(2));
         QCOMPARE(fakes.box.shown.size(), std::size_t(answer != 0 ? 1 : 0));
         if (answer != 0) {

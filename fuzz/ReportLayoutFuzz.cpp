@@ -33,6 +33,7 @@
 #include "capture/ClockTime.h"
 #include "files/SessionReport.h"
 #include "platform/NewFile.h"
+#include "platform/Utf8Path.h"
 #include "platform/qt/QtExportEncoder.h"
 #include "platform/qt/QtPicture.h"
 
@@ -329,27 +330,6 @@ std::string Letters(std::string_view text) {
     return letters;
 }
 
-// Whether `text` is UTF-8 in shape: each lead byte followed by as many
-// continuation bytes as it announces.
-bool WholeCharacters(std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80   ? 1
-                                   : lead < 0xC2 ? 0
-                                   : lead < 0xE0 ? 2
-                                   : lead < 0xF0 ? 3
-                                   : lead < 0xF5 ? 4
-                                                 : 0;
-        if (length == 0 || at + length > text.size())
-            return false;
-        for (std::size_t next = at + 1; next < at + length; ++next)
-            if ((static_cast<unsigned char>(text[next]) & 0xC0) != 0x80)
-                return false;
-        at += length;
-    }
-    return true;
-}
-
 // A line of text and the page it is on.
 struct Placed {
     std::size_t page;
@@ -367,12 +347,12 @@ void CheckEntries(const Session& session, const Document& document) {
     std::size_t next = 0;
     const auto linesOf = [&](const std::string& text) {
         std::vector<Placed> found;
-        const bool whole = WholeCharacters(text);
+        const bool whole = IsUtf8(text);
         for (std::string left = Letters(text); !left.empty();) {
             Require(next < lines.size()); // letters missing
             const std::string piece = Letters(lines[next].text->text);
             Require(!piece.empty() && left.compare(0, piece.size(), piece) == 0);
-            Require(!whole || WholeCharacters(lines[next].text->text));
+            Require(!whole || IsUtf8(lines[next].text->text));
             left.erase(0, piece.size());
             found.push_back(lines[next++]);
         }

@@ -15,15 +15,17 @@ inline std::filesystem::path PathFromUtf8(std::string_view utf8) {
         std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
 
-// Whether `text` is UTF-8 (a name from the command line may be Latin-1).
+// Whether `text` is UTF-8 (a name from the command line may be Latin-1): each
+// lead byte followed by as many continuation bytes as it announces.
 inline bool IsUtf8(std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
         const auto lead = static_cast<unsigned char>(text[at]);
-        const std::size_t length = lead < 0x80       ? 1
-                                   : lead >> 5 == 6  ? 2
-                                   : lead >> 4 == 14 ? 3
-                                   : lead >> 3 == 30 ? 4
-                                                     : 0;
+        const std::size_t length = lead < 0x80   ? 1
+                                   : lead < 0xC2 ? 0
+                                   : lead < 0xE0 ? 2
+                                   : lead < 0xF0 ? 3
+                                   : lead < 0xF5 ? 4
+                                                 : 0;
         if (length == 0 || at + length > text.size())
             return false;
         for (std::size_t next = at + 1; next < at + length; ++next)

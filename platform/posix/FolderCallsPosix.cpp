@@ -172,21 +172,11 @@ public:
     }
 };
 
-FolderCalls* replaced = nullptr;
-
 } // namespace
 
 FolderCalls& SystemFolderCalls() {
     static PosixFolderCalls calls;
     return calls;
-}
-
-FolderCalls& CurrentFolderCalls() {
-    return replaced != nullptr ? *replaced : SystemFolderCalls();
-}
-
-void UseFolderCalls(FolderCalls* calls) {
-    replaced = calls;
 }
 
 } // namespace kvd

@@ -144,21 +144,11 @@ private:
     }
 };
 
-FolderCalls* replaced = nullptr;
-
 } // namespace
 
 FolderCalls& SystemFolderCalls() {
     static WindowsFolderCalls calls;
     return calls;
-}
-
-FolderCalls& CurrentFolderCalls() {
-    return replaced != nullptr ? *replaced : SystemFolderCalls();
-}
-
-void UseFolderCalls(FolderCalls* calls) {
-    replaced = calls;
 }
 
 } // namespace kvd

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFont>
 #include <QImage>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 
@@ -11,7 +13,8 @@ class Form2;
 namespace kvd {
 
 // The printed page: the picture in a frame with the comment line below it, laid
-// out at about 6.1 x 4.0 inches. It is printed as a whole and never shown.
+// out at about 6.1 x 4.0 inches; a comment too long for the line goes on in
+// Label2 under it. It is printed as a whole and never shown.
 class Form2 : public QWidget {
     Q_OBJECT
 
@@ -23,6 +26,8 @@ public:
     void setComment(const QString& comment);
 
 private:
+    void ShowComment(const QFont& font, QStringList lines);
+
     std::unique_ptr<Ui::Form2> ui_;
 };
 

@@ -86,16 +86,31 @@ private slots:
     }
 
     // Through the real printing code into a PDF: the page is the form's physical
-    // size, the comment is text where the layout puts it, and the picture is not
-    // compressed lossily.
+    // size, the comment is text where the layout puts it, whole however long, in
+    // type no smaller than 8 points, and the picture is not compressed lossily.
+    void aPrintedPageHasThePhysicalLayout_data() {
+        QTest::addColumn<QString>("comment");
+        QTest::addColumn<double>("smallestType"); // in points
+        QTest::newRow("a short comment") << "KVD62 screenshot bench4" << 9.75;
+        const QString ninety = "Bench 4, probe A on TP12 after recalibration, reading "
+                               "steady at 3.30 V, unit serial 4711-B";
+        QTest::newRow("90 characters") << ninety << 8.0;
+        QTest::newRow("about 200 characters")
+            << ninety + " - customer ACME Widgets Ltd, order 2024-118, ripple within "
+                        "limits, noise checked twice, back to stores on Friday"
+            << 8.0;
+    }
+
     void aPrintedPageHasThePhysicalLayout() {
         KVD_SKIP_ON_WINDOWS("the page is read back with Poppler's tools, Linux programs");
+        QFETCH(QString, comment);
+        QFETCH(double, smallestType);
         QTemporaryDir dir;
         const QString pdf = dir.path() + "/page.pdf";
         Form2Printer printer(Form2Printer::Target::PdfFile, pdf);
         const Outcome printed = printer.print(
             ToPicture(Decoded(test::TwoColourBitmap(61)).convertToFormat(QImage::Format_RGB32)),
-            "KVD62 screenshot bench4");
+            comment.toStdString());
         QVERIFY2(printed.ok(), printed.reason().c_str());
 
         const QString info = Poppler("pdfinfo", {pdf});
@@ -105,17 +120,27 @@ private slots:
             qPrintable(info));
         QVERIFY(info.contains(QRegularExpression(R"(Pages:\s+1\b)")));
 
+        // Every word of the comment, in order: across within Label1 (60 to 348.75
+        // points), down from Label1's top (210 points) to the page's lower edge,
+        // the first on the comment line (to 228.75), none in type smaller than
+        // the row's (a DejaVu letter box is 1.16 times its type's size). Text cut
+        // off at Label1's edge is still in the PDF, only hidden: hence the bounds.
         const QString words = Poppler("pdftotext", {"-bbox", pdf, "-"});
         const QRegularExpression word(
-            R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">bench4</word>)re");
-        const QRegularExpressionMatch match = word.match(words);
-        QVERIFY2(match.hasMatch(), qPrintable(words));
-        // Label1 spans 60 to 348.75 points across and 210 to 228.75 down.
-        const double left = match.captured(1).toDouble();
-        const double top = match.captured(2).toDouble();
-        const double bottom = match.captured(3).toDouble();
-        QVERIFY2(left > 60 && left < 348.75, qPrintable(match.captured(0)));
-        QVERIFY2(top >= 209 && bottom <= 230, qPrintable(match.captured(0)));
+            R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+        QStringList read;
+        for (const QRegularExpressionMatch& match : word.globalMatch(words)) {
+            const double left = match.captured(1).toDouble(), top = match.captured(2).toDouble();
+            const double right = match.captured(3).toDouble();
+            const double bottom = match.captured(4).toDouble();
+            QVERIFY2(left >= 60 && right <= 349.5, qPrintable(match.captured(0)));
+            QVERIFY2(top >= 209 && bottom <= 290, qPrintable(match.captured(0)));
+            QVERIFY2(bottom - top >= 1.1 * smallestType, qPrintable(match.captured(0)));
+            if (read.isEmpty())
+                QVERIFY2(bottom <= 230, qPrintable(match.captured(0)));
+            read << match.captured(5);
+        }
+        QCOMPARE(read.join(' '), comment);
 
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));

@@ -43,8 +43,17 @@ const char* const Usage =
     "  --noise BYTES    put this many bytes of line noise before each screenshot\n"
     "  --count N        end after N screenshots\n"
     "  --copy-to DIR    also write each screenshot sent as DIR/screenshot-N.bmp\n"
-    "  --unreadable N   send screenshot N as a block that starts like one but is\n"
-    "                   not a readable bitmap\n";
+    "  --unreadable N   send screenshot N (the first is 1) as a block that starts\n"
+    "                   like one but is not a readable bitmap\n";
+
+// The numbers an option takes, as its refusal says them.
+std::string RangeOf(const std::string& name) {
+    if (name == "--every")
+        return "of seconds above 0 and up to 1000000";
+    if (name == "--unreadable")
+        return "from 1 to 1000000";
+    return "from 0 to 1000000";
+}
 
 // A one-line reason for a command line that is refused; empty when it is read.
 std::string ReadOptions(int argc, char* argv[], Options& options) {
@@ -72,12 +81,15 @@ std::string ReadOptions(int argc, char* argv[], Options& options) {
         char* end = nullptr;
         const double number = std::strtod(value.c_str(), &end);
         if (value.empty() || *end != '\0' || !(number >= 0) || number > 1e6)
-            return name + " \"" + value + "\" is not a number from 0 to 1000000";
+            return name + " \"" + value + "\" is not a number " + RangeOf(name);
         // Every screenshot at once would be no interval: leave --every out to send on
         // Enter.
         if (name == "--every" && number == 0)
             return "--every 0 is no interval; give seconds above 0, or leave --every out to "
                    "send one per Enter";
+        // Screenshots are counted from 1: screenshot 0 would never come.
+        if (name == "--unreadable" && number < 1)
+            return name + " \"" + value + "\" is not a number " + RangeOf(name);
         if (name == "--every")
             options.every = number;
         else if (name == "--noise")

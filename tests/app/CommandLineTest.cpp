@@ -265,6 +265,12 @@ private slots:
             << QStringList{"kvd62-simulator", "--every", "0"} << 2 << "--every 0 is no interval";
         QTest::newRow("simulator: a value that is no number")
             << QStringList{"kvd62-simulator", "--count", "three"} << 2 << "--count \"three\"";
+        QTest::newRow("simulator: an interval that is no number")
+            << QStringList{"kvd62-simulator", "--every", "abc"} << 2
+            << "--every \"abc\" is not a number of seconds above 0 and up to 1000000";
+        QTest::newRow("simulator: screenshot 0 sent unreadable")
+            << QStringList{"kvd62-simulator", "--unreadable", "0"} << 2
+            << "--unreadable \"0\" is not a number from 1 to 1000000";
         QTest::newRow("simulator: copies into a missing folder")
             << QStringList{"kvd62-simulator", "--copy-to", "/nonexistent/copies", "--count", "1"}
             << 2 << "--copy-to \"/nonexistent/copies\" is not an existing folder";

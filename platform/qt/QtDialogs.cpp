@@ -1,5 +1,6 @@
 #include "platform/qt/QtDialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -18,6 +19,13 @@ QString Lines(const std::string& text) {
     return FromUtf8(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
+// The window a dialog opens over: the one of the program's the user is in (the
+// History window, when asked from there), else the main window.
+QWidget* Over(QWidget* mainWindow) {
+    QWidget* active = QApplication::activeWindow();
+    return active != nullptr ? active : mainWindow;
+}
+
 DialogAnswer ToAnswer(int button) {
     switch (button) {
     case QMessageBox::Yes:
@@ -34,7 +42,7 @@ DialogAnswer ToAnswer(int button) {
 DialogAnswer QtMessageBox::ask(const std::string& text, const std::string& title, Buttons buttons,
                                DialogAnswer onEnter) {
     QMessageBox box(QMessageBox::Question, FromUtf8(title), Lines(text),
-                    QMessageBox::Yes | QMessageBox::No, parent_);
+                    QMessageBox::Yes | QMessageBox::No, Over(parent_));
     if (buttons == Buttons::YesNoCancel)
         box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(onEnter == DialogAnswer::No       ? QMessageBox::No
@@ -44,14 +52,15 @@ DialogAnswer QtMessageBox::ask(const std::string& text, const std::string& title
 }
 
 void QtMessageBox::tell(const std::string& text, const std::string& title) {
-    QMessageBox box(QMessageBox::Warning, FromUtf8(title), Lines(text), QMessageBox::Ok, parent_);
+    QMessageBox box(QMessageBox::Warning, FromUtf8(title), Lines(text), QMessageBox::Ok,
+                    Over(parent_));
     box.exec();
 }
 
 std::optional<std::string> QtInputBox::ask(const std::string& prompt, const std::string& title,
                                            const std::string& defaultText) {
     bool accepted = false;
-    const QString text = QInputDialog::getText(parent_, FromUtf8(title), FromUtf8(prompt),
+    const QString text = QInputDialog::getText(Over(parent_), FromUtf8(title), FromUtf8(prompt),
                                                QLineEdit::Normal, FromUtf8(defaultText), &accepted);
     if (!accepted)
         return std::nullopt;
@@ -84,7 +93,7 @@ std::string QtFileDialog::fileTitle() const {
 }
 
 bool QtFileDialog::Show(bool saving) {
-    QFileDialog dialog(parent_, FromUtf8(title_));
+    QFileDialog dialog(Over(parent_), FromUtf8(title_));
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -101,7 +110,7 @@ bool QtFileDialog::Show(bool saving) {
 }
 
 std::string QtFileDialog::chooseFolder(const std::string& title) {
-    QFileDialog dialog(parent_, FromUtf8(title));
+    QFileDialog dialog(Over(parent_), FromUtf8(title));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     if (!folder_.empty())

@@ -10,7 +10,9 @@
 namespace kvd {
 
 // Message boxes, the input box and the shared file dialog on Qt's own dialogs.
-// Each is modal to the window given as parent.
+// Each opens over the program's window the user is in (History's dialogs over
+// History), or over the window given as parent when none is active, and is
+// modal to it.
 class QtMessageBox final : public MessageBoxes {
 public:
     void setParent(QWidget* parent) { parent_ = parent; }

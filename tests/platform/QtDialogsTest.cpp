@@ -211,13 +211,20 @@ private slots:
         QCOMPARE(seen, QString("There is no screenshot to save yet."));
     }
 
+    // It opens over the window the user is in (History, not the main window).
     void inputBoxGivesTheTextOrNothingOnCancel() {
+        QWidget mainWindow, history;
+        history.show();
+        QVERIFY(QTest::qWaitForWindowActive(&history));
         QtInputBox input;
+        input.setParent(&mainWindow);
         QString label, title, preset;
+        QWidget* over = nullptr;
         OnDialog<QInputDialog> edited("input box", [&](QInputDialog* dialog) {
             label = dialog->labelText();
             title = dialog->windowTitle();
             preset = dialog->textValue();
+            over = dialog->parentWidget();
             dialog->setTextValue("bench 4");
             dialog->accept();
         });
@@ -228,6 +235,7 @@ private slots:
         QCOMPARE(label, QString("Comment:"));
         QCOMPARE(title, QString("Add comment to your print"));
         QCOMPARE(preset, QString("KVD62 screenshot"));
+        QCOMPARE(over, &history);
 
         OnDialog<QInputDialog> cancelled("input box",
                                          [](QInputDialog* dialog) { dialog->reject(); });

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace kvd {
 
@@ -24,6 +25,20 @@ QString Lines(const std::string& text) {
 QWidget* Over(QWidget* mainWindow) {
     QWidget* active = QApplication::activeWindow();
     return active != nullptr ? active : mainWindow;
+}
+
+// Room beside a title for the title bar's icon and buttons, and the characters
+// of a comment the input box's field shows at once.
+constexpr int TitleBarRoom = 160, FieldCharacters = 60;
+
+// Wide enough for its whole title and a comment of a line's length. Its field
+// sets its width: its layout keeps it as narrow as what it holds.
+void FitWidth(QInputDialog& dialog) {
+    const QFontMetrics metrics = dialog.fontMetrics();
+    // A title bar's type is often bold, and so wider.
+    const int title = metrics.horizontalAdvance(dialog.windowTitle()) * 6 / 5 + TitleBarRoom;
+    if (auto* field = dialog.findChild<QLineEdit*>())
+        field->setMinimumWidth(std::max(title, metrics.averageCharWidth() * FieldCharacters));
 }
 
 DialogAnswer ToAnswer(int button) {
@@ -59,12 +74,14 @@ void QtMessageBox::tell(const std::string& text, const std::string& title) {
 
 std::optional<std::string> QtInputBox::ask(const std::string& prompt, const std::string& title,
                                            const std::string& defaultText) {
-    bool accepted = false;
-    const QString text = QInputDialog::getText(Over(parent_), FromUtf8(title), FromUtf8(prompt),
-                                               QLineEdit::Normal, FromUtf8(defaultText), &accepted);
-    if (!accepted)
+    QInputDialog dialog(Over(parent_));
+    dialog.setWindowTitle(FromUtf8(title));
+    dialog.setLabelText(FromUtf8(prompt));
+    dialog.setTextValue(FromUtf8(defaultText));
+    FitWidth(dialog);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text.toStdString();
+    return dialog.textValue().toStdString();
 }
 
 QStringList ToQtNameFilters(const std::string& filter) {

@@ -211,7 +211,9 @@ private slots:
         QCOMPARE(seen, QString("There is no screenshot to save yet."));
     }
 
-    // It opens over the window the user is in (History, not the main window).
+    // It opens over the window the user is in (History, not the main window),
+    // wide enough for its whole title beside the title bar's buttons and for a
+    // comment of 40 characters.
     void inputBoxGivesTheTextOrNothingOnCancel() {
         QWidget mainWindow, history;
         history.show();
@@ -220,11 +222,17 @@ private slots:
         input.setParent(&mainWindow);
         QString label, title, preset;
         QWidget* over = nullptr;
+        int width = 0, titleWidth = 0, fieldWidth = 0, commentWidth = 0;
         OnDialog<QInputDialog> edited("input box", [&](QInputDialog* dialog) {
             label = dialog->labelText();
             title = dialog->windowTitle();
             preset = dialog->textValue();
             over = dialog->parentWidget();
+            width = dialog->width();
+            titleWidth = dialog->fontMetrics().horizontalAdvance(title);
+            fieldWidth = dialog->findChild<QLineEdit*>()->width();
+            commentWidth =
+                dialog->fontMetrics().horizontalAdvance("Bench 4, probe A on TP12, unit 4711-B ok");
             dialog->setTextValue("bench 4");
             dialog->accept();
         });
@@ -236,6 +244,8 @@ private slots:
         QCOMPARE(title, QString("Add comment to your print"));
         QCOMPARE(preset, QString("KVD62 screenshot"));
         QCOMPARE(over, &history);
+        QVERIFY2(width >= titleWidth + 120, qPrintable(QString::number(width)));
+        QVERIFY2(fieldWidth >= commentWidth, qPrintable(QString::number(fieldWidth)));
 
         OnDialog<QInputDialog> cancelled("input box",
                                          [](QInputDialog* dialog) { dialog->reject(); });

@@ -201,6 +201,10 @@ void HistoryWindow::ShowSelectedLarge() {
         large_ = new PictureControl(this);
         large_->setWindowFlag(Qt::Window);
         large_->setObjectName(QStringLiteral("historyLarge"));
+        auto* closeKey = new QAction(large_); // Escape closes it, as it does History
+        closeKey->setShortcut(QKeySequence::Cancel);
+        large_->addAction(closeKey);
+        connect(closeKey, &QAction::triggered, large_, &QWidget::close);
     }
     large_->setPicture(*picture);
     large_->setFixedSize(picture->size() * 2);

@@ -169,7 +169,8 @@ private slots:
     // of the session newest first, a block that is no bitmap marked as dropped,
     // and what arrives while it is open. What is selected saves (Ctrl+S) and
     // copies (Ctrl+C) byte for byte; a question that comes while its Save dialog
-    // is open waits for the dialog to close. Escape closes it.
+    // is open waits for the dialog to close. Escape closes it, and the selected
+    // one shown large (Enter).
     void theHistoryWindowKeepsTheSession_data() {
         QTest::addColumn<bool>("byKey");
         QTest::newRow("Ctrl+H in the window") << true;
@@ -206,6 +207,15 @@ private slots:
         QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
         QVERIFY(QGuiApplication::clipboard()->mimeData()->data("image/bmp") ==
                 test::AsBytes(Second));
+        QTest::keyClick(list, Qt::Key_Return);
+        auto* large = history->findChild<QWidget*>("historyLarge");
+        QVERIFY(large != nullptr && large->isVisible());
+        QTRY_COMPARE(QApplication::activeWindow(), large);
+        QTest::keyClick(large, Qt::Key_Escape);
+        QVERIFY(!large->isVisible());
+        QVERIFY(history->isVisible());
+        history->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), history);
 
         rig.control<QCheckBox>("Check2")->click(); // the next arrival asks
         rig.box.answers.push_back(DialogAnswer::No);

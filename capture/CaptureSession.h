@@ -118,6 +118,9 @@ public:
     // error the screenshot in progress is dropped with what the port holds (the
     // gap is in there), so that none is made of pieces of two.
     Tick tick(std::time_t now = std::time(nullptr));
+    // The end of the capture (the main window closed): the port is let go at
+    // once, not when the program has wound down.
+    void end() { comm_.close(); }
 
     // Arrivals wait while the hold lives (see ArrivalsHeld); `released` runs
     // each time the last hold ends.

@@ -1,6 +1,8 @@
 #include "windows/Form1.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QTimer>
 
 #include "files/LoadImage.h"
@@ -161,6 +163,18 @@ void Form1::ShowHistory() {
     historyWindow_->show();
     historyWindow_->raise();
     historyWindow_->activateWindow();
+}
+
+// No other window of the program stays behind, on screen or hidden, holding
+// the port: they close with it, and the port is let go at once.
+void Form1::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    Timer1->stop();
+    session_.end();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible())
+            window->close();
+    QCoreApplication::quit();
 }
 
 void Form1::ShowCaption() {

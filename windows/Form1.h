@@ -69,6 +69,10 @@ public:
     void setDisableSaveEnabled(bool enabled) override;
     void showPicture(const Picture& picture) override;
 
+protected:
+    // Closing the main window ends the program, whatever else of it is open.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void ConnectControls();
     void DealWithNextLater();

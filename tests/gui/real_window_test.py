@@ -15,8 +15,9 @@ whole session goes into one PDF ("Export PDF..."). Then
 "Save every screenshot to folder..." from the picture's menu, 3 screenshots that
 must land there (only the first asks, about the unsaved one on screen), and
 "Stop saving to folder". Last it checks
-the window's size, and closes the window as a window manager's close button
-does (a WM_DELETE_WINDOW message) and checks that the program ended.
+the window's size, opens History and "Show large" again, and closes the main
+window as a window manager's close button does (a WM_DELETE_WINDOW message):
+the program must end, whatever else of it is open.
 
 Usage: real_window_test.py PROGRAM SIMULATOR SCALE
 Exit status 0 when all holds, 1 with the reason when not, 77 when the tools it
@@ -296,17 +297,19 @@ def run(program, simulator_path, scale, copies):
         if (size.width, size.height) != want:
             raise Failure(f"the window is {size.width} x {size.height}, not {want[0]} x {want[1]}")
 
+        open_large_from_history(window_id)
         close_as_window_manager(dpy, window_id)
         try:
             status = app.wait(timeout=BOUND)
         except subprocess.TimeoutExpired:
-            raise Failure("the program did not end when its window was closed")
+            raise Failure("the program did not end when its window was closed with History "
+                          'and "Show large" open')
         if status != 0:
             raise Failure(f"the program ended with status {status}")
         print(f"scale {scale}: both screenshots shown pixel for pixel; copied byte for byte; "
               f"exported as a PNG at scale 3; 5 screenshots and a dropped block saved from the "
               f"history, and the session as one PDF; 3 saved to a "
-              f"folder; window {want[0]} x {want[1]}; closed and ended")
+              f"folder; window {want[0]} x {want[1]}; closed with History open and ended")
     except Failure:
         capture = os.path.abspath(f"real-window-scale-{scale:g}.png")
         save_capture(dpy, None, capture)
@@ -339,6 +342,16 @@ def save_from_history(dpy, window_id, simulator, copies, scale):
     # Without a window manager every window opens over the main one: close it.
     close_as_window_manager(dpy, history)
     wait_for('the window "History" to close', lambda: not find_window("^History$"))
+
+
+def open_large_from_history(window_id):
+    """History (Ctrl+H) and its newest screenshot shown large (Enter), left open."""
+    xdotool("windowfocus", "--sync", str(window_id))
+    xdotool("key", "ctrl+h")
+    history = wait_for('the window "History"', lambda: find_window("^History$"))
+    xdotool("windowfocus", "--sync", str(history))
+    xdotool("key", "Home", "Return")
+    wait_for('the screenshot shown large', lambda: find_window("Screenshot of .*"))
 
 
 def export_png(window_id, shown, copies, scale):

@@ -170,14 +170,19 @@ private slots:
     // and what arrives while it is open. What is selected saves (Ctrl+S) and
     // copies (Ctrl+C) byte for byte; a question that comes while its Save dialog
     // is open waits for the dialog to close. Escape closes it, and the selected
-    // one shown large (Enter).
+    // one shown large (Enter). Closing the main window closes both and lets the
+    // port go: nothing is left running without it.
     void theHistoryWindowKeepsTheSession_data() {
         QTest::addColumn<bool>("byKey");
-        QTest::newRow("Ctrl+H in the window") << true;
-        QTest::newRow("the picture's menu") << false;
+        QTest::addColumn<bool>("closeMainWindow"); // at the end, rather than Escape
+        QTest::newRow("Ctrl+H in the window") << true << false;
+        QTest::newRow("the picture's menu") << false << false;
+        QTest::newRow("the main window closed with History and \"Show large\" open")
+            << true << true;
     }
     void theHistoryWindowKeepsTheSession() {
         QFETCH(bool, byKey);
+        QFETCH(bool, closeMainWindow);
         test::FormRig rig;
         rig.startUp();
         rig.control<QCheckBox>("Check2")->click();
@@ -229,8 +234,17 @@ private slots:
         rig.settle();
         QCOMPARE(rig.box.shown.size(), std::size_t(1));
         QCOMPARE(list->count(), 5);
-        QTest::keyClick(list, Qt::Key_Escape);
+        if (!closeMainWindow) {
+            QTest::keyClick(list, Qt::Key_Escape);
+            QVERIFY(!history->isVisible());
+            return;
+        }
+        QTest::keyClick(list, Qt::Key_Return);
+        QVERIFY(large->isVisible() && history->isVisible());
+        QVERIFY(rig.form.close());
+        QVERIFY(!large->isVisible());
         QVERIFY(!history->isVisible());
+        QCOMPARE(rig.comm.state(), PortState::Closed);
     }
 
     // With a save folder, given at start (--save-dir) or chosen from the picture's

@@ -4,13 +4,47 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
+#include <QStyleOptionFrame>
 #include <QTimer>
 
 namespace kvd {
 
+namespace {
+
+// The selector's text box. A name too long for it is shown cut at its start
+// ("…/ttyUSB0") while it is not being edited, never as its last few characters
+// alone (/dev/pts/1 as "1", which reads as port 1). The whole name is in the
+// box's tooltip.
+class PortText final : public QLineEdit {
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QStyleOptionFrame panel;
+        initStyleOption(&panel);
+        // Where QLineEdit puts its text: its contents, less its margins and the
+        // two pixels it leaves at each side.
+        const QRect room = style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &panel, this)
+                               .marginsRemoved(textMargins())
+                               .adjusted(2, 0, -2, 0);
+        if (hasFocus() || fontMetrics().horizontalAdvance(text()) <= room.width())
+            return QLineEdit::paintEvent(event);
+        QPainter painter(this);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideLeft, room.width()));
+    }
+};
+
+} // namespace
+
 PortBox::PortBox(QComboBox* combo, CaptureSession& session, QAction* copy, QObject* parent)
     : QObject(parent), combo_(combo), session_(session), copy_(copy),
       typingPause_(new QTimer(this)) {
+    const QString shown = combo_->currentText();
+    combo_->setLineEdit(new PortText);
+    combo_->setEditText(shown);
     typingPause_->setSingleShot(true);
     connect(typingPause_, &QTimer::timeout, this,
             [this] { waitForTyping(session_.typingPaused(CaptureSession::Clock::now())); });

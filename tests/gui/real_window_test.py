@@ -48,7 +48,7 @@ CAPTION = "KVD62 screen capture V2.00"
 # Client-area geometry in device-independent pixels (twips / 15).
 WINDOW = (529, 273)
 PICTURE = (16, 24, 388, 228)  # Image1: left, top, width, height
-SELECTOR = (480 + 6, 32 + 10)  # in Combo1's text, left of its arrow
+SELECTOR = (424 + 6, 32 + 10)  # in Combo1's text, left of its arrow
 DISABLE_SAVE = (416 + 8 + 7, 8 + 224 + 8)  # Check2's box, in Frame1
 # The picture's menu, by how many items down (disabled ones are skipped).
 EXPORT_PNG, SAVE_TO_FOLDER, STOP_SAVING = 2, 4, 5

@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -38,9 +39,9 @@ private slots:
             "Load a previously saved image", true);
         row("Command1", "Form1", 6360, 2400, 1335, 615, "Save image",
             "Save the current image in a BMP format", false);
-        row("Combo1", "Form1", 7200, 480, 495, 315, "1", "", true);
+        row("Combo1", "Form1", 6360, 480, 1335, 315, "1", "", true);
         row("Frame1", "Form1", 6240, 120, 1575, 3720, "", "", true);
-        row("Label2", "Frame1", 120, 480, 735, 255, "Serial port", "", true);
+        row("Label2", "Frame1", 120, 90, 735, 255, "Serial port", "", true);
         row("Check2", "Frame1", 120, 3360, 1335, 255, "Disable Save",
             "If checked, screen will update without prompting to save current screen", true);
         row("Image1", "Form1", 240, 360, 5820, 3420, "", "Current screenshot", true);
@@ -72,6 +73,16 @@ private slots:
             QCOMPARE(combo->currentText(), text);
             QVERIFY(combo->isEditable());
             QVERIFY(combo->toolTip().startsWith("Current serial port\n"));
+            // A device's whole name shows, one too long cut at its start: never
+            // its last characters alone (/dev/pts/1 read as port 1).
+            QLineEdit* box = combo->lineEdit();
+            const int room = box->width() - 4; // QLineEdit's own margins
+            QVERIFY(box->fontMetrics().horizontalAdvance("/dev/pts/12") <= room);
+            const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+            combo->setEditText(byId);
+            const QImage shown = box->grab().toImage();
+            combo->setEditText(box->fontMetrics().elidedText(byId, Qt::ElideLeft, room));
+            QCOMPARE(box->grab().toImage(), shown);
         } else {
             QCOMPARE(control->toolTip(), toolTip);
         }

@@ -13,6 +13,9 @@ public:
     // "description|pattern", as "KVD62 screenshots (*.bmp)|*.bmp".
     virtual void setFilter(const std::string& filter) = 0;
     virtual void setTitle(const std::string& title) = 0;
+    // The file the dialog offers when it is next shown: its folder and name.
+    // Empty offers none.
+    virtual void setFileName(const std::string& path) = 0;
     // Shows the dialog; false when the user cancelled it.
     virtual bool showSave() = 0;
     virtual bool showOpen() = 0;

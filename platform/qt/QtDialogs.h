@@ -39,6 +39,7 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     void setFilter(const std::string& filter) override { filter_ = filter; }
     void setTitle(const std::string& title) override { title_ = title; }
+    void setFileName(const std::string& path) override { fileName_ = path; }
     bool showSave() override;
     bool showOpen() override;
     std::string fileName() const override { return fileName_; }

@@ -85,6 +85,7 @@ public:
 
     void setFilter(const std::string& value) override { filter_ = value; }
     void setTitle(const std::string& value) override { title_ = value; }
+    void setFileName(const std::string& value) override { fileName_ = value; }
     bool showSave() override { return Show(true); }
     bool showOpen() override { return Show(false); }
     std::string fileName() const override { return fileName_; }

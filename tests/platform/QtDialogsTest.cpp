@@ -337,6 +337,14 @@ private slots:
         QVERIFY(dialog.chooseFolder("Export as PNG to folder").empty());
         QVERIFY2(nextFolder.failure().isEmpty(), qPrintable(nextFolder.failure()));
         QCOMPARE(startedIn, folder);
+
+        // Told which file to offer, it starts from that one.
+        const QString offered = folder + "/kvd62-20270101-120000-001-unreadable.bin";
+        dialog.setFileName(offered.toStdString());
+        OnDialog<QFileDialog> offering("Save dialog offering a file", lookAndCancel);
+        QVERIFY(!dialog.showSave());
+        QVERIFY2(offering.failure().isEmpty(), qPrintable(offering.failure()));
+        QCOMPARE(started, offered);
     }
 
     void nameFiltersComeFromTheFilterText_data() {

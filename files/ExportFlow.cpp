@@ -96,7 +96,7 @@ void ExportPictureAsPng(const Picture& picture, Services& services, ExportChoice
     if (!scale)
         return;
     if (const std::optional<std::string> bytes = Png(picture, *scale, services))
-        SaveFileAs(*bytes, PngFile, services);
+        SaveFileAs(*bytes, PngFile, services, &choices.pngFile);
 }
 
 void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, Services& services,
@@ -151,7 +151,8 @@ void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, Services& 
     }
 }
 
-void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, Services& services) {
+void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, Services& services,
+                        ExportChoices& choices) {
     const std::optional<std::string> comment =
         services.input.ask("Comment:", "Add comment to your PDF", "");
     if (!comment)
@@ -165,7 +166,7 @@ void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, Services& serv
                        ? Outcome::success()
                        : Outcome::failure("the PDF could not be made: " + whyNot);
         },
-        PdfFile, services);
+        PdfFile, services, &choices.pdfFile);
 }
 
 std::vector<ReportEntry> ReportOf(std::vector<HistoryEntry> entries, PictureLoader& pictures) {

@@ -26,6 +26,8 @@ std::optional<int> ReadScale(std::string_view text);
 struct ExportChoices {
     // The last scale chosen.
     int scale = DefaultScale;
+    // The file each export chose last, which it offers again: none at first.
+    std::string pngFile, pdfFile;
 };
 
 // "Export as PNG...": asks the scale, then the file (with the Save dialog's
@@ -41,7 +43,8 @@ void ExportScreenshotsAsPng(const std::vector<HistoryEntry>& entries, Services& 
 
 // The history's "Export PDF...": asks a comment (Cancel ends it; empty is
 // none), then the file, and writes the entries, oldest first, as one PDF.
-void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, Services& services);
+void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, Services& services,
+                        ExportChoices& choices);
 
 // The entries as a report shows them, oldest first, each picture measured and
 // decoded again only when it is drawn.

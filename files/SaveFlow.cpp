@@ -5,6 +5,7 @@
 
 #include "files/DialogFilters.h"
 #include "files/ScreenshotFile.h"
+#include "files/ScreenshotFolder.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {
@@ -61,6 +62,13 @@ const FileKind HistoryScreenshot{ScreenshotFilter, "Save screenshot as", "The sc
 const FileKind DroppedBlock{DroppedBlockFilter, "Save dropped block as", "The dropped block", 1,
                             WriteFileSafely};
 
+// A dropped block's own name, as the save folder names one of its moment, in
+// the folder of `beside`.
+std::string DroppedBlockName(const HistoryEntry& entry, const std::string& beside) {
+    return Utf8FromPath(PathFromUtf8(beside).parent_path() /
+                        FolderFileName(LocalTime(entry.arrived), 1, "-unreadable.bin"));
+}
+
 // The suffix of a kind's type, from its filter's pattern: ".png" of "...|*.png".
 std::string_view SuffixOf(const FileKind& kind) {
     const std::size_t star = kind.filter.rfind("|*.");
@@ -74,8 +82,7 @@ bool EndsWithSuffix(std::string_view name, std::string_view suffix) {
 }
 
 // The file the user chose; an export typed without its suffix gets it.
-std::string ChosenPath(const FileKind& kind, const FileDialog& dialog) {
-    std::string path = dialog.fileName();
+std::string ChosenPath(const FileKind& kind, std::string path) {
     const std::string_view suffix = SuffixOf(kind);
     if (kind.exported && !path.empty() && !EndsWithSuffix(path, suffix))
         path += suffix;
@@ -85,8 +92,10 @@ std::string ChosenPath(const FileKind& kind, const FileDialog& dialog) {
 // The Save dialog and the overwrite question until a file is chosen, then
 // `write` into it. `nothingYet` when there is nothing to write.
 bool SaveChosenFile(const FileKind& kind, bool nothingYet, const Write& write, Services& services,
-                    const std::function<void(DialogAnswer)>& answered) {
+                    std::string* lastFile, const std::function<void(DialogAnswer)>& answered) {
     FileDialog& dialog = kind.exported ? services.exportDialog : services.dialog;
+    if (lastFile)
+        dialog.setFileName(*lastFile);
     while (true) {
         dialog.setFilter(std::string(kind.filter));
         dialog.setTitle(kind.title);
@@ -96,7 +105,11 @@ bool SaveChosenFile(const FileKind& kind, bool nothingYet, const Write& write, S
             services.box.tell("There is no screenshot to save yet.", SaveTitle);
             return false;
         }
-        const std::string path = ChosenPath(kind, dialog);
+        const std::string path = ChosenPath(kind, dialog.fileName());
+        // Shown again, the dialog offers the file as it is written.
+        dialog.setFileName(path);
+        if (lastFile)
+            *lastFile = path;
         const DialogAnswer answer = AskToOverwrite(services, path);
         if (answered)
             answered(answer);
@@ -111,18 +124,19 @@ bool SaveChosenFile(const FileKind& kind, bool nothingYet, const Write& write, S
 } // namespace
 
 bool SaveFileAs(const std::string& bytes, const FileKind& kind, Services& services,
-                const std::function<void(DialogAnswer)>& answered) {
+                std::string* lastFile, const std::function<void(DialogAnswer)>& answered) {
     return SaveChosenFile(
         kind, bytes.size() < kind.minimumSize,
         [&](const std::filesystem::path& path) { return kind.write(bytes, path); }, services,
-        answered);
+        lastFile, answered);
 }
 
-bool SaveFileAs(const FileContents& contents, const FileKind& kind, Services& services) {
+bool SaveFileAs(const FileContents& contents, const FileKind& kind, Services& services,
+                std::string* lastFile) {
     return SaveChosenFile(
         kind, false,
         [&](const std::filesystem::path& path) { return WriteFileAsMade(contents, path); },
-        services, {});
+        services, lastFile, {});
 }
 
 std::string SaveFailedMessage(const std::string& path, const Outcome& written,
@@ -144,13 +158,20 @@ void SaveScreenshot(CaptureSession& session, SaveMode mode, Services& services, 
         return;
 
     session.saveRequested(false);
-    if (SaveFileAs(session.state().ImageData, Screenshot, services,
+    if (SaveFileAs(session.state().ImageData, Screenshot, services, nullptr,
                    [&](DialogAnswer answer) { session.answered(answer); }))
         session.currentSaved();
 }
 
 void SaveHistoryEntry(const HistoryEntry& entry, Services& services) {
-    SaveFileAs(entry.bytes, entry.dropped() ? DroppedBlock : HistoryScreenshot, services);
+    if (!entry.dropped()) {
+        SaveFileAs(entry.bytes, HistoryScreenshot, services);
+        return;
+    }
+    const std::string lastScreenshot = services.dialog.fileName();
+    std::string offered = DroppedBlockName(entry, lastScreenshot);
+    SaveFileAs(entry.bytes, DroppedBlock, services, &offered);
+    services.dialog.setFileName(lastScreenshot);
 }
 
 void OnSaveImageClicked(CaptureSession& session, Services& services, CaptureView& view) {

@@ -29,22 +29,25 @@ struct FileKind {
     // Fewer bytes than this: there is nothing to save yet.
     std::size_t minimumSize;
     Outcome (*write)(std::string_view bytes, const std::filesystem::path& path);
-    // An export: it is chosen in the exports' own dialog, which keeps its own
-    // folder, name and filter (what "Save image" and "Load image" share is
-    // theirs), and a name typed without the suffix of its type gets it.
+    // An export: it is chosen in the exports' own dialog (what "Save image" and
+    // "Load image" share is theirs), and a name typed without the suffix of its
+    // type gets it.
     bool exported = false;
 };
 
 // The Save dialog until the user picks a file that may be written, then the
 // write, on the disk worker; true when the bytes are in the file. An existing
-// file is replaced only after the user says Yes; No brings the dialog back. A
-// write that fails is said. `answered` hears each answer to the overwrite
-// question.
+// file is replaced only after the user says Yes; No brings the dialog back. A write that fails is
+// said. `lastFile`, when given, is the file the dialog offers and becomes the one chosen; without
+// it the dialog offers the file it last showed. `answered` hears each answer to
+// the overwrite question.
 bool SaveFileAs(const std::string& bytes, const FileKind& kind, Services& services,
+                std::string* lastFile = nullptr,
                 const std::function<void(DialogAnswer)>& answered = {});
 // The same for a file made as it is written (a document); its making runs on
 // the disk worker with the write, so the line is read meanwhile.
-bool SaveFileAs(const FileContents& contents, const FileKind& kind, Services& services);
+bool SaveFileAs(const FileContents& contents, const FileKind& kind, Services& services,
+                std::string* lastFile = nullptr);
 
 // "1" when a file of that path exists, "0" when not.
 std::string ReportFileStatus(FileSystem& files, const std::string& path);
@@ -63,7 +66,9 @@ void SaveScreenshot(CaptureSession& session, SaveMode mode, Services& services, 
 
 // Saves a screenshot from the history, or a dropped block's raw bytes, to a file
 // the user picks, with the same overwrite question and safe write; the shown
-// screenshot's state is left as it is.
+// screenshot's state is left as it is. A dropped block is offered a name of its
+// own, as the save folder names it, beside the last screenshot's file, which
+// "Save image" then offers again.
 void SaveHistoryEntry(const HistoryEntry& entry, Services& services);
 
 // The "Save image" button.

@@ -96,7 +96,7 @@ HistoryWindow::HistoryWindow(const SessionHistory& history, CaptureSession& sess
     connect(exportPdf_, &QPushButton::clicked, this, [this] {
         const std::vector<HistoryEntry> entries = ToExport();
         const ArrivalsHeld dialog = session_.holdArrivals();
-        ExportSessionAsPdf(entries, services_);
+        ExportSessionAsPdf(entries, services_, exportChoices_);
     });
     connect(list_, &QListWidget::itemActivated, this, &HistoryWindow::ShowSelectedLarge);
     connect(list_, &QListWidget::currentRowChanged, this, &HistoryWindow::SelectionChanged);

@@ -3,6 +3,7 @@
 #include <any>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "files/Services.h"
 #include "platform/StdFileSystem.h"
@@ -13,17 +14,17 @@
 namespace kvd::test {
 
 // "Encodes" a picture of the fake loader (its bytes) as those bytes with the
-// scale after them, so that an export's files tell which picture they hold;
-// makes no PDF.
+// scale after them, so that an export's files tell which picture they hold; a
+// PDF is only its first line.
 class FakeExportEncoder final : public ExportEncoder {
 public:
     std::optional<std::string> png(const Picture& picture, int scale, std::string&) override {
         return std::any_cast<std::string>(picture.image) + " x" + std::to_string(scale);
     }
-    bool pdf(const Document&, ByteSink&, std::string& whyNot) override {
-        whyNot = "no PDF here";
-        return false;
+    bool pdf(const Document&, ByteSink& file, std::string&) override {
+        return file.write(PdfStart);
     }
+    static constexpr std::string_view PdfStart = "%PDF-1.4\n";
 };
 
 // Every service the flows run on, scripted, with the real file system; the

@@ -95,37 +95,70 @@ private slots:
     }
 
     // An export is chosen in the exports' own dialog, never the one "Save image"
-    // and "Load image" share; a name typed without its type's suffix gets it.
+    // and "Load image" share, which offers the file that export chose last (with
+    // the suffix it was given), never the other export's; a name typed without
+    // its type's suffix gets it. Each step is "png NAME" ("Export as PNG...") or
+    // "pdf NAME" ("Export PDF..."), NAME typed in the folder or "<cancel>".
     void anExportKeepsToItsOwnDialog_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("written");
-        QTest::newRow("typed without a suffix") << "shot"
-                                                << "shot.png";
-        QTest::newRow("with it, in capitals") << "shot.PNG"
-                                              << "shot.PNG";
-        QTest::newRow("another suffix") << "shot.bmp"
-                                        << "shot.bmp.png";
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("offered"); // by each step's dialog; "" for none
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("typed without a suffix")
+            << QStringList{"png shot"} << QStringList{""} << QStringList{"shot.png"};
+        QTest::newRow("with it, in capitals")
+            << QStringList{"png shot.PNG"} << QStringList{""} << QStringList{"shot.PNG"};
+        QTest::newRow("another suffix")
+            << QStringList{"png shot.bmp"} << QStringList{""} << QStringList{"shot.bmp.png"};
+        QTest::newRow("a PDF after a PNG, then each again")
+            << QStringList{"png shot5-x8.PNG", "pdf report", "pdf <cancel>", "png <cancel>"}
+            << QStringList{"", "", "report.pdf", "shot5-x8.PNG"}
+            << QStringList{"shot5-x8.PNG", "report.pdf"};
     }
 
     void anExportKeepsToItsOwnDialog() {
-        QFETCH(QString, typed);
-        QFETCH(QString, written);
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, offered);
+        QFETCH(QStringList, written);
         test::FakeServices fakes;
         QTemporaryDir dir;
         const std::filesystem::path folder = dir.path().toStdString();
         fakes.dialog.setTitle("Save current screenshot as");
-        fakes.input.answers = {"2"};
-        fakes.exportDialog.choices = {(folder / typed.toStdString()).string()};
         ExportChoices choices;
 
-        ExportPictureAsPng(Picture{test::TwoColourBitmap(1), 192, 112}, fakes.services, choices);
+        for (const QString& step : steps) {
+            const std::string typed = step.section(' ', 1).toStdString();
+            fakes.exportDialog.choices = {typed == "<cancel>" ? std::optional<std::string>()
+                                                              : (folder / typed).string()};
+            if (step.startsWith("png")) {
+                fakes.input.answers = {"2"};
+                ExportPictureAsPng(Picture{test::TwoColourBitmap(1), 192, 112}, fakes.services,
+                                   choices);
+            } else {
+                fakes.input.answers = {""};
+                ExportSessionAsPdf(Session, fakes.services, choices);
+            }
+        }
 
-        QCOMPARE(test::FilesIn(folder), std::set<std::string>{written.toStdString()});
-        QVERIFY(ReadAll(folder / written.toStdString()) == Png(1));
+        QCOMPARE(fakes.exportDialog.shown.size(), std::size_t(steps.size()));
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            const auto& shown = fakes.exportDialog.shown[std::size_t(i)];
+            const bool png = steps[i].startsWith("png");
+            QCOMPARE(shown.title, std::string(png ? "Export as PNG" : "Export PDF"));
+            QCOMPARE(shown.filter, std::string(png ? "PNG pictures (*.png)|*.png"
+                                                   : "PDF documents (*.pdf)|*.pdf"));
+            QCOMPARE(shown.startName, offered[i].isEmpty()
+                                          ? std::string()
+                                          : (folder / offered[i].toStdString()).string());
+        }
+        std::set<std::string> names;
+        for (const QString& name : written) {
+            names.insert(name.toStdString());
+            QVERIFY(
+                ReadAll(folder / name.toStdString()) ==
+                (name.endsWith(".pdf") ? std::string(test::FakeExportEncoder::PdfStart) : Png(1)));
+        }
+        QCOMPARE(test::FilesIn(folder), names);
         QVERIFY(fakes.dialog.shown.empty());
-        QCOMPARE(fakes.exportDialog.shown.size(), std::size_t(1));
-        QCOMPARE(fakes.exportDialog.shown[0].title, std::string("Export as PNG"));
-        QCOMPARE(fakes.exportDialog.shown[0].filter, std::string("PNG pictures (*.png)|*.png"));
         QCOMPARE(choices.scale, 2);
     }
 };

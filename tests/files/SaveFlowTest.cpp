@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "files/SaveFlow.h"
+#include "files/ScreenshotFolder.h"
 #include "tests/fakes/FakeServices.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
@@ -164,28 +165,33 @@ private slots:
     }
 
     // From the history: the same dialog and overwrite question, its own filter
-    // for a dropped block's raw bytes. `dropped`: the length of the dropped block
-    // saved, 0 for a screenshot.
+    // for a dropped block's raw bytes. A screenshot is offered the last
+    // screenshot's file; a dropped block a name of its own, as the save folder
+    // names it, in that file's folder, and "Save image" then offers the last
+    // screenshot's file again. `dropped`: the length of the dropped block saved,
+    // 0 for a screenshot.
     void savesFromTheHistory_data() {
         QTest::addColumn<int>("dropped");
         QTest::addColumn<QStringList>("choices");
         QTest::addColumn<QList<int>>("answers");
         QTest::addColumn<QString>("written");
         QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("then"); // what "Save image" offers next
 
         const QString bmp = "KVD62 screenshots (*.bmp)|*.bmp";
         const QString bin = "Dropped blocks (*.bin)|*.bin";
         QTest::newRow("a screenshot, new path")
-            << 0 << QStringList{"shot.bmp"} << QList<int>{} << "shot.bmp" << bmp;
+            << 0 << QStringList{"shot.bmp"} << QList<int>{} << "shot.bmp" << bmp << "shot.bmp";
         QTest::newRow("a screenshot, existing path, No, then another")
-            << 0 << QStringList{"old.bmp", "shot.bmp"} << QList<int>{No} << "shot.bmp" << bmp;
+            << 0 << QStringList{"old.bmp", "shot.bmp"} << QList<int>{No} << "shot.bmp" << bmp
+            << "shot.bmp";
         QTest::newRow("a dropped block, existing path, Yes")
-            << 2750 << QStringList{"old.bmp"} << QList<int>{Yes} << "old.bmp" << bin;
+            << 2750 << QStringList{"old.bmp"} << QList<int>{Yes} << "old.bmp" << bin << "last.bmp";
         // A line error cuts a block short, or runs it into the next.
         QTest::newRow("a dropped block of 1000 bytes")
-            << 1000 << QStringList{"short.bin"} << QList<int>{} << "short.bin" << bin;
+            << 1000 << QStringList{"short.bin"} << QList<int>{} << "short.bin" << bin << "last.bmp";
         QTest::newRow("a dropped block of 5000 bytes")
-            << 5000 << QStringList{"long.bin"} << QList<int>{} << "long.bin" << bin;
+            << 5000 << QStringList{"long.bin"} << QList<int>{} << "long.bin" << bin << "last.bmp";
     }
 
     void savesFromTheHistory() {
@@ -194,21 +200,33 @@ private slots:
         QFETCH(QList<int>, answers);
         QFETCH(QString, written);
         QFETCH(QString, filter);
+        QFETCH(QString, then);
 
         SaveRig rig;
         std::ofstream(rig.path("old.bmp"), std::ios::binary) << OldContent;
+        rig.dialog.setFileName(rig.path("last.bmp")); // where the last screenshot went
         rig.script(choices, answers);
         std::string bytes = test::TwoColourBitmap(7);
         if (dropped > 0) {
             bytes = PlainFrame('\x7f');
             bytes.resize(std::size_t(dropped), '\x3c');
         }
-        SaveHistoryEntry({1, 0, bytes, dropped > 0 ? "unreadable" : ""}, rig.services);
+        const std::time_t arrived = 1798772645;
+        SaveHistoryEntry({1, arrived, bytes, dropped > 0 ? "unreadable" : ""}, rig.services);
 
         QVERIFY(ReadAll(rig.path(written)) == bytes);
         QCOMPARE(QString::fromStdString(rig.dialog.shown.at(0).filter), filter);
+        const std::string offered =
+            dropped > 0 ? FolderFileName(LocalTime(arrived), 1, "-unreadable.bin") : "last.bmp";
+        QCOMPARE(rig.dialog.shown.at(0).startName, rig.path(QString::fromStdString(offered)));
         QVERIFY(rig.dialog.choices.empty());
         QVERIFY(rig.box.answers.empty());
+
+        rig.show(test::TwoColourBitmap(8));
+        rig.script({Cancel}, {});
+        OnSaveImageClicked(rig.session, rig.services, rig.view);
+        QCOMPARE(rig.dialog.shown.back().startName, rig.path(then));
+        QCOMPARE(rig.dialog.shown.back().filter, std::string("KVD62 screenshots (*.bmp)|*.bmp"));
     }
 
     void asksInItsOwnWords() {

@@ -81,10 +81,15 @@ bool EndsWithSuffix(std::string_view name, std::string_view suffix) {
                       [](char a, char b) { return std::tolower(a) == std::tolower(b); });
 }
 
-// The file the user chose; an export typed without its suffix gets it.
+// The file the user chose, with its type's suffix where the name has no
+// extension ("first" is saved as first.bmp), as the system's own dialogs add
+// it; an export's name gets it unless it ends with it. A name the dialog itself
+// gave the suffix is left as it is.
 std::string ChosenPath(const FileKind& kind, std::string path) {
+    const std::string name = Utf8FromPath(PathFromUtf8(path).filename());
     const std::string_view suffix = SuffixOf(kind);
-    if (kind.exported && !path.empty() && !EndsWithSuffix(path, suffix))
+    const bool noExtension = name.find('.') == std::string::npos;
+    if (!name.empty() && (noExtension || (kind.exported && !EndsWithSuffix(name, suffix))))
         path += suffix;
     return path;
 }

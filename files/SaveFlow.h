@@ -30,15 +30,18 @@ struct FileKind {
     std::size_t minimumSize;
     Outcome (*write)(std::string_view bytes, const std::filesystem::path& path);
     // An export: it is chosen in the exports' own dialog (what "Save image" and
-    // "Load image" share is theirs), and a name typed without the suffix of its
-    // type gets it.
+    // "Load image" share is theirs), and a name that does not end with the
+    // suffix of its type gets it. Any other kind's name gets its type's suffix
+    // only when it has no extension at all.
     bool exported = false;
 };
 
 // The Save dialog until the user picks a file that may be written, then the
-// write, on the disk worker; true when the bytes are in the file. An existing
-// file is replaced only after the user says Yes; No brings the dialog back. A write that fails is
-// said. `lastFile`, when given, is the file the dialog offers and becomes the one chosen; without
+// write, on the disk worker; true when the bytes are in the file. A name typed
+// without an extension gets the one of the kind's type, and is then the file
+// asked about and written. An existing file is replaced only after the user
+// says Yes; No brings the dialog back. A write that fails is said. `lastFile`,
+// when given, is the file the dialog offers and becomes the one chosen; without
 // it the dialog offers the file it last showed. `answered` hears each answer to
 // the overwrite question.
 bool SaveFileAs(const std::string& bytes, const FileKind& kind, Services& services,

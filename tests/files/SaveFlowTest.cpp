@@ -114,6 +114,20 @@ private slots:
         QTest::newRow("a folder that does not exist: said, not saved")
             << false << true << none << QStringList{"missing/shot.bmp"} << QList<int>{} << ""
             << false << 1 << QStringList{"Save as"} << 0;
+        // A name typed without an extension gets the bitmap's; one with any
+        // extension is left as typed.
+        QTest::newRow("typed without an extension: .bmp added")
+            << false << true << none << QStringList{"first"} << QList<int>{} << "first.bmp" << true
+            << 1 << none << 0;
+        QTest::newRow("typed without an extension, that file exists, Yes: replaced")
+            << false << true << QStringList{"first.bmp"} << QStringList{"first"} << QList<int>{Yes}
+            << "first.bmp" << true << 1 << QStringList{"Save as"} << Yes;
+        QTest::newRow("a dot in the folder's name only: .bmp added")
+            << false << true << QStringList{"v1.2/"} << QStringList{"v1.2/first"} << QList<int>{}
+            << "v1.2/first.bmp" << true << 1 << none << 0;
+        QTest::newRow("another extension: kept")
+            << false << true << none << QStringList{"shot.png"} << QList<int>{} << "shot.png"
+            << true << 1 << none << 0;
     }
 
     void runsTheDialogLoop() {
@@ -130,6 +144,10 @@ private slots:
 
         SaveRig rig;
         for (const QString& name : existing) {
+            if (name.endsWith('/')) {
+                fs::create_directory(rig.path(name));
+                continue;
+            }
             std::ofstream(rig.path(name), std::ios::binary) << OldContent;
             if (name.startsWith("read-only"))
                 fs::permissions(rig.path(name), fs::perms::owner_read | fs::perms::group_read);
@@ -156,7 +174,7 @@ private slots:
         QCOMPARE(int(state.Answer), answer);
         QCOMPARE(rig.view.disableSaveEnabled, arrival);
         for (const QString& name : existing)
-            if (name != written)
+            if (name != written && !name.endsWith('/'))
                 QCOMPARE(ReadAll(rig.path(name)), OldContent);
         if (!written.isEmpty())
             QVERIFY(ReadAll(rig.path(written)) == image);
@@ -185,6 +203,8 @@ private slots:
         QTest::newRow("a screenshot, existing path, No, then another")
             << 0 << QStringList{"old.bmp", "shot.bmp"} << QList<int>{No} << "shot.bmp" << bmp
             << "shot.bmp";
+        QTest::newRow("a screenshot typed without an extension")
+            << 0 << QStringList{"first"} << QList<int>{} << "first.bmp" << bmp << "first.bmp";
         QTest::newRow("a dropped block, existing path, Yes")
             << 2750 << QStringList{"old.bmp"} << QList<int>{Yes} << "old.bmp" << bin << "last.bmp";
         // A line error cuts a block short, or runs it into the next.
@@ -192,6 +212,8 @@ private slots:
             << 1000 << QStringList{"short.bin"} << QList<int>{} << "short.bin" << bin << "last.bmp";
         QTest::newRow("a dropped block of 5000 bytes")
             << 5000 << QStringList{"long.bin"} << QList<int>{} << "long.bin" << bin << "last.bmp";
+        QTest::newRow("a dropped block typed without an extension")
+            << 2750 << QStringList{"dropped"} << QList<int>{} << "dropped.bin" << bin << "last.bmp";
     }
 
     void savesFromTheHistory() {
@@ -233,7 +255,7 @@ private slots:
         SaveRig rig;
         std::ofstream(rig.path("shot1.bmp")) << OldContent;
         rig.show(test::TwoColourBitmap());
-        rig.script({"shot1.bmp"}, {Yes, Yes});
+        rig.script({"shot1"}, {Yes, Yes}); // the question names the file with .bmp added
         SaveScreenshot(rig.session, SaveMode::OnArrival, rig.services, rig.view);
 
         QCOMPARE(rig.box.shown.size(), std::size_t(2));

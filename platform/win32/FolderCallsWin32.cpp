@@ -40,10 +40,9 @@ namespace {
 // administrator, or a user in developer mode, may make one) narrows who could.
 class WindowsFolderCalls final : public FolderCalls {
 public:
-    HeldFolder openStart(const fs::path& start) override {
-        return IsFolder(start) ? HeldFolder(start)
-                               : HeldFolder::failed(ErrnoFromWindows(GetLastError()));
-    }
+    // A root is not looked at: a share's server (\\server\) answers no
+    // question, and the next step into it says what is wrong.
+    HeldFolder openStart(const fs::path& start) override { return HeldFolder(start); }
 
     HeldFolder openFolder(const HeldFolder& folder, const fs::path& name) override {
         const fs::path path = folder.path() / name;

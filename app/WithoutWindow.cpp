@@ -6,6 +6,7 @@
 
 #include "app/NativeSerialPort.h"
 #include "capture/CaptureSession.h"
+#include "capture/PortMessages.h"
 #include "files/FolderCapture.h"
 #include "files/ScreenshotFile.h"
 #include "platform/ConsoleStop.h"
@@ -44,8 +45,7 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     CaptureSession session(comm, pictures);
     session.choosePort(*options.port, PortChoice::Typed);
     if (!comm.isOpen()) {
-        report.problem("the serial port could not be opened (" + session.portDescription() +
-                       "). Check the cable and the port, then start again.");
+        report.problem(NoWindowPortMessage(session.portDescription()));
         return 1;
     }
 

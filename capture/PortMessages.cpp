@@ -18,16 +18,31 @@ bool IsPermissionProblem(const std::string& reason) {
            reason.find("ccess denied") != std::string::npos;
 }
 
+// The port's own words for a port that another program holds, on either system.
+bool IsInUse(const std::string& reason) {
+    return reason.find(" is in use by another program") != std::string::npos;
+}
+
 // On Windows access is denied to a port another program holds; on Linux, to a
 // user outside the group that owns serial devices.
 #ifdef _WIN32
 constexpr const char* DialoutHint =
-    "\r\n\r\nAnother program may be using the port: close it, then try again.";
+    "Another program may be using the port: close it, then try again.";
 #else
 constexpr const char* DialoutHint =
-    "\r\n\r\nYou need access to serial devices. On Debian, join the dialout group "
+    "You need access to serial devices. On Debian, join the dialout group "
     "(sudo adduser $USER dialout), then log out and in again.";
 #endif
+constexpr const char* InUseHint = "Close the program that has the port, then try again.";
+
+// The device's name said once: "/dev/ttyUSB0 is in use by another program", not
+// "/dev/ttyUSB0: /dev/ttyUSB0 is in use ...".
+std::string DeviceAndProblem(const std::string& device, const std::string& problem) {
+    if (!device.empty() && problem.starts_with(device + " "))
+        return problem;
+    return device + ": " + LowerFirst(problem);
+}
+
 const std::string WhatToDo =
     std::string("\r\n\r\nConnect the instrument's cable, then type its port number or device "
                 "path (such as ") +
@@ -45,7 +60,7 @@ std::string DescribePortState(const SerialPort& comm, const PortAddress& address
     case PortState::Closed:
         break;
     }
-    return device + ": " + (comm.problem().empty() ? "closed" : LowerFirst(comm.problem()));
+    return comm.problem().empty() ? device + ": closed" : DeviceAndProblem(device, comm.problem());
 }
 
 std::string DescribeLostPort(const std::string& device, const std::string& reason) {
@@ -61,24 +76,45 @@ std::string DescribeLostPort(const std::string& device, const std::string& reaso
 std::string NoPortMessage(const ProbeReport& report) {
     std::string text = "No serial port could be opened, so no screenshots can be received.\r\n";
     bool permission = false;
+    bool inUse = false;
     for (const ProbeReport::Failure& failure : report.failures) {
         text += "\r\nPort " + std::to_string(failure.port);
-        if (!failure.device.empty())
-            text += " (" + failure.device + ")";
-        text += ": " + LowerFirst(failure.reason) + ".";
+        if (failure.device.empty())
+            text += ": " + LowerFirst(failure.reason) + ".";
+        else if (failure.reason.starts_with(failure.device + " "))
+            text += ": " + failure.reason + ".";
+        else
+            text += " (" + failure.device + "): " + LowerFirst(failure.reason) + ".";
         permission = permission || IsPermissionProblem(failure.reason);
+        inUse = inUse || IsInUse(failure.reason);
     }
     if (permission)
-        text += DialoutHint;
+        text += std::string("\r\n\r\n") + DialoutHint;
+    if (inUse)
+        text += std::string("\r\n\r\n") + InUseHint;
     return text + WhatToDo;
 }
 
 std::string GivenPortMessage(const std::string& portState) {
     std::string text = "The serial port given with --port could not be opened (" + portState +
                        "), so no screenshots can be received.";
-    if (IsPermissionProblem(portState))
-        text += DialoutHint;
+    if (const std::string advice = PortAdvice(portState); !advice.empty())
+        text += "\r\n\r\n" + advice;
     return text + WhatToDo;
+}
+
+std::string PortAdvice(const std::string& portState) {
+    if (IsInUse(portState))
+        return InUseHint;
+    if (IsPermissionProblem(portState))
+        return DialoutHint;
+    return {};
+}
+
+std::string NoWindowPortMessage(const std::string& portState) {
+    const std::string advice = PortAdvice(portState);
+    return "the serial port could not be opened (" + portState + "). " +
+           (advice.empty() ? "Check the cable and the port, then start again." : advice);
 }
 
 } // namespace kvd

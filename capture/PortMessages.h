@@ -31,4 +31,13 @@ std::string NoPortMessage(const ProbeReport& report);
 // `portState` is the link's state as the tooltip says it.
 std::string GivenPortMessage(const std::string& portState);
 
+// What to do about a port that did not open, by the reason in `portState`: close
+// the program that has it, or get access to serial devices; empty for any other
+// reason.
+std::string PortAdvice(const std::string& portState);
+
+// The one line said without a window when the port given could not be opened,
+// with what to do.
+std::string NoWindowPortMessage(const std::string& portState);
+
 } // namespace kvd

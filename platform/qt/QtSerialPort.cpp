@@ -7,6 +7,7 @@
 #include "platform/DeviceOrder.h"
 #include "platform/LineSettings.h"
 #include "platform/posix/DeviceCheck.h"
+#include "platform/posix/PortHolder.h"
 
 namespace kvd {
 
@@ -144,7 +145,7 @@ Outcome QtSerialPort::open() {
         return settings;
     }
     if (!port_->open(QIODevice::ReadOnly)) {
-        problem_ = port_->errorString().toStdString();
+        problem_ = WhyNotOpened();
         port_->clearError();
         return Outcome::failure(problem_);
     }
@@ -155,6 +156,16 @@ Outcome QtSerialPort::open() {
     if (state_ != PortState::Open)
         return Outcome::failure(problem_);
     return Outcome::success();
+}
+
+// Qt's word for a held lock file and for a device another program has open
+// alone is "permission", as for a device this user may not open: only the
+// last is a matter of permission.
+std::string QtSerialPort::WhyNotOpened() const {
+    const std::string said = port_->errorString().toStdString();
+    if (port_->error() != QSerialPort::PermissionError)
+        return said;
+    return WhyRefused(device_, LockFileName(port_->portName().toLocal8Bit().toStdString()), said);
 }
 
 void QtSerialPort::close() {

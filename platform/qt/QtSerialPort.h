@@ -59,6 +59,7 @@ private:
     std::string NoDeviceReason();
     Outcome ApplyLineSettings();
     void ApplyModemLines();
+    std::string WhyNotOpened() const;
     void OnError(QSerialPort::SerialPortError error);
     void MarkLost(const std::string& why);
 

@@ -94,49 +94,78 @@ private slots:
     }
 
     // Start-up opens the first port found, or the one named on the command line,
-    // and opens each port once at most; when none opens it says so once.
+    // and opens each port once at most; when none opens it says so once, with
+    // what to do for the reason port 1 was refused (`refusal`, when it is not
+    // present). A part of `problem` after "!" must not be said.
     void startUpOpensEachPortOnceAndSaysWhatFailed_data() {
         QTest::addColumn<QList<int>>("present");
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("stateLine");
         QTest::addColumn<QString>("selectorText");
         QTest::addColumn<QStringList>("problem");
+        QTest::addColumn<QString>("refusal");
+        const QString inUse = "/dev/ttyFAKE1 is in use by another program (kvd62-capture, "
+                              "process 1234)";
 
         QTest::newRow("ports 1 and 2") << QList<int>{1, 2} << ""
                                        << "/dev/ttyFAKE1: open"
-                                       << "1" << QStringList{};
+                                       << "1" << QStringList{} << "";
         QTest::newRow("only port 2") << QList<int>{2} << ""
                                      << "/dev/ttyFAKE2: open"
-                                     << "2" << QStringList{};
-        QTest::newRow("no port, port 1 refused")
-            << QList<int>{} << ""
-            << "/dev/ttyFAKE1: permission denied"
-            << ""
-            << QStringList{"Port 1 (/dev/ttyFAKE1): permission denied.",
-                           "Port 2 (/dev/ttyFAKE2): no such device.",
+                                     << "2" << QStringList{} << "";
+        QTest::newRow("no port, port 1 refused") << QList<int>{} << ""
+                                                 << "/dev/ttyFAKE1: permission denied"
+                                                 << "" << QStringList {
+            "Port 1 (/dev/ttyFAKE1): permission denied.", "Port 2 (/dev/ttyFAKE2): no such device.",
 #ifdef _WIN32 // what is true there: a port another program holds, and its names
-                           "Another program may be using the port", "(such as COM7)"};
+                "Another program may be using the port", "(such as COM7)"
+        }
 #else
-                           "dialout", "(such as /dev/ttyUSB0)"};
+                "dialout", "(such as /dev/ttyUSB0)"
+        }
 #endif
+        << "Permission denied";
+        QTest::newRow("no port, port 1 in use by another program")
+            << QList<int>{} << "" << inUse << ""
+            << QStringList{"Port 1: " + inUse + ".", "Close the program that has the port",
+                           "!dialout", "!Another program may be using"}
+            << inUse;
         QTest::newRow("port 2 given") << QList<int>{1, 2} << "2"
                                       << "/dev/ttyFAKE2: open"
-                                      << "2" << QStringList{};
+                                      << "2" << QStringList{} << "";
         QTest::newRow("a missing port given")
             << QList<int>{1, 2} << "5"
             << "/dev/ttyFAKE5: no such device"
             << "5"
             << QStringList{"The serial port given with --port could not be opened "
-                           "(/dev/ttyFAKE5: no such device)"};
+                           "(/dev/ttyFAKE5: no such device)",
+                           "!dialout", "!Close the program"}
+            << "";
+        QTest::newRow("a port given in use by another program")
+            << QList<int>{2} << "1" << inUse << "1"
+            << QStringList{"could not be opened (" + inUse + ")",
+                           "Close the program that has the port", "!dialout",
+                           "!Another program may be using"}
+            << inUse;
+        QTest::newRow("a port given that this user may not open")
+            << QList<int>{2} << "1"
+            << "/dev/ttyFAKE1: permission denied"
+            << "1"
+#ifdef _WIN32
+            << QStringList{"Another program may be using the port", "!Close the program"}
+#else
+            << QStringList{"dialout", "!Close the program"}
+#endif
+            << "Permission denied";
 #ifndef _WIN32 // the stand-in port's devices have Linux's names
         QTest::newRow("a device path given") << QList<int>{1, 2, 3} << "/dev/ttyFAKE3"
                                              << "/dev/ttyFAKE3: open"
-                                             << "/dev/ttyFAKE3" << QStringList{};
+                                             << "/dev/ttyFAKE3" << QStringList{} << "";
         // A link named in Latin-1 opens as its device, and the selector, which
         // shows text, shows that device's name.
         QTest::newRow("a link named in Latin-1 given")
             << QList<int>{1, 2, 3} << QString::fromLatin1("/dev/port-\xe9") << "/dev/ttyFAKE3: open"
-            << "/dev/ttyFAKE3" << QStringList{};
+            << "/dev/ttyFAKE3" << QStringList{} << "";
 #endif
     }
 
@@ -146,10 +175,11 @@ private slots:
         QFETCH(QString, stateLine);
         QFETCH(QString, selectorText);
         QFETCH(QStringList, problem);
+        QFETCH(QString, refusal);
 
         Session rig(std::set<int>(present.begin(), present.end()));
-        if (!present.contains(1))
-            rig.comm.refused[1] = "Permission denied";
+        if (!refusal.isEmpty())
+            rig.comm.refused[1] = refusal.toStdString();
         rig.comm.opensAs["/dev/port-\xe9"] = "/dev/ttyFAKE3";
         std::optional<std::string> port;
         if (!given.isEmpty())
@@ -163,7 +193,10 @@ private slots:
         const std::optional<std::string> said = rig.session.portProblem();
         QCOMPARE(said.has_value(), !problem.isEmpty());
         for (const QString& part : problem)
-            QVERIFY2(said->find(part.toStdString()) != std::string::npos, said->c_str());
+            QVERIFY2(part.startsWith('!')
+                         ? said->find(part.mid(1).toStdString()) == std::string::npos
+                         : said->find(part.toStdString()) != std::string::npos,
+                     (part + " in: " + QString::fromStdString(*said)).toUtf8().constData());
     }
 
     // The window is up before start-up comes to the ports: a port the user chose

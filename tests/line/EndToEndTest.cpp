@@ -323,6 +323,9 @@ private slots:
         QTest::newRow("without a window, on a link named in Latin-1") << "Latin-1";
         // 100 bytes lost without a word, before the three.
         QTest::newRow("without a window, bytes lost on the line") << "bytes lost";
+        // A second copy started on the same port is told who has it, not sent to
+        // look for a permission, and the first goes on.
+        QTest::newRow("without a window, a second copy on its port") << "second copy";
 #ifdef KVD_SLOW_FSYNC
         QTest::newRow("without a window, Ctrl+C twice while the disk holds a write") << "slow disk";
 #endif
@@ -441,6 +444,21 @@ private slots:
         } else {
             if (how == "bytes lost")
                 QVERIFY(line.send(test::TwoColourBitmap(70).erase(1400, 100)));
+            if (how == "second copy") {
+                QProcess second;
+                test::EndWithTheTest(second);
+                second.setProcessEnvironment(environment);
+                second.start(KVD_PROGRAM, arguments);
+                QVERIFY(second.waitForFinished(LineWaitMs));
+                QCOMPARE(second.exitCode(), 1);
+                QCOMPARE(QString::fromLocal8Bit(second.readAllStandardError()),
+                         QStringLiteral("kvd62-capture: the serial port could not be opened (%1 "
+                                        "is in use by another program (kvd62-capture, process "
+                                        "%2)). Close the program that has the port, then try "
+                                        "again.\n")
+                             .arg(QString::fromStdString(adapter.string()))
+                             .arg(program.processId()));
+            }
             for (const std::string& screenshot : sent)
                 QVERIFY(line.send(screenshot));
             QTRY_COMPARE_WITH_TIMEOUT(SavedIn(shots), std::size_t(3), LineWaitMs);

@@ -1,9 +1,14 @@
 #include <QFileInfo>
+#include <QLockFile>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fcntl.h>
+#include <fstream>
+#include <optional>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -11,6 +16,7 @@
 
 #include "capture/ConfigurePort.h"
 #include "capture/ProbePorts.h"
+#include "platform/posix/PortHolder.h"
 #include "platform/qt/QtSerialPort.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestBitmap.h"
@@ -18,6 +24,7 @@
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -34,11 +41,74 @@ std::string Receive(QtSerialPort& port, std::size_t count) {
     return received;
 }
 
-// Where a port is opened from: this test as it runs, or a child process in a
-// session of its own whose terminal is a pseudo-terminal, as the controlling
-// terminal (as a shell's terminal is a program's) or only as standard input or
-// standard error (as for a program started by setsid).
-enum class RunIn { ThisTest, Controlling, StandardInput, StandardError };
+// Where a port is opened from, and what stands in its way: this test as it
+// runs; a child process in a session of its own whose terminal is a
+// pseudo-terminal, as the controlling terminal (as a shell's terminal is a
+// program's) or only as standard input or standard error (as for a program
+// started by setsid);
+// this test while another process holds the port's lock file, as a second copy
+// of the program would find it (Locked); or a child process as an ordinary user
+// ("nobody" when the tests run as root, whom neither permissions nor a device
+// held alone bind) while the device is closed to it, and another process holds
+// its lock file too (NoPermission), this test
+// has it open for itself alone (HeldAlone, as another program through another
+// of the device's names), or a lock file that a process which has ended left,
+// the superuser's, which the user may not remove (LockLeft).
+enum class RunIn {
+    ThisTest,
+    Controlling,
+    StandardInput,
+    StandardError,
+    Locked,
+    NoPermission,
+    HeldAlone,
+    LockLeft
+};
+
+constexpr uid_t Nobody = 65534;
+
+// A process of the test's own that holds `lock` as Qt's serial port holds a
+// port's lock file, until it is let go.
+class LockHolder {
+public:
+    explicit LockHolder(const std::string& lock) {
+        int locked[2];
+        if (::pipe(locked) != 0 || ::pipe(release_) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            ::close(release_[1]);
+            {
+                QLockFile held(QString::fromStdString(lock));
+                const char said = held.tryLock() ? '1' : '0';
+                if (::write(locked[1], &said, 1) != 1)
+                    ::_exit(1);
+                char nothing;
+                while (::read(release_[0], &nothing, 1) > 0) {
+                }
+            }
+            ::_exit(0);
+        }
+        ::close(locked[1]);
+        ::close(release_[0]);
+        char said = '0';
+        held_ = pid_ > 0 && ::read(locked[0], &said, 1) == 1 && said == '1';
+        ::close(locked[0]);
+    }
+    ~LockHolder() {
+        ::close(release_[1]);
+        if (pid_ > 0)
+            ::waitpid(pid_, nullptr, 0);
+    }
+    bool held() const { return held_; }
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    int release_[2] = {-1, -1};
+    bool held_ = false;
+};
 
 // Opens the port as the program does; the reason it did not open, or a word
 // on what went wrong instead. A port that did not open is left closed, its
@@ -71,8 +141,10 @@ std::string WhyNotOpenedIn(RunIn runIn, const test::PseudoTerminal& terminal,
         bool ready = ::setsid() >= 0;
         if (runIn == RunIn::Controlling)
             ready = ready && ::ioctl(terminal.programEnd(), TIOCSCTTY, 0) == 0;
-        else
+        else if (runIn == RunIn::StandardInput || runIn == RunIn::StandardError)
             ready = ready && ::dup2(terminal.programEnd(), stream) == stream;
+        else if (::geteuid() == 0)
+            ready = ready && ::setgid(Nobody) == 0 && ::setuid(Nobody) == 0;
         const std::string said = ready ? WhyNotOpened(address, listed) : "<no terminal>";
         const bool written = ::write(result[1], said.data(), said.size()) == ssize_t(said.size());
         ::_exit(written ? 0 : 1);
@@ -194,10 +266,12 @@ private slots:
         QCOMPARE(port.deviceName(), link);
     }
 
-    // `runIn`: where the port is opened (RunIn). TERMINAL in `text` and
-    // `reason` stands for the pseudo-terminal the child runs in; as port 1, the
-    // one device listed is that terminal. NODE in `text` stands for a device
-    // node of that terminal made under a name in Latin-1.
+    // `runIn`: where the port is opened, and what stands in its way (RunIn).
+    // TERMINAL in `text` and `reason` stands for the pseudo-terminal the child
+    // runs in, or that is in the way; as port 1, the one device listed is that
+    // terminal. HOLDER stands for the process the lock file names, LOCK for
+    // the lock file. NODE in `text` stands for a device node of that terminal
+    // made under a name in Latin-1.
     void portsThatDoNotOpen_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("text");
@@ -249,6 +323,19 @@ private slots:
             << device << "/dev/ptmx" << here << "it is the pseudo-terminal master, which makes";
         QTest::newRow("the pseudo-terminal master of devpts")
             << device << "/dev/pts/ptmx" << here << "it is the pseudo-terminal master, which";
+        // Qt says "permission" of each of these; only the first is.
+        QTest::newRow("a device this user may not open, whoever has it")
+            << device << "TERMINAL" << int(RunIn::NoPermission) << "Permission denied";
+        QTest::newRow("a port another program has locked, as a second copy finds it")
+            << device << "TERMINAL" << int(RunIn::Locked)
+            << "TERMINAL is in use by another program (tst_platform, process HOLDER)";
+        QTest::newRow("a device another program has open for itself alone")
+            << device << "TERMINAL" << int(RunIn::HeldAlone)
+            << "TERMINAL is in use by another program";
+        QTest::newRow("a lock file left by a program that has ended, the superuser's")
+            << device << "TERMINAL" << int(RunIn::LockLeft)
+            << "TERMINAL is locked by LOCK, which process HOLDER left when it ended: remove "
+               "that file (sudo rm LOCK), then try again";
     }
 
     void portsThatDoNotOpen() {
@@ -263,6 +350,39 @@ private slots:
         const QString terminalPath = QString::fromStdString(terminal.devicePath());
         text.replace("TERMINAL", terminalPath);
         reason.replace("TERMINAL", terminalPath);
+        const std::string device = terminal.devicePath();
+        const std::optional<fs::path> lock =
+            LockFilePath(LockFileName(device.substr(std::string("/dev/").size())));
+        std::optional<LockHolder> holder;
+        if (RunIn(runIn) == RunIn::Locked || RunIn(runIn) == RunIn::NoPermission) {
+            QVERIFY(lock);
+            holder.emplace(lock->string());
+            QVERIFY2(holder->held(), lock->c_str());
+            reason.replace("HOLDER", QString::number(holder->pid()));
+        }
+        const bool root = ::geteuid() == 0;
+        if (RunIn(runIn) == RunIn::NoPermission)
+            QCOMPARE(::chmod(device.c_str(), 0), 0);
+        if ((RunIn(runIn) == RunIn::HeldAlone || RunIn(runIn) == RunIn::LockLeft) && root)
+            QCOMPARE(::chown(device.c_str(), Nobody, Nobody), 0);
+        if (RunIn(runIn) == RunIn::HeldAlone)
+            QCOMPARE(::ioctl(terminal.programEnd(), TIOCEXCL), 0);
+        const auto removeLock = qScopeGuard([&] {
+            if (RunIn(runIn) == RunIn::LockLeft && lock)
+                fs::remove(*lock);
+        });
+        if (RunIn(runIn) == RunIn::LockLeft) {
+            if (!root)
+                QSKIP("only the superuser can leave a lock file that the user may not remove");
+            QVERIFY(lock && !fs::exists(*lock));
+            const pid_t ended = ::fork();
+            if (ended == 0)
+                ::_exit(0);
+            QCOMPARE(::waitpid(ended, nullptr, 0), ended);
+            std::ofstream(*lock) << ended << "\nkvd62-capture\n";
+            reason.replace("HOLDER", QString::number(ended));
+            reason.replace("LOCK", QString::fromStdString(lock->string()));
+        }
         PortAddress address = PortAddress::unusable(text.toStdString());
         if (kind == int(PortAddress::Kind::Device))
             address = PortAddress::device(text.toStdString());
@@ -280,13 +400,13 @@ private slots:
         }
 
         QtSerialPort::DeviceLister listed = ListSerialDevices;
-        if (RunIn(runIn) != RunIn::ThisTest)
+        if (RunIn(runIn) == RunIn::Controlling || RunIn(runIn) == RunIn::StandardInput)
             listed = [&terminal] {
                 return std::vector<SerialDevice>{{terminal.devicePath(), false}};
             };
-        const std::string said = RunIn(runIn) == RunIn::ThisTest
-                                     ? WhyNotOpened(address, listed)
-                                     : WhyNotOpenedIn(RunIn(runIn), terminal, address, listed);
+        const bool here = RunIn(runIn) == RunIn::ThisTest || RunIn(runIn) == RunIn::Locked;
+        const std::string said = here ? WhyNotOpened(address, listed)
+                                      : WhyNotOpenedIn(RunIn(runIn), terminal, address, listed);
         QVERIFY2(!said.empty() && said[0] != '<', said.c_str());
         QVERIFY2(QString::fromStdString(said).startsWith(reason), said.c_str());
     }

@@ -43,6 +43,11 @@ std::string DeviceAndProblem(const std::string& device, const std::string& probl
     return device + ": " + LowerFirst(problem);
 }
 
+constexpr const char* PseudoTerminalGone =
+    "a closed pseudo-terminal never comes back, and the system gives its number to the next "
+    "program that asks for one. Start the program at its far end (kvd62-simulator) again and "
+    "type the device it prints";
+
 const std::string WhatToDo =
     std::string("\r\n\r\nConnect the instrument's cable, then type its port number or device "
                 "path (such as ") +
@@ -63,7 +68,10 @@ std::string DescribePortState(const SerialPort& comm, const PortAddress& address
     return comm.problem().empty() ? device + ": closed" : DeviceAndProblem(device, comm.problem());
 }
 
-std::string DescribeLostPort(const std::string& device, const std::string& reason) {
+std::string DescribeLostPort(const std::string& device, const std::string& reason,
+                             const DeviceIdentity& identity) {
+    if (identity.kind == DeviceIdentity::Kind::PseudoTerminal)
+        return device + ": lost (" + LowerFirst(reason) + "); " + PseudoTerminalGone;
     return device + ": lost (" + LowerFirst(reason) + "), waiting for it to return" +
 #ifdef _WIN32
            // An adapter without a serial number is numbered by its USB socket.
@@ -71,6 +79,17 @@ std::string DescribeLostPort(const std::string& device, const std::string& reaso
 #else
            "";
 #endif
+}
+
+std::string DescribeTakenName(const std::string& device, const DeviceIdentity& now,
+                              const DeviceIdentity& lost) {
+    if (lost.kind == DeviceIdentity::Kind::PseudoTerminal)
+        return device +
+               " is now another pseudo-terminal, not the one that was lost, and is not "
+               "opened: " +
+               PseudoTerminalGone;
+    return device + " is now another device (" + now.words +
+           "); waiting for the instrument's adapter (" + lost.words + ") to return";
 }
 
 std::string NoPortMessage(const ProbeReport& report) {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "capture/ProbePorts.h"
+#include "platform/DeviceIdentity.h"
 #include "platform/PortAddress.h"
 #include "platform/SerialPort.h"
 
@@ -20,8 +21,16 @@ inline constexpr const char* ExampleDevice = "/dev/ttyUSB0";
 std::string DescribePortState(const SerialPort& comm, const PortAddress& address);
 
 // A port lost under us, for the same tooltip: "/dev/ttyUSB0: lost (the device
-// has gone), waiting for it to return".
-std::string DescribeLostPort(const std::string& device, const std::string& reason);
+// has gone), waiting for it to return". A pseudo-terminal does not return: the
+// text says what to do instead.
+std::string DescribeLostPort(const std::string& device, const std::string& reason,
+                             const DeviceIdentity& identity = {});
+
+// A lost port's name that another device has now, for the same tooltip:
+// "/dev/ttyUSB0 is now another device (FTDI FT232R USB UART, serial B); waiting
+// for the instrument's adapter (FTDI FT232R USB UART, serial A) to return".
+std::string DescribeTakenName(const std::string& device, const DeviceIdentity& now,
+                              const DeviceIdentity& lost);
 
 // The one message shown when the start-up probe opened no port: what was tried,
 // why each failed, and what to do.

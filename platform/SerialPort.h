@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/DeviceIdentity.h"
 #include "platform/LineSettings.h"
 #include "platform/Outcome.h"
 #include "platform/PortAddress.h"
@@ -90,6 +91,21 @@ public:
     // The device the last open tried for the current port ("/dev/ttyUSB0"), or
     // empty when the port names no device or was not opened yet.
     virtual std::string deviceName() const = 0;
+    // Who the device the port last opened is, as it was when it opened: what
+    // tells it from a device that takes its name later. NotChecked where the
+    // name is the device's own or the system cannot tell.
+    virtual DeviceIdentity identity() const { return {}; }
+    // Who has the name `device` now: Absent when no device has it.
+    virtual DeviceIdentity identify(const std::string& device) {
+        (void)device;
+        return {};
+    }
+    // The name the device `identity` has now, when it has come back under
+    // another one; empty when it is not there, or is not looked for.
+    virtual std::string findDevice(const DeviceIdentity& identity) {
+        (void)identity;
+        return {};
+    }
     // Why the port is not open, in a few words ("Permission denied"); empty when
     // it is open or was never tried.
     virtual std::string problem() const = 0;

@@ -8,6 +8,7 @@
 #include "platform/LineSettings.h"
 #include "platform/posix/DeviceCheck.h"
 #include "platform/posix/PortHolder.h"
+#include "platform/posix/SysfsIdentity.h"
 
 namespace kvd {
 
@@ -128,6 +129,7 @@ Outcome QtSerialPort::open() {
     if (state_ == PortState::Open)
         return Outcome::success();
     leftOver_.clear();
+    identity_ = {};
     device_ = ResolveDevice();
     if (device_.empty()) {
         problem_ = NoDeviceReason();
@@ -150,6 +152,7 @@ Outcome QtSerialPort::open() {
         return Outcome::failure(problem_);
     }
     state_ = PortState::Open;
+    identity_ = ReadDeviceIdentity(device_);
     problem_.clear();
     ApplyModemLines();
     // Setting the modem lines can find the device already gone.
@@ -166,6 +169,14 @@ std::string QtSerialPort::WhyNotOpened() const {
     if (port_->error() != QSerialPort::PermissionError)
         return said;
     return WhyRefused(device_, LockFileName(port_->portName().toLocal8Bit().toStdString()), said);
+}
+
+DeviceIdentity QtSerialPort::identify(const std::string& device) {
+    return ReadDeviceIdentity(device);
+}
+
+std::string QtSerialPort::findDevice(const DeviceIdentity& identity) {
+    return FindAdapter(identity);
 }
 
 void QtSerialPort::close() {

@@ -51,6 +51,10 @@ public:
     std::string read() override;
 
     std::string deviceName() const override { return device_; }
+    // An adapter or pseudo-terminal as Linux tells it (ReadDeviceIdentity).
+    DeviceIdentity identity() const override { return identity_; }
+    DeviceIdentity identify(const std::string& device) override;
+    std::string findDevice(const DeviceIdentity& identity) override;
     std::string problem() const override { return problem_; }
 
 private:
@@ -72,6 +76,7 @@ private:
     bool rts_ = false;
     bool dtr_ = false;
     PortState state_ = PortState::Closed;
+    DeviceIdentity identity_;
     std::string problem_;
     // What the port had received when it was lost, handed to the next read.
     std::string leftOver_;

@@ -14,6 +14,8 @@ namespace kvd {
 struct ListedPort {
     std::string name;
     std::string device;
+
+    bool operator==(const ListedPort&) const = default;
 };
 
 // The device behind a COM port, as SetupAPI describes it.

@@ -75,6 +75,21 @@ std::map<std::string, PortHardware> HardwareByName(CommDriver& driver) {
     return byName;
 }
 
+// The device behind the port `name` by its instance ID, as SetupAPI describes
+// it in `hardware`: "USB Serial Port, FTDIBUS\VID_0403+PID_6001+A50285BIA\0000".
+// NotChecked for a port SetupAPI does not know.
+DeviceIdentity IdentityOf(const std::string& name,
+                          const std::map<std::string, PortHardware>& hardware) {
+    const auto known = hardware.find(name);
+    if (known == hardware.end() || known->second.instanceId.empty())
+        return {};
+    std::string words = known->second.friendlyName;
+    if (const std::string suffix = " (" + name + ")"; words.ends_with(suffix))
+        words.erase(words.size() - suffix.size());
+    words += (words.empty() ? "" : ", ") + known->second.instanceId;
+    return {DeviceIdentity::Kind::Device, known->second.instanceId, words};
+}
+
 } // namespace
 
 // A CreateFileW on a thread of its own, and what it gave.
@@ -165,6 +180,7 @@ Outcome Win32SerialPort::OpenHandle() {
     leftOver_.clear();
     received_.clear();
     lineError_.clear();
+    identity_ = {};
     device_ = ResolveDevice();
     if (device_.empty()) {
         problem_ = "\"" + address_.path() + "\" is not a port number";
@@ -217,9 +233,14 @@ Outcome Win32SerialPort::open() {
     modemAnswers_ = driver_.modemStatus(handle_, modem);
     const std::optional<std::string> name = ComPortName(device_);
     listedAs_.clear();
-    for (const ListedPort& port : driver_.ports())
+    const std::vector<ListedPort> listed = driver_.ports();
+    for (const ListedPort& port : listed)
         if (name && ComPortName(port.name) == name)
             listedAs_ = *name;
+    // Asked afresh: another adapter of the same make has the same driver's
+    // device ("\Device\VCP0"), so the list may not show that it was swapped.
+    identity_ =
+        listedAs_.empty() ? DeviceIdentity{} : IdentityOf(listedAs_, SeenHardware(listed, true));
     state_ = PortState::Open;
     problem_.clear();
     ApplyModemLines();
@@ -316,6 +337,44 @@ std::string Win32SerialPort::friendlyName(const std::string& device) {
     return known != hardware.end() && !known->second.friendlyName.empty()
                ? known->second.friendlyName
                : device;
+}
+
+// The devices SetupAPI found behind the ports while the system listed them as
+// `listed`, asked again when the list has changed since, or `afresh`.
+const std::map<std::string, PortHardware>&
+Win32SerialPort::SeenHardware(const std::vector<ListedPort>& listed, bool afresh) {
+    if (afresh || !seenHardware_ || listed != seenPorts_) {
+        seenHardware_ = HardwareByName(driver_);
+        seenPorts_ = listed;
+    }
+    return *seenHardware_;
+}
+
+DeviceIdentity Win32SerialPort::identify(const std::string& device) {
+    const std::optional<std::string> name = ComPortName(device);
+    if (!name)
+        return {};
+    const std::vector<ListedPort> listed = driver_.ports();
+    for (const ListedPort& port : listed)
+        if (ComPortName(port.name) == name) {
+            const DeviceIdentity who = IdentityOf(*name, SeenHardware(listed, false));
+            if (!who.known())
+                seenHardware_.reset(); // perhaps not installed yet: asked again next time
+            return who;
+        }
+    return DeviceIdentity::absent();
+}
+
+std::string Win32SerialPort::findDevice(const DeviceIdentity& identity) {
+    if (identity.kind != DeviceIdentity::Kind::Device)
+        return {};
+    const std::vector<ListedPort> listed = driver_.ports();
+    const std::map<std::string, PortHardware>& hardware = SeenHardware(listed, false);
+    for (const ListedPort& port : listed)
+        if (const std::optional<std::string> name = ComPortName(port.name);
+            name && IdentityOf(*name, hardware).sameAs(identity))
+            return *name;
+    return {};
 }
 
 void Win32SerialPort::setFlowControl(FlowControl flow) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,14 @@ public:
     std::vector<int> probedPorts() override;
     // Device Manager's name: "USB Serial Port (COM7)".
     std::string friendlyName(const std::string& device) override;
+    // A COM port's device by its instance ID, as SetupAPI knows it: a port
+    // SetupAPI does not know (Wine's) is NotChecked. SetupAPI walks every
+    // device, so a port's identity is asked of it when the port opens, and
+    // otherwise only when the system's list of ports has changed since it was
+    // last asked.
+    DeviceIdentity identity() const override { return identity_; }
+    DeviceIdentity identify(const std::string& device) override;
+    std::string findDevice(const DeviceIdentity& identity) override;
 
     // How long an open waits for CreateFileW, which on an outgoing Bluetooth
     // port waits for the paired device, for seconds. An open that takes longer
@@ -78,6 +88,8 @@ private:
     void ApplyModemLines();
     bool ReadWaiting(std::string& into);
     bool StillListed();
+    const std::map<std::string, PortHardware>& SeenHardware(const std::vector<ListedPort>& listed,
+                                                            bool afresh);
     void MarkLost(const std::string& why);
     void AbandonOpen();
 
@@ -99,6 +111,12 @@ private:
     // The port's name as the system listed it when it opened; empty when it was
     // not listed (a device path, or Wine's ports added by hand).
     std::string listedAs_;
+    // Who the port's device was when it opened.
+    DeviceIdentity identity_;
+    // The ports as last listed, and the devices SetupAPI found behind them then;
+    // none while that list is not to be trusted.
+    std::vector<ListedPort> seenPorts_;
+    std::optional<std::map<std::string, PortHardware>> seenHardware_;
     // Whether the port answered GetCommModemStatus when it opened: one without
     // modem lines (Wine's pseudo-terminal, some adapters) never does, and its
     // failing then says nothing of an unplug.

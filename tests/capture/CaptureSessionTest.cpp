@@ -295,19 +295,36 @@ private slots:
     // after it is dropped, and the first one after the return comes whole. A
     // port the user chooses meanwhile ends the loss: the lost device is no longer
     // retried, and the port chosen is shown as it stands, not as lost.
+    // `comesBack`: where the system tells adapters apart (their USB serial
+    // numbers), what has the lost adapter's name when something is plugged in:
+    // the adapter itself, or a third adapter, given the name the kernel hands
+    // out next (the instrument's comes back as /dev/ttyUSB2 after it). Empty:
+    // the name is not checked (a board's port, a link the user made).
     void aLostPortComesBackAsTheSameDevice_data() {
         QTest::addColumn<bool>("saidSo");
         QTest::addColumn<bool>("anotherChosen");
-        QTest::newRow("the port reports the loss") << true << false;
-        QTest::newRow("the line hangs up without a word") << false << false;
-        QTest::newRow("another port chosen while it is lost") << true << true;
+        QTest::addColumn<QString>("comesBack");
+        QTest::newRow("the port reports the loss") << true << false << "";
+        QTest::newRow("the line hangs up without a word") << false << false << "";
+        QTest::newRow("another port chosen while it is lost") << true << true << "";
+        QTest::newRow("the same adapter back under its name") << true << false << "itself";
+        QTest::newRow("another adapter under its name: not opened; the adapter under the next")
+            << true << false << "another";
     }
 
     void aLostPortComesBackAsTheSameDevice() {
         QFETCH(bool, saidSo);
         QFETCH(bool, anotherChosen);
+        QFETCH(QString, comesBack);
+        const auto adapter = [](const char* serial) {
+            return DeviceIdentity{DeviceIdentity::Kind::Device,
+                                  std::string("usb 0403:6001 serial ") + serial,
+                                  std::string("FTDI FT232R USB UART, serial ") + serial};
+        };
         Session rig;
         rig.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
+        if (!comesBack.isEmpty())
+            rig.comm.identities = {{"/dev/ttyUSB0", adapter("A")}, {"/dev/ttyUSB1", adapter("C")}};
         rig.session.startUp(std::nullopt);
         QCOMPARE(rig.comm.opened, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
 
@@ -319,16 +336,38 @@ private slots:
         QCOMPARE(rig.arrived, QList<QByteArray>{AsBytes(First)});
         QCOMPARE(rig.comm.opened.size(), std::size_t(2)); // never /dev/ttyUSB1 again
         QCOMPARE(rig.session.portState(), PortState::Lost);
-        // The retry's own reason, not the one the port was lost with.
-        QVERIFY(rig.session.portDescription().starts_with(
-            "/dev/ttyUSB0: lost (no such device), waiting for it to return"));
+        // The retry's own reason, not the one the port was lost with. An adapter
+        // known by its identity is not tried while no device has its name.
+        QVERIFY2(rig.session.portDescription().starts_with(
+                     comesBack.isEmpty()
+                         ? "/dev/ttyUSB0: lost (no such device), waiting for it to return"
+                         : "/dev/ttyUSB0: lost (device removed), waiting for it to return"),
+                 rig.session.portDescription().c_str());
+        std::string back = "/dev/ttyUSB0";
+        if (comesBack == "another") {
+            rig.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
+            rig.comm.identities["/dev/ttyUSB0"] = adapter("B");
+            rig.comm.plugBackIn();
+            QVERIFY(rig.session.tick().portChanged);
+            QCOMPARE(rig.comm.opened.size(), std::size_t(2));
+            QCOMPARE(rig.session.portState(), PortState::Lost);
+            QCOMPARE(rig.session.portDescription(),
+                     std::string("/dev/ttyUSB0 is now another device (FTDI FT232R USB UART, "
+                                 "serial B); waiting for the instrument's adapter (FTDI FT232R "
+                                 "USB UART, serial A) to return"));
+            QVERIFY(!rig.session.tick().portChanged); // said once
+            back = "/dev/ttyUSB2";
+            rig.comm.listed.push_back(back);
+            rig.comm.identities[back] = adapter("A");
+        }
 
         if (anotherChosen) {
             rig.session.choosePort("3", PortChoice::Typed);
             QCOMPARE(rig.session.portState(), PortState::Closed);
             QCOMPARE(rig.session.portDescription(), std::string("port 3: no such device"));
         }
-        rig.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
+        if (comesBack != "another")
+            rig.comm.listed = {"/dev/ttyUSB0", "/dev/ttyUSB1"};
         rig.comm.plugBackIn();
         if (anotherChosen) {
             QVERIFY(!rig.session.tick().portChanged);
@@ -337,8 +376,10 @@ private slots:
             return;
         }
         QVERIFY(rig.session.tick().portChanged);
-        QCOMPARE(rig.comm.opened.back(), std::string("/dev/ttyUSB0"));
-        QCOMPARE(rig.session.portDescription(), std::string("/dev/ttyUSB0: open"));
+        QCOMPARE(rig.comm.opened.back(), back);
+        QCOMPARE(rig.session.portDescription(),
+                 back + (back == "/dev/ttyUSB0" ? ": open"
+                                                : ": open (the adapter that was /dev/ttyUSB0)"));
         // Joined to what came before the loss, this would make a picture that
         // decodes: the second one's header and top, the third one's start.
         rig.tick(Third);

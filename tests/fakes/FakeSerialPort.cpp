@@ -50,6 +50,24 @@ bool FakeSerialPort::Exists(const std::string& device) const {
     return false;
 }
 
+bool FakeSerialPort::Opens(const std::string& device) const {
+    return Exists(device) && !(unplugged && device == unpluggedDevice_);
+}
+
+DeviceIdentity FakeSerialPort::identify(const std::string& device) {
+    if (!Opens(device))
+        return DeviceIdentity::absent();
+    const auto known = identities.find(device);
+    return known == identities.end() ? DeviceIdentity{} : known->second;
+}
+
+std::string FakeSerialPort::findDevice(const DeviceIdentity& identity) {
+    for (const auto& [device, who] : identities)
+        if (who.sameAs(identity) && Opens(device))
+            return device;
+    return {};
+}
+
 void FakeSerialPort::setPort(const PortAddress& address) {
     calls.push_back("setPort " + address.describe());
     state_ = StateWhenPointed(state_, port, address);
@@ -86,6 +104,7 @@ Outcome FakeSerialPort::open() {
         return Outcome::failure(problem_);
     state_ = PortState::Open;
     hungUp_ = false;
+    identity_ = identify(device_);
     opened.push_back(device_);
     return Outcome::success();
 }

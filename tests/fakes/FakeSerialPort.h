@@ -53,6 +53,10 @@ public:
     bool unplugged = false;
     // A line error the driver reports at the next ask, as after an overrun.
     std::string lineError;
+    // Who each device is, by name, as the system tells it. A device not in it
+    // is NotChecked; one that cannot be opened now (not there, or unplugged)
+    // is Absent.
+    std::map<std::string, DeviceIdentity> identities;
 
     void setPort(const PortAddress& address) override;
     PortState state() const override { return state_; }
@@ -70,17 +74,22 @@ public:
     std::string read() override;
     std::string takeLineError() override { return std::exchange(lineError, {}); }
     std::string deviceName() const override { return device_; }
+    DeviceIdentity identity() const override { return identity_; }
+    DeviceIdentity identify(const std::string& device) override;
+    std::string findDevice(const DeviceIdentity& identity) override;
     std::string problem() const override { return problem_; }
 
 private:
     std::string Resolve() const;
     bool Exists(const std::string& device) const;
+    bool Opens(const std::string& device) const;
 
     PortState state_ = PortState::Closed;
     std::string problem_;
     std::string device_;
     std::string unpluggedDevice_;
     bool hungUp_ = false;
+    DeviceIdentity identity_;
 };
 
 } // namespace kvd::test

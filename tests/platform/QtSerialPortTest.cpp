@@ -4,19 +4,24 @@
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <climits>
 #include <fcntl.h>
 #include <fstream>
 #include <optional>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 #include "capture/ConfigurePort.h"
+#include "capture/PortLink.h"
 #include "capture/ProbePorts.h"
 #include "platform/posix/PortHolder.h"
+#include "platform/posix/SysfsIdentity.h"
 #include "platform/qt/QtSerialPort.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestBitmap.h"
@@ -162,6 +167,48 @@ std::string WhyNotOpenedIn(RunIn runIn, const test::PseudoTerminal& terminal,
     return said;
 }
 
+// Lays out, under `root`, what Linux shows in /sys of USB-serial adapters:
+// "NAME VID:PID SERIAL SOCKET" each, ";" between them ("-" for no serial
+// number). A ttyUSB is a port of the usb-serial driver, below its interface; a
+// ttyACM is its interface's own. Each hangs below a hub, which is a USB device
+// too.
+void LayOutAdapters(const fs::path& root, const QString& adapters) {
+    fs::remove_all(root / "sys");
+    fs::create_directories(root / "sys/class/tty");
+    const std::map<std::string, std::pair<std::string, std::string>> makers = {
+        {"0403", {"FTDI", "FT232R USB UART"}},
+        {"067b", {"Prolific Technology Inc.", "USB-Serial Controller"}},
+        {"2341", {"Arduino (www.arduino.cc)", "Arduino Uno"}}};
+    const auto write = [](const fs::path& file, const std::string& text) {
+        std::ofstream(file) << text << "\n";
+    };
+    const fs::path hub = root / "sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
+    fs::create_directories(hub);
+    write(hub / "idVendor", "1d6b");
+    for (const QString& adapter : adapters.split(';', Qt::SkipEmptyParts)) {
+        const QStringList field = adapter.split(' ', Qt::SkipEmptyParts);
+        const std::string name = field[0].toStdString(),
+                          vendor = field[1].section(':', 0, 0).toStdString();
+        const std::string socket = field[3].toStdString();
+        const fs::path usb = hub / socket;
+        const fs::path interface = usb / (socket + ":1.0");
+        const bool acm = name.starts_with("ttyACM");
+        const fs::path port = acm ? interface : interface / name;
+        fs::create_directories(port / "tty" / name);
+        write(usb / "idVendor", vendor);
+        write(usb / "idProduct", field[1].section(':', 1).toStdString());
+        if (field[2] != "-")
+            write(usb / "serial", field[2].toStdString());
+        write(usb / "manufacturer", makers.at(vendor).first);
+        write(usb / "product", makers.at(vendor).second);
+        if (!acm)
+            write(port / "port_number", "0");
+        fs::create_symlink(fs::relative(port, port / "tty" / name), port / "tty" / name / "device");
+        fs::create_symlink(fs::relative(port / "tty" / name, root / "sys/class/tty"),
+                           root / "sys/class/tty" / name);
+    }
+}
+
 } // namespace
 
 class QtSerialPortTest : public QObject {
@@ -264,6 +311,154 @@ private slots:
         QCOMPARE(QString::fromStdString(port.problem()), reason);
         QVERIFY(!port.findChild<QSerialPort*>()->isOpen());
         QCOMPARE(port.deviceName(), link);
+    }
+
+    // Who has a device's name, as Linux tells it: the adapter or pseudo-terminal
+    // that had `device` (`before`), and what has it now (`after`): the same
+    // device, another, nothing, or nothing that is checked; and where the
+    // adapter that had it is now (`movedTo`). No adapter can be plugged in
+    // here: a folder stands in for /sys, laid out as Linux lays out an FTDI
+    // (usb-serial) and a USB board (cdc-acm), with the few files that are read
+    // (LayOutAdapters), and the names in /dev are only asked about, never
+    // opened. A pseudo-terminal ("pts") is a real one, kept by the program's
+    // own link and port: "pts again" is the next one made after it closed,
+    // which Linux gives the same number (the lowest one free).
+    void tellsTheDeviceBehindANameApart_data() {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("now");
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<QString>("movedTo");
+        const QString a = "ttyUSB0 0403:6001 A50285BI 1-1.2";
+        const QString usb0 = "/dev/ttyUSB0";
+        QTest::newRow("the same adapter back under its name")
+            << usb0 << a << a << "same"
+            << "FTDI FT232R USB UART, serial A50285BI" << usb0;
+        QTest::newRow("another of the same make under its name")
+            << usb0 << a << "ttyUSB0 0403:6001 A7B3C2D1 1-1.2"
+            << "another"
+            << "FTDI FT232R USB UART, serial A7B3C2D1"
+            << "";
+        QTest::newRow("the same adapter in another USB socket")
+            << usb0 << a << "ttyUSB0 0403:6001 A50285BI 1-1.4"
+            << "same"
+            << "FTDI FT232R USB UART, serial A50285BI" << usb0;
+        QTest::newRow("the two swapped: another under its name, the adapter under the next")
+            << usb0 << a + ";ttyUSB1 067b:2303 - 1-1.4"
+            << "ttyUSB0 067b:2303 - 1-1.4;ttyUSB1 0403:6001 A50285BI 1-1.2"
+            << "another"
+            << "Prolific Technology Inc. USB-Serial Controller, no serial number, in USB socket "
+               "1-1.4"
+            << "/dev/ttyUSB1";
+        QTest::newRow("without a serial number, known by its socket: in another, it is another")
+            << usb0 << "ttyUSB0 067b:2303 - 1-1.2"
+            << "ttyUSB0 067b:2303 - 1-1.4"
+            << "another"
+            << "Prolific Technology Inc. USB-Serial Controller, no serial number, in USB socket "
+               "1-1.4"
+            << "";
+        QTest::newRow("a USB board's own port (ttyACM)")
+            << "/dev/ttyACM0"
+            << "ttyACM0 2341:0043 85735313 1-1.3"
+            << "ttyACM0 2341:0043 85735313 1-1.3"
+            << "same"
+            << "Arduino (www.arduino.cc) Arduino Uno, serial 85735313"
+            << "/dev/ttyACM0";
+        QTest::newRow("unplugged") << usb0 << a << ""
+                                   << "absent"
+                                   << ""
+                                   << "";
+        QTest::newRow("a name that carries the identity")
+            << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" << a << a
+            << "not checked"
+            << ""
+            << "";
+        QTest::newRow("a board's port") << "/dev/ttyS0"
+                                        << ""
+                                        << ""
+                                        << "not checked"
+                                        << ""
+                                        << "";
+        QTest::newRow("a link the user made") << "/home/bench/instrument" << a << a << "not checked"
+                                              << ""
+                                              << "";
+        QTest::newRow("a pseudo-terminal, still open") << "pts"
+                                                       << "pts"
+                                                       << "pts"
+                                                       << "same"
+                                                       << "a pseudo-terminal"
+                                                       << "";
+        QTest::newRow("a pseudo-terminal closed: the next one made has its number")
+            << "pts"
+            << "pts"
+            << "pts again"
+            << "another"
+            << "a pseudo-terminal"
+            << "";
+    }
+
+    void tellsTheDeviceBehindANameApart() {
+        QFETCH(QString, device);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(QString, now);
+        QFETCH(QString, words);
+        QFETCH(QString, movedTo);
+        DeviceIdentity was, is;
+        std::string found;
+        if (device == "pts") {
+            std::optional<test::PseudoTerminal> cable(std::in_place);
+            QtSerialPort port;
+            PortLink link(port);
+            QVERIFY(link.choose(PortAddress::device(cable->devicePath()), false).ok());
+            was = port.identity();
+            const std::string path = cable->devicePath();
+            std::optional<test::PseudoTerminal> next;
+            if (after == "pts again") {
+                // Lost as the program loses it: the far end closes, and the port.
+                // A real one lives longer than a tick of the kernel's clock,
+                // which stamps the time a pseudo-terminal is made.
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                cable->unplug();
+                QTRY_VERIFY_WITH_TIMEOUT((link.keepUp(), link.state() == PortState::Lost), 10000);
+                cable.reset();
+                next.emplace();
+                if (next->devicePath() != path)
+                    QSKIP("another program was given the closed pseudo-terminal's number first");
+                QVERIFY(next->send("no screenshot of this line is read"));
+                // Not opened at all: that alone sets a terminal to raw mode.
+                const int opens = ::inotify_init1(IN_NONBLOCK);
+                QVERIFY(opens >= 0 && ::inotify_add_watch(opens, path.c_str(), IN_OPEN) >= 0);
+                link.keepUp();
+                char event[sizeof(inotify_event) + NAME_MAX + 1];
+                const bool opened = ::read(opens, event, sizeof event) > 0;
+                ::close(opens);
+                QVERIFY2(!opened, "the next program's pseudo-terminal was opened");
+                QCOMPARE(link.state(), PortState::Lost);
+                QCOMPARE(port.bytesWaiting(), 0);
+                QVERIFY2(link.describe().starts_with(
+                             path + " is now another pseudo-terminal, not the one that was lost, "
+                                    "and is not opened: a closed pseudo-terminal never comes back"),
+                         link.describe().c_str());
+            }
+            is = port.identify(path);
+        } else {
+            QTemporaryDir dir;
+            const fs::path root = dir.path().toStdString();
+            LayOutAdapters(root, before);
+            was = ReadDeviceIdentity(device.toStdString(), root);
+            LayOutAdapters(root, after);
+            is = ReadDeviceIdentity(device.toStdString(), root);
+            found = FindAdapter(was, root);
+        }
+        const QString told = is.sameAs(was)                                ? "same"
+                             : is.kind == DeviceIdentity::Kind::Absent     ? "absent"
+                             : is.kind == DeviceIdentity::Kind::NotChecked ? "not checked"
+                                                                           : "another";
+        QCOMPARE(told, now);
+        QCOMPARE(QString::fromStdString(is.words), words);
+        QCOMPARE(QString::fromStdString(found), movedTo);
     }
 
     // `runIn`: where the port is opened, and what stands in its way (RunIn).

@@ -177,6 +177,20 @@ private slots:
             << "timeouts" << int(PortState::Closed) << 0 << "read timeouts were refused";
         QTest::newRow("SetCommState refused")
             << "state" << int(PortState::Closed) << 0 << "line settings were refused";
+        // Pulled, then a device is plugged in and listed as COM7: the adapter
+        // itself, or another, which Windows may give the number (Device
+        // Manager lets the user do so). Only the instrument's adapter is opened.
+        QTest::newRow("pulled, and back as COM7") << "back" << open << 1 << "COM7: open";
+        QTest::newRow("pulled, and another adapter made COM7: not opened")
+            << "another" << lost << 0
+            << R"(COM7 is now another device (USB-SERIAL CH340, USB\VID_1A86&PID_7523\5&2E1F&0&3); )"
+               R"(waiting for the instrument's adapter (USB Serial Port, )"
+               R"(FTDIBUS\VID_0403+PID_6001+A50285BIA\0000) to return)";
+        // Its driver's device is the same, so the list looks as it did: it is
+        // told apart only once opened, and closed again unread.
+        QTest::newRow("pulled, and another of the same make made COM7: closed again unread")
+            << "same make" << lost << 0
+            << R"(COM7 is now another device (USB Serial Port, FTDIBUS\VID_0403+PID_6001+A7B3C2D1A\0000))";
     }
     void driversAsTheyBehave() {
         QFETCH(QString, fault);
@@ -185,6 +199,12 @@ private slots:
         QFETCH(QString, said);
         const std::string first = test::TwoColourBitmap(31), second = test::TwoColourBitmap(32);
         ScriptedDriver driver;
+        const auto ftdi = [](const char* serial) {
+            return PortHardware{"USB Serial Port (COM7)",
+                                std::string("FTDIBUS\\VID_0403+PID_6001+") + serial + "A\\0000",
+                                "Ports"};
+        };
+        driver.devices["COM7"] = ftdi("A50285BI");
         driver.failTimeouts = fault == "timeouts";
         driver.failState = fault == "state";
         driver.failModem = fault == "nomodem" ? ERROR_INVALID_PARAMETER : 0;
@@ -208,13 +228,30 @@ private slots:
             driver.failClear = code;
         else if (call[0] == "modem")
             driver.failModem = code;
-        else if (fault == "unlisted")
+        else if (fault == "unlisted" || fault == "back" || fault == "another" ||
+                 fault == "same make")
             driver.listed.clear();
         else if (fault == "overrun")
             driver.lineErrors = CE_OVERRUN;
-        driver.pulled = int(PortState::Lost) == state;
+        driver.pulled = int(PortState::Lost) == state || fault == "back";
         tick(first.substr(fault == "overrun" ? 1500 : 1400)); // an overrun lost 100 bytes
+        if (fault == "back" || fault == "another" || fault == "same make") {
+            QCOMPARE(session.portState(), PortState::Lost);
+            session.tick(); // the name is gone from the list
+            driver.pulled = false;
+            if (fault == "another") {
+                driver.listed = {{"COM7", "\\Device\\USBSER000"}};
+                driver.devices["COM7"] = {"USB-SERIAL CH340 (COM7)",
+                                          R"(USB\VID_1A86&PID_7523\5&2E1F&0&3)", "Ports"};
+            } else {
+                driver.listed = {{"COM7", "\\Device\\VCP0"}};
+                if (fault == "same make")
+                    driver.devices["COM7"] = ftdi("A7B3C2D1");
+            }
+        }
         tick(second);
+        if (fault == "back" || fault == "another" || fault == "same make")
+            tick({}); // read by the tick after the one that reopened the port
         QCOMPARE(int(session.portState()), state);
         QCOMPARE(int(arrived.size()), handedOut);
         if (handedOut > 0)

@@ -1,5 +1,7 @@
 #include "platform/posix/PortHolder.h"
 
+#include "platform/ReadFileBytes.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -7,6 +9,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <optional>
+#include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kvd {
@@ -25,7 +29,11 @@ struct Holder {
 // name, a line each; the lock files of older serial programs ("HDB UUCP" lock
 // files) hold the number alone, in blanks.
 std::optional<Holder> ReadHolder(const fs::path& lock) {
-    std::ifstream in(lock);
+    std::string whyNot;
+    const std::optional<std::string> held = ReadFileBytes(lock, 4096, whyNot);
+    if (!held)
+        return std::nullopt;
+    std::istringstream in(*held);
     std::string number;
     Holder holder;
     if (!std::getline(in, number))
@@ -93,6 +101,18 @@ std::string LockFileName(const std::string& portName) {
         if (c == '/')
             c = '_';
     return name;
+}
+
+std::string WhyTheLockFileIsPlanted(const std::string& device, const std::string& lockName,
+                                    const std::vector<fs::path>& lockFolders) {
+    const std::optional<fs::path> lock = LockFilePath(lockName, lockFolders);
+    struct stat seen {};
+    if (!lock || ::lstat(lock->c_str(), &seen) != 0 || S_ISREG(seen.st_mode))
+        return {};
+    return device + " cannot be locked: its lock file " + lock->string() +
+           " is a pipe, a link or a device, not a lock file, which another user may have put "
+           "there to hold this program up; ask your administrator to remove it (sudo rm " +
+           lock->string() + "), then try again";
 }
 
 std::string WhyRefused(const std::string& device, const std::string& lockName,

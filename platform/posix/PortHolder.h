@@ -37,6 +37,15 @@ std::string LockFileName(const std::string& portName);
 // as `said`, the system's words for "busy"). A lock file whose program has
 // ended but that this user may not remove is said with what to do. Any other
 // refusal is `said` as it stands.
+// Why `device` is not to be opened: the lock file Qt's serial port would take
+// for it, `lockName` in the first of `lockFolders` that has it, is no file but
+// a pipe, a link or a device, which any user may plant in the shared lock
+// folder and on which Qt's lock would wait for good or read without end.
+// Empty when it is a file or not there.
+std::string
+WhyTheLockFileIsPlanted(const std::string& device, const std::string& lockName,
+                        const std::vector<std::filesystem::path>& lockFolders = LockFolders());
+
 std::string WhyRefused(const std::string& device, const std::string& lockName,
                        const std::string& said,
                        const std::vector<std::filesystem::path>& lockFolders = LockFolders());

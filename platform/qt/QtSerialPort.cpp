@@ -142,6 +142,9 @@ Outcome QtSerialPort::open() {
     if (!problem_.empty())
         return Outcome::failure(problem_);
     port_->setPortName(QString::fromStdString(device_));
+    problem_ = WhyTheLockFileIsPlanted(device_, LockFileName(LockName()));
+    if (!problem_.empty())
+        return Outcome::failure(problem_);
     if (Outcome settings = ApplyLineSettings(); !settings) {
         problem_ = settings.reason();
         return settings;
@@ -161,6 +164,11 @@ Outcome QtSerialPort::open() {
     return Outcome::success();
 }
 
+// The port's name as Qt names its lock file after it ("ttyUSB0", "pts/3").
+std::string QtSerialPort::LockName() const {
+    return port_->portName().toLocal8Bit().toStdString();
+}
+
 // Qt's word for a held lock file and for a device another program has open
 // alone is "permission", as for a device this user may not open: only the
 // last is a matter of permission.
@@ -168,7 +176,7 @@ std::string QtSerialPort::WhyNotOpened() const {
     const std::string said = port_->errorString().toStdString();
     if (port_->error() != QSerialPort::PermissionError)
         return said;
-    return WhyRefused(device_, LockFileName(port_->portName().toLocal8Bit().toStdString()), said);
+    return WhyRefused(device_, LockFileName(LockName()), said);
 }
 
 DeviceIdentity QtSerialPort::identify(const std::string& device) {

@@ -64,6 +64,7 @@ private:
     Outcome ApplyLineSettings();
     void ApplyModemLines();
     std::string WhyNotOpened() const;
+    std::string LockName() const;
     void OnError(QSerialPort::SerialPortError error);
     void MarkLost(const std::string& why);
 

@@ -58,7 +58,10 @@ std::string Receive(QtSerialPort& port, std::size_t count) {
 // its lock file too (NoPermission), this test
 // has it open for itself alone (HeldAlone, as another program through another
 // of the device's names), or a lock file that a process which has ended left,
-// the superuser's, which the user may not remove (LockLeft).
+// the superuser's, which the user may not remove (LockLeft); or, in its place,
+// a pipe or a link to /dev/zero that another user planted in the shared lock
+// folder, on which Qt's lock would wait for good or read without end
+// (LockIsAPipe, LockIsALink).
 enum class RunIn {
     ThisTest,
     Controlling,
@@ -67,7 +70,9 @@ enum class RunIn {
     Locked,
     NoPermission,
     HeldAlone,
-    LockLeft
+    LockLeft,
+    LockIsAPipe,
+    LockIsALink
 };
 
 constexpr uid_t Nobody = 65534;
@@ -531,6 +536,12 @@ private slots:
             << device << "TERMINAL" << int(RunIn::LockLeft)
             << "TERMINAL is locked by LOCK, which process HOLDER left when it ended: remove "
                "that file (sudo rm LOCK), then try again";
+        QTest::newRow("a pipe planted as its lock file")
+            << device << "TERMINAL" << int(RunIn::LockIsAPipe)
+            << "TERMINAL cannot be locked: its lock file LOCK is a pipe, a link or a device";
+        QTest::newRow("a link to an endless device planted as its lock file")
+            << device << "TERMINAL" << int(RunIn::LockIsALink)
+            << "TERMINAL cannot be locked: its lock file LOCK is a pipe, a link or a device";
     }
 
     void portsThatDoNotOpen() {
@@ -562,10 +573,20 @@ private slots:
             QCOMPARE(::chown(device.c_str(), Nobody, Nobody), 0);
         if (RunIn(runIn) == RunIn::HeldAlone)
             QCOMPARE(::ioctl(terminal.programEnd(), TIOCEXCL), 0);
+        const bool planted =
+            RunIn(runIn) == RunIn::LockIsAPipe || RunIn(runIn) == RunIn::LockIsALink;
         const auto removeLock = qScopeGuard([&] {
-            if (RunIn(runIn) == RunIn::LockLeft && lock)
+            if ((RunIn(runIn) == RunIn::LockLeft || planted) && lock)
                 fs::remove(*lock);
         });
+        if (planted) {
+            QVERIFY(lock && !fs::exists(fs::symlink_status(*lock)));
+            if (RunIn(runIn) == RunIn::LockIsAPipe)
+                QCOMPARE(::mkfifo(lock->c_str(), 0666), 0);
+            else
+                fs::create_symlink("/dev/zero", *lock);
+            reason.replace("LOCK", QString::fromStdString(lock->string()));
+        }
         if (RunIn(runIn) == RunIn::LockLeft) {
             if (!root)
                 QSKIP("only the superuser can leave a lock file that the user may not remove");
@@ -599,7 +620,8 @@ private slots:
             listed = [&terminal] {
                 return std::vector<SerialDevice>{{terminal.devicePath(), false}};
             };
-        const bool here = RunIn(runIn) == RunIn::ThisTest || RunIn(runIn) == RunIn::Locked;
+        const bool here =
+            RunIn(runIn) == RunIn::ThisTest || RunIn(runIn) == RunIn::Locked || planted;
         const std::string said = here ? WhyNotOpened(address, listed)
                                       : WhyNotOpenedIn(RunIn(runIn), terminal, address, listed);
         QVERIFY2(!said.empty() && said[0] != '<', said.c_str());

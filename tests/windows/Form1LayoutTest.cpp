@@ -83,11 +83,13 @@ private slots:
             const QString numbered = "/dev/pts/12";
 #endif
             QVERIFY(box->fontMetrics().horizontalAdvance(numbered) <= room);
+#ifndef _WIN32 // the Windows style's margins are its own: the room is Fusion's
             const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
             combo->setEditText(byId);
             const QImage shown = box->grab().toImage();
             combo->setEditText(box->fontMetrics().elidedText(byId, Qt::ElideLeft, room));
             QCOMPARE(box->grab().toImage(), shown);
+#endif
         } else {
             QCOMPARE(control->toolTip(), toolTip);
         }

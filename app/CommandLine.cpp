@@ -123,7 +123,11 @@ std::optional<fs::path> ExistingFolder(const QString& text) {
     std::error_code error;
     if (!fs::is_directory(given, error))
         return std::nullopt;
-    fs::path folder = fs::absolute(given, error).lexically_normal();
+    fs::path folder = fs::absolute(given, error);
+    // ".." is kept for the save to take as the system does: after a link, it is
+    // the folder above where the link leads, not the link's own folder.
+    if (std::find(folder.begin(), folder.end(), "..") == folder.end())
+        folder = folder.lexically_normal();
     return folder.has_filename() ? folder : folder.parent_path(); // "shots/" is "shots"
 #endif
 }

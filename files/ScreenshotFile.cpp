@@ -198,9 +198,13 @@ std::optional<Outcome> Write(const FileContents& contents, const fs::path& chose
     NewFile file = calls.createNew(at->folder, sibling);
     if (!file.isOpen())
         return WhenNoNewFile(*at, contents, rules, file.error(), calls);
-    Outcome written = file.setMode(NewMode(*at, calls))
-                          ? WriteAndClose(file, contents, rules.flush, false)
-                          : Outcome::failure(systemReason(file.error()));
+    // A replaced file keeps its group too (a folder may give new files its own);
+    // where it cannot, the group is given no more than the file's owner had.
+    unsigned mode = NewMode(*at, calls);
+    if (at->entry.kind == FolderEntry::Kind::File && !file.keepGroup(at->entry.group))
+        mode &= ~0070U;
+    Outcome written = file.setMode(mode) ? WriteAndClose(file, contents, rules.flush, false)
+                                         : Outcome::failure(systemReason(file.error()));
     const int moved = written ? calls.move(at->folder, sibling, at->name, rules.replace) : 0;
     if (written && moved == 0)
         return Outcome::success();

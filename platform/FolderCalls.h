@@ -63,6 +63,8 @@ struct FolderEntry {
     std::string owner;
     // Whether this program's user owns it.
     bool ownedByUser = false;
+    // Its group, as the system numbers groups (Unix's; 0 on Windows).
+    unsigned group = 0;
     // For a folder: whether every user may add to it while only an entry's owner
     // may remove it (sticky and writable by all, as /tmp). Windows says so of
     // every folder: its link rule goes by owners alone.

@@ -50,6 +50,9 @@ public:
     bool write(std::string_view bytes) override;
     // Gives the file its permission bits (Unix's; nothing on Windows).
     bool setMode(unsigned mode);
+    // Gives the file the group `group` where this user may (a group of theirs);
+    // false where it keeps another (Unix's; true on Windows).
+    bool keepGroup(unsigned group);
     // Cuts the file off after its first `size` bytes.
     bool cutAfter(std::size_t size);
     // Forces what was written to the disk.

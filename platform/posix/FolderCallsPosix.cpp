@@ -94,6 +94,7 @@ public:
         entry.permissions = unsigned(seen.st_mode & 07777);
         entry.owner = std::to_string(seen.st_uid);
         entry.ownedByUser = seen.st_uid == ::geteuid();
+        entry.group = unsigned(seen.st_gid);
         entry.sharedByAll =
             S_ISDIR(seen.st_mode) && (seen.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
         return entry;

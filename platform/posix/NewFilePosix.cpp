@@ -55,6 +55,13 @@ bool NewFile::setMode(unsigned mode) {
     return ::fchmod(fd_, mode_t(mode)) == 0 || Fail();
 }
 
+bool NewFile::keepGroup(unsigned group) {
+    struct stat seen {};
+    if (::fstat(fd_, &seen) != 0)
+        return false;
+    return seen.st_gid == gid_t(group) || ::fchown(fd_, uid_t(-1), gid_t(group)) == 0;
+}
+
 bool NewFile::cutAfter(std::size_t size) {
     return ::ftruncate(fd_, off_t(size)) == 0 || Fail();
 }

@@ -114,6 +114,10 @@ bool NewFile::setMode(unsigned) {
     return true;
 }
 
+bool NewFile::keepGroup(unsigned) {
+    return true;
+}
+
 bool NewFile::cutAfter(std::size_t size) {
     LARGE_INTEGER at{};
     at.QuadPart = LONGLONG(size);

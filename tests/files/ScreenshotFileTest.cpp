@@ -290,6 +290,9 @@ private slots:
         QTest::addColumn<int>("before");
         QTest::addColumn<int>("after");
         QTest::newRow("private to its owner") << 0600 << 0600;
+        // In a folder that gives new files its own group (set-group-id), the
+        // file stays its group's.
+        QTest::newRow("read for the group, in a folder of another group") << 010640 << 0640;
         QTest::newRow("read for the group") << 0640 << 0640;
         QTest::newRow("writable by everyone") << 0666 << 0664;
         QTest::newRow("set-user-id, set-group-id, sticky, run by all") << 07775 << 0664;
@@ -302,7 +305,18 @@ private slots:
         const TempFolder folder;
         const fs::path file = folder.path / "shot.bmp";
         test::WriteRaw(file, "old");
-        fs::permissions(file, fs::perms(before));
+#ifndef _WIN32
+        const bool otherGroup = (before & 010000) != 0; // the folder's, not the file's
+        if (otherGroup) {
+            if (geteuid() != 0)
+                QSKIP("giving a folder another group needs root");
+            QCOMPARE(chown(folder.path.c_str(), uid_t(-1), 65534), 0);
+            fs::permissions(folder.path, fs::perms::set_gid, fs::perm_options::add);
+        }
+        fs::permissions(file, fs::perms(before & 07777));
+        struct stat old {};
+        QCOMPARE(stat(file.c_str(), &old), 0);
+#endif
         int whileWritten = -1;
         const Outcome written = WriteFileAsMade(
             [&](ByteSink& sink) {
@@ -316,6 +330,11 @@ private slots:
         QVERIFY2(written.ok(), written.reason().c_str());
         QCOMPARE(whileWritten, after);
         QCOMPARE(int(fs::status(file).permissions()), after);
+#ifndef _WIN32
+        struct stat now {};
+        QCOMPARE(stat(file.c_str(), &now), 0);
+        QCOMPARE(now.st_gid, old.st_gid);
+#endif
     }
 
     void writesTheBytesExactly() {

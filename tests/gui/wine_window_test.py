@@ -133,9 +133,15 @@ def check_windows_simulator(program, work):
         os.close(slave)
 
 
+def finished(folder):
+    """The names of the files written whole into the folder, in arrival order: a
+    file still being written is there under a temporary name (NAME.part-N)."""
+    return sorted(name for name in os.listdir(folder) if ".part-" not in name)
+
+
 def saved(folder):
     """The files in the folder, in the order of their names (arrival order)."""
-    return [open(os.path.join(folder, name), "rb").read() for name in sorted(os.listdir(folder))]
+    return [open(os.path.join(folder, name), "rb").read() for name in finished(folder)]
 
 
 def register_port(port, device):
@@ -223,7 +229,7 @@ def run(program, simulator, capture, work):
                              for a, b in zip(picture_colour(dpy, window_id), PHOTO_COLOUR)))
 
         sent = [send_screenshot(line.process, work) for _ in range(2)]
-        wait_for("two screenshots saved", lambda: len(os.listdir(folder)) == 2)
+        wait_for("two screenshots saved", lambda: len(finished(folder)) == 2)
         if saved(folder) != sent:
             raise Failure("the saved screenshots differ from those sent")
 
@@ -233,7 +239,7 @@ def run(program, simulator, capture, work):
         line = Line(simulator, 1, work)
         wait_for(f"the program to open COM{PORT} again", lambda: holds(line.device))
         sent.append(send_screenshot(line.process, work))
-        wait_for("the screenshot after the replug saved", lambda: len(os.listdir(folder)) == 3)
+        wait_for("the screenshot after the replug saved", lambda: len(finished(folder)) == 3)
         if saved(folder) != sent:
             raise Failure("the screenshot after the replug differs from the one sent")
 

@@ -199,7 +199,7 @@ std::optional<Outcome> Write(const FileContents& contents, const fs::path& chose
     if (!file.isOpen())
         return WhenNoNewFile(*at, contents, rules, file.error(), calls);
     // A replaced file keeps its group too (a folder may give new files its own);
-    // where it cannot, the group is given no more than the file's owner had.
+    // where it cannot, the group the new file has gets no rights to it.
     unsigned mode = NewMode(*at, calls);
     if (at->entry.kind == FolderEntry::Kind::File && !file.keepGroup(at->entry.group))
         mode &= ~0070U;

@@ -559,6 +559,12 @@ private slots:
         const std::string device = terminal.devicePath();
         const std::optional<fs::path> lock =
             LockFilePath(LockFileName(device.substr(std::string("/dev/").size())));
+        // A lock file for this new terminal's number is a stale one, left by a run
+        // that was killed: no process can hold a terminal that was just made.
+        if (lock) {
+            std::error_code ignored;
+            fs::remove(*lock, ignored);
+        }
         std::optional<LockHolder> holder;
         if (RunIn(runIn) == RunIn::Locked || RunIn(runIn) == RunIn::NoPermission) {
             QVERIFY(lock);

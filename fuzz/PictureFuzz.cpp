@@ -4,12 +4,15 @@
 // as from its bytes, whose pixels name no colour its palette lacks, or says why
 // not; and it never crashes, hangs on a huge header or leaks. The reader gives
 // the file's bytes whole at a cap of their size, and refuses them a byte below.
+// The same files to the reading of a JPEG's headers that a report carries as
+// it is.
 #include <QCoreApplication>
 #include <QImage>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/PictureBytes.h"
 #include "platform/ReadFileBytes.h"
 #include "platform/qt/QtPictureLoader.h"
 
@@ -59,6 +62,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    if (const auto frame = kvd::JpegForPdf(bytes);
+        frame && (frame->width < 1 || frame->height < 1 ||
+                  (frame->components != 1 && frame->components != 3)))
+        std::abort();
     const std::filesystem::path path = Written(bytes);
     CheckTheReader(path, bytes);
     kvd::QtPictureLoader loader;

@@ -1,5 +1,6 @@
 #include "platform/PictureBytes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -77,10 +78,11 @@ std::uint32_t Crc32(std::string_view bytes) {
     return crc ^ 0xFFFFFFFFU;
 }
 
-std::uint32_t Big(std::string_view bytes, std::size_t at) {
+// The `size` bytes from `at` on, the first the highest.
+std::uint32_t Big(std::string_view bytes, std::size_t at, int size = 4) {
     std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        value = value << 8 | std::uint8_t(bytes[at + i]);
+    for (int i = 0; i < size; ++i)
+        value = value << 8 | std::uint8_t(bytes[at + std::size_t(i)]);
     return value;
 }
 
@@ -105,7 +107,167 @@ std::string WhyPngIsCutShort(std::string_view bytes) {
     return "the PNG file is cut short: its end is missing";
 }
 
+// What the headers of a JPEG say before its first scan.
+struct JpegHeaders {
+    std::optional<JpegFrame> frame;
+    bool progressive = false;
+    std::array<int, 3> ids{}, quantTables{};
+    unsigned quantDefined = 0;   // a bit for each of the 4 tables
+    unsigned huffmanDefined = 0; // DC tables in bits 0-3, AC tables in bits 4-7
+    bool jfif = false;
+    int adobeTransform = -1; // none
+};
+
+// A frame of a kind a PDF reads: Huffman-coded (SOF0 baseline, SOF1 extended,
+// SOF2 progressive), 8 bits, 1 or 3 components with sampling factors of 1 to 4.
+bool ReadFrame(std::string_view segment, int code, JpegHeaders& headers) {
+    if (headers.frame || segment.size() < 6 || std::uint8_t(segment[0]) != 8)
+        return false;
+    const int components = std::uint8_t(segment[5]);
+    if ((components != 1 && components != 3) || segment.size() != 6 + 3 * std::size_t(components))
+        return false;
+    JpegFrame frame{int(Big(segment, 3, 2)), int(Big(segment, 1, 2)), components};
+    if (frame.width == 0 || frame.height == 0) // a height told after the scan
+        return false;
+    for (int c = 0; c < components; ++c) {
+        const std::size_t at = 6 + 3 * std::size_t(c);
+        const int sampling = std::uint8_t(segment[at + 1]), table = std::uint8_t(segment[at + 2]);
+        if (sampling >> 4 < 1 || sampling >> 4 > 4 || (sampling & 15) < 1 || (sampling & 15) > 4 ||
+            table > 3)
+            return false;
+        headers.ids[std::size_t(c)] = std::uint8_t(segment[at]);
+        headers.quantTables[std::size_t(c)] = table;
+    }
+    headers.frame = frame;
+    headers.progressive = code == 0xC2;
+    return true;
+}
+
+bool ReadQuantTables(std::string_view segment, JpegHeaders& headers) {
+    while (!segment.empty()) {
+        const int precision = std::uint8_t(segment[0]) >> 4, table = segment[0] & 15;
+        const std::size_t size = 1 + 64 * std::size_t(precision + 1);
+        if (precision > 1 || table > 3 || segment.size() < size)
+            return false;
+        headers.quantDefined |= 1u << table;
+        segment.remove_prefix(size);
+    }
+    return true;
+}
+
+bool ReadHuffmanTables(std::string_view segment, JpegHeaders& headers) {
+    while (!segment.empty()) {
+        const int kind = std::uint8_t(segment[0]) >> 4, table = segment[0] & 15;
+        if (kind > 1 || table > 3 || segment.size() < 17)
+            return false;
+        std::size_t codes = 0;
+        for (std::size_t length = 1; length <= 16; ++length)
+            codes += std::uint8_t(segment[length]);
+        if (segment.size() < 17 + codes)
+            return false;
+        headers.huffmanDefined |= 1u << (kind * 4 + table);
+        segment.remove_prefix(17 + codes);
+    }
+    return true;
+}
+
+// The first scan: of the frame's components, every table it needs defined, and
+// colours a PDF reads as this program's reader does. Both take three components
+// for YCbCr unless told otherwise: a PDF reader by an Adobe marker alone; the
+// reader here (libjpeg) by a JFIF marker, which means YCbCr, else by an Adobe
+// marker, else by the components' names R, G and B.
+bool ReadFirstScan(std::string_view segment, const JpegHeaders& headers) {
+    if (!headers.frame || segment.empty())
+        return false;
+    const std::size_t count = std::uint8_t(segment[0]);
+    if (count < 1 || segment.size() != 1 + 2 * count + 3)
+        return false;
+    const int components = headers.frame->components;
+    for (int c = 0; c < components; ++c)
+        if ((headers.quantDefined >> headers.quantTables[std::size_t(c)] & 1) == 0)
+            return false;
+    const int start = std::uint8_t(segment[1 + 2 * count]);
+    const int approximation = std::uint8_t(segment[3 + 2 * count]) >> 4;
+    for (std::size_t s = 0; s < count; ++s) {
+        const int id = std::uint8_t(segment[1 + 2 * s]), tables = std::uint8_t(segment[2 + 2 * s]);
+        if (std::find(headers.ids.begin(), headers.ids.begin() + components, id) ==
+            headers.ids.begin() + components)
+            return false;
+        // A sequential scan codes both kinds of coefficient; a progressive one
+        // first the DC (start 0), whose refinement needs no table, or an AC band.
+        const bool dc = !headers.progressive || (start == 0 && approximation == 0);
+        const bool ac = !headers.progressive || start > 0;
+        if ((dc && (headers.huffmanDefined >> (tables >> 4) & 1) == 0) ||
+            (ac && (headers.huffmanDefined >> (4 + (tables & 15)) & 1) == 0))
+            return false;
+    }
+    if (components == 3) {
+        const bool named = headers.ids[0] == 'R' && headers.ids[1] == 'G' && headers.ids[2] == 'B';
+        const int adobe = headers.adobeTransform;
+        const bool hereYcc = headers.jfif || (adobe >= 0 ? adobe != 0 : !named);
+        const bool pdfYcc = adobe != 0;
+        if (adobe > 1 || hereYcc != pdfYcc)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+std::optional<JpegFrame> JpegForPdf(std::string_view bytes) {
+    if (!bytes.starts_with("\xFF\xD8"))
+        return std::nullopt;
+    JpegHeaders headers;
+    for (std::size_t at = 2;;) {
+        if (at >= bytes.size() || std::uint8_t(bytes[at]) != 0xFF)
+            return std::nullopt;
+        while (at < bytes.size() && std::uint8_t(bytes[at]) == 0xFF) // fill bytes
+            ++at;
+        if (at + 3 > bytes.size())
+            return std::nullopt;
+        const int code = std::uint8_t(bytes[at]);
+        // Every marker before the first scan has a length: a lone one (another
+        // start, an end, a restart) means a damaged file.
+        if (code == 0x00 || code == 0x01 || (code >= 0xD0 && code <= 0xD9))
+            return std::nullopt;
+        const std::size_t length = Big(bytes, at + 1, 2);
+        if (length < 2 || bytes.size() - (at + 1) < length)
+            return std::nullopt;
+        const std::string_view segment = bytes.substr(at + 3, length - 2);
+        at += 1 + length;
+        bool read = true;
+        switch (code) {
+        case 0xC0:
+        case 0xC1:
+        case 0xC2:
+            read = ReadFrame(segment, code, headers);
+            break;
+        case 0xDB:
+            read = ReadQuantTables(segment, headers);
+            break;
+        case 0xC4:
+            read = ReadHuffmanTables(segment, headers);
+            break;
+        case 0xE0:
+            headers.jfif = headers.jfif || segment.starts_with(std::string_view("JFIF\0", 5));
+            break;
+        case 0xEE:
+            if (segment.size() >= 12 && segment.starts_with("Adobe"))
+                headers.adobeTransform = std::uint8_t(segment[11]);
+            break;
+        case 0xDA:
+            if (!ReadFirstScan(segment, headers))
+                return std::nullopt;
+            return headers.frame;
+        default:
+            // Other frames (lossless, hierarchical, arithmetic-coded) and
+            // arithmetic coding's conditioning; other segments are skipped.
+            read = !(code >= 0xC3 && code <= 0xCF) && code != 0xDE && code != 0xDF;
+        }
+        if (!read)
+            return std::nullopt;
+    }
+}
 
 std::string WhyBitmapCannotFit(std::string_view start, std::size_t size) {
     BitmapClaim claim;

@@ -35,4 +35,21 @@ struct PixelSize {
 // reaches. None when `bytes` are no GIF or end before saying.
 std::optional<PixelSize> GifPictureSize(std::string_view bytes);
 
+// What a JPEG file's frame header says of its picture.
+struct JpegFrame {
+    int width = 0, height = 0;
+    // 1 for grey, 3 for colour.
+    int components = 0;
+};
+
+// The frame of the JPEG file in `bytes` when a PDF can carry the file as it is
+// and show the picture this program's reader shows: Huffman-coded (baseline,
+// extended or progressive), 8 bits, grey or colour (YCbCr, or RGB where an Adobe
+// marker says so), each table its first scan needs defined before it. None for
+// anything else (arithmetic coding, 12 bits, CMYK, RGB told only by the
+// components' names, a damaged header): such a file is decoded instead. Only the
+// headers before the first scan are read; the loader checks that the file is
+// whole.
+std::optional<JpegFrame> JpegForPdf(std::string_view bytes);
+
 } // namespace kvd

@@ -140,14 +140,30 @@ std::optional<Picture> Read(QImageReader& reader, std::string_view bytes, std::s
     return ToPicture(WithEveryIndexInItsPalette(image));
 }
 
+// The JPEG the report carries, measured from its header and bound as a decoded
+// picture is.
+std::optional<Picture> Carried(std::string_view bytes, const JpegFrame& frame,
+                               std::string& whyNot) {
+    const QSize size(frame.width, frame.height);
+    if (TooLarge(size)) {
+        whyNot = TooLargeReason(size);
+        return std::nullopt;
+    }
+    return Picture{{}, size.width(), size.height(), std::make_shared<const std::string>(bytes)};
+}
+
 // What the picture says of itself is checked before it is decoded: a picture
 // cut short would come out with rows of whatever memory held. Qt's reader of
 // run-length bitmaps leaves the pixels they skip as memory held them too: such a
 // bitmap is expanded here first.
-std::optional<Picture> Load(std::string_view bytes, std::string& whyNot) {
+// A report carries a JPEG it can as it is, undecoded (`forReport`).
+std::optional<Picture> Load(std::string_view bytes, std::string& whyNot, bool forReport = false) {
     whyNot = WhyPictureIsCutShort(bytes);
     if (!whyNot.empty())
         return std::nullopt;
+    if (forReport)
+        if (const std::optional<JpegFrame> frame = JpegForPdf(bytes))
+            return Carried(bytes, *frame, whyNot);
     std::string expanded;
     if (IsRunLengthBitmap(bytes)) {
         expanded = ExpandRunLengthBitmap(bytes, whyNot);
@@ -185,6 +201,12 @@ std::optional<Picture> QtPictureLoader::loadFile(const std::filesystem::path& pa
 
 std::optional<Picture> QtPictureLoader::loadBytes(std::string_view bytes, std::string& whyNot) {
     return Load(bytes, whyNot);
+}
+
+std::optional<Picture> QtPictureLoader::loadFileForReport(const std::filesystem::path& path,
+                                                          std::string& whyNot) {
+    const std::optional<std::string> bytes = ReadFileBytes(path, MaxPictureFileBytes, whyNot);
+    return bytes ? Load(*bytes, whyNot, true) : std::nullopt;
 }
 
 } // namespace kvd

@@ -14,6 +14,8 @@ public:
     std::optional<Picture> loadFile(const std::filesystem::path& path,
                                     std::string& whyNot) override;
     std::optional<Picture> loadBytes(std::string_view bytes, std::string& whyNot) override;
+    std::optional<Picture> loadFileForReport(const std::filesystem::path& path,
+                                             std::string& whyNot) override;
 };
 
 } // namespace kvd

@@ -1,9 +1,11 @@
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QImageWriter>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -143,6 +145,24 @@ QString PaletteIndexes(const QImage& image) {
         }
     }
     return indexes;
+}
+
+// `jpeg` with `bytes` in place of those at `offset` from the start of its first
+// `marker` segment.
+QByteArray Patched(QByteArray jpeg, const char* marker, int offset, const QByteArray& bytes) {
+    return jpeg.replace(jpeg.indexOf(marker) + offset, bytes.size(), bytes);
+}
+
+// A colour JPEG without its JFIF marker, its components named R, G and B: the
+// reader here takes it for RGB, a PDF reader for YCbCr.
+QByteArray NamedRgb(QByteArray jpeg) {
+    const qsizetype jfif = jpeg.indexOf("\xFF\xE0");
+    jpeg.remove(jfif, 2 + (uchar(jpeg[jfif + 2]) << 8 | uchar(jpeg[jfif + 3])));
+    for (int c = 0; c < 3; ++c) {
+        jpeg = Patched(jpeg, "\xFF\xC0", 10 + 3 * c, QByteArray(1, "RGB"[c]));
+        jpeg = Patched(jpeg, "\xFF\xDA", 5 + 2 * c, QByteArray(1, "RGB"[c]));
+    }
+    return jpeg;
 }
 
 } // namespace
@@ -365,71 +385,92 @@ private slots:
         QCOMPARE(ToQtNameFilters(filter.toStdString()), expected);
     }
 
+    // `carried`: a report takes the file as it is, undecoded (a JPEG that a PDF
+    // shows as the reader here does); any other picture it decodes as the window.
     void pictureLoaderReadsBitmapsAndRefusesTheRest_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("carried");
 
         const std::string bitmap = test::TwoColourBitmap(4);
         const QByteArray huge = test::EncodedPicture(test::OneGrey(4001, 4001, 0), "PNG");
         QTest::newRow("the instrument's bitmap")
-            << QByteArray::fromStdString(bitmap) << QSize(192, 112) << "";
-        QTest::newRow("text") << QByteArray("hello, not a picture") << QSize() << "not a picture";
-        QTest::newRow("a cut-off bitmap")
-            << QByteArray::fromStdString(bitmap.substr(0, 40)) << QSize() << "header is damaged";
+            << QByteArray::fromStdString(bitmap) << QSize(192, 112) << "" << false;
+        QTest::newRow("text") << QByteArray("hello, not a picture") << QSize() << "not a picture"
+                              << false;
+        QTest::newRow("a cut-off bitmap") << QByteArray::fromStdString(bitmap.substr(0, 40))
+                                          << QSize() << "header is damaged" << false;
         // A reader would fill the missing rows with whatever memory held.
         QTest::newRow("a bitmap cut short")
             << QByteArray::fromStdString(bitmap.substr(0, 1000)) << QSize()
-            << "claims 192 x 112 pixels at 1 bit, more than its 1000 bytes hold";
+            << "claims 192 x 112 pixels at 1 bit, more than its 1000 bytes hold" << false;
         std::string claims = bitmap; // 4000 x 4000 at 24 bits
         claims.replace(18, 12, std::string("\xa0\x0f\0\0\xa0\x0f\0\0\1\0\x18\0", 12));
         QTest::newRow("a screenshot's size claiming 4000 x 4000 pixels")
             << QByteArray::fromStdString(claims) << QSize()
-            << "claims 4000 x 4000 pixels at 24 bits, more than its 2750 bytes hold";
+            << "claims 4000 x 4000 pixels at 24 bits, more than its 2750 bytes hold" << false;
         const QByteArray jpeg = test::EncodedPicture(test::OneGrey(64, 48, 90), "JPEG");
-        QTest::newRow("a JPEG") << jpeg << QSize(64, 48) << "";
-        QTest::newRow("a JPEG cut short") << jpeg.left(jpeg.size() - 100) << QSize() << "cut short";
+        QTest::newRow("a JPEG") << jpeg << QSize(64, 48) << "" << true;
+        QTest::newRow("a JPEG cut short")
+            << jpeg.left(jpeg.size() - 100) << QSize() << "cut short" << false;
+        QTest::newRow("a JPEG claiming 5000 x 4000 pixels")
+            << Patched(jpeg, "\xFF\xC0", 5, QByteArray("\x0F\xA0\x13\x88", 4)) << QSize()
+            << "too large (5000 x 4000 pixels)" << false;
+        QByteArray progressive;
+        QBuffer buffer(&progressive);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(true);
+        writer.write(test::PhotoLike(64, 48));
+        QTest::newRow("a progressive colour JPEG") << progressive << QSize(64, 48) << "" << true;
+        QTest::newRow("a colour JPEG with components named R, G and B")
+            << NamedRgb(test::EncodedPicture(test::PhotoLike(64, 48), "JPEG")) << QSize(64, 48)
+            << "" << false;
         QTest::newRow("a picture of over 16 million pixels")
-            << huge << QSize() << "too large (4001 x 4001 pixels)";
+            << huge << QSize() << "too large (4001 x 4001 pixels)" << false;
         // 26 bytes that decode to 2827 x 11308 pixels (128 MB): Qt's reader tells
         // the size of a GIF's first frame (here 43 x 0), and makes the picture the
         // size of its logical screen. Found by fuzzing.
         QTest::newRow("a GIF of 32 million pixels, its size not told by Qt")
             << QByteArray::fromBase64("R0lGODdhCwssLCwsLCwrAAAAAAAAACwAAA==") << QSize()
-            << "too large (2827 x 11308 pixels)";
+            << "too large (2827 x 11308 pixels)" << false;
         QTest::newRow("a PGM of 20 million pixels")
             << QByteArray("P5\n5000 4000\n255\n") + QByteArray(100, '\0') << QSize()
-            << "too large (5000 x 4000 pixels)";
+            << "too large (5000 x 4000 pixels)" << false;
         // Decoded at 8 bytes a pixel, twice what most pictures take.
         QImage deep(4000, 4000, QImage::Format_RGBA64);
         deep.fill(QColor(10, 20, 30));
         const QByteArray deepPng = test::EncodedPicture(deep, "PNG");
-        QTest::newRow("a 16-bit PNG of 16 million pixels") << deepPng << QSize(4000, 4000) << "";
+        QTest::newRow("a 16-bit PNG of 16 million pixels")
+            << deepPng << QSize(4000, 4000) << "" << false;
         // libpng would print a line of each on standard error.
         QTest::newRow("a PNG cut short")
-            << deepPng.left(60000) << QSize() << "the PNG file is cut short: its end is missing";
+            << deepPng.left(60000) << QSize() << "the PNG file is cut short: its end is missing"
+            << false;
         QByteArray damaged = deepPng;
         damaged[damaged.size() - 100] = char(damaged[damaged.size() - 100] ^ 1);
         QTest::newRow("a PNG whose pixels are damaged")
-            << damaged << QSize() << "one of its parts does not match its checksum";
+            << damaged << QSize() << "one of its parts does not match its checksum" << false;
         // Qt's reader warns "Corrupt JPEG data: 2 extraneous bytes before marker
         // 0xda", which is for developers: no warning may be let out.
         const qsizetype scan = jpeg.lastIndexOf("\xff\xda");
         QTest::newRow("a JPEG with stray bytes: loads")
-            << jpeg.left(scan) + QByteArray(2, '\0') + jpeg.mid(scan) << QSize(64, 48) << "";
+            << jpeg.left(scan) + QByteArray(2, '\0') + jpeg.mid(scan) << QSize(64, 48) << ""
+            << false;
         // Rows of 255 pixels in 4 bytes each: one run and an end of line. Two
         // bytes describe at most 255 pixels.
         const QByteArray runs = QByteArray::fromHex(QByteArray("ff010000").repeated(10) + "0001");
         QTest::newRow("a run-length bitmap claiming what its bytes can describe")
-            << Bitmap(255, 21, 8, 1, runs, 3) << QSize(255, 21) << "";
+            << Bitmap(255, 21, 8, 1, runs, 3) << QSize(255, 21) << "" << false;
         QTest::newRow("a run-length bitmap cut short, claiming twice that")
             << Bitmap(255, 42, 8, 1, runs, 3) << QSize()
-            << "claims 255 x 42 pixels at 8 bits, more than its 108 bytes hold";
+            << "claims 255 x 42 pixels at 8 bits, more than its 108 bytes hold" << false;
         QTest::newRow("a 4-bit run-length bitmap cut short, claiming twice that")
             << Bitmap(255, 42, 4, 2, runs, 3) << QSize()
-            << "claims 255 x 42 pixels at 4 bits, more than its 108 bytes hold";
+            << "claims 255 x 42 pixels at 4 bits, more than its 108 bytes hold" << false;
         QTest::newRow("a run-length bitmap stored from the top down")
-            << Bitmap(255, -10, 8, 1, runs, 3) << QSize() << "header is damaged";
+            << Bitmap(255, -10, 8, 1, runs, 3) << QSize() << "header is damaged" << false;
     }
 
     void pictureLoaderReadsBitmapsAndRefusesTheRest() {
@@ -439,23 +480,34 @@ private slots:
 #if QT_VERSION >= QT_VERSION_CHECK(6, 3, 0)
         QTest::failOnWarning(QRegularExpression("."));
 #endif
+        QFETCH(bool, carried);
         QTemporaryDir dir;
         const std::string path = dir.path().toStdString() + "/picture.bmp";
         std::ofstream(path, std::ios::binary) << bytes.toStdString();
 
         QtPictureLoader loader;
-        std::string fromFile, fromBytes;
+        std::string fromFile, fromBytes, forReport;
         const auto filePicture = loader.loadFile(path, fromFile);
         const auto bytesPicture = loader.loadBytes(bytes.toStdString(), fromBytes);
+        const auto reportPicture = loader.loadFileForReport(path, forReport);
         QCOMPARE(filePicture.has_value(), size.isValid());
         QCOMPARE(bytesPicture.has_value(), size.isValid());
+        QCOMPARE(reportPicture.has_value(), size.isValid());
         if (size.isValid()) {
             QCOMPARE(ToImage(*filePicture).size(), size);
             QCOMPARE(ToImage(*bytesPicture), ToImage(*filePicture));
+            QCOMPARE(QSize(reportPicture->width, reportPicture->height), size);
+            QCOMPARE(ToImage(*reportPicture), carried ? QImage() : ToImage(*filePicture));
+            QCOMPARE(reportPicture->file ? QByteArray::fromStdString(*reportPicture->file)
+                                         : QByteArray(),
+                     carried ? bytes : QByteArray());
+            // What the loader read afterwards is decoded again.
+            QCOMPARE(ToImage(*loader.loadFile(path, fromFile)), ToImage(*filePicture));
             return;
         }
         QVERIFY2(QString::fromStdString(fromFile).contains(reason), fromFile.c_str());
         QVERIFY2(QString::fromStdString(fromBytes).contains(reason), fromBytes.c_str());
+        QVERIFY2(QString::fromStdString(forReport).contains(reason), forReport.c_str());
     }
 
     // The true reason: no file, a folder, a pipe or a device where a file was

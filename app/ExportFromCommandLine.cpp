@@ -78,12 +78,15 @@ int RunExport(int argc, char* argv[], const ExportOrder& order) {
     QtPictureLoader pictures;
     std::vector<ReportEntry> shots;
     // Each file is read now, so that one that cannot be is said before anything
-    // is written, and read again when it is drawn: one picture at a time.
+    // is written, and read again when it is drawn: one picture at a time. A
+    // report carries a JPEG as it is, undecoded.
     for (const fs::path& file : order.files) {
         ReportEntry shot{TakenAt(file), Utf8FromPath(file.filename()), std::nullopt, {}, {}};
         std::string whyNot;
         shot.picture = MeasuredPicture(
-            [&pictures, file](std::string& why) { return pictures.loadFile(file, why); },
+            [&pictures, file, pdf = order.pdf](std::string& why) {
+                return pdf ? pictures.loadFileForReport(file, why) : pictures.loadFile(file, why);
+            },
             shot.decode, whyNot);
         if (!shot.picture)
             return Fail(Utf8FromPath(file) + " could not be read: " + whyNot + ".");

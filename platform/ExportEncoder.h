@@ -62,9 +62,11 @@ public:
     virtual std::optional<std::string> png(const Picture& picture, int scale,
                                            std::string& whyNot) = 0;
     // A PDF file of the document, written into `file` as it is made: its text as
-    // text, its pictures without lossy compression and drawn without smoothing,
-    // each decoded as it is drawn and let go after. False, with the reason, when
-    // it could not be made.
+    // text, its pictures drawn without smoothing, each decoded as it is drawn and
+    // let go after. Screenshots and other pictures of few colours are stored
+    // without loss; a photograph at about its own size: a JPEG file that came
+    // undecoded (Picture::file) as it is, any other as a JPEG of high quality.
+    // False, with the reason, when it could not be made.
     virtual bool pdf(const Document& document, ByteSink& file, std::string& whyNot) = 0;
     // How wide `pdf` draws a line of text. An encoder that draws none may keep
     // this bound: every character as wide as the type is high.

@@ -51,11 +51,20 @@ std::string Claimed(const BitmapClaim& claim) {
 }
 
 // A JPEG ends with its end-of-image marker after the last scan's data; inside
-// that data a 0xFF byte is always followed by 0x00 or a restart marker.
+// that data a 0xFF byte is always followed by 0x00 or a restart marker. One
+// pass from the front, from one 0xFF to the next: a photograph is megabytes.
 std::string WhyJpegIsCutShort(std::string_view bytes) {
-    const std::size_t lastScan = bytes.rfind("\xFF\xDA");
-    if (lastScan == std::string_view::npos ||
-        bytes.find("\xFF\xD9", lastScan) == std::string_view::npos)
+    bool scan = false, endAfterIt = false;
+    for (std::size_t at = bytes.find('\xFF'); at != std::string_view::npos && at + 1 < bytes.size();
+         at = bytes.find('\xFF', at + 1)) {
+        if (bytes[at + 1] == '\xDA') {
+            scan = true;
+            endAfterIt = false;
+        } else if (bytes[at + 1] == '\xD9' && scan) {
+            endAfterIt = true;
+        }
+    }
+    if (!endAfterIt)
         return "the JPEG file is cut short: its end is missing";
     return {};
 }

@@ -179,11 +179,28 @@ bool FewColours(const QImage& image) {
     return true;
 }
 
+// A picture of black and white alone at a bit a pixel, as the instrument's
+// screenshots are, with black first: Qt stores that at a bit a pixel too (any
+// other picture at 24). A null image when the picture is no such one.
+QImage BlackThenWhite(const QImage& image) {
+    const QRgb black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
+    if (image.depth() != 1 || image.colorCount() != 2)
+        return {};
+    QImage bits = image.convertToFormat(QImage::Format_Mono);
+    if (bits.color(0) == white && bits.color(1) == black)
+        bits.invertPixels(); // the bits, not the colours
+    else if (bits.color(0) != black || bits.color(1) != white)
+        return {};
+    bits.setColorTable({black, white});
+    return bits;
+}
+
 // Its pixels where the page puts them, not smoothed: few colours without loss,
 // a photograph as a JPEG of high quality (Qt's own, at 94).
 void DrawPixels(QPainter& painter, const QRectF& where, const QImage& image) {
     painter.setRenderHint(QPainter::LosslessImageRendering, FewColours(image));
-    painter.drawImage(where, image.convertToFormat(QImage::Format_RGB32));
+    const QImage bits = BlackThenWhite(image);
+    painter.drawImage(where, bits.isNull() ? image.convertToFormat(QImage::Format_RGB32) : bits);
 }
 
 // A JPEG file goes into the PDF as it is, at about its own size. Qt's PDF

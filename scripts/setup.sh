@@ -9,7 +9,7 @@ shift || true
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
           fonts-dejavu-core poppler-utils help2man)
-[[ " $* " == *" -DKVD_BUILD_BENCH=ON "* ]] && packages+=(libbenchmark-dev libx11-dev xvfb xauth strace)
+[[ " $* " == *" -DKVD_BUILD_BENCH=ON "* ]] && packages+=(libbenchmark-dev libx11-dev xvfb xauth strace img2pdf)
 [[ " $* " == *" -DKVD_FUZZ=ON "* ]] && packages+=(clang libclang-rt-14-dev)
 # What the real-window tests drive the program with (scripts/test.sh asks for it).
 [ -n "${KVD_TEST_TOOLS:-}" ] && packages+=(xvfb xauth xdotool xclip python3-xlib)

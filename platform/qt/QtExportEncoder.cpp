@@ -8,13 +8,11 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <algorithm>
-#include <cstddef>
-#include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <vector>
 
 #include "platform/PictureBytes.h"
+#include "platform/qt/QtPdfFileDevice.h"
 #include "platform/qt/QtPicture.h"
 
 namespace kvd {
@@ -88,72 +86,6 @@ void Draw(QPainter& painter, const PageText& text) {
                      OneLine(text.text));
 }
 
-// The file being made, as the device the PDF is written to. What Qt writes goes
-// on to the file at once, except while it is held back to be changed: Qt's own
-// record of where its objects are (the table at its end) is then put right.
-class FileDevice final : public QIODevice {
-public:
-    explicit FileDevice(ByteSink& file) : file_(file) { open(QIODevice::WriteOnly); }
-    bool isSequential() const override { return true; }
-    // Whether any write failed (a full disk): the PDF writer does not say.
-    bool failed() const { return failed_; }
-    // How many bytes Qt wrote: where it takes the next one to go.
-    std::size_t fromQt() const { return fromQt_; }
-    // Holds back what Qt writes from now on, until held() hands it over.
-    void hold() {
-        holding_ = true;
-        held_.clear();
-    }
-    std::string held() {
-        holding_ = false;
-        return std::move(held_);
-    }
-    // Writes what Qt wrote and was held back.
-    void put(std::string_view bytes) {
-        if (!failed_ && !file_.write(bytes))
-            failed_ = true;
-    }
-    // Writes `parts` in place of the `was` bytes that Qt wrote from `at` on.
-    void putInstead(std::initializer_list<std::string_view> parts, std::size_t at,
-                    std::size_t was) {
-        std::ptrdiff_t size = 0;
-        for (const std::string_view part : parts) {
-            put(part);
-            size += std::ptrdiff_t(part.size());
-        }
-        shifts_.push_back({at + was, size - std::ptrdiff_t(was)});
-    }
-    // Whether anything was written in place of what Qt wrote.
-    bool changed() const { return !shifts_.empty(); }
-    // Where a byte that Qt wrote at `at` is in the file.
-    std::size_t inFile(std::size_t at) const {
-        std::ptrdiff_t moved = 0;
-        for (const auto& [from, by] : shifts_)
-            if (from <= at)
-                moved += by;
-        return std::size_t(std::ptrdiff_t(at) + moved);
-    }
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 size) override {
-        const std::string_view bytes(data, std::size_t(size));
-        fromQt_ += bytes.size();
-        if (holding_)
-            held_ += bytes;
-        else
-            put(bytes);
-        return failed_ ? -1 : size;
-    }
-
-private:
-    ByteSink& file_;
-    bool failed_ = false, holding_ = false;
-    std::size_t fromQt_ = 0;
-    std::string held_;
-    std::vector<std::pair<std::size_t, std::ptrdiff_t>> shifts_;
-};
-
 // Whether the picture has at most 256 colours, as a screenshot, a diagram or a
 // picture with a palette has: those are stored without loss, every pixel exact,
 // where a JPEG would blur their edges.
@@ -203,52 +135,10 @@ void DrawPixels(QPainter& painter, const QRectF& where, const QImage& image) {
     painter.drawImage(where, bits.isNull() ? image.convertToFormat(QImage::Format_RGB32) : bits);
 }
 
-// A JPEG file goes into the PDF as it is, at about its own size. Qt's PDF
-// writer takes only pixels: it would store the photograph decoded and
-// compressed anew, larger and slower. So a one-pixel stand-in is drawn where the
-// JPEG goes, and the PDF object Qt writes for it (at once, as it is drawn:
-// "12 0 obj\n<<\n/Type /XObject\n/Subtype /Image\n...endobj\n") is held back
-// and written as the JPEG under the same number. False, with the stand-in
-// written as Qt made it, when its object cannot be told in what Qt wrote.
-bool Carry(QPainter& painter, FileDevice& device, const QRectF& where, const std::string& jpeg,
-           const JpegFrame& frame) {
-    QImage standIn(1, 1, QImage::Format_RGB32); // a new one, which Qt writes anew
-    standIn.fill(Qt::white);
-    painter.setRenderHint(QPainter::LosslessImageRendering);
-    const std::size_t at = device.fromQt();
-    device.hold();
-    painter.drawImage(where, standIn);
-    const std::string wrote = device.held();
-    const std::size_t image = wrote.find("/Subtype /Image");
-    const std::size_t object = wrote.rfind(" 0 obj\n", image);
-    std::size_t start = object;
-    while (start != std::string::npos && start > 0 && wrote[start - 1] >= '0' &&
-           wrote[start - 1] <= '9')
-        --start;
-    const std::size_t stream = wrote.find(">>\nstream\n", image);
-    const std::size_t end = wrote.find("endobj\n", stream);
-    if (image == std::string::npos || wrote.find("/Subtype /Image", image + 1) != wrote.npos ||
-        object == std::string::npos || start == object || (start > 0 && wrote[start - 1] != '\n') ||
-        wrote.find("endobj", object) < image || end == std::string::npos) {
-        device.put(wrote);
-        return false;
-    }
-    const std::string head =
-        wrote.substr(start, object - start) +
-        " 0 obj\n<<\n/Type /XObject\n/Subtype /Image\n/Width " + std::to_string(frame.width) +
-        "\n/Height " + std::to_string(frame.height) + "\n/BitsPerComponent 8\n/ColorSpace " +
-        (frame.components == 1 ? "/DeviceGray" : "/DeviceRGB") + "\n/Filter /DCTDecode\n/Length " +
-        std::to_string(jpeg.size()) + "\n>>\nstream\n";
-    const std::string_view qt = wrote;
-    device.put(qt.substr(0, start));
-    device.putInstead({head, jpeg, "\nendstream\nendobj\n"}, at + start, end + 7 - start);
-    device.put(qt.substr(end + 7));
-    return true;
-}
-
 // Decoded here, if it was not, and let go once drawn; a JPEG the PDF carries
 // is not decoded at all.
-bool Draw(QPainter& painter, FileDevice& device, const PagePicture& picture, std::string& whyNot) {
+bool Draw(QPainter& painter, PdfFileDevice& device, const PagePicture& picture,
+          std::string& whyNot) {
     std::optional<Picture> drawn = picture.picture;
     if (!drawn->image.has_value() && !drawn->file && picture.decode)
         drawn = picture.decode(whyNot);
@@ -257,7 +147,7 @@ bool Draw(QPainter& painter, FileDevice& device, const PagePicture& picture, std
                        (drawn ? drawn->height : 0) * picture.scale);
     if (drawn && drawn->file)
         if (const std::optional<JpegFrame> frame = JpegForPdf(*drawn->file)) {
-            if (Carry(painter, device, where, *drawn->file, *frame))
+            if (device.carry(painter, where, *drawn->file, *frame))
                 return true;
             // Decoded after all, and drawn over its stand-in.
             image = QImage::fromData(
@@ -269,46 +159,6 @@ bool Draw(QPainter& painter, FileDevice& device, const PagePicture& picture, std
         return false;
     }
     DrawPixels(painter, where, image);
-    return true;
-}
-
-// The end of the PDF as Qt wrote it, its table of where each object is and the
-// place of that table put right for the JPEGs written in place of stand-ins:
-// "xref\n0 29\n0000000000 65535 f \n0000000015 00000 n \n...trailer\n<<...>>\n
-// startxref\n123456\n%%EOF\n". False when it is not as Qt writes it.
-bool PutRight(std::string& end, const FileDevice& device) {
-    std::size_t line = end.rfind("\nxref\n");
-    if (line == std::string::npos)
-        return false;
-    line += 6;
-    // Its sections: the first object's number and the count, then an entry of
-    // 20 bytes for each: a 10-digit place, the generation, 'n' (in use) or 'f'.
-    while (line < end.size() && end[line] >= '0' && end[line] <= '9') {
-        const std::size_t eol = end.find('\n', line);
-        const std::size_t space = end.find(' ', line);
-        if (eol == std::string::npos || space > eol)
-            return false;
-        const unsigned long long count = std::strtoull(end.c_str() + space + 1, nullptr, 10);
-        line = eol + 1;
-        if (count > (end.size() - line) / 20)
-            return false;
-        for (unsigned long long entry = 0; entry < count; ++entry, line += 20)
-            if (end[line + 17] == 'n') {
-                const std::string place =
-                    std::to_string(device.inFile(std::strtoull(end.c_str() + line, nullptr, 10)));
-                if (place.size() > 10)
-                    return false;
-                end.replace(line, 10, std::string(10 - place.size(), '0') + place);
-            }
-    }
-    const std::size_t startxref = end.find("startxref\n", line);
-    if (end.compare(line, 7, "trailer") != 0 || startxref == std::string::npos)
-        return false;
-    const std::size_t number = startxref + 10, digits = end.find('\n', number);
-    if (digits == std::string::npos)
-        return false;
-    const std::size_t table = std::strtoull(end.c_str() + number, nullptr, 10);
-    end.replace(number, digits - number, std::to_string(device.inFile(table)));
     return true;
 }
 
@@ -347,7 +197,7 @@ std::optional<std::string> QtExportEncoder::png(const Picture& picture, int scal
 }
 
 bool QtExportEncoder::pdf(const Document& document, ByteSink& file, std::string& whyNot) {
-    FileDevice device(file);
+    PdfFileDevice device(file);
     QPdfWriter writer(&device);
     writer.setResolution(72); // one unit a point
     writer.setPageSize(QPageSize(QSizeF(document.width, document.height), QPageSize::Point));
@@ -369,19 +219,7 @@ bool QtExportEncoder::pdf(const Document& document, ByteSink& file, std::string&
         for (const PageText& text : document.pages[page].texts)
             Draw(painter, text);
     }
-    device.hold();
-    const bool ended = painter.end();
-    std::string end = device.held();
-    if (device.changed() && !PutRight(end, device)) {
-        whyNot = "Qt's PDF writer ended it in a way this program does not know";
-        return false;
-    }
-    device.put(end);
-    if (!ended || device.failed()) {
-        whyNot = "it could not be written";
-        return false;
-    }
-    return true;
+    return device.end(painter, whyNot);
 }
 
 double QtExportEncoder::textWidth(std::string_view text, double points, bool bold) const {

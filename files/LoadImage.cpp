@@ -9,6 +9,8 @@ void OnLoadImageClicked(CaptureSession& session, Services& services, CaptureView
     view.setSaveEnabled(false);
     view.setDisableSaveEnabled(false);
     services.dialog.setFilter(std::string(LoadFilter));
+    // Its own title: the dialog it shares with "Save image" would say "Save".
+    services.dialog.setTitle("Load image");
     if (services.dialog.showOpen())
         session.showPictureFileLater(services.dialog.fileName());
 }

@@ -61,13 +61,15 @@ struct FolderEntry {
     // Who owns it, as the system names owners (a user id, a SID's text); empty
     // where the file system keeps none.
     std::string owner;
-    // Whether this program's user owns it.
+    // Whether this program's user owns it, or the system does (root), whom no
+    // other user can pass for.
     bool ownedByUser = false;
     // Its group, as the system numbers groups (Unix's; 0 on Windows).
     unsigned group = 0;
-    // For a folder: whether every user may add to it while only an entry's owner
-    // may remove it (sticky and writable by all, as /tmp). Windows says so of
-    // every folder: its link rule goes by owners alone.
+    // For a folder: whether users other than its owner may add to it (writable
+    // by its group or by all, as /tmp and a team's folder are), so that a link in
+    // it may be another user's trap. Windows says so of every folder: its link
+    // rule goes by owners alone.
     bool sharedByAll = false;
 };
 

@@ -93,10 +93,9 @@ public:
         entry.kind = KindOf(seen.st_mode);
         entry.permissions = unsigned(seen.st_mode & 07777);
         entry.owner = std::to_string(seen.st_uid);
-        entry.ownedByUser = seen.st_uid == ::geteuid();
+        entry.ownedByUser = seen.st_uid == ::geteuid() || seen.st_uid == 0;
         entry.group = unsigned(seen.st_gid);
-        entry.sharedByAll =
-            S_ISDIR(seen.st_mode) && (seen.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+        entry.sharedByAll = S_ISDIR(seen.st_mode) && (seen.st_mode & (S_IWGRP | S_IWOTH)) != 0;
         return entry;
     }
 

@@ -44,6 +44,7 @@ private slots:
         test::FakeCaptureView& view = rig.view;
         dialog.choices.push_back(choice.isEmpty() ? std::nullopt : std::optional(path));
         view.saveEnabled = view.disableSaveEnabled = true;
+        dialog.setTitle("Save current screenshot as"); // as "Save image" left it
 
         OnLoadImageClicked(rig.session, rig.services, view);
         DealWithWaiting(rig.session, rig.arrivals);
@@ -52,6 +53,7 @@ private slots:
         QVERIFY(!view.disableSaveEnabled);
         QCOMPARE(dialog.shown.size(), std::size_t(1));
         QVERIFY(!dialog.shown[0].saving);
+        QCOMPARE(dialog.shown[0].title, std::string("Load image"));
         // Screenshots are offered first, and any picture the program reads too.
         const std::string& filter = dialog.shown[0].filter;
         QVERIFY2(filter.starts_with("KVD62 screenshots (*.bmp)|*.bmp|") &&

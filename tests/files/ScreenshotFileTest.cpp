@@ -183,10 +183,10 @@ struct WindowsAnswers {
 #endif
 
 // Puts a link at `target` to `named`: to a file of this user's that another user
-// (uid 65534) linked from a folder shared by all, sticky as /tmp is, or to a
-// folder of this user's holding that file; to a named pipe; or to a device (the null device's
-// numbers, made here). Acting as another user and making a device need root. Returns why it could
-// not, or nothing.
+// (uid 65534) linked from a folder shared by all, sticky as /tmp is, or by a
+// group, or to a folder of this user's holding that file; to a named pipe; or to
+// a device (the null device's numbers, made here). Acting as another user and
+// making a device need root. Returns why it could not, or nothing.
 const char* PlantLink(const QString& how, const fs::path& target, const fs::path& named,
                       const std::string& old) {
 #ifdef _WIN32
@@ -208,7 +208,10 @@ const char* PlantLink(const QString& how, const fs::path& target, const fs::path
         if (how == "planted folder link")
             fs::create_directory(named);
         WriteRaw(how == "planted folder link" ? named / "shot.bmp" : named, old);
-        fs::permissions(target.parent_path(), fs::perms::all | fs::perms::sticky_bit);
+        // A team's folder (set-group-id, writable by its group) or a shared one.
+        fs::permissions(target.parent_path(), how == "planted group link"
+                                                  ? fs::perms(02775)
+                                                  : fs::perms::all | fs::perms::sticky_bit);
     } else if (how == "pipe" ? mkfifo(named.c_str(), 0600) != 0
                              : mknod(named.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
         return "the pipe or device could not be made";
@@ -431,6 +434,9 @@ private slots:
         QTest::newRow("another user's link in a shared folder") << frame << "planted link";
         QTest::newRow("another user's link to a folder, in a shared folder")
             << frame << "planted folder link";
+        // Linux follows it, but another member of the group may have planted it.
+        QTest::newRow("another user's link in a folder their group shares")
+            << frame << "planted group link";
         QTest::newRow("a link to a named pipe") << frame << "pipe";
         QTest::newRow("a link to a device") << frame << "device";
         // Windows: a virus scanner, the indexer or a preview holds the file all
@@ -539,7 +545,7 @@ private slots:
             fs::remove(kept);
         }
         if (how.startsWith("planted"))
-            QVERIFY(ReadAll(how == "planted link" ? named : named / "shot.bmp") == old);
+            QVERIFY(ReadAll(how == "planted folder link" ? named / "shot.bmp" : named) == old);
         else if (how == "pipe" || how == "device")
             QCOMPARE(fs::status(named).type(),
                      how == "pipe" ? fs::file_type::fifo : fs::file_type::character);

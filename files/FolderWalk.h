@@ -29,10 +29,10 @@ enum class LastLink { Followed, Kept };
 // folder sticky and writable by all, as /tmp, unless the link is the user's own
 // or the folder owner's, so that no one can steer another user's writes there.
 // That rule is kept whether or not the system has it switched on, and on Windows
-// by owners alone: a link is followed when this user made it, or whoever owns
-// its folder did. Nothing on the way is ever opened through a link it did not
-// check: a folder swapped for a link meanwhile is looked at again.
-// Returns nothing, with the reason in `whyNot`, where it cannot be reached.
+// for a folder whose access list lets other users add to it, with the system's
+// own owners (Administrators, SYSTEM, TrustedInstaller) trusted as the user is. Nothing on the way
+// is ever opened through a link it did not check: a folder swapped for a link meanwhile is looked
+// at again. Returns nothing, with the reason in `whyNot`, where it cannot be reached.
 std::optional<Reached> WalkTo(const std::filesystem::path& chosen, LastLink last,
                               FolderCalls& calls, std::string& whyNot);
 

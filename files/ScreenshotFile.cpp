@@ -154,10 +154,27 @@ unsigned NewMode(const Reached& at, FolderCalls& calls) {
 // all through its retries: the finished file is kept under its own name, and the
 // reason says where.
 Outcome KeptAside(int error, const Reached& at, const fs::path& sibling) {
-    return Outcome::failure(
+    return Outcome::keptAside(
         systemReason(error) + " (another program, such as a virus scanner, " + "kept " +
         Utf8FromPath(at.name) + " open); the finished file is kept as " +
         Utf8FromPath(at.shownFolder / sibling) + ": rename it once that program lets go");
+}
+
+// A move the system refused for good: this user may add files to the folder but
+// not rename, replace or delete them (NTFS "Write" without "Modify" on a share;
+// another user's file in a sticky folder). Where the new file could not be
+// deleted either, it is kept under its own name, and the reason says where.
+Outcome RefusedMove(const std::string& reason, const Reached& at, const fs::path& sibling,
+                    FolderCalls& calls) {
+    const std::string what = reason + " (new files may be made in " + Utf8FromPath(at.shownFolder) +
+                             ", but not renamed or replaced there)";
+    const std::string todo =
+        "ask whoever manages the folder for the right to modify files in it, or save into "
+        "another folder";
+    if (calls.look(at.folder, sibling).kind == FolderEntry::Kind::Missing)
+        return Outcome::failure(what + "; " + todo);
+    return Outcome::keptAside(what + "; the finished file is kept as " +
+                              Utf8FromPath(at.shownFolder / sibling) + ": " + todo);
 }
 
 // Where no new file may be made in the folder, a file the user may write is
@@ -180,8 +197,9 @@ Outcome WhenNoNewFile(const Reached& at, const FileContents& contents, const Wri
 // given its mode, which it gets before its first byte; it is written, flushed
 // (unless the rules say not) and then renamed over the target, all within the
 // folder the walk reached and holds. A failure leaves nothing of it behind,
-// unless another program held the target, when it is kept and the reason says
-// where. Nothing when the name must be new and is taken.
+// unless another program held the target, or the folder lets it be made but not
+// renamed nor deleted, when it is kept and the reason says where. Nothing when the name must be new
+// and is taken.
 std::optional<Outcome> Write(const FileContents& contents, const fs::path& chosen,
                              const WriteRules& rules) {
     FolderCalls& calls = CurrentFolderCalls();
@@ -210,6 +228,7 @@ std::optional<Outcome> Write(const FileContents& contents, const fs::path& chose
         return Outcome::success();
     if (written && moved == EBUSY)
         return KeptAside(moved, *at, sibling);
+    const std::string reason = written ? systemReason(moved) : std::string{};
     calls.remove(at->folder, sibling);
     if (!written)
         return written;
@@ -218,7 +237,9 @@ std::optional<Outcome> Write(const FileContents& contents, const fs::path& chose
         (moved == EEXIST ||
          (moved == EACCES && calls.look(at->folder, at->name).kind != FolderEntry::Kind::Missing)))
         return std::nullopt;
-    return Outcome::failure(systemReason(moved));
+    if (moved == EACCES || moved == EPERM)
+        return RefusedMove(reason, *at, sibling, calls);
+    return Outcome::failure(reason);
 }
 
 // For the writes that never find the name taken.

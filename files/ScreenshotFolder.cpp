@@ -70,7 +70,9 @@ bool SaveIntoFolder(std::filesystem::path folder, const std::string& frame, std:
     disk.run([&] { saved = ScreenshotFolder(folder).save(frame, arrived); });
     if (!saved.outcome) {
         report.problem(SaveFailedMessage(Utf8FromPath(saved.path), saved.outcome));
-        return false;
+        // Kept whole under another name, it is written: writing it again would
+        // only leave one more copy there.
+        return saved.outcome.leftKeptAside();
     }
     report.saved(Utf8FromPath(saved.path));
     return true;

@@ -60,7 +60,8 @@ private:
 
 // Saves a screenshot that arrived at `arrived` into `folder` (as ScreenshotFolder
 // names it), on the disk worker so that the line is still read meanwhile, and
-// tells `report` the file or why it could not be written. True when it is there.
+// tells `report` the file or why it could not be written. True when it is there,
+// or kept whole under another name (the problem told says which): it is written.
 // The window and capture without a window both save through here. The folder is
 // taken by value: the event loop turns during the write, and what the caller
 // named may change meanwhile.

@@ -61,15 +61,15 @@ struct FolderEntry {
     // Who owns it, as the system names owners (a user id, a SID's text); empty
     // where the file system keeps none.
     std::string owner;
-    // Whether this program's user owns it, or the system does (root), whom no
-    // other user can pass for.
+    // Whether this program's user owns it, or the system does, whom no other user
+    // can pass for: root; on Windows Administrators, SYSTEM and TrustedInstaller.
     bool ownedByUser = false;
     // Its group, as the system numbers groups (Unix's; 0 on Windows).
     unsigned group = 0;
-    // For a folder: whether users other than its owner may add to it (writable
-    // by its group or by all, as /tmp and a team's folder are), so that a link in
-    // it may be another user's trap. Windows says so of every folder: its link
-    // rule goes by owners alone.
+    // For a folder: whether users other than its owner may add to it, so that a
+    // link in it may be another user's trap: writable by its group or by all (as
+    // /tmp and a team's folder are); on Windows, its access list lets them add
+    // files or folders.
     bool sharedByAll = false;
 };
 

@@ -20,10 +20,19 @@ public:
         return outcome;
     }
 
+    // A failure to put a finished file in its place that kept it whole under
+    // another name, which the reason gives: what it holds is not lost.
+    static Outcome keptAside(std::string reason) {
+        Outcome outcome{std::move(reason), false};
+        outcome.keptAside_ = true;
+        return outcome;
+    }
+
     bool ok() const { return ok_; }
     explicit operator bool() const { return ok_; }
     const std::string& reason() const { return reason_; }
     bool leftDamaged() const { return damaged_; }
+    bool leftKeptAside() const { return keptAside_; }
 
 private:
     Outcome() = default;
@@ -32,6 +41,7 @@ private:
     std::string reason_;
     bool ok_ = true;
     bool damaged_ = false;
+    bool keptAside_ = false;
 };
 
 } // namespace kvd

@@ -44,20 +44,6 @@ std::wstring NameAt(const char* names, WORD offset, WORD length) {
     return name;
 }
 
-// What a link names, as a path Windows' calls take: a relative link as written,
-// an absolute one without the NT prefix ("\??\C:\..." is "C:\...").
-std::wstring NamedPath(std::wstring substitute, const std::wstring& print, bool relative) {
-    if (relative)
-        return substitute;
-    if (!print.empty())
-        return print;
-    if (substitute.starts_with(L"\\??\\UNC\\"))
-        return L"\\\\" + substitute.substr(8);
-    if (substitute.starts_with(L"\\??\\"))
-        return substitute.substr(4);
-    return substitute;
-}
-
 bool ReadReparsePoint(const std::wstring& path, ReparsePoint& point) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -139,20 +125,97 @@ std::vector<std::wstring> OwnUser() {
     return sids;
 }
 
+// Whether `path` is open in another program that does not let it be deleted or
+// renamed: Windows answers an open for DELETE that shares everything with a
+// sharing violation then, and with access denied where this user may not
+// delete or rename it (MoveFileExW and CreateFileW's sharing rules).
+bool HeldOpen(const std::wstring& path) {
+    const HANDLE file =
+        CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(file);
+    return false;
+}
+
 // A refusal that another program's hold on a file gives, gone once it lets go.
-// Access denied is also a folder where a file was meant to be: that lasts.
-bool HeldForAMoment(DWORD error, const std::wstring& to) {
+// A move over a file held open is refused as access denied, as is one this user
+// may not make (NTFS "Write" without "Modify" on a share) and one onto a folder's
+// name: those last, and are told apart by asking whether either file is held.
+bool HeldForAMoment(DWORD error, const std::wstring& from, const std::wstring& to) {
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
         return true;
     if (error != ERROR_ACCESS_DENIED)
         return false;
     const DWORD attributes = GetFileAttributesW(to.c_str());
-    return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    return HeldOpen(to) || HeldOpen(from);
+}
+
+// Whether an entry of an access list lets someone other than this user, or the
+// system's own owners, add to a folder. Entries that only pass on to what is
+// made inside (inherit-only) give nothing on the folder itself; CREATOR OWNER
+// and OWNER RIGHTS stand for the owner of each entry.
+bool GivesOthersAdding(const ACE_HEADER& header, const ACCESS_ALLOWED_ACE& entry,
+                       const std::vector<std::wstring>& own) {
+    constexpr ACCESS_MASK adding =
+        FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | GENERIC_WRITE | GENERIC_ALL | MAXIMUM_ALLOWED;
+    if (header.AceType != ACCESS_ALLOWED_ACE_TYPE || (header.AceFlags & INHERIT_ONLY_ACE) ||
+        (entry.Mask & adding) == 0)
+        return false;
+    const std::wstring sid = SidText(const_cast<DWORD*>(&entry.SidStart));
+    return !sid.empty() && !TrustedOwner(sid) && sid != L"S-1-3-0" && sid != L"S-1-3-4" &&
+           std::find(own.begin(), own.end(), sid) == own.end();
+}
+
+bool OthersMayAdd(const std::wstring& path) {
+    const ReparseHandle folder(path, READ_CONTROL);
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!folder.isOpen() ||
+        GetSecurityInfo(folder.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+        return true; // unknown: the stricter rule
+    const std::vector<std::wstring> own = OwnUser();
+    bool others = dacl == nullptr; // no list at all: everyone may do anything
+    for (DWORD i = 0; !others && i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (GetAce(dacl, i, &entry))
+            others = GivesOthersAdding(*static_cast<const ACE_HEADER*>(entry),
+                                       *static_cast<const ACCESS_ALLOWED_ACE*>(entry), own);
+    }
+    LocalFree(descriptor);
+    return others;
 }
 
 } // namespace
 
-FileCalls::FileCalls() : reparsePoint(ReadReparsePoint), ownerOf(OwnerOf), ownUser(OwnUser) {}
+FileCalls::FileCalls()
+    : reparsePoint(ReadReparsePoint), ownerOf(OwnerOf), ownUser(OwnUser),
+      othersMayAdd(OthersMayAdd) {}
+
+bool TrustedOwner(const std::wstring& sid) {
+    return sid == L"S-1-5-32-544" || sid == L"S-1-5-18" ||
+           sid == L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+}
+
+std::wstring NamedPath(const std::wstring& substitute, const std::wstring& print, bool relative) {
+    if (relative)
+        return substitute;
+    if (!print.empty())
+        return print;
+    const std::wstring nt = L"\\??\\";
+    if (!substitute.starts_with(nt))
+        return substitute;
+    const std::wstring rest = substitute.substr(nt.size());
+    if (rest.starts_with(L"UNC\\"))
+        return L"\\\\" + rest.substr(4);
+    if (rest.size() >= 2 && rest[1] == L':')
+        return rest;
+    return L"\\\\?\\" + rest; // a volume by its GUID, or another device
+}
 
 FileCalls& CurrentFileCalls() {
     static FileCalls calls;
@@ -166,7 +229,7 @@ MoveResult MoveRetrying(const std::wstring& from, const std::wstring& to, DWORD 
         if (calls.move(from.c_str(), to.c_str(), flags))
             return {};
         const DWORD error = calls.lastError();
-        if (!HeldForAMoment(error, to))
+        if (!HeldForAMoment(error, from, to))
             return {error, false};
         if (waited >= MoveRetryMilliseconds)
             return {error, true};

@@ -17,11 +17,13 @@ struct ReparsePoint {
 };
 
 // The Windows calls that saving a file makes where Windows answers what Wine
-// cannot show: a virus scanner holding a file, a symbolic link (Wine's
+// cannot show: a virus scanner holding a file, a share that lets a user create
+// files but not rename or delete them, a symbolic link (Wine's
 // CreateSymbolicLinkW makes none). Tests put in calls that give Windows'
 // documented answers; the program uses Windows' own.
 struct FileCalls {
     BOOL(WINAPI* move)(LPCWSTR from, LPCWSTR to, DWORD flags) = MoveFileExW;
+    BOOL(WINAPI* remove)(LPCWSTR path) = DeleteFileW;
     DWORD(WINAPI* lastError)() = GetLastError;
     // Waits before a move is tried again.
     void(WINAPI* wait)(DWORD milliseconds) = Sleep;
@@ -33,12 +35,28 @@ struct FileCalls {
     // The owners that mean this program's user: the user, and the owner the
     // user's new files get (the Administrators group, for an elevated program).
     std::vector<std::wstring> (*ownUser)();
+    // Whether users other than this one (and other than the system's own
+    // owners, TrustedOwner) may add files or folders to the folder `path`, as its
+    // access list says: Windows' form of a folder sticky and writable by all.
+    bool (*othersMayAdd)(const std::wstring& path);
 
     FileCalls();
 };
 
 // The calls in use.
 FileCalls& CurrentFileCalls();
+
+// Whether the owner `sid` (as text) is one the system itself trusts: the
+// Administrators group (links made by an elevated program are its), SYSTEM and
+// TrustedInstaller (the owners of C:\ and Windows' own folders).
+bool TrustedOwner(const std::wstring& sid);
+
+// What a link names, as a path Windows' calls take, from the names written in it:
+// its print name where it has one, else its substitute name without NT's "\??\"
+// ("\??\C:\Data" is "C:\Data", "\??\UNC\server\share" is "\\server\share",
+// and a volume mounted by its GUID, "\??\Volume{...}\", is "\\?\Volume{...}\").
+// A relative link's substitute name as written.
+std::wstring NamedPath(const std::wstring& substitute, const std::wstring& print, bool relative);
 
 // How long, in all, a move that another program's hold on a file refused is
 // tried again, and the first wait; each wait is twice the one before.
@@ -48,8 +66,9 @@ inline constexpr DWORD FirstMoveWaitMilliseconds = 10;
 // Moves as MoveFileExW does with `flags`. Where Windows refuses because another
 // program (a virus scanner, the search indexer, OneDrive, Explorer's preview)
 // has one of the files open for a moment, tries again after growing waits, for
-// MoveRetryMilliseconds in all. Returns 0, or Windows' error and whether it was
-// still that hold when the time ran out.
+// MoveRetryMilliseconds in all. A refusal that is no hold (this user may not
+// rename or replace the files) is not tried again. Returns 0, or Windows' error
+// and whether it was still that hold when the time ran out.
 struct MoveResult {
     DWORD error = 0;
     bool stillHeld = false;

@@ -81,9 +81,13 @@ public:
         const FileCalls& calls = CurrentFileCalls();
         const std::wstring owner = calls.ownerOf(SystemPath(path));
         entry.owner = fs::path(owner).string();
+        // The system's own owners count as the user's: a link IT made from an
+        // elevated prompt (C:\Data to D:\Data) is the Administrators group's.
         const std::vector<std::wstring> own = calls.ownUser();
-        entry.ownedByUser = std::find(own.begin(), own.end(), owner) != own.end();
-        entry.sharedByAll = entry.kind == FolderEntry::Kind::Folder;
+        entry.ownedByUser =
+            std::find(own.begin(), own.end(), owner) != own.end() || TrustedOwner(owner);
+        entry.sharedByAll =
+            entry.kind == FolderEntry::Kind::Folder && calls.othersMayAdd(SystemPath(path));
         return entry;
     }
 
@@ -113,7 +117,7 @@ public:
     }
 
     void remove(const HeldFolder& folder, const fs::path& name) override {
-        DeleteFileW(SystemPath(folder.path() / name).c_str());
+        CurrentFileCalls().remove(SystemPath(folder.path() / name).c_str());
     }
 
     // NTFS, FAT and ReFS all take names of 255 UTF-16 units.

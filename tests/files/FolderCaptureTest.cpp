@@ -6,6 +6,10 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
 
+#ifdef _WIN32
+#include "platform/win32/FileCalls.h"
+#endif
+
 using namespace kvd;
 using test::ReadAll;
 
@@ -203,6 +207,43 @@ private slots:
                               : end.starts_with(std::to_string(dropped) + " screenshot") &&
                                     end.find("dropped") != std::string::npos,
                  end.c_str());
+    }
+
+    // A screenshot that could not be moved into its name but is kept whole under
+    // its temporary one is written: it is said, and never written again, so
+    // each screenshot leaves one file. Windows' answers, which Wine cannot give:
+    // a hold that outlasts the retries, and a share where the user has NTFS
+    // "Write" but not "Modify" (moves and deletes refused as access denied).
+    void aScreenshotKeptUnderItsTemporaryNameIsWritten_data() {
+        QTest::addColumn<int>("refusal");
+        QTest::newRow("held by another program") << 32;    // ERROR_SHARING_VIOLATION
+        QTest::newRow("renames and deletes refused") << 5; // ERROR_ACCESS_DENIED
+    }
+    void aScreenshotKeptUnderItsTemporaryNameIsWritten() {
+#ifndef _WIN32
+        QSKIP("Windows' answers, given through its calls");
+#else
+        QFETCH(int, refusal);
+        static DWORD refused;
+        refused = DWORD(refusal);
+        const struct Restore {
+            FileCalls windows = CurrentFileCalls();
+            ~Restore() { CurrentFileCalls() = windows; }
+        } restore;
+        FileCalls& calls = CurrentFileCalls();
+        calls.move = [](LPCWSTR, LPCWSTR, DWORD) -> BOOL { return SetLastError(refused), FALSE; };
+        calls.remove = [](LPCWSTR) -> BOOL { return SetLastError(ERROR_ACCESS_DENIED), FALSE; };
+        calls.wait = [](DWORD) {};
+        FolderRig folder(false);
+        for (const std::string& shot : {First, Second, Third})
+            QCOMPARE(folder.tick(shot), 1);
+        QCOMPARE(folder.capture.unsaved(), 0);
+        QVERIFY(folder.files() == (std::multiset<std::string>{First, Second, Third}));
+        QCOMPARE(folder.report.problems.size(), std::size_t(3));
+        for (const std::string& said : folder.report.problems)
+            QVERIFY2(said.find("kept as") != std::string::npos, said.c_str());
+        QVERIFY(folder.capture.neverWritten().empty());
+#endif
     }
 
     // A lost port is said once, and its return once. (How it is retried, and

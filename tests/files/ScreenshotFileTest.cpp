@@ -131,19 +131,28 @@ private:
 // virus scanner to hold a file, and its CreateSymbolicLinkW makes no link. Moves
 // are refused `refusals` times (-1: every time) with `refusal`, then made; the
 // file named `link` answers as a symbolic link to `names`, made by `linkOwner`,
-// in a folder of this user's. No wait between moves really waits.
+// in a folder of this user's. With `undeletable`, the moved file can be neither
+// renamed nor deleted, as on a share where the user has "Write" but not
+// "Modify". No wait between moves really waits; `waits` counts them.
 struct WindowsAnswers {
     static inline int refusals = 0;
     static inline DWORD refusal = 0;
+    static inline bool undeletable = false;
+    static inline int waits = 0;
     static inline std::wstring link;
     static inline std::wstring names;
     static inline std::wstring linkOwner;
+    // Whether other users may add to the folders, as their access lists say.
+    static inline bool othersMayAdd = true;
     static inline const wchar_t* const me = L"S-1-5-21-1-2-3-1001";
 
     FileCalls windows = CurrentFileCalls();
 
     WindowsAnswers() {
         refusals = 0;
+        undeletable = false;
+        othersMayAdd = true;
+        waits = 0;
         link.clear();
         FileCalls& calls = CurrentFileCalls();
         calls.move = [](LPCWSTR from, LPCWSTR to, DWORD flags) -> BOOL {
@@ -164,7 +173,13 @@ struct WindowsAnswers {
             SetLastError(refusal);
             return FALSE;
         };
-        calls.wait = [](DWORD) {};
+        calls.remove = [](LPCWSTR path) -> BOOL {
+            if (!undeletable)
+                return DeleteFileW(path);
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        };
+        calls.wait = [](DWORD) { ++waits; };
         calls.reparsePoint = [](const std::wstring& path, ReparsePoint& point) {
             if (link.empty() || fs::path(path).filename() != link)
                 return false;
@@ -175,6 +190,7 @@ struct WindowsAnswers {
             return fs::path(path).filename() == link ? linkOwner : std::wstring(me);
         };
         calls.ownUser = [] { return std::vector<std::wstring>{me}; };
+        calls.othersMayAdd = [](const std::wstring&) { return othersMayAdd; };
     }
     ~WindowsAnswers() { CurrentFileCalls() = windows; }
     WindowsAnswers(const WindowsAnswers&) = delete;
@@ -282,6 +298,13 @@ private slots:
             << bytes(bitmap) << QByteArray("old") << shot << "long path";
         QTest::newRow("over a file another program holds for a moment")
             << bytes(bitmap) << QByteArray("old") << shot << "held";
+        // Windows: a link IT made from an elevated prompt is the Administrators
+        // group's, in a folder other users may add to (C:\Data to D:\Data); and
+        // another user's link where only this user may add files.
+        QTest::newRow("over an administrators' link in a shared folder")
+            << bytes(bitmap) << QByteArray("old") << shot << "administrators' link";
+        QTest::newRow("over another user's link in a folder only this user may add to")
+            << bytes(bitmap) << QByteArray("old") << shot << "private folder's link";
     }
 
     // A replaced file keeps who may read and write it, but nothing that would
@@ -353,7 +376,7 @@ private slots:
             fs::create_directory(saveFolder /= "a folder deep in OneDrive for Business");
         const fs::path file = saveFolder / PathFromUtf8(name.toStdString());
         fs::path chosen = file;
-        const bool linked = via == "link" || via == "dangling";
+        const bool linked = via == "link" || via == "dangling" || via.endsWith("'s link");
 #ifdef _WIN32
         const WindowsAnswers answers;
         if (via == "locked folder")
@@ -363,7 +386,7 @@ private slots:
             WindowsAnswers::refusal = ERROR_SHARING_VIOLATION;
         }
 #else
-        if (via == "held")
+        if (via == "held" || via.endsWith("'s link"))
             QSKIP("Windows' answers, given through its calls");
 #endif
         if (linked) {
@@ -373,7 +396,10 @@ private slots:
             WriteRaw(chosen, "stands in for the link");
             WindowsAnswers::link = chosen.filename().wstring();
             WindowsAnswers::names = (fs::path("..") / file.filename()).wstring();
-            WindowsAnswers::linkOwner = WindowsAnswers::me;
+            WindowsAnswers::linkOwner = via == "administrators' link"    ? L"S-1-5-32-544"
+                                        : via == "private folder's link" ? L"S-1-5-21-1-2-3-1002"
+                                                                         : WindowsAnswers::me;
+            WindowsAnswers::othersMayAdd = via != "private folder's link";
 #else
             fs::create_symlink(fs::path("..") / file.filename(), chosen);
 #endif
@@ -445,6 +471,12 @@ private slots:
         // does, with access denied); "held" gives Windows' sharing violation.
         QTest::newRow("the file is held by another program") << frame << "held";
         QTest::newRow("the file is held open by another program") << frame << "held open";
+        // A share that lets this user create files but not rename or delete them
+        // (NTFS "Write" without "Modify"): Windows refuses the move as access
+        // denied, as for a file held open, but for good. Said at once, in
+        // Windows' words; the new file is kept where it cannot be deleted.
+        QTest::newRow("renames refused, the new file kept") << frame << "refused";
+        QTest::newRow("renames refused, the new file deleted") << frame << "refused, deletable";
         // Errors that are no hold, told in Windows' own words.
         QTest::newRow("the file contains a virus") << frame << "virus";
         QTest::newRow("the device is not ready") << frame << "not ready";
@@ -454,18 +486,22 @@ private slots:
         QFETCH(QByteArray, image);
         QFETCH(QString, how);
         const bool held = how.startsWith("held");
+        const bool kept = held || how == "refused";
 #ifdef _WIN32
         const WindowsAnswers answers;
         const std::map<QString, DWORD> refusals = {{"held", ERROR_SHARING_VIOLATION},
                                                    {"virus", VirusFound},
-                                                   { "not ready",
-                                                     ERROR_NOT_READY }};
+                                                   {"not ready", ERROR_NOT_READY},
+                                                   {"refused", ERROR_ACCESS_DENIED},
+                                                   { "refused, deletable",
+                                                     ERROR_ACCESS_DENIED }};
         if (refusals.contains(how)) {
             WindowsAnswers::refusals = -1;
             WindowsAnswers::refusal = refusals.at(how);
         }
+        WindowsAnswers::undeletable = how == "refused";
 #else
-        if (held || how == "virus" || how == "not ready")
+        if (held || how.startsWith("refused") || how == "virus" || how == "not ready")
             QSKIP("Windows' answers, given through its calls");
 #endif
         const TempFolder folder;
@@ -531,18 +567,28 @@ private slots:
         if (how == "virus" || how == "not ready")
             QVERIFY2(QString::fromStdString(written.reason()).contains(how, Qt::CaseInsensitive),
                      written.reason().c_str());
-        if (held) {
+#ifdef _WIN32
+        if (how.startsWith("refused")) {
+            QCOMPARE(WindowsAnswers::waits, 0);
+            QVERIFY2(written.reason().starts_with(SystemErrorText(ERROR_ACCESS_DENIED)) &&
+                         written.reason().find("another program") == std::string::npos &&
+                         written.reason().find("right to modify") != std::string::npos,
+                     written.reason().c_str());
+        }
+#endif
+        QCOMPARE(written.leftKeptAside(), kept);
+        if (kept) {
             // The finished screenshot is kept beside the file, under the name told.
             const std::string reason = written.reason();
             const std::size_t at = reason.find("kept as ");
             QVERIFY2(at != std::string::npos &&
                          reason.find("Permission denied") == std::string::npos,
                      reason.c_str());
-            const fs::path kept =
+            const fs::path keptFile =
                 PathFromUtf8(reason.substr(at + 8, reason.find(": ", at) - at - 8));
-            QVERIFY2(ReadAll(kept) == image.toStdString(), reason.c_str());
+            QVERIFY2(ReadAll(keptFile) == image.toStdString(), reason.c_str());
             QCOMPARE(test::FilesIn(sub).size(), std::size_t(2));
-            fs::remove(kept);
+            fs::remove(keptFile);
         }
         if (how.startsWith("planted"))
             QVERIFY(ReadAll(how == "planted folder link" ? named / "shot.bmp" : named) == old);
@@ -672,6 +718,39 @@ private slots:
         QCOMPARE(fs::exists(victim), targetExists);
         if (targetExists)
             QCOMPARE(ReadAll(victim), std::string("alias ls='ls --color'"));
+    }
+
+    // What a Windows link or mount point names, from the names written in it
+    // (FSCTL_GET_REPARSE_POINT's answer; Wine makes no such links to read).
+    void aLinkNamesWhatWindowsWroteInIt_data() {
+        QTest::addColumn<QString>("substitute");
+        QTest::addColumn<QString>("print");
+        QTest::addColumn<bool>("relative");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("a link to a drive's folder") << R"(\??\D:\Data)"
+                                                    << R"(D:\Data)" << false << R"(D:\Data)";
+        QTest::newRow("a junction without a print name") << R"(\??\D:\Data)"
+                                                         << "" << false << R"(D:\Data)";
+        QTest::newRow("a link to a share") << R"(\??\UNC\server\share)"
+                                           << "" << false << R"(\\server\share)";
+        QTest::newRow("a volume mounted by its GUID")
+            << R"(\??\Volume{3f2e1d0c-0000-0000-0000-100000000000}\)"
+            << "" << false << R"(\\?\Volume{3f2e1d0c-0000-0000-0000-100000000000}\)";
+        QTest::newRow("a relative link") << R"(..\shots)"
+                                         << R"(..\shots)" << true << R"(..\shots)";
+    }
+    void aLinkNamesWhatWindowsWroteInIt() {
+#ifndef _WIN32
+        QSKIP("Windows' links");
+#else
+        QFETCH(QString, substitute);
+        QFETCH(QString, print);
+        QFETCH(bool, relative);
+        QFETCH(QString, named);
+        QCOMPARE(QString::fromStdWString(
+                     NamedPath(substitute.toStdWString(), print.toStdWString(), relative)),
+                 named);
+#endif
     }
 
     void writingIntoAFileAsIfAFolderFails() {

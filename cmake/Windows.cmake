@@ -16,3 +16,8 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 
 enable_language(RC)
+
+# The installed programs, with the libraries and plug-ins they load, go into
+# program\; bin\, which the installers put on PATH, holds only the two
+# launchers (app/PathLauncher.cpp): no library of ours is found through PATH.
+set(CMAKE_INSTALL_BINDIR program)

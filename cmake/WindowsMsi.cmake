@@ -37,7 +37,8 @@ if(NOT installed EQUAL 0)
 endif()
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${stage}" "${stage}/*")
 list(SORT files)
-foreach(needed bin/kvd62-capture.exe bin/kvd62-capture.com LICENSE.txt)
+foreach(needed bin/kvd62-capture.exe bin/kvd62-capture.com program/kvd62-capture.exe
+               program/kvd62-capture.com LICENSE.txt)
     if(NOT needed IN_LIST files)
         message(FATAL_ERROR "the install tree in ${stage} has no ${needed}")
     endif()
@@ -86,7 +87,7 @@ endforeach()
 list(REMOVE_DUPLICATES directories)
 list(SORT directories)
 
-set(program "bin/kvd62-capture.exe")
+set(program "program/kvd62-capture.exe")
 identifier(c_ "${program}" program_component)
 
 # Writes the <Directory> element for DIR (relative to the install folder), its
@@ -177,6 +178,9 @@ file(WRITE "${output_dir}/kvd62-capture.wxs" "<?xml version=\"1.0\" encoding=\"u
              Description=\"KVD62 screen capture ${VERSION}\"
              Comments=\"Screenshots from a KVD62 handheld instrument over its serial cable\"/>
     <Media Id=\"1\" Cabinet=\"kvd62.cab\" EmbedCab=\"yes\"/>
+    <!-- Every build has a ProductCode of its own: a rebuild of the installed
+         version replaces it too (the Upgrade row's maximum is made inclusive
+         below, with msibuild). -->
     <MajorUpgrade DowngradeErrorMessage=\"A newer version of KVD62 screen capture is already installed.\"/>
 
     <!-- For all users unless MSIINSTALLPERUSER=1 (Windows Installer 5). -->
@@ -189,11 +193,14 @@ file(WRITE "${output_dir}/kvd62-capture.wxs" "<?xml version=\"1.0\" encoding=\"u
       <Directory Id=\"ProgramFiles64Folder\">
         <Directory Id=\"INSTALLDIR\" Name=\"kvd62-capture\">
 ${tree}
+          <!-- The PATH entries; each also remembers the choice for an upgrade. -->
           <Component Id=\"PathForAllUsers\" Guid=\"1F6E2A4C-8B3D-4E5F-9A7B-2C1D0E3F4A51\" Win64=\"yes\">
             <CreateFolder/>
+            <RegistryValue Root=\"HKLM\" Key=\"Software\\kvd62-capture\" Name=\"AddToPath\" Type=\"string\" Value=\"1\"/>
           </Component>
           <Component Id=\"PathForThisUser\" Guid=\"7A3B9C2D-4E5F-4061-8172-93A4B5C6D7E8\" Win64=\"yes\">
             <CreateFolder/>
+            <RegistryValue Root=\"HKCU\" Key=\"Software\\kvd62-capture\" Name=\"AddToPath\" Type=\"string\" Value=\"1\"/>
           </Component>
         </Directory>
       </Directory>
@@ -209,6 +216,27 @@ ${tree}
       <RegistrySearch Id=\"RememberedUserFolder\" Root=\"HKCU\" Key=\"Software\\kvd62-capture\"
                       Name=\"InstallDir\" Type=\"raw\" Win64=\"yes\"/>
     </Property>
+    <Property Id=\"MACHINEINSTALLDIR\">
+      <RegistrySearch Id=\"MachineFolder\" Root=\"HKLM\" Key=\"Software\\kvd62-capture\"
+                      Name=\"InstallDir\" Type=\"raw\" Win64=\"yes\"/>
+    </Property>
+    <!-- A major upgrade stays in the context it was installed in (Windows
+         Installer finds no related product across contexts): an install of the
+         other context is refused, with the property that upgrades it. -->
+    <Condition Message=\"KVD62 screen capture is installed for you alone, in [USERINSTALLDIR]. To upgrade it, run this package for you alone too: msiexec /i PACKAGE MSIINSTALLPERUSER=1. To install it for all users instead, first uninstall yours (Settings, Apps).\">Installed OR NOT USERINSTALLDIR OR (${per_user_xml})</Condition>
+    <Condition Message=\"KVD62 screen capture is installed for all users, in [MACHINEINSTALLDIR]. To upgrade it, run this package for all users, as an administrator, without MSIINSTALLPERUSER=1.\">Installed OR NOT MACHINEINSTALLDIR OR NOT (${per_user_xml})</Condition>
+
+    <!-- ADDTOPATH as the installed version had it, unless given anew. -->
+    <Property Id=\"MACHINEADDTOPATH\">
+      <RegistrySearch Id=\"MachinePathChoice\" Root=\"HKLM\" Key=\"Software\\kvd62-capture\"
+                      Name=\"AddToPath\" Type=\"raw\" Win64=\"yes\"/>
+    </Property>
+    <Property Id=\"USERADDTOPATH\">
+      <RegistrySearch Id=\"UserPathChoice\" Root=\"HKCU\" Key=\"Software\\kvd62-capture\"
+                      Name=\"AddToPath\" Type=\"raw\" Win64=\"yes\"/>
+    </Property>
+    <CustomAction Id=\"RememberedMachinePath\" Property=\"ADDTOPATH\" Value=\"[MACHINEADDTOPATH]\"/>
+    <CustomAction Id=\"RememberedUserPath\" Property=\"ADDTOPATH\" Value=\"[USERADDTOPATH]\"/>
     <CustomAction Id=\"PerUserFolder\" Property=\"INSTALLDIR\" Impersonate=\"yes\"
                   Value=\"[LocalAppDataFolder]Programs\\kvd62-capture\\\"/>
     <CustomAction Id=\"InstalledUserFolder\" Property=\"INSTALLDIR\" Impersonate=\"yes\"
@@ -216,10 +244,14 @@ ${tree}
     <InstallExecuteSequence>
       <Custom Action=\"InstalledUserFolder\" After=\"AppSearch\">Installed AND ALLUSERS &lt;&gt; 1 AND USERINSTALLDIR AND NOT INSTALLDIR</Custom>
       <Custom Action=\"PerUserFolder\" After=\"InstalledUserFolder\">${per_user_xml} AND NOT INSTALLDIR</Custom>
+      <Custom Action=\"RememberedMachinePath\" After=\"PerUserFolder\">NOT Installed AND NOT ADDTOPATH AND MACHINEADDTOPATH AND NOT (${per_user_xml})</Custom>
+      <Custom Action=\"RememberedUserPath\" After=\"RememberedMachinePath\">NOT Installed AND NOT ADDTOPATH AND USERADDTOPATH AND (${per_user_xml})</Custom>
     </InstallExecuteSequence>
     <InstallUISequence>
       <Custom Action=\"InstalledUserFolder\" After=\"AppSearch\">Installed AND ALLUSERS &lt;&gt; 1 AND USERINSTALLDIR AND NOT INSTALLDIR</Custom>
       <Custom Action=\"PerUserFolder\" After=\"InstalledUserFolder\">${per_user_xml} AND NOT INSTALLDIR</Custom>
+      <Custom Action=\"RememberedMachinePath\" After=\"PerUserFolder\">NOT Installed AND NOT ADDTOPATH AND MACHINEADDTOPATH AND NOT (${per_user_xml})</Custom>
+      <Custom Action=\"RememberedUserPath\" After=\"RememberedMachinePath\">NOT Installed AND NOT ADDTOPATH AND USERADDTOPATH AND (${per_user_xml})</Custom>
     </InstallUISequence>
 
     <Feature Id=\"Program\" Title=\"KVD62 screen capture\" Level=\"1\" Absent=\"disallow\">
@@ -258,6 +290,13 @@ execute_process(
         -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('WriteEnvironmentStrings', 5200)"
         -q "UPDATE `Component` SET `Condition` = '(ADDTOPATH = 1 AND NOT (${per_user})) OR REMOVE ~= \"ALL\"' WHERE `Component` = 'PathForAllUsers'"
         -q "UPDATE `Component` SET `Condition` = '(ADDTOPATH = 1 AND ${per_user}) OR REMOVE ~= \"ALL\"' WHERE `Component` = 'PathForThisUser'"
+        # A rebuild of the installed version replaces it (its own ProductCode):
+        # the upgrade's maximum version is inclusive (msidbUpgradeAttributes-
+        # VersionMaxInclusive, 512, with MigrateFeatures, 1), which this wixl's
+        # MajorUpgrade cannot say.
+        # (Attributes is part of the row's key: the row is made anew.)
+        -q "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'"
+        -q "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{${upgrade_code}}', '${VERSION}', 513, 'WIX_UPGRADE_DETECTED')"
         # HKMU (HKCU per user, HKLM for all) is -1; this wixl writes 4.
         -q "UPDATE `Registry` SET `Root` = -1 WHERE `Component_` = '${program_component}'"
     WORKING_DIRECTORY "${output_dir}" RESULT_VARIABLE amended)

@@ -146,7 +146,8 @@ step "what Wine would forgive"
 # be created through CreateFileW (platform/NewFile.h), so no program imports the
 # C runtime's file functions. And a Command Prompt waits only for a console
 # program: kvd62-capture.com must be one, kvd62-capture.exe a windowed one.
-for program in "$build"/app/kvd62-capture.exe "$build"/app/kvd62-capture.com; do
+for program in "$build"/app/kvd62-capture.exe "$build"/app/kvd62-capture.com \
+    "$build"/app/launchers/kvd62-capture.exe "$build"/app/launchers/kvd62-capture.com; do
     headers=$(x86_64-w64-mingw32-objdump -p "$program")
     if grep -qE '^\s+[0-9a-f]+\s+[0-9]+\s+(_w?fopen|_w?open|_wsopen|_w?rename|fopen_s|_wfopen_s)$' \
         <<<"$headers"; then
@@ -164,6 +165,20 @@ for program in "$build"/app/kvd62-capture.exe "$build"/app/kvd62-capture.com; do
     if ! grep -qE '^[0-9a-f]{3}   Entry: ID: 0x000018,' <<<"$headers" ||
         ! grep -qa '<longPathAware[^>]*>true</longPathAware>' "$program"; then
         echo "windows: $program has no manifest saying longPathAware" >&2
+        exit 1
+    fi
+    # Explorer's Properties, AppLocker's file rules and virus scanners read the
+    # version resource (type 16).
+    if ! grep -qE '^[0-9a-f]{3}   Entry: ID: 0x000010,' <<<"$headers" ||
+        ! grep -qaP 'P\x00r\x00o\x00d\x00u\x00c\x00t\x00V\x00e\x00r\x00s\x00i\x00o\x00n' "$program"; then
+        echo "windows: $program has no version resource" >&2
+        exit 1
+    fi
+done
+# The launchers are on PATH: they must load no library but Windows' own.
+for launcher in "$build"/app/launchers/kvd62-capture.exe "$build"/app/launchers/kvd62-capture.com; do
+    if x86_64-w64-mingw32-objdump -p "$launcher" | grep -iE 'DLL Name: (lib|Qt)'; then
+        echo "windows: $launcher loads a library that PATH would then have to find" >&2
         exit 1
     fi
 done
@@ -192,9 +207,9 @@ step "the installer under Wine"
 program_files=$WINEPREFIX/drive_c/Program\ Files/kvd62-capture
 wine "$installer" /S
 wineserver -w
-for file in bin/kvd62-capture.exe bin/kvd62-capture.com bin/kvd62-simulator.exe \
-    bin/platforms/qwindows.dll bin/imageformats/qjpeg.dll bin/Qt-LGPL-3.txt LICENSE.txt \
-    Uninstall.exe; do
+for file in bin/kvd62-capture.exe bin/kvd62-capture.com program/kvd62-capture.exe \
+    program/kvd62-capture.com program/kvd62-simulator.exe program/platforms/qwindows.dll \
+    program/imageformats/qjpeg.dll program/Qt-LGPL-3.txt LICENSE.txt Uninstall.exe; do
     [ -f "$program_files/$file" ] || { echo "windows: the installer did not install $file" >&2; exit 1; }
 done
 find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name 'KVD62 screen capture.lnk' | grep -q . ||
@@ -215,7 +230,7 @@ g++ -std=c++20 -O2 -I. -DKVD_VERSION="\"$version\"" -o "$simulator" tools/Simula
 wineserver -k >/dev/null 2>&1 || true
 unshare -m sh -c 'for tty in /dev/ttyS*; do [ -e "$tty" ] && mount --bind /dev/null "$tty"; done
     exec xvfb-run -a -s "-screen 0 1280x1024x24" /usr/bin/python3 tests/gui/wine_window_test.py \
-        "$0" "$1" "$2"' "$program_files/bin/kvd62-capture.exe" "$simulator" "$build/wine-window.png"
+        "$0" "$1" "$2"' "$program_files/program/kvd62-capture.exe" "$simulator" "$build/wine-window.png"
 wineserver -k >/dev/null 2>&1 || true
 
 step "the uninstaller under Wine"
@@ -256,19 +271,28 @@ path_has() {
 menu_entries() {
     find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/*' -name "$shortcut"
 }
-# msi_installed FOLDER: the files, a Start menu entry, and the installed program
-# answering --version through its console twin.
+# msi_installed FOLDER [VERSION]: the files, one Start menu entry, only the two
+# launchers in bin (the folder on PATH), and the installed program answering
+# --version (VERSION, else this build's) through the console launcher, with its
+# exit status passed on.
 msi_installed() {
-    local folder=$1 file answer
-    for file in bin/kvd62-capture.exe bin/kvd62-capture.com bin/kvd62-simulator.exe \
-        bin/Qt6Core.dll bin/platforms/qwindows.dll bin/imageformats/qjpeg.dll \
-        bin/Qt-LGPL-3.txt bin/Qt-NOTICE.txt LICENSE.txt; do
+    local folder=$1 expected=${2:-$version} file answer status=0
+    for file in bin/kvd62-capture.exe bin/kvd62-capture.com program/kvd62-capture.exe \
+        program/kvd62-capture.com program/kvd62-simulator.exe program/Qt6Core.dll \
+        program/platforms/qwindows.dll program/imageformats/qjpeg.dll \
+        program/Qt-LGPL-3.txt program/Qt-NOTICE.txt LICENSE.txt; do
         [ -f "$folder/$file" ] || { echo "windows: the MSI did not install $folder/$file" >&2; exit 1; }
     done
-    menu_entries | grep -q . || { echo "windows: the MSI made no Start menu entry" >&2; exit 1; }
+    [ "$(menu_entries | wc -l)" -eq 1 ] ||
+        { echo "windows: the MSI made no Start menu entry, or more than one:" >&2; menu_entries >&2; exit 1; }
+    [ "$(ls "$folder/bin")" = "$(printf 'kvd62-capture.com\nkvd62-capture.exe')" ] ||
+        { echo "windows: the folder on PATH holds more than the launchers:" >&2; ls "$folder/bin" >&2; exit 1; }
     answer=$(wine "$folder/bin/kvd62-capture.com" --version | tr -d '\r')
-    [ "$answer" = "kvd62-capture $version" ] ||
+    [ "$answer" = "kvd62-capture $expected" ] ||
         { echo "windows: the installed program answered --version with '$answer'" >&2; exit 1; }
+    wine "$folder/bin/kvd62-capture.com" --no-such-option >/dev/null 2>&1 || status=$?
+    [ "$status" -eq 2 ] ||
+        { echo "windows: through the launcher, a wrong option ended with $status, not 2" >&2; exit 1; }
 }
 # msi_removed FOLDER: nothing of the program left after msiexec /x.
 msi_removed() {
@@ -307,4 +331,52 @@ msiexec_run /x "$msi_windows" /qn 'ALLUSERS=""'
 msi_removed "$user_folder"
 ! wine reg query 'HKCU\Software\kvd62-capture' >/dev/null 2>&1 ||
     { echo "windows: uninstalling the MSI left HKCU\\Software\\kvd62-capture" >&2; exit 1; }
+step "the MSI under Wine: upgrades keep one product, in its context, with its PATH choice"
+# An older version, and a rebuild of this one (a ProductCode of its own, as every
+# build has), made from the same install tree.
+older_version=1.9
+for made in "older:$older_version" "rebuilt:$version"; do
+    cmake -DBUILD_DIR="$build" -DSOURCE_DIR="$repo" -DVERSION="${made#*:}" \
+        -DOUTPUT="$repo/$build/msi-${made%%:*}/kvd62-capture-${made#*:}-win64.msi" \
+        -P cmake/WindowsMsi.cmake >/dev/null
+done
+older=$(winepath -w "$repo/$build/msi-older/kvd62-capture-$older_version-win64.msi")
+rebuilt=$(winepath -w "$repo/$build/msi-rebuilt/kvd62-capture-$version-win64.msi")
+# products: how many products Windows Installer lists as this program, in any context.
+products() {
+    { wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s
+      wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s; } 2>/dev/null |
+        tr -d '\r' | grep -c 'DisplayName.*KVD62 screen capture' || true
+}
+# upgraded FOLDER VERSION KEY: one product, installed and answering as VERSION,
+# its folder still on the PATH in KEY.
+upgraded() {
+    [ "$(products)" -eq 1 ] || { echo "windows: after an upgrade, $(products) products are installed" >&2; exit 1; }
+    msi_installed "$1" "$2"
+    path_has "$3" || { echo "windows: an upgrade took the folder off PATH" >&2; exit 1; }
+}
+for context in all one; do
+    if [ "$context" = all ]; then
+        folder=$program_files key=$system_path_key as=()
+    else
+        folder=$user_folder key=$user_path_key as=(MSIINSTALLPERUSER=1 'ALLUSERS=""')
+    fi
+    msiexec_run /i "$older" /qn "${as[@]}" ADDTOPATH=1
+    msi_installed "$folder" "$older_version"
+    msiexec_run /i "$msi_windows" /qn "${as[@]}"
+    upgraded "$folder" "$version" "$key"
+    msiexec_run /i "$rebuilt" /qn "${as[@]}"
+    upgraded "$folder" "$version" "$key"
+    # The other context is refused, not installed beside it.
+    other=(MSIINSTALLPERUSER=1 'ALLUSERS=""')
+    [ "$context" = one ] && other=()
+    status=0
+    WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d" wine msiexec /i "$msi_windows" /qn "${other[@]}" || status=$?
+    wineserver -w
+    [ "$status" -ne 0 ] && [ "$(products)" -eq 1 ] ||
+        { echo "windows: an install for the other context went beside the one for $context (status $status)" >&2; exit 1; }
+    msiexec_run /x "$rebuilt" /qn "${as[@]}"
+    msi_removed "$folder"
+    [ "$(products)" -eq 0 ] || { echo "windows: uninstalling left a product behind" >&2; exit 1; }
+done
 step "done"

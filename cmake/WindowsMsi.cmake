@@ -235,23 +235,27 @@ ${tree}
       <RegistrySearch Id=\"UserPathChoice\" Root=\"HKCU\" Key=\"Software\\kvd62-capture\"
                       Name=\"AddToPath\" Type=\"raw\" Win64=\"yes\"/>
     </Property>
-    <CustomAction Id=\"RememberedMachinePath\" Property=\"ADDTOPATH\" Value=\"[MACHINEADDTOPATH]\"/>
-    <CustomAction Id=\"RememberedUserPath\" Property=\"ADDTOPATH\" Value=\"[USERADDTOPATH]\"/>
+    <CustomAction Id=\"RememberedMachinePath\" Property=\"ADDTOPATH\" Impersonate=\"yes\"
+                  Value=\"[MACHINEADDTOPATH]\"/>
+    <CustomAction Id=\"RememberedUserPath\" Property=\"ADDTOPATH\" Impersonate=\"yes\"
+                  Value=\"[USERADDTOPATH]\"/>
     <CustomAction Id=\"PerUserFolder\" Property=\"INSTALLDIR\" Impersonate=\"yes\"
                   Value=\"[LocalAppDataFolder]Programs\\kvd62-capture\\\"/>
     <CustomAction Id=\"InstalledUserFolder\" Property=\"INSTALLDIR\" Impersonate=\"yes\"
                   Value=\"[USERINSTALLDIR]\"/>
+    <!-- Numbered: between AppSearch (50), whose finds they use, and
+         LaunchConditions (100). -->
     <InstallExecuteSequence>
-      <Custom Action=\"InstalledUserFolder\" After=\"AppSearch\">Installed AND ALLUSERS &lt;&gt; 1 AND USERINSTALLDIR AND NOT INSTALLDIR</Custom>
-      <Custom Action=\"PerUserFolder\" After=\"InstalledUserFolder\">${per_user_xml} AND NOT INSTALLDIR</Custom>
-      <Custom Action=\"RememberedMachinePath\" After=\"PerUserFolder\">NOT Installed AND NOT ADDTOPATH AND MACHINEADDTOPATH AND NOT (${per_user_xml})</Custom>
-      <Custom Action=\"RememberedUserPath\" After=\"RememberedMachinePath\">NOT Installed AND NOT ADDTOPATH AND USERADDTOPATH AND (${per_user_xml})</Custom>
+      <Custom Action=\"InstalledUserFolder\" Sequence=\"51\">Installed AND ALLUSERS &lt;&gt; 1 AND USERINSTALLDIR AND NOT INSTALLDIR</Custom>
+      <Custom Action=\"PerUserFolder\" Sequence=\"52\">${per_user_xml} AND NOT INSTALLDIR</Custom>
+      <Custom Action=\"RememberedMachinePath\" Sequence=\"53\">NOT Installed AND NOT ADDTOPATH AND MACHINEADDTOPATH AND NOT (${per_user_xml})</Custom>
+      <Custom Action=\"RememberedUserPath\" Sequence=\"54\">NOT Installed AND NOT ADDTOPATH AND USERADDTOPATH AND (${per_user_xml})</Custom>
     </InstallExecuteSequence>
     <InstallUISequence>
-      <Custom Action=\"InstalledUserFolder\" After=\"AppSearch\">Installed AND ALLUSERS &lt;&gt; 1 AND USERINSTALLDIR AND NOT INSTALLDIR</Custom>
-      <Custom Action=\"PerUserFolder\" After=\"InstalledUserFolder\">${per_user_xml} AND NOT INSTALLDIR</Custom>
-      <Custom Action=\"RememberedMachinePath\" After=\"PerUserFolder\">NOT Installed AND NOT ADDTOPATH AND MACHINEADDTOPATH AND NOT (${per_user_xml})</Custom>
-      <Custom Action=\"RememberedUserPath\" After=\"RememberedMachinePath\">NOT Installed AND NOT ADDTOPATH AND USERADDTOPATH AND (${per_user_xml})</Custom>
+      <Custom Action=\"InstalledUserFolder\" Sequence=\"51\">Installed AND ALLUSERS &lt;&gt; 1 AND USERINSTALLDIR AND NOT INSTALLDIR</Custom>
+      <Custom Action=\"PerUserFolder\" Sequence=\"52\">${per_user_xml} AND NOT INSTALLDIR</Custom>
+      <Custom Action=\"RememberedMachinePath\" Sequence=\"53\">NOT Installed AND NOT ADDTOPATH AND MACHINEADDTOPATH AND NOT (${per_user_xml})</Custom>
+      <Custom Action=\"RememberedUserPath\" Sequence=\"54\">NOT Installed AND NOT ADDTOPATH AND USERADDTOPATH AND (${per_user_xml})</Custom>
     </InstallUISequence>
 
     <Feature Id=\"Program\" Title=\"KVD62 screen capture\" Level=\"1\" Absent=\"disallow\">

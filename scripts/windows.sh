@@ -271,12 +271,11 @@ path_has() {
 menu_entries() {
     find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/*' -name "$shortcut"
 }
-# msi_installed FOLDER [VERSION]: the files, one Start menu entry, only the two
-# launchers in bin (the folder on PATH), and the installed program answering
-# --version (VERSION, else this build's) through the console launcher, with its
-# exit status passed on.
+# msi_installed FOLDER: the files, one Start menu entry, only the two launchers
+# in bin (the folder on PATH), and the installed program answering --version
+# through the console launcher, with its exit status passed on.
 msi_installed() {
-    local folder=$1 expected=${2:-$version} file answer status=0
+    local folder=$1 file answer status=0
     for file in bin/kvd62-capture.exe bin/kvd62-capture.com program/kvd62-capture.exe \
         program/kvd62-capture.com program/kvd62-simulator.exe program/Qt6Core.dll \
         program/platforms/qwindows.dll program/imageformats/qjpeg.dll \
@@ -288,7 +287,7 @@ msi_installed() {
     [ "$(ls "$folder/bin")" = "$(printf 'kvd62-capture.com\nkvd62-capture.exe')" ] ||
         { echo "windows: the folder on PATH holds more than the launchers:" >&2; ls "$folder/bin" >&2; exit 1; }
     answer=$(wine "$folder/bin/kvd62-capture.com" --version | tr -d '\r')
-    [ "$answer" = "kvd62-capture $expected" ] ||
+    [ "$answer" = "kvd62-capture $version" ] ||
         { echo "windows: the installed program answered --version with '$answer'" >&2; exit 1; }
     wine "$folder/bin/kvd62-capture.com" --no-such-option >/dev/null 2>&1 || status=$?
     [ "$status" -eq 2 ] ||
@@ -348,12 +347,11 @@ products() {
       wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s; } 2>/dev/null |
         tr -d '\r' | grep -c 'DisplayName.*KVD62 screen capture' || true
 }
-# upgraded FOLDER VERSION KEY: one product, installed and answering as VERSION,
-# its folder still on the PATH in KEY.
+# upgraded FOLDER KEY: one product, installed, its folder still on the PATH in KEY.
 upgraded() {
     [ "$(products)" -eq 1 ] || { echo "windows: after an upgrade, $(products) products are installed" >&2; exit 1; }
-    msi_installed "$1" "$2"
-    path_has "$3" || { echo "windows: an upgrade took the folder off PATH" >&2; exit 1; }
+    msi_installed "$1"
+    path_has "$2" || { echo "windows: an upgrade took the folder off PATH" >&2; exit 1; }
 }
 for context in all one; do
     if [ "$context" = all ]; then
@@ -362,11 +360,11 @@ for context in all one; do
         folder=$user_folder key=$user_path_key as=(MSIINSTALLPERUSER=1 'ALLUSERS=""')
     fi
     msiexec_run /i "$older" /qn "${as[@]}" ADDTOPATH=1
-    msi_installed "$folder" "$older_version"
+    msi_installed "$folder" # (the older package holds this build's program)
     msiexec_run /i "$msi_windows" /qn "${as[@]}"
-    upgraded "$folder" "$version" "$key"
+    upgraded "$folder" "$key"
     msiexec_run /i "$rebuilt" /qn "${as[@]}"
-    upgraded "$folder" "$version" "$key"
+    upgraded "$folder" "$key"
     # The other context is refused, not installed beside it.
     other=(MSIINSTALLPERUSER=1 'ALLUSERS=""')
     [ "$context" = one ] && other=()

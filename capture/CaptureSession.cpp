@@ -1,11 +1,13 @@
 #include "capture/CaptureSession.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "capture/PollCycle.h"
 #include "capture/PortMessages.h"
 #include "capture/ReadPort.h"
+#include "capture/ScreenshotFormat.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {
@@ -96,7 +98,17 @@ CaptureSession::Tick CaptureSession::tick(std::time_t now) {
             return pictures_.loadBytes(block, whyNot);
         });
     // The piece of a screenshot the loss cut off is dropped, so it is never
-    // completed by the first bytes after the return.
+    // completed by the first bytes after the return; it waits its turn as an
+    // unreadable block, listed in the history as every dropped block is.
+    if (lost && state_.ReceiveBuffer.starts_with(ScreenshotMarker)) {
+        const std::size_t size = state_.ReceiveBuffer.size();
+        waiting_.add({.kind = Arrival::Kind::Unreadable,
+                      .bytes = std::exchange(state_.ReceiveBuffer, {}),
+                      .arrived = now,
+                      .text = "it is cut short after " + std::to_string(size) +
+                              " bytes, where the line was lost"});
+        ++result.cut;
+    }
     if (lost)
         state_.ReceiveBuffer.clear();
     result.portChanged = PortChanged();

@@ -68,6 +68,17 @@ std::string ProcessName(long pid, const std::string& written) {
     return written.empty() ? "a program" : written;
 }
 
+// Whether the lock file is its process's own: a program makes its lock file
+// as its own user. The superuser's may name anyone's.
+bool OwnedAsItsProcess(const fs::path& lock, long pid) {
+    struct stat file {
+    }, process{};
+    if (::lstat(lock.c_str(), &file) != 0 || file.st_uid == 0)
+        return true;
+    const std::string processFolder = "/proc/" + std::to_string(pid);
+    return ::stat(processFolder.c_str(), &process) != 0 || process.st_uid == file.st_uid;
+}
+
 } // namespace
 
 std::vector<fs::path> LockFolders() {
@@ -124,6 +135,14 @@ std::string WhyRefused(const std::string& device, const std::string& lockName,
         if (const std::optional<Holder> holder = ReadHolder(*lock)) {
             if (holder->pid == long(::getpid()))
                 return device + " is already open in this program";
+            if (Runs(holder->pid) && !OwnedAsItsProcess(*lock, holder->pid))
+                return device + " cannot be locked: its lock file " + lock->string() +
+                       " names process " + std::to_string(holder->pid) + " (" +
+                       ProcessName(holder->pid, holder->name) +
+                       "), which another user's file cannot hold, and which another user may "
+                       "have put there to hold this program up; ask your administrator to "
+                       "remove it (sudo rm " +
+                       lock->string() + "), then try again";
             if (Runs(holder->pid))
                 return device + " is in use by another program (" +
                        ProcessName(holder->pid, holder->name) + ", process " +

@@ -61,7 +61,8 @@ std::string Receive(QtSerialPort& port, std::size_t count) {
 // the superuser's, which the user may not remove (LockLeft); or, in its place,
 // a pipe or a link to /dev/zero that another user planted in the shared lock
 // folder, on which Qt's lock would wait for good or read without end
-// (LockIsAPipe, LockIsALink).
+// (LockIsAPipe, LockIsALink), or a lock file another user wrote that names a
+// process not theirs, running (LockForged).
 enum class RunIn {
     ThisTest,
     Controlling,
@@ -72,7 +73,8 @@ enum class RunIn {
     HeldAlone,
     LockLeft,
     LockIsAPipe,
-    LockIsALink
+    LockIsALink,
+    LockForged
 };
 
 constexpr uid_t Nobody = 65534;
@@ -542,6 +544,9 @@ private slots:
         QTest::newRow("a link to an endless device planted as its lock file")
             << device << "TERMINAL" << int(RunIn::LockIsALink)
             << "TERMINAL cannot be locked: its lock file LOCK is a pipe, a link or a device";
+        QTest::newRow("another user's lock file naming the first process, not theirs")
+            << device << "TERMINAL" << int(RunIn::LockForged)
+            << "TERMINAL cannot be locked: its lock file LOCK names process 1 (";
     }
 
     void portsThatDoNotOpen() {
@@ -573,24 +578,33 @@ private slots:
             reason.replace("HOLDER", QString::number(holder->pid()));
         }
         const bool root = ::geteuid() == 0;
+        const bool forged = RunIn(runIn) == RunIn::LockForged;
         if (RunIn(runIn) == RunIn::NoPermission)
             QCOMPARE(::chmod(device.c_str(), 0), 0);
-        if ((RunIn(runIn) == RunIn::HeldAlone || RunIn(runIn) == RunIn::LockLeft) && root)
+        if ((RunIn(runIn) == RunIn::HeldAlone || RunIn(runIn) == RunIn::LockLeft || forged) && root)
             QCOMPARE(::chown(device.c_str(), Nobody, Nobody), 0);
         if (RunIn(runIn) == RunIn::HeldAlone)
             QCOMPARE(::ioctl(terminal.programEnd(), TIOCEXCL), 0);
         const bool planted =
-            RunIn(runIn) == RunIn::LockIsAPipe || RunIn(runIn) == RunIn::LockIsALink;
+            RunIn(runIn) == RunIn::LockIsAPipe || RunIn(runIn) == RunIn::LockIsALink || forged;
         const auto removeLock = qScopeGuard([&] {
             if ((RunIn(runIn) == RunIn::LockLeft || planted) && lock)
                 fs::remove(*lock);
         });
         if (planted) {
             QVERIFY(lock && !fs::exists(fs::symlink_status(*lock)));
+            if (RunIn(runIn) == RunIn::LockForged && !root)
+                QSKIP("writing another user's lock file needs root");
             if (RunIn(runIn) == RunIn::LockIsAPipe)
                 QCOMPARE(::mkfifo(lock->c_str(), 0666), 0);
-            else
+            else if (RunIn(runIn) == RunIn::LockIsALink)
                 fs::create_symlink("/dev/zero", *lock);
+            else {
+                // Another user's, in the folder where only a file's owner may
+                // remove it: Qt, run as nobody, may not remove it as stale.
+                std::ofstream(*lock) << "1\nsystemd\n";
+                QCOMPARE(::chown(lock->c_str(), Nobody - 1, Nobody - 1), 0);
+            }
             reason.replace("LOCK", QString::fromStdString(lock->string()));
         }
         if (RunIn(runIn) == RunIn::LockLeft) {
@@ -626,8 +640,8 @@ private slots:
             listed = [&terminal] {
                 return std::vector<SerialDevice>{{terminal.devicePath(), false}};
             };
-        const bool here =
-            RunIn(runIn) == RunIn::ThisTest || RunIn(runIn) == RunIn::Locked || planted;
+        const bool here = RunIn(runIn) == RunIn::ThisTest || RunIn(runIn) == RunIn::Locked ||
+                          (planted && !forged);
         const std::string said = here ? WhyNotOpened(address, listed)
                                       : WhyNotOpenedIn(RunIn(runIn), terminal, address, listed);
         QVERIFY2(!said.empty() && said[0] != '<', said.c_str());

@@ -12,8 +12,14 @@
 # MSIINSTALLPERUSER=1 it installs for the current user only, without
 # administrator rights (Windows Installer 5's single package authoring):
 # %LOCALAPPDATA%\Programs\kvd62-capture, the user's Start menu, HKCU.
-# ADDTOPATH=1 adds its bin folder to PATH (the system's when for all users,
-# the user's when for one); uninstalling removes it again.
+# ADDTOPATH=1 adds its bin folder, which holds only the two launchers, to PATH
+# (the system's when for all users, the user's when for one); uninstalling
+# removes it again. The choice is kept in the registry and read back by the
+# next version's package, so an upgrade keeps it unless ADDTOPATH is given.
+# A major upgrade cannot cross install contexts: a package run in the other
+# context than the installed one (found in HKLM and HKCU) refuses, naming the
+# MSIINSTALLPERUSER setting to run it with. The Upgrade row takes in the same
+# version too, so a rebuilt package replaces the one installed.
 cmake_minimum_required(VERSION 3.25)
 foreach(variable BUILD_DIR SOURCE_DIR VERSION OUTPUT)
     if(NOT DEFINED ${variable})

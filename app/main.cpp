@@ -20,6 +20,8 @@
 #include "windows/Form2Printer.h"
 #ifdef _WIN32
 #include "platform/win32/ParentConsole.h"
+#else
+#include "platform/qt/QtSignalsCloseWindow.h"
 #endif
 
 namespace {
@@ -94,12 +96,17 @@ int main(int argc, char* argv[]) {
     // Without a private folder there is no temporary file; screenshots are
     // shown all the same.
     const std::filesystem::path tempFolder = kvd::PrivateTempFolder();
-    kvd::Services services{
-        comm,    dialog, exportDialog,
-        files,   box,
-        input,   pictures,
-        printer, disk,
-        encoder, tempFolder.empty() ? tempFolder : tempFolder / kvd::TempImageName};
+    kvd::Services services{comm,
+                           dialog,
+                           exportDialog,
+                           files,
+                           box,
+                           input,
+                           pictures,
+                           printer,
+                           disk,
+                           encoder,
+                           tempFolder.empty() ? tempFolder : tempFolder / kvd::TempImageName};
 
     kvd::Form1 form(services);
     dialog.setParent(&form);
@@ -112,5 +119,8 @@ int main(int argc, char* argv[]) {
     // The window comes up at once; the ports are probed once it is on screen.
     form.show();
     new WhenOnScreen(form.windowHandle(), [&form, &command] { StartUp(form, command.options); });
+#ifndef _WIN32
+    new kvd::SignalsCloseWindow(form); // the form's to delete
+#endif
     return app.exec();
 }

@@ -467,6 +467,10 @@ private slots:
         }
         // (waitForFinished says false for a program that has already ended.)
         QVERIFY(program.state() == QProcess::NotRunning || program.waitForFinished(LineWaitMs));
+        if (how == "window") { // SIGTERM closes the window, which lets go of the port
+            QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(LockHolder(adapter.string()), 0);
+        }
         // Every one whole, byte for byte. (What the files are named, and that
         // the names sort in the order they came, is the save folder's rule,
         // tested there.)

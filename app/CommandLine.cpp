@@ -324,4 +324,9 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
     return command;
 }
 
+bool WritesToConsole(const CommandLine& command) {
+    return command.action != CommandLine::Action::Run || command.options.exportTo ||
+           command.options.noWindow;
+}
+
 } // namespace kvd

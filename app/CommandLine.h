@@ -49,4 +49,11 @@ struct CommandLine {
 // refused command line never opens a window.
 CommandLine ReadCommandLine(const std::vector<std::string>& arguments);
 
+// Whether what the program was asked to do writes to a console: help, version,
+// a refused command line, an export and the capture without a window do; the
+// window does not. On Windows only these attach the windowed program to the
+// console it was started from: Windows ends every program attached to a console
+// when that console is closed, so the window keeps clear of it.
+bool WritesToConsole(const CommandLine& command);
+
 } // namespace kvd

@@ -70,10 +70,11 @@ void StartUp(kvd::Form1& form, const kvd::StartOptions& options) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-#if defined(_WIN32) && !defined(KVD_CONSOLE_PROGRAM)
-    kvd::UseParentConsole(); // for --help, --version and capture without a window
-#endif
     const kvd::CommandLine command = kvd::ReadCommandLine(kvd::CommandLineArguments(argc, argv));
+#if defined(_WIN32) && !defined(KVD_CONSOLE_PROGRAM)
+    if (kvd::WritesToConsole(command))
+        kvd::UseParentConsole();
+#endif
     if (command.action != kvd::CommandLine::Action::Run)
         return Answer(command);
     if (command.options.exportTo)

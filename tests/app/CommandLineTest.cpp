@@ -218,6 +218,34 @@ private slots:
         }
     }
 
+    // What writes to a console uses the one it was started from; the window
+    // keeps clear of it, since Windows ends every program attached to a console
+    // when that console is closed. `folder` stands for an existing folder.
+    void onlyWhatWritesUsesTheConsole_data() {
+        QTest::addColumn<QByteArrayList>("arguments");
+        QTest::addColumn<bool>("writes");
+        QTest::newRow("the window") << QByteArrayList{} << false;
+        QTest::newRow("the window on a port, saving to a folder")
+            << QByteArrayList{"--port", "2", "--save-dir", "folder"} << false;
+        QTest::newRow("the window showing a file") << QByteArrayList{"a.bmp"} << false;
+        QTest::newRow("help") << QByteArrayList{"--help"} << true;
+        QTest::newRow("version") << QByteArrayList{"--version"} << true;
+        QTest::newRow("a refused command line") << QByteArrayList{"--bogus"} << true;
+        QTest::newRow("an export") << QByteArrayList{"--export", "r.pdf", "a.bmp"} << true;
+        QTest::newRow("capture without a window")
+            << QByteArrayList{"--no-window", "--port", "2", "--save-dir", "folder"} << true;
+    }
+    void onlyWhatWritesUsesTheConsole() {
+        QFETCH(QByteArrayList, arguments);
+        QFETCH(bool, writes);
+        QTemporaryDir folder;
+        std::vector<std::string> given{"kvd62-capture"};
+        for (const QByteArray& argument : arguments)
+            given.push_back(argument == "folder" ? folder.path().toStdString()
+                                                 : argument.toStdString());
+        QCOMPARE(WritesToConsole(ReadCommandLine(given)), writes);
+    }
+
     // A file manager's "Open with" can hand over several files: the first is shown,
     // found from the folder the program was started in.
     void ofSeveralFilesTheFirstIsShown() {

@@ -19,6 +19,7 @@
 #include "windows/Form1.h"
 #include "windows/Form2Printer.h"
 #ifdef _WIN32
+#include "platform/win32/ConsoleClosesWindow.h"
 #include "platform/win32/ParentConsole.h"
 #else
 #include "platform/qt/QtSignalsCloseWindow.h"
@@ -120,7 +121,9 @@ int main(int argc, char* argv[]) {
     // The window comes up at once; the ports are probed once it is on screen.
     form.show();
     new WhenOnScreen(form.windowHandle(), [&form, &command] { StartUp(form, command.options); });
-#ifndef _WIN32
+#ifdef _WIN32
+    const kvd::ConsoleClosesWindow console(reinterpret_cast<HWND>(form.winId()));
+#else
     new kvd::SignalsCloseWindow(form); // the form's to delete
 #endif
     return app.exec();

@@ -5,20 +5,23 @@
 #include <atomic>
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace kvd {
 
-// What the console's control events do to the capture without a window: the
-// whole of its HandlerRoutine, apart from the waiting, so that tests can call it
-// as Windows does.
+// What the console's control events do: the whole of a HandlerRoutine, apart
+// from what stopping and waiting mean to the program that installs it, so that
+// tests can call it as Windows does. The capture without a window stops at its
+// next poll; the window closes, as its close button closes it.
 //
 // Windows calls the handler on a thread of its own. Ctrl+C and Ctrl+Break only
 // ask to stop. After a closed console window, logoff or shutdown, Windows ends
-// the program as soon as the handler returns, or after its grace time
-// (SPI_GETHUNGAPPTIMEOUT for a closed console, SPI_GETWAITTOKILLTIMEOUT for
-// logoff and shutdown, 5 seconds unless set otherwise), so for those the handler
-// also waits until every screenshot that has arrived is written, at most that
-// long.
+// the program as soon as the handler returns, or when its own time is up (the
+// hung-app and wait-to-kill timeouts, 5 seconds unless set otherwise), so for
+// those the handler also waits until the program has done what it must first:
+// every screenshot that has arrived written, the window closed. It waits as long
+// as that takes: Windows alone decides when the time is up, and a handler that
+// returned at a time of its own reckoning would end a save Windows still allowed.
 //
 // Logoff and shutdown: since Windows 7 a console program that loads user32.dll,
 // as every Qt program does, is taken for a windowed one and is sent
@@ -30,19 +33,21 @@ namespace kvd {
 // when they come, the promise is the same.
 class ConsoleEvents {
 public:
-    // waitUntilWritten(event): returns once what has arrived is written, or
-    // when the system's grace time for that event is up.
-    explicit ConsoleEvents(std::function<void(DWORD event)> waitUntilWritten)
-        : waitUntilWritten_(std::move(waitUntilWritten)) {}
+    // askToStop (none: stopAsked() is all) runs for every event;
+    // waitUntilDone returns once the program has done what it must before it
+    // ends.
+    ConsoleEvents(std::function<void()> askToStop, std::function<void()> waitUntilDone)
+        : askToStop_(std::move(askToStop)), waitUntilDone_(std::move(waitUntilDone)) {}
 
     // TRUE for every event it takes: no other handler runs, and the C
-    // runtime's, which would end the program at once, never does. A second
-    // event, of any kind, again only asks to stop.
+    // runtime's or Windows' own, which would end the program at once, never
+    // does. A second event, of any kind, again only asks to stop.
     BOOL handle(DWORD event);
     bool stopAsked() const { return stopAsked_; }
 
 private:
-    std::function<void(DWORD)> waitUntilWritten_;
+    std::function<void()> askToStop_;
+    std::function<void()> waitUntilDone_;
     std::atomic<bool> stopAsked_{false};
 };
 

@@ -14,29 +14,22 @@ HANDLE Written() {
     return written;
 }
 
-// How long Windows lets a handler run after the event before it ends the program.
-DWORD GraceTime(DWORD event) {
-    UINT ms = 5000;
-    SystemParametersInfoW(
-        event == CTRL_CLOSE_EVENT ? SPI_GETHUNGAPPTIMEOUT : SPI_GETWAITTOKILLTIMEOUT, 0, &ms, 0);
-    return ms;
-}
-
-ConsoleEvents& Events() {
-    static ConsoleEvents events(
-        [](DWORD event) { WaitForSingleObject(Written(), GraceTime(event)); });
+// The events of the ConsoleStop that lives, made afresh by each.
+std::optional<ConsoleEvents>& Events() {
+    static std::optional<ConsoleEvents> events;
     return events;
 }
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-    return Events().handle(event);
+    return Events()->handle(event);
 }
 
 // Posted by ~ConsoleStop: the window's thread ends.
 constexpr UINT EndSessionWindow = WM_APP;
 
 // The session may end; when it does, WM_ENDSESSION returns only once what has
-// arrived is written (or the grace time is up): Windows ends the program after it.
+// arrived is written: Windows ends the program after it, or when its own time
+// is up.
 LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_QUERYENDSESSION)
         return TRUE;
@@ -45,7 +38,7 @@ LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     }
     if (const std::optional<DWORD> event = WindowMessageEvent(message, wParam, lParam)) {
-        Events().handle(*event);
+        Events()->handle(*event);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -88,23 +81,6 @@ SessionWindow& Session() {
 
 } // namespace
 
-BOOL ConsoleEvents::handle(DWORD event) {
-    switch (event) {
-    case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-        stopAsked_ = true;
-        return TRUE;
-    case CTRL_CLOSE_EVENT:
-    case CTRL_LOGOFF_EVENT:
-    case CTRL_SHUTDOWN_EVENT:
-        stopAsked_ = true;
-        waitUntilWritten_(event);
-        return TRUE;
-    default:
-        return FALSE;
-    }
-}
-
 // Windows' C runtime puts a signal(SIGINT) handler back to the default before
 // calling it, so a second Ctrl+C would end the program mid-save; and it has no
 // signal for the other events. The console's own handler list has neither
@@ -112,7 +88,8 @@ BOOL ConsoleEvents::handle(DWORD event) {
 // parent's console first (in main), and this comes after. The session's
 // window exists once this returns.
 ConsoleStop::ConsoleStop() {
-    Written();
+    ResetEvent(Written());
+    Events().emplace(nullptr, [] { WaitForSingleObject(Written(), INFINITE); });
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     std::promise<HWND> made;
     std::future<HWND> window = made.get_future();
@@ -131,7 +108,7 @@ ConsoleStop::~ConsoleStop() {
 }
 
 bool ConsoleStop::asked() const {
-    return Events().stopAsked();
+    return Events()->stopAsked();
 }
 
 } // namespace kvd

@@ -53,7 +53,7 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     FolderCapture capture(session, *options.saveFolder, {disk, report}, options.keepUnreadable);
     // Another stop asked for while the last screenshots are saved changes
     // nothing: a file being written is always completed.
-    const ConsoleStop stop;
+    ConsoleStop stop;
 
     int saved = 0;
     bool stopping = false;
@@ -63,7 +63,9 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     // holds a write.
     const auto saveWaiting = [&] {
         saveQueued = false;
+        stop.saving(true);
         saved += capture.saveWaiting(options.count > 0 ? options.count - saved : 0);
+        stop.saving(false);
         if (stopping || (options.count > 0 && saved >= options.count))
             app.quit();
     };

@@ -19,6 +19,10 @@ public:
     ConsoleStop& operator=(const ConsoleStop&) = delete;
 
     bool asked() const;
+    // A save has started, or is over. At logoff or shutdown on Windows, while
+    // one is under way, the list of programs that hold the session up says
+    // that this one is saving screenshots.
+    void saving(bool underWay);
 };
 
 } // namespace kvd

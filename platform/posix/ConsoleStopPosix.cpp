@@ -29,4 +29,6 @@ bool ConsoleStop::asked() const {
     return stopAsked != 0;
 }
 
+void ConsoleStop::saving(bool) {}
+
 } // namespace kvd

@@ -55,6 +55,20 @@ private:
 // WM_ENDSESSION (a message-only window is sent no broadcast).
 inline constexpr wchar_t SessionWindowClass[] = L"kvd62-capture: the end of the session";
 
+// What Windows' list of programs that hold up a logoff or shutdown says of the
+// capture while it saves.
+inline constexpr wchar_t SavingReason[] = L"Saving the screenshots that have arrived";
+
+// ShutdownBlockReasonCreate and ShutdownBlockReasonDestroy, as that window
+// calls them. Windows takes them only from the thread that made the window
+// (ERROR_ACCESS_DENIED from any other), and Wine's are stubs that always fail:
+// a seam, so that tests answer as Windows does.
+struct ShutdownBlockCalls {
+    BOOL(WINAPI* create)(HWND window, LPCWSTR reason) = ShutdownBlockReasonCreate;
+    BOOL(WINAPI* destroy)(HWND window) = ShutdownBlockReasonDestroy;
+};
+ShutdownBlockCalls& ShutdownBlock();
+
 // The control event that a message to that window stands for, or nothing.
 // WM_ENDSESSION with wParam TRUE: the session ends, with logoff or shutdown, and
 // Windows ends the program once the message is answered; with FALSE another

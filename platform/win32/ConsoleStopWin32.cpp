@@ -14,6 +14,12 @@ HANDLE Written() {
     return written;
 }
 
+// Whether a save is under way, as the capture's thread says it.
+std::atomic<bool>& SavingNow() {
+    static std::atomic<bool> saving{false};
+    return saving;
+}
+
 // The events of the ConsoleStop that lives, made afresh by each.
 std::optional<ConsoleEvents>& Events() {
     static std::optional<ConsoleEvents> events;
@@ -27,15 +33,34 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 // Posted by ~ConsoleStop: the window's thread ends.
 constexpr UINT EndSessionWindow = WM_APP;
 
+// While a save is under way, Windows' list of the programs that hold up the
+// logoff or shutdown says why this one does.
+void SayWhyTheSessionWaits(HWND window) {
+    if (SavingNow())
+        ShutdownBlock().create(window, SavingReason);
+}
+
 // The session may end; when it does, WM_ENDSESSION returns only once what has
 // arrived is written: Windows ends the program after it, or when its own time
 // is up.
 LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_QUERYENDSESSION)
+    switch (message) {
+    case WM_QUERYENDSESSION:
+        SayWhyTheSessionWaits(window);
         return TRUE;
-    if (message == EndSessionWindow) {
+    case WM_ENDSESSION:
+        if (const std::optional<DWORD> event = WindowMessageEvent(message, wParam, lParam)) {
+            SayWhyTheSessionWaits(window);
+            Events()->handle(*event);
+        }
+        ShutdownBlock().destroy(window);
+        return 0;
+    case EndSessionWindow:
+        ShutdownBlock().destroy(window);
         PostQuitMessage(0);
         return 0;
+    default:
+        break;
     }
     if (const std::optional<DWORD> event = WindowMessageEvent(message, wParam, lParam)) {
         Events()->handle(*event);
@@ -81,6 +106,11 @@ SessionWindow& Session() {
 
 } // namespace
 
+ShutdownBlockCalls& ShutdownBlock() {
+    static ShutdownBlockCalls calls;
+    return calls;
+}
+
 // Windows' C runtime puts a signal(SIGINT) handler back to the default before
 // calling it, so a second Ctrl+C would end the program mid-save; and it has no
 // signal for the other events. The console's own handler list has neither
@@ -99,6 +129,7 @@ ConsoleStop::ConsoleStop() {
 
 // A WM_ENDSESSION being answered returns first; then the window's thread ends.
 ConsoleStop::~ConsoleStop() {
+    SavingNow() = false;
     SetEvent(Written());
     SessionWindow& session = Session();
     if (session.window != nullptr)
@@ -109,6 +140,10 @@ ConsoleStop::~ConsoleStop() {
 
 bool ConsoleStop::asked() const {
     return Events()->stopAsked();
+}
+
+void ConsoleStop::saving(bool underWay) {
+    SavingNow() = underWay;
 }
 
 } // namespace kvd

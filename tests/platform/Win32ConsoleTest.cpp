@@ -1,6 +1,7 @@
 #include <QTest>
 #include <atomic>
 #include <map>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -54,6 +55,32 @@ public:
         reopened << (stream == stdout ? "output" : "errors");
     }
 };
+
+// The reason the session window gives Windows for holding up a logoff, as
+// ShutdownBlockReasonCreate and ShutdownBlockReasonDestroy keep it: only the
+// thread that made the window may set or take it back (ERROR_ACCESS_DENIED).
+std::wstring& BlockReason() {
+    static std::wstring reason;
+    return reason;
+}
+bool OnWindowsThread(HWND window) {
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
+        return true;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+}
+BOOL WINAPI CreateBlockReason(HWND window, LPCWSTR reason) {
+    if (!OnWindowsThread(window))
+        return FALSE;
+    BlockReason() = reason;
+    return TRUE;
+}
+BOOL WINAPI DestroyBlockReason(HWND window) {
+    if (!OnWindowsThread(window))
+        return FALSE;
+    BlockReason().clear();
+    return TRUE;
+}
 
 } // namespace
 
@@ -211,18 +238,31 @@ private slots:
 
     // The window is there, hidden, while the capture runs: sent WM_ENDSESSION as
     // Windows sends it at logoff, it asks to stop and answers only once the
-    // capture has ended; then the window is gone. (No test can log its user
-    // off, under Windows or Wine: the message is sent here as Windows sends it,
-    // from another thread, to the window found by its class. Wine's FindWindowW
-    // finds a message-only window too, which Windows sends no logoff: the
-    // window must be the desktop's child, a top-level one.)
+    // capture has ended; then the window is gone. While a save is under way,
+    // Windows' list of the programs that hold up the logoff says so: only the
+    // window's own thread can tell it. (No test can log its user off, under
+    // Windows or Wine: the messages are sent here as Windows sends them, from
+    // another thread, to the window found by its class, and the block reason's
+    // calls answer as Windows documents them, where Wine's are stubs. Wine's
+    // FindWindowW finds a message-only window too, which Windows sends no
+    // logoff: the window must be the desktop's child, a top-level one.)
+    void theSessionWindowAsksToStopAtLogoff_data() {
+        QTest::addColumn<bool>("saving");
+        QTest::newRow("nothing being saved") << false;
+        QTest::newRow("a save under way") << true;
+    }
     void theSessionWindowAsksToStopAtLogoff() {
+        QFETCH(bool, saving);
+        const ShutdownBlockCalls system = ShutdownBlock();
+        ShutdownBlock() = {&CreateBlockReason, &DestroyBlockReason};
+        BlockReason() = {};
         std::atomic<bool> answered{false};
         LRESULT answer = -1;
         bool askedWhileAnswering = false;
+        std::wstring saidWhileAnswering;
         std::thread windows;
         {
-            const ConsoleStop stop;
+            ConsoleStop stop;
             const HWND window = FindWindowW(SessionWindowClass, nullptr);
             QVERIFY(window != nullptr);
             DWORD process = 0;
@@ -230,6 +270,7 @@ private slots:
             QCOMPARE(process, GetCurrentProcessId());
             QVERIFY(GetAncestor(window, GA_PARENT) == GetDesktopWindow());
             QVERIFY(!IsWindowVisible(window));
+            stop.saving(saving);
             QCOMPARE(SendMessageW(window, WM_QUERYENDSESSION, 0, LPARAM(DWORD(ENDSESSION_LOGOFF))),
                      LRESULT(TRUE));
             QVERIFY(!stop.asked());
@@ -242,11 +283,16 @@ private slots:
             while (!stop.asked() && !answered)
                 std::this_thread::yield();
             askedWhileAnswering = stop.asked();
+            saidWhileAnswering = BlockReason();
         }
         windows.join();
+        ShutdownBlock() = system;
         QVERIFY(askedWhileAnswering);
         QCOMPARE(answer, LRESULT(0));
         QVERIFY(FindWindowW(SessionWindowClass, nullptr) == nullptr);
+        QCOMPARE(QString::fromStdWString(saidWhileAnswering),
+                 saving ? QString::fromWCharArray(SavingReason) : QString());
+        QVERIFY(BlockReason().empty()); // taken back once the capture had ended
     }
 };
 

@@ -44,6 +44,8 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     QtPictureLoader pictures;
     CaptureSession session(comm, pictures);
     session.choosePort(*options.port, PortChoice::Typed);
+    session.waitForPort(std::chrono::seconds(5),
+                        [&](const std::string& text) { report.problem(text); });
     if (!comm.isOpen()) {
         report.problem(NoWindowPortMessage(session.portDescription()));
         return 1;

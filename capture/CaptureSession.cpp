@@ -87,6 +87,16 @@ std::chrono::milliseconds CaptureSession::typingPaused(Clock::time_point now) {
     return std::chrono::milliseconds::zero();
 }
 
+void CaptureSession::waitForPort(std::chrono::milliseconds every,
+                                 const std::function<void(const std::string&)>& say) {
+    if (!comm_.stillOpening(std::chrono::milliseconds::zero()))
+        return;
+    say(portDescription() + ". Waiting for it; Ctrl+C gives up.");
+    while (comm_.stillOpening(every))
+        say("still waiting for " + comm_.deviceName() + " to answer.");
+    link_.keepUp();
+}
+
 CaptureSession::Tick CaptureSession::tick(std::time_t now) {
     Tick result;
     const bool lost = link_.keepUp();

@@ -99,6 +99,12 @@ public:
     // returns how much longer to wait.
     std::chrono::milliseconds typingPaused(Clock::time_point now);
     PortState portState() const { return link_.state(); }
+    // Without a window, the port named at start cannot be chosen again: while
+    // the system has not answered its open yet (a Bluetooth port waits for the
+    // device it is paired with), this waits for the answer, saying so at once
+    // and again every `every`, and takes it as the next poll would.
+    void waitForPort(std::chrono::milliseconds every,
+                     const std::function<void(const std::string&)>& say);
     // The device and how it stands, for the selector's tooltip, with the last
     // line error since the port was chosen.
     std::string portDescription() const { return link_.describe() + lineNote_; }

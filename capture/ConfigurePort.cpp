@@ -2,7 +2,10 @@
 
 namespace kvd {
 
-Outcome ConfigurePort(SerialPort& comm, const PortAddress& port, bool dtrFirst) {
+namespace {
+
+template <typename Open>
+Outcome Configure(SerialPort& comm, const PortAddress& port, bool dtrFirst, Open open) {
     if (comm.state() != PortState::Closed)
         comm.close();
     comm.setPort(port);
@@ -13,10 +16,20 @@ Outcome ConfigurePort(SerialPort& comm, const PortAddress& port, bool dtrFirst) 
     comm.setInBufferSize(InBufferSize);
     if (dtrFirst)
         comm.setDtr(false);
-    Outcome opened = comm.open();
+    Outcome opened = open(comm);
     if (!dtrFirst)
         comm.setDtr(false);
     return opened;
+}
+
+} // namespace
+
+Outcome ConfigurePort(SerialPort& comm, const PortAddress& port, bool dtrFirst) {
+    return Configure(comm, port, dtrFirst, [](SerialPort& own) { return own.open(); });
+}
+
+Outcome RetryPort(SerialPort& comm, const PortAddress& port) {
+    return Configure(comm, port, false, [](SerialPort& own) { return own.reopen(); });
 }
 
 } // namespace kvd

@@ -18,4 +18,8 @@ inline constexpr int InBufferSize = 6000;
 // The link is receive-only: nothing is ever written to the port.
 Outcome ConfigurePort(SerialPort& comm, const PortAddress& port, bool dtrFirst);
 
+// ConfigurePort for a lost port retried at a poll, DTR after the open: the open
+// never waits for the system's answer (SerialPort::reopen), so that no poll does.
+Outcome RetryPort(SerialPort& comm, const PortAddress& port);
+
 } // namespace kvd

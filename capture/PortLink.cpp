@@ -52,7 +52,7 @@ void PortLink::Retry() {
                 return;
         }
     }
-    if (!ConfigurePort(comm_, PortAddress::device(device), false)) {
+    if (!RetryPort(comm_, PortAddress::device(device))) {
         lostReason_ = comm_.problem(); // it may fail otherwise now: no permission
         return;
     }

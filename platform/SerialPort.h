@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,7 +53,23 @@ public:
     virtual void setPort(const PortAddress& port) = 0;
     virtual PortState state() const = 0;
     bool isOpen() const { return state() == PortState::Open; }
+    // Opens the port the user has just chosen. Where the system takes long to
+    // answer an open (a Bluetooth port waits for the device it is paired with,
+    // for seconds), it waits a moment for the answer, then goes on without it:
+    // the port stays closed, says that it has not answered yet, and the open
+    // goes on by itself (stillOpening).
     virtual Outcome open() = 0;
+    // Opens the port again after it was lost, at a poll: as open(), but it never
+    // waits for the system's answer. An open still under way is only looked
+    // at, and a later reopen takes its answer.
+    virtual Outcome reopen() { return open(); }
+    // Whether the last open is still waiting for the system's answer, after
+    // waiting up to `wait` for it. That answer is taken by the next open or
+    // reopen of the same port, or by checkLine while the port is closed.
+    virtual bool stillOpening(std::chrono::milliseconds wait) {
+        (void)wait;
+        return false;
+    }
     virtual void close() = 0;
     // Opens `port` on a handle of its own and closes it again at once, leaving
     // the port in use as it is.
@@ -69,7 +86,8 @@ public:
 
     // Looks at an open port's line: when its device has gone or the line has
     // hung up, the port is closed and becomes Lost, whether or not the system
-    // reported an error for it.
+    // reported an error for it. A closed port whose open the system has answered
+    // since (stillOpening) takes that answer here: it opens, or says why not.
     virtual void checkLine() = 0;
 
     virtual int bytesWaiting() = 0;

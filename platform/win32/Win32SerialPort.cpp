@@ -1,5 +1,6 @@
 #include "platform/win32/Win32SerialPort.h"
 
+#include <algorithm>
 #include <charconv>
 #include <condition_variable>
 #include <map>
@@ -175,8 +176,10 @@ std::string Win32SerialPort::ResolveDevice() const {
 }
 
 // Opens the port's handle and checks that it is a serial port; nothing about
-// the line is changed yet.
-Outcome Win32SerialPort::OpenHandle() {
+// the line is changed yet. CreateFileW runs on a thread of its own, waited for
+// `wait` at the most; an open already under way for the same port is waited for
+// instead of starting another.
+Outcome Win32SerialPort::OpenHandle(std::chrono::milliseconds wait) {
     leftOver_.clear();
     received_.clear();
     lineError_.clear();
@@ -193,10 +196,10 @@ Outcome Win32SerialPort::OpenHandle() {
         pending_ = StartOpen(driver_, path);
     const std::shared_ptr<PendingOpen> pending = pending_;
     std::unique_lock lock(pending->mutex);
-    if (!pending->finished.wait_for(lock, openWait_, [&] { return pending->done; })) {
+    if (!pending->finished.wait_for(lock, wait, [&] { return pending->done; })) {
         problem_ = device_ + " has not answered yet: a Bluetooth port waits for the device it "
-                             "is paired with; make sure that device is on and in range, then "
-                             "choose the port again";
+                             "is paired with, and opens once that device answers; make sure "
+                             "it is on and in range";
         return Outcome::failure(problem_);
     }
     HANDLE handle = std::exchange(pending->handle, INVALID_HANDLE_VALUE);
@@ -210,7 +213,7 @@ Outcome Win32SerialPort::OpenHandle() {
     DCB line{};
     line.DCBlength = sizeof line;
     if (!driver_.getState(handle, line)) {
-        problem_ = device_ + " is not a serial port (" + SystemErrorText(driver_.lastError()) + ")";
+        problem_ = Unusable(driver_.lastError());
         driver_.close(handle);
         return Outcome::failure(problem_);
     }
@@ -218,10 +221,51 @@ Outcome Win32SerialPort::OpenHandle() {
     return Outcome::success();
 }
 
+// Why a port that opened answers no serial port's call: it is none, or it was
+// pulled while it opened, which its driver says as drivers say an unplug (see
+// CommDriver), or by the port's name leaving the system's list.
+std::string Win32SerialPort::Unusable(DWORD error) {
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+        return device_ + " was unplugged or switched off while it was being opened";
+    default:
+        break;
+    }
+    const std::optional<std::string> name = ComPortName(device_);
+    const std::vector<ListedPort> listed = name ? driver_.ports() : std::vector<ListedPort>{};
+    if (name && std::none_of(listed.begin(), listed.end(), [&](const ListedPort& port) {
+            return ComPortName(port.name) == name;
+        }))
+        return device_ + " was unplugged or switched off while it was being opened";
+    return device_ + " is not a serial port (" + SystemErrorText(error) + ")";
+}
+
 Outcome Win32SerialPort::open() {
+    return Open(openWait_);
+}
+
+Outcome Win32SerialPort::reopen() {
+    return Open(std::chrono::milliseconds::zero());
+}
+
+bool Win32SerialPort::stillOpening(std::chrono::milliseconds wait) {
+    const std::shared_ptr<PendingOpen> pending = pending_;
+    if (!pending)
+        return false;
+    std::unique_lock lock(pending->mutex);
+    return !pending->finished.wait_for(lock, wait, [&] { return pending->done; });
+}
+
+Outcome Win32SerialPort::Open(std::chrono::milliseconds wait) {
     if (state_ == PortState::Open)
         return Outcome::success();
-    if (Outcome opened = OpenHandle(); !opened)
+    if (Outcome opened = OpenHandle(wait); !opened)
         return opened;
     if (Outcome configured = Configure(); !configured) {
         driver_.close(handle_);
@@ -256,8 +300,7 @@ Outcome Win32SerialPort::Configure() {
     DCB line{};
     line.DCBlength = sizeof line;
     if (!driver_.getState(handle_, line))
-        return Outcome::failure(device_ + " is not a serial port (" +
-                                SystemErrorText(driver_.lastError()) + ")");
+        return Outcome::failure(Unusable(driver_.lastError()));
     if (const std::optional<LineSettingsValue>& wanted = settings_) {
         line.BaudRate = DWORD(wanted->baudRate);
         line.ByteSize = BYTE(wanted->dataBits);
@@ -299,7 +342,8 @@ void Win32SerialPort::close() {
 // and modem lines as they were.
 PortTrial Win32SerialPort::tryPort(const PortAddress& port) {
     Win32SerialPort trial(driver_);
-    return TryOnItsOwn(trial, port, [](Win32SerialPort& own) { return own.OpenHandle(); });
+    return TryOnItsOwn(trial, port,
+                       [this](Win32SerialPort& own) { return own.OpenHandle(openWait_); });
 }
 
 // The first two of the ports start-up may try, by what SetupAPI says of each.
@@ -417,6 +461,8 @@ bool Win32SerialPort::StillListed() {
 // Every poll: the line's errors, the modem lines and a read, any of which is
 // how one driver or another says that its device has gone.
 void Win32SerialPort::checkLine() {
+    if (state_ == PortState::Closed && pending_)
+        Open(std::chrono::milliseconds::zero()); // the answer, if it has come
     if (state_ != PortState::Open)
         return;
     DWORD errors = 0;

@@ -41,6 +41,9 @@ public:
     void setPort(const PortAddress& port) override;
     PortState state() const override { return state_; }
     Outcome open() override;
+    // Never waits: a lost port is retried at every poll.
+    Outcome reopen() override;
+    bool stillOpening(std::chrono::milliseconds wait) override;
     void close() override;
     PortTrial tryPort(const PortAddress& port) override;
 
@@ -72,10 +75,11 @@ public:
     DeviceIdentity identify(const std::string& device) override;
     std::string findDevice(const DeviceIdentity& identity) override;
 
-    // How long an open waits for CreateFileW, which on an outgoing Bluetooth
-    // port waits for the paired device, for seconds. An open that takes longer
-    // goes on without holding the window; the port reports that it has not
-    // answered yet, and the next open of the same port takes its result.
+    // How long the user's open waits for CreateFileW, which on an outgoing
+    // Bluetooth port waits for the paired device, for seconds. An open that
+    // takes longer goes on on a thread of its own without holding the window;
+    // the port reports that it has not answered yet, and the next poll
+    // (checkLine), or the next open of the same port, takes its answer.
     void setOpenWait(std::chrono::milliseconds wait) { openWait_ = wait; }
 
     std::string deviceName() const override { return device_; }
@@ -83,7 +87,9 @@ public:
 
 private:
     std::string ResolveDevice() const;
-    Outcome OpenHandle();
+    Outcome Open(std::chrono::milliseconds wait);
+    Outcome OpenHandle(std::chrono::milliseconds wait);
+    std::string Unusable(DWORD error);
     Outcome Configure();
     void ApplyModemLines();
     bool ReadWaiting(std::string& into);

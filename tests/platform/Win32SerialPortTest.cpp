@@ -55,7 +55,8 @@ public:
         released_.notify_all();
     }
     BOOL setupComm(HANDLE, DWORD) override { return TRUE; }
-    BOOL getState(HANDLE, DCB&) override { return TRUE; }
+    DWORD failGetState = 0; // GetCommState fails with it
+    BOOL getState(HANDLE, DCB&) override { return Answer(failGetState); }
     BOOL setState(HANDLE, DCB&) override { return Answer(failState ? ERROR_INVALID_PARAMETER : 0); }
     BOOL setTimeouts(HANDLE, COMMTIMEOUTS&) override {
         return Answer(failTimeouts ? ERROR_GEN_FAILURE : 0);
@@ -266,39 +267,100 @@ private slots:
     }
 
     // CreateFileW on an outgoing Bluetooth port waits for the paired device, for
-    // seconds, where Wine's COM ports answer at once: the open goes on without
-    // holding the window, which says that the port has not answered yet, and
-    // choosing the port again takes what that open gave, without another.
-    void aSlowOpenGoesOnWithoutTheWindow_data() {
-        QTest::addColumn<int>("error");
+    // seconds, where Wine's COM ports answer at once. The port the user chooses
+    // waits a moment for it and goes on without the answer: the window says that
+    // the port has not answered yet, and choosing it again starts no other open.
+    // A lost port's retries never wait. No poll waits on it either (each would
+    // wait an hour here): the answer, held until the polls have passed, is taken
+    // at the first poll after it came, with one CreateFileW for them all.
+    // Without a window the capture waits for the answer, saying so at once and
+    // again every so often (here, at once). "pulled": the adapter is unplugged
+    // between CreateFileW and GetCommState.
+    void aPendingOpenNeverHoldsAPoll_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("state");
         QTest::addColumn<QString>("said");
-        QTest::newRow("the paired device answers") << 0 << int(PortState::Open) << "";
-        QTest::newRow("it never does: the semaphore times out")
-            << int(ERROR_SEM_TIMEOUT) << int(PortState::Closed)
-            << "COM3 did not answer: a Bluetooth port waits for the device it is paired with";
+        const int open = int(PortState::Open), closed = int(PortState::Closed),
+                  lost = int(PortState::Lost);
+        const QString late = "COM7 did not answer: a Bluetooth port waits for the device it is "
+                             "paired with";
+        const QString pulled = "COM7 was unplugged or switched off while it was being opened";
+        for (const QString how : {"chosen", "retried", "no window"}) {
+            const int failed = how == "retried" ? lost : closed;
+            const QString lostAs = how == "retried" ? "COM7: lost (" : "";
+            QTest::addRow("%s: it answers late", qPrintable(how))
+                << how << "open" << open << "COM7: open";
+            QTest::addRow("%s: the semaphore times out", qPrintable(how))
+                << how << "121" << failed << lostAs + late;
+            QTest::addRow("%s: pulled while it opened", qPrintable(how))
+                << how << "pulled" << failed << lostAs + pulled;
+        }
+        QTest::newRow("chosen: pulled, its driver says it was removed")
+            << "chosen"
+            << "removed" << closed << pulled;
     }
-    void aSlowOpenGoesOnWithoutTheWindow() {
-        QFETCH(int, error);
+    void aPendingOpenNeverHoldsAPoll() {
+        QFETCH(QString, how);
+        QFETCH(QString, answer);
         QFETCH(int, state);
         QFETCH(QString, said);
         ScriptedDriver driver;
-        driver.held = true;
-        driver.openError = DWORD(error);
         Win32SerialPort port(driver);
-        port.setOpenWait(std::chrono::milliseconds(0));
-        for (int choice = 0; choice < 2; ++choice) {
-            QVERIFY(!ConfigurePort(port, PortAddress::number(3), true));
-            QVERIFY2(port.problem().starts_with("COM3 has not answered yet"),
-                     port.problem().c_str());
+        test::FakePictureLoader pictures;
+        CaptureSession session(port, pictures);
+        if (how == "retried") {
+            session.choosePort("7", PortChoice::Typed);
+            QCOMPARE(session.portState(), PortState::Open);
+            driver.failRead = ERROR_OPERATION_ABORTED;
+            session.tick();
+            QCOMPARE(session.portState(), PortState::Lost);
+            driver.failRead = 0;
         }
-        driver.release();
-        port.setOpenWait(std::chrono::hours(1));
-        QCOMPARE(ConfigurePort(port, PortAddress::number(3), true).ok(),
-                 state == int(PortState::Open));
-        QCOMPARE(int(port.state()), state);
-        QCOMPARE(QString::fromStdString(port.problem()).section(';', 0, 0), said);
-        QCOMPARE(int(driver.opened.size()), 1);
+        driver.held = true;
+        port.setOpenWait(std::chrono::milliseconds(0));
+        if (how != "retried")
+            for (int choice = 0; choice < 2; ++choice)
+                session.choosePort("7", PortChoice::Typed);
+        port.setOpenWait(std::chrono::hours(1)); // only the user's choice may wait
+        const auto answers = [&] {
+            if (answer == "pulled") {
+                driver.failGetState = ERROR_GEN_FAILURE;
+                driver.listed.clear();
+            } else if (answer == "removed") {
+                driver.failGetState = ERROR_DEVICE_REMOVED;
+            } else if (answer != "open") {
+                driver.openError = answer.toULong();
+            }
+            driver.release();
+        };
+        QStringList lines;
+        if (how == "no window") {
+            session.waitForPort(std::chrono::milliseconds(0), [&](const std::string& line) {
+                lines << QString::fromStdString(line);
+                if (lines.size() == 2)
+                    answers();
+            });
+            QVERIFY2(lines.size() >= 2 && lines[0].contains("has not answered yet") &&
+                         lines[0].endsWith("Waiting for it; Ctrl+C gives up."),
+                     qPrintable(lines.join('\n')));
+            for (const QString& line : lines.mid(1))
+                QCOMPARE(line, "still waiting for COM7 to answer.");
+        } else {
+            for (int poll = 0; poll < 3; ++poll) {
+                session.tick();
+                QVERIFY2(session.portDescription().find("COM7 has not answered yet") !=
+                             std::string::npos,
+                         session.portDescription().c_str());
+            }
+            answers();
+            QVERIFY(!port.stillOpening(std::chrono::hours(1)));
+            session.tick();
+        }
+        QCOMPARE(int(session.portState()), state);
+        QVERIFY2(QString::fromStdString(session.portDescription()).startsWith(said),
+                 session.portDescription().c_str());
+        QCOMPARE(int(driver.opened.size()), how == "retried" ? 2 : 1);
     }
 
     // Start-up tries the first two ports Windows lists that are worth trying:

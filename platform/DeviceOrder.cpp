@@ -51,20 +51,44 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
+// Intel's own serial port on the PCI bus is, on the PCs this program meets, the
+// management engine's Serial-over-LAN port (Intel AMT, "PCI bus 0, device 22,
+// function 3"): a management console's line, which office PCs have with no
+// adapter plugged in.
+bool IsManagementPort(std::string_view id) {
+    return StartsWithNoCase(id, "PCI\\VEN_8086&");
+}
+
+bool IsBluetooth(std::string_view id) {
+    return StartsWithNoCase(id, "BTHENUM\\") || StartsWithNoCase(id, "BTH\\");
+}
+
 // Where a COM port stands among those start-up tries: 0 for a USB-serial
 // adapter, 1 for a port built into the computer (or on a card in it); nothing
-// for one it never tries.
+// for one it never tries. A port on a bus of its driver's own, as FTDI's
+// FTDIBUS, is an adapter when it hangs on a USB device, unless Bluetooth comes
+// first on the way there (a Bluetooth radio is often a USB device).
 std::optional<int> ComRank(const ComPortDevice& port) {
     if (port.setupClass.size() == 5 && StartsWithNoCase(port.setupClass, "Modem"))
         return std::nullopt;
     const std::string_view id = port.instanceId;
+    if (IsBluetooth(id) || StartsWithNoCase(port.driverDevice, "\\Device\\BthModem"))
+        return std::nullopt;
     if (id.empty()) // unknown to SetupAPI, as Wine's: serial.sys's own are built in
         return StartsWithNoCase(port.driverDevice, "\\Device\\Serial") ? std::optional(1)
                                                                        : std::nullopt;
     if (StartsWithNoCase(id, "USB\\") || StartsWithNoCase(id, "FTDIBUS\\"))
         return 0;
+    if (IsManagementPort(id))
+        return std::nullopt;
     if (StartsWithNoCase(id, "ACPI\\") || StartsWithNoCase(id, "PCI\\"))
         return 1;
+    for (const std::string& parent : port.parents) {
+        if (IsBluetooth(parent))
+            break;
+        if (StartsWithNoCase(parent, "USB\\"))
+            return 0;
+    }
     return std::nullopt; // BTHENUM\, ROOT\ and other software's
 }
 

@@ -31,22 +31,27 @@ std::vector<SerialDevice> InPortOrder(std::vector<SerialDevice> devices);
 // A COM port as Windows describes it: its name ("COM5") and its driver's device
 // in the SERIALCOMM list ("\Device\VCP0"); where SetupAPI knows the device
 // behind it, its instance ID, which begins with the bus that found it
-// ("FTDIBUS\VID_0403+PID_6001+A50285BIA\0000"), and its setup class ("Ports",
-// "Modem"). Both are empty for a port SetupAPI does not know, as none of Wine's.
+// ("FTDIBUS\VID_0403+PID_6001+A50285BIA\0000"), its setup class ("Ports",
+// "Modem"), and the instance IDs of the devices it hangs on, nearest first, as
+// far as the first on USB ("USB\VID_2890&PID_0213\5&1A2B3C&0&2"). All are empty
+// for a port SetupAPI does not know, as none of Wine's.
 struct ComPortDevice {
     std::string name;
     std::string driverDevice;
     std::string instanceId;
     std::string setupClass;
+    std::vector<std::string> parents = {};
 };
 
 // The COM ports start-up tries, in the order it tries them: USB-serial adapters
-// (USB\..., FTDIBUS\...) first, where the instrument's cable is, then the ports
-// built into the computer (ACPI\..., PCI\..., or serial.sys's \Device\SerialN
-// where SetupAPI does not know the port), each in COM-number order. Bluetooth
-// ports (BTHENUM\..., \Device\BthModemN), modems and other software's ports are
-// never tried: opening one can wait seconds for a paired phone or pick up a
-// line. They can still be opened by name.
+// (USB\..., FTDIBUS\..., or under a bus of their driver's own that hangs on
+// USB) first, where the instrument's cable is, then the ports built into the
+// computer (ACPI\..., PCI\..., or serial.sys's \Device\SerialN where SetupAPI
+// does not know the port), each in COM-number order. Bluetooth ports
+// (BTHENUM\..., \Device\BthModemN), modems, other software's ports and Intel
+// AMT's Serial-over-LAN port (a management console's line on office PCs) are
+// never tried: opening one can wait seconds for a paired phone, pick up a line
+// or write into someone's console. They can still be opened by name.
 std::vector<std::string> ComPortsToTry(const std::vector<ComPortDevice>& ports);
 
 } // namespace kvd

@@ -29,6 +29,9 @@ struct PortHardware {
     std::string instanceId;
     // Its setup class: "Ports", or "Modem" for a modem.
     std::string setupClass;
+    // The instance IDs of the devices it hangs on (CM_Get_Parent), nearest
+    // first, as far as the first on USB: "USB\VID_2890&PID_0213\5&1A2B3C&0&2".
+    std::vector<std::string> parents = {};
 };
 
 // The Win32 calls the serial port makes, and nothing else. A seam, because what

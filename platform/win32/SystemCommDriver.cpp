@@ -36,6 +36,22 @@ std::string PortNameOf(HDEVINFO devices, SP_DEVINFO_DATA& device) {
     return named && type == REG_SZ ? Utf8(portName) : std::string{};
 }
 
+// The instance IDs of the devices `device` hangs on, nearest first, up to the
+// first on USB: a USB-serial driver may put a bus of its own between its ports
+// and the USB device.
+std::vector<std::string> ParentsOf(DEVINST device) {
+    std::vector<std::string> parents;
+    for (int depth = 0; depth < 8 && CM_Get_Parent(&device, device, 0) == CR_SUCCESS; ++depth) {
+        wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+        if (CM_Get_Device_IDW(device, id, ULONG(std::size(id)), 0) != CR_SUCCESS)
+            break;
+        parents.push_back(Utf8(id));
+        if (parents.back().starts_with("USB\\"))
+            break;
+    }
+    return parents;
+}
+
 // Adds the COM ports of one set of devices that are not known yet: a device
 // class (Ports, Modem) or the COM port interface, which some drivers give
 // devices of other classes.
@@ -58,6 +74,7 @@ void AddPortsOf(const GUID& set, DWORD flags, const char* className,
         wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
         if (SetupDiGetDeviceInstanceIdW(devices, &device, id, DWORD(std::size(id)), nullptr))
             port.instanceId = Utf8(id);
+        port.parents = ParentsOf(device.DevInst);
     }
     SetupDiDestroyDeviceInfoList(devices);
 }

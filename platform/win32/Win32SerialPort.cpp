@@ -355,9 +355,14 @@ std::vector<int> Win32SerialPort::probedPorts() {
         if (!name)
             continue;
         const auto known = hardware.find(*name);
-        listed.push_back({*name, port.device,
-                          known != hardware.end() ? known->second.instanceId : std::string{},
-                          known != hardware.end() ? known->second.setupClass : std::string{}});
+        ComPortDevice& device = listed.emplace_back();
+        device.name = *name;
+        device.driverDevice = port.device;
+        if (known != hardware.end()) {
+            device.instanceId = known->second.instanceId;
+            device.setupClass = known->second.setupClass;
+            device.parents = known->second.parents;
+        }
     }
     std::vector<int> numbers;
     for (const std::string& name : ComPortsToTry(listed)) {

@@ -77,7 +77,8 @@ private slots:
     }
 
     // The COM ports start-up tries, by what Windows says of the hardware behind
-    // each: "name=driver's device[=SetupAPI's instance ID=setup class]".
+    // each: "name=driver's device[=SetupAPI's instance ID=setup class[=the
+    // devices it hangs on, nearest first, apart by ;]]".
     void triesComPortsByTheirHardware_data() {
         QTest::addColumn<QStringList>("listed");
         QTest::addColumn<QString>("tried");
@@ -89,11 +90,25 @@ private slots:
                            R"(COM4=\Device\BthModem1)" + bluetooth, R"(COM5=\Device\VCP0)" + ftdi}
             << "COM5";
         QTest::newRow("adapters, then the board's and a card's, each in number order")
-            << QStringList{R"(COM2=\Device\Serial1=PCI\VEN_8086&DEV_9D3D&SUBSYS_1\3&1&0&B3=Ports)",
+            << QStringList{R"(COM2=\Device\Serial1=PCI\VEN_9710&DEV_9865&SUBSYS_10001000\4&2A&0&E4=Ports)",
                            R"(COM10=\Device\ProlificSerial0=USB\VID_067B&PID_2303\5&1&0&2=Ports)",
                            R"(COM1=\Device\Serial0=ACPI\PNP0501\1=Ports)",
                            R"(COM3=\Device\VCP0)" + ftdi}
             << "COM3 COM10 COM1 COM2";
+        // The management engine's Serial-over-LAN port, on many office PCs.
+        QTest::newRow("Intel AMT's port on the PCI bus: never")
+            << QStringList{R"(COM3=\Device\Serial2=PCI\VEN_8086&DEV_A13D&SUBSYS_07A11028\3&11583659&0&B3=Ports)",
+                           R"(COM1=\Device\Serial0=ACPI\PNP0501\0=Ports)"}
+            << "COM1";
+        QTest::newRow("an adapter whose driver numbers its ports on a bus of its own")
+            << QStringList{R"(COM1=\Device\Serial0=ACPI\PNP0501\0=Ports)",
+                           R"(COM9=\Device\UPort0=UPORTBUS\PORT_1\7&2E1F&0&1=Ports=)"
+                           R"(UPORTBUS\ROOT\6&1&0;USB\VID_110A&PID_1150\5&1A2B3C&0&4)"}
+            << "COM9 COM1";
+        QTest::newRow("a Bluetooth stack's own port, on a USB radio: never")
+            << QStringList{R"(COM4=\Device\BtPort0=BTSTACK\SPP\8&1&0&1=Ports=)"
+                           R"(BTH\MS_BTHBRB\7&1&0&1;USB\VID_8087&PID_0026\5&1&0&10)"}
+            << "";
         QTest::newRow("unknown to SetupAPI, as Wine's: serial.sys's are the board's")
             << QStringList{R"(COM10=\Device\Serial9)", R"(COM1=\Device\Serial0)",
                            R"(COM4=\Device\BthModem0)", R"(COM7=\Device\VCP0)"}
@@ -109,10 +124,13 @@ private slots:
         QFETCH(QStringList, listed);
         QFETCH(QString, tried);
         std::vector<ComPortDevice> ports;
-        for (const QString& port : listed)
-            ports.push_back(
-                {port.section('=', 0, 0).toStdString(), port.section('=', 1, 1).toStdString(),
-                 port.section('=', 2, 2).toStdString(), port.section('=', 3, 3).toStdString()});
+        for (const QString& port : listed) {
+            ComPortDevice& device = ports.emplace_back(ComPortDevice{
+                port.section('=', 0, 0).toStdString(), port.section('=', 1, 1).toStdString(),
+                port.section('=', 2, 2).toStdString(), port.section('=', 3, 3).toStdString()});
+            for (const QString& parent : port.section('=', 4).split(';', Qt::SkipEmptyParts))
+                device.parents.push_back(parent.toStdString());
+        }
         QStringList names;
         for (const std::string& name : ComPortsToTry(ports))
             names << QString::fromStdString(name);

@@ -368,7 +368,8 @@ private slots:
     // Bluetooth port or a modem, whose open can wait for seconds; a typed number
     // still means COMn. Wine's SetupAPI knows none of the devices behind its
     // ports, so these rows answer as SetupAPI does on Windows: "name=driver's
-    // device[=instance ID=setup class=Device Manager's name]".
+    // device[=instance ID=setup class=Device Manager's name[=the devices it hangs
+    // on, nearest first, apart by ;]]".
     void startUpTriesTheListedPorts_data() {
         QTest::addColumn<QStringList>("listed");
         QTest::addColumn<QList<int>>("probed");
@@ -397,6 +398,13 @@ private slots:
                            R"(COM4=\Device\BthModem1)" + bluetooth,
                            R"(COM5=\Device\VCP0)" + ftdi + "=USB Serial Port (COM5)"}
             << QList<int>{5};
+        QTest::newRow("an office PC: Intel AMT's port, the board's, an adapter on its own bus")
+            << QStringList{R"(COM3=\Device\Serial2=PCI\VEN_8086&DEV_A13D&SUBSYS_07A11028\3&1&0&B3=Ports=)"
+                           R"(Intel(R) Active Management Technology - SOL (COM3))",
+                           R"(COM1=\Device\Serial0)" + board + " (COM1)",
+                           R"(COM9=\Device\UPort0=UPORTBUS\PORT_1\7&2E1F&0&1=Ports=USB Serial Port (COM9)=)"
+                           R"(UPORTBUS\ROOT\6&1&0;USB\VID_110A&PID_1150\5&1A2B3C&0&4)"}
+            << QList<int>{9, 1};
         QTest::newRow("a USB modem and Bluetooth, then the board's port")
             << QStringList{R"(COM6=\Device\USBSER000=USB\VID_1199&PID_9071&MI_03\6&1&0&0003=Modem)",
                            R"(COM3=\Device\BthModem0)", R"(COM1=\Device\Serial0)" + board}
@@ -410,10 +418,13 @@ private slots:
         for (const QString& port : listed) {
             const std::string name = port.section('=', 0, 0).toStdString();
             driver.listed.push_back({name, port.section('=', 1, 1).toStdString()});
-            if (!port.section('=', 2).isEmpty())
-                driver.devices[name] = {port.section('=', 4).toStdString(),
-                                        port.section('=', 2, 2).toStdString(),
-                                        port.section('=', 3, 3).toStdString()};
+            if (port.section('=', 2).isEmpty())
+                continue;
+            PortHardware& device = driver.devices[name];
+            device = {port.section('=', 4, 4).toStdString(), port.section('=', 2, 2).toStdString(),
+                      port.section('=', 3, 3).toStdString()};
+            for (const QString& parent : port.section('=', 5).split(';', Qt::SkipEmptyParts))
+                device.parents.push_back(parent.toStdString());
         }
         Win32SerialPort port(driver);
         CaptureState state;

@@ -96,9 +96,10 @@ int RunExport(int argc, char* argv[], const ExportOrder& order) {
     // leave the old file half written.
     const Outcome written = WriteFileAsMadeWhole(Encoded(order, shots), order.out);
     if (!written)
-        return Fail(
-            Utf8FromPath(order.out) + " could not be written: " + written.reason() +
-            (written.leftDamaged() ? "; it may be damaged." : ". Nothing was written there."));
+        return Fail(Utf8FromPath(order.out) + " could not be written: " + written.reason() +
+                    (written.leftDamaged()     ? "; it may be damaged."
+                     : written.leftKeptAside() ? "."
+                                               : ". Nothing was written there."));
     return 0;
 }
 

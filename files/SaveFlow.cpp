@@ -151,7 +151,8 @@ std::string SaveFailedMessage(const std::string& path, const Outcome& written,
         return message + ".\r\nThe file was being written over in place (no new file can be "
                          "made in its folder), so it may now be damaged: save the screenshot "
                          "again, to another folder if this disk is full.";
-    return message + ".\r\nNothing was written there.";
+    // Kept under another name, the reason says where: the file is not lost.
+    return message + (written.leftKeptAside() ? "." : ".\r\nNothing was written there.");
 }
 
 std::string ReportFileStatus(FileSystem& files, const std::string& path) {

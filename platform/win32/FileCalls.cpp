@@ -125,24 +125,25 @@ std::vector<std::wstring> OwnUser() {
     return sids;
 }
 
-// Whether `path` is open in another program that does not let it be deleted or
-// renamed: Windows answers an open for DELETE that shares everything with a
-// sharing violation then, and with access denied where this user may not
-// delete or rename it (MoveFileExW and CreateFileW's sharing rules).
-bool HeldOpen(const std::wstring& path) {
+// 0 when `path` opens for DELETE, sharing everything, else Windows' error:
+// access denied where this user may not delete or rename it, a sharing
+// violation where another program holds it without letting it be deleted.
+DWORD OpenForDelete(const std::wstring& path) {
     const HANDLE file =
         CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_SHARING_VIOLATION;
+        return GetLastError();
     CloseHandle(file);
-    return false;
+    return 0;
 }
 
 // A refusal that another program's hold on a file gives, gone once it lets go.
-// A move over a file held open is refused as access denied, as is one this user
-// may not make (NTFS "Write" without "Modify" on a share) and one onto a folder's
-// name: those last, and are told apart by asking whether either file is held.
+// A move over a file that any other program has open is refused as access
+// denied, even where that program lets it be deleted; so is one this user may
+// not make (NTFS "Write" without "Modify" on a share) and one onto a folder's
+// name: those last. They are told apart by the user's right itself: whether
+// either file opens for DELETE.
 bool HeldForAMoment(DWORD error, const std::wstring& from, const std::wstring& to) {
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
         return true;
@@ -151,7 +152,9 @@ bool HeldForAMoment(DWORD error, const std::wstring& from, const std::wstring& t
     const DWORD attributes = GetFileAttributesW(to.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
-    return HeldOpen(to) || HeldOpen(from);
+    const FileCalls& calls = CurrentFileCalls();
+    return calls.openForDelete(to) != ERROR_ACCESS_DENIED &&
+           calls.openForDelete(from) != ERROR_ACCESS_DENIED;
 }
 
 // Whether an entry of an access list lets someone other than this user, or the
@@ -194,7 +197,7 @@ bool OthersMayAdd(const std::wstring& path) {
 
 FileCalls::FileCalls()
     : reparsePoint(ReadReparsePoint), ownerOf(OwnerOf), ownUser(OwnUser),
-      othersMayAdd(OthersMayAdd) {}
+      othersMayAdd(OthersMayAdd), openForDelete(OpenForDelete) {}
 
 bool TrustedOwner(const std::wstring& sid) {
     return sid == L"S-1-5-32-544" || sid == L"S-1-5-18" ||

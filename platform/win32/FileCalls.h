@@ -39,6 +39,9 @@ struct FileCalls {
     // owners, TrustedOwner) may add files or folders to the folder `path`, as its
     // access list says: Windows' form of a folder sticky and writable by all.
     bool (*othersMayAdd)(const std::wstring& path);
+    // 0 when `path` opens for DELETE, sharing everything, else Windows' error:
+    // ERROR_ACCESS_DENIED where this user may not delete or rename it.
+    DWORD (*openForDelete)(const std::wstring& path);
 
     FileCalls();
 };

@@ -144,6 +144,10 @@ struct WindowsAnswers {
     static inline std::wstring linkOwner;
     // Whether other users may add to the folders, as their access lists say.
     static inline bool othersMayAdd = true;
+    // Whether the files refuse an open for DELETE, as where the user may not
+    // delete or rename them; else Windows' own answer.
+    static inline bool deleteDenied = false;
+    static inline DWORD (*windowsOpenForDelete)(const std::wstring&) = nullptr;
     static inline const wchar_t* const me = L"S-1-5-21-1-2-3-1001";
 
     FileCalls windows = CurrentFileCalls();
@@ -152,6 +156,7 @@ struct WindowsAnswers {
         refusals = 0;
         undeletable = false;
         othersMayAdd = true;
+        deleteDenied = false;
         waits = 0;
         link.clear();
         FileCalls& calls = CurrentFileCalls();
@@ -191,6 +196,10 @@ struct WindowsAnswers {
         };
         calls.ownUser = [] { return std::vector<std::wstring>{me}; };
         calls.othersMayAdd = [](const std::wstring&) { return othersMayAdd; };
+        windowsOpenForDelete = calls.openForDelete;
+        calls.openForDelete = [](const std::wstring& path) -> DWORD {
+            return deleteDenied ? DWORD(ERROR_ACCESS_DENIED) : windowsOpenForDelete(path);
+        };
     }
     ~WindowsAnswers() { CurrentFileCalls() = windows; }
     WindowsAnswers(const WindowsAnswers&) = delete;
@@ -471,6 +480,8 @@ private slots:
         // does, with access denied); "held" gives Windows' sharing violation.
         QTest::newRow("the file is held by another program") << frame << "held";
         QTest::newRow("the file is held open by another program") << frame << "held open";
+        QTest::newRow("the file is held open by a program that lets it be deleted")
+            << frame << "held open, sharing delete";
         // A share that lets this user create files but not rename or delete them
         // (NTFS "Write" without "Modify"): Windows refuses the move as access
         // denied, as for a file held open, but for good. Said at once, in
@@ -500,6 +511,7 @@ private slots:
             WindowsAnswers::refusal = refusals.at(how);
         }
         WindowsAnswers::undeletable = how == "refused";
+        WindowsAnswers::deleteDenied = how.startsWith("refused");
 #else
         if (held || how.startsWith("refused") || how == "virus" || how == "not ready")
             QSKIP("Windows' answers, given through its calls");
@@ -545,11 +557,12 @@ private slots:
             fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
             written = WriteScreenshotFile(image.toStdString(), target);
             QCOMPARE(written.reason(), std::string("the file is read-only"));
-        } else if (how == "held open") {
+        } else if (how.startsWith("held open")) {
 #ifdef _WIN32
-            HANDLE holder =
-                CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+            const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                  (how.endsWith("sharing delete") ? FILE_SHARE_DELETE : 0);
+            HANDLE holder = CreateFileW(target.c_str(), GENERIC_READ, sharing, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
             QVERIFY(holder != INVALID_HANDLE_VALUE);
             written = WriteScreenshotFile(image.toStdString(), chosen);
             CloseHandle(holder);
@@ -560,7 +573,8 @@ private slots:
 
         QVERIFY(!written.ok());
         QVERIFY(!written.reason().empty());
-        QVERIFY(SaveFailedMessage("shot.bmp", written).ends_with("Nothing was written there."));
+        QCOMPARE(SaveFailedMessage("shot.bmp", written).ends_with("Nothing was written there."),
+                 !kept);
         if (how.startsWith("planted"))
             QVERIFY2(written.reason().find("another user") != std::string::npos,
                      written.reason().c_str());

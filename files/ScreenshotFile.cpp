@@ -232,10 +232,14 @@ std::optional<Outcome> Write(const FileContents& contents, const fs::path& chose
     calls.remove(at->folder, sibling);
     if (!written)
         return written;
-    // Windows refuses a move onto a folder's name as access denied.
+    // Windows refuses a move onto a folder's name as access denied; and one onto
+    // any name where this user may not rename, when the new file then stays
+    // (that is no taken name: the next would leave one more).
+    const auto exists = [&](const fs::path& name) {
+        return calls.look(at->folder, name).kind != FolderEntry::Kind::Missing;
+    };
     if (!rules.replace &&
-        (moved == EEXIST ||
-         (moved == EACCES && calls.look(at->folder, at->name).kind != FolderEntry::Kind::Missing)))
+        (moved == EEXIST || (moved == EACCES && exists(at->name) && !exists(sibling))))
         return std::nullopt;
     if (moved == EACCES || moved == EPERM)
         return RefusedMove(reason, *at, sibling, calls);

@@ -84,13 +84,14 @@ int Launch() {
     // parent's.
     AttachConsole(ATTACH_PARENT_PROCESS);
 #endif
+    // Before the program starts: a Ctrl+C meanwhile would end this one alone.
+    SetConsoleCtrlHandler(LeaveStopToProgram, TRUE);
     STARTUPINFOW startup{};
     GetStartupInfoW(&startup);
     PROCESS_INFORMATION started{};
     if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &started))
         return CannotStart(program);
-    SetConsoleCtrlHandler(LeaveStopToProgram, TRUE);
     CloseHandle(started.hThread);
     WaitForSingleObject(started.hProcess, INFINITE);
     DWORD status = 1;

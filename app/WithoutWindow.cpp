@@ -44,8 +44,13 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     QtPictureLoader pictures;
     CaptureSession session(comm, pictures);
     session.choosePort(*options.port, PortChoice::Typed);
-    session.waitForPort(std::chrono::seconds(5),
-                        [&](const std::string& text) { report.problem(text); });
+    // Another stop asked for while the last screenshots are saved changes
+    // nothing: a file being written is always completed. Asked for while the
+    // port has not answered yet, it gives up the wait.
+    ConsoleStop stop;
+    session.waitForPort(
+        std::chrono::seconds(5), [&](const std::string& text) { report.problem(text); },
+        [&stop] { return stop.asked(); });
     if (!comm.isOpen()) {
         report.problem(NoWindowPortMessage(session.portDescription()));
         return 1;
@@ -53,9 +58,6 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
 
     QtDiskWorker disk;
     FolderCapture capture(session, *options.saveFolder, {disk, report}, options.keepUnreadable);
-    // Another stop asked for while the last screenshots are saved changes
-    // nothing: a file being written is always completed.
-    ConsoleStop stop;
 
     int saved = 0;
     bool stopping = false;

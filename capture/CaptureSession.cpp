@@ -88,12 +88,16 @@ std::chrono::milliseconds CaptureSession::typingPaused(Clock::time_point now) {
 }
 
 void CaptureSession::waitForPort(std::chrono::milliseconds every,
-                                 const std::function<void(const std::string&)>& say) {
+                                 const std::function<void(const std::string&)>& say,
+                                 const std::function<bool()>& givenUp) {
     if (!comm_.stillOpening(std::chrono::milliseconds::zero()))
         return;
     say(portDescription() + ". Waiting for it; Ctrl+C gives up.");
-    while (comm_.stillOpening(every))
+    while (comm_.stillOpening(every)) {
+        if (givenUp())
+            return;
         say("still waiting for " + comm_.deviceName() + " to answer.");
+    }
     link_.keepUp();
 }
 

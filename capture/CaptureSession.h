@@ -102,9 +102,11 @@ public:
     // Without a window, the port named at start cannot be chosen again: while
     // the system has not answered its open yet (a Bluetooth port waits for the
     // device it is paired with), this waits for the answer, saying so at once
-    // and again every `every`, and takes it as the next poll would.
+    // and again every `every`, and takes it as the next poll would; it gives up
+    // once `givenUp` says so (Ctrl+C).
     void waitForPort(std::chrono::milliseconds every,
-                     const std::function<void(const std::string&)>& say);
+                     const std::function<void(const std::string&)>& say,
+                     const std::function<bool()>& givenUp);
     // The device and how it stands, for the selector's tooltip, with the last
     // line error since the port was chosen.
     std::string portDescription() const { return link_.describe() + lineNote_; }

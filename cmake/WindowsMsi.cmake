@@ -309,6 +309,11 @@ execute_process(
         -q "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{${upgrade_code}}', '${VERSION}', 513, 'WIX_UPGRADE_DETECTED')"
         # HKMU (HKCU per user, HKLM for all) is -1; this wixl writes 4.
         -q "UPDATE `Registry` SET `Root` = -1 WHERE `Component_` = '${program_component}'"
+        # The public properties a user may set, and those the searches find,
+        # reach the part of the install that runs elevated only when listed here
+        # (Restricted Public Properties): else ADDTOPATH=1 or INSTALLDIR= given by
+        # a standard user who elevates would be dropped there.
+        -q "UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;ADDTOPATH;INSTALLDIR;USERINSTALLDIR;MACHINEINSTALLDIR;USERADDTOPATH;MACHINEADDTOPATH' WHERE `Property` = 'SecureCustomProperties'"
     WORKING_DIRECTORY "${output_dir}" RESULT_VARIABLE amended)
 if(NOT amended EQUAL 0)
     file(REMOVE "${OUTPUT}")

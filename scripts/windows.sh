@@ -190,6 +190,13 @@ echo "made $installer"
 cmake --build "$build" --target msi
 msi=$(ls "$build"/kvd62-capture-*-win64.msi)
 echo "made $msi"
+# What a user sets reaches the elevated part of the install (Wine elevates
+# nothing, so only its table shows it).
+secure=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "SecureCustomProperties" { print $2 }')
+for property in ADDTOPATH INSTALLDIR; do
+    [[ ";$secure;" == *";$property;"* ]] ||
+        { echo "windows: $property is not among the MSI's SecureCustomProperties ($secure)" >&2; exit 1; }
+done
 [ "$mode" = build ] && exit 0
 
 # --- under Wine --------------------------------------------------------------------

@@ -24,15 +24,16 @@ enum class LastLink { Followed, Kept };
 
 // Walks to the folder of `chosen` one folder at a time, from its root, holding
 // each folder open and naming the next one in it, so that what the walk checked
-// is what is written into. Each link on the way is followed where the system
-// itself would follow it: Linux refuses (fs.protected_symlinks) a link in a
-// folder sticky and writable by all, as /tmp, unless the link is the user's own
-// or the folder owner's, so that no one can steer another user's writes there.
-// That rule is kept whether or not the system has it switched on, and on Windows
-// for a folder whose access list lets other users add to it, with the system's
-// own owners (Administrators, SYSTEM, TrustedInstaller) trusted as the user is. Nothing on the way
-// is ever opened through a link it did not check: a folder swapped for a link meanwhile is looked
-// at again. Returns nothing, with the reason in `whyNot`, where it cannot be reached.
+// is what is written into. A link on the way is not followed where it may be
+// another user's trap: in a folder that users other than its owner may add to
+// (writable by its group or by all, as /tmp and a team's folder are; on Windows,
+// as its access list says), unless the link is the user's own, the folder
+// owner's or the system's (root; Administrators, SYSTEM, TrustedInstaller).
+// Linux's own guard (fs.protected_symlinks) holds in sticky folders writable by
+// all alone, and only where it is switched on. Nothing on the way is ever opened
+// through a link it did not check: a folder swapped for a link meanwhile is
+// looked at again. Returns nothing, with the reason in `whyNot`, where it cannot
+// be reached.
 std::optional<Reached> WalkTo(const std::filesystem::path& chosen, LastLink last,
                               FolderCalls& calls, std::string& whyNot);
 

@@ -197,9 +197,9 @@ Outcome WhenNoNewFile(const Reached& at, const FileContents& contents, const Wri
 // given its mode, which it gets before its first byte; it is written, flushed
 // (unless the rules say not) and then renamed over the target, all within the
 // folder the walk reached and holds. A failure leaves nothing of it behind,
-// unless another program held the target, or the folder lets it be made but not
-// renamed nor deleted, when it is kept and the reason says where. Nothing when the name must be new
-// and is taken.
+// unless another program held the target, or the folder lets it be made but
+// neither renamed nor deleted, when it is kept and the reason says where.
+// Nothing when the name must be new and is taken.
 std::optional<Outcome> Write(const FileContents& contents, const fs::path& chosen,
                              const WriteRules& rules) {
     FolderCalls& calls = CurrentFolderCalls();

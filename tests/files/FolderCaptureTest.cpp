@@ -233,6 +233,8 @@ private slots:
         FileCalls& calls = CurrentFileCalls();
         calls.move = [](LPCWSTR, LPCWSTR, DWORD) -> BOOL { return SetLastError(refused), FALSE; };
         calls.remove = [](LPCWSTR) -> BOOL { return SetLastError(ERROR_ACCESS_DENIED), FALSE; };
+        // Refused for good: no file here opens for DELETE.
+        calls.openForDelete = [](const std::wstring&) -> DWORD { return refused; };
         calls.wait = [](DWORD) {};
         FolderRig folder(false);
         for (const std::string& shot : {First, Second, Third})

@@ -7,49 +7,26 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QRandomGenerator>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
+#include "bench/MeasuredRun.h"
 #include "tests/support/TestBitmap.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
-    long peakKb = 0;
-    double seconds = 0;
-    int status = -1;
-};
+using Run = kvd::bench::MeasuredRun;
 
 Run Export(const std::string& program, const fs::path& out, const std::vector<std::string>& files) {
     std::vector<std::string> words{program, "--export", out.string()};
     words.insert(words.end(), files.begin(), files.end());
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::unsetenv("DISPLAY");
-        ::execv(program.c_str(), argv.data());
-        std::perror(program.c_str());
-        ::_exit(127);
-    }
-    Run run;
-    rusage usage{};
-    ::wait4(pid, &run.status, 0, &usage);
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.peakKb = usage.ru_maxrss;
-    return run;
+    return kvd::bench::RunMeasured(words);
 }
 
 std::vector<std::string> Screenshots(const fs::path& folder, int count) {

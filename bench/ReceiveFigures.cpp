@@ -49,9 +49,17 @@ template <typename Port> struct Window {
     test::FakeFormPrinter printer;
     DiskWorkerInPlace disk;
     QtExportEncoder encoder;
-    Services services{
-        comm,     dialog, exportDialog,  files, box,     input,
-        pictures, printer, disk,  encoder, dir.path().toStdString() + "/kvd62temp.bmp"};
+    Services services{comm,
+                      dialog,
+                      exportDialog,
+                      files,
+                      box,
+                      input,
+                      pictures,
+                      printer,
+                      disk,
+                      encoder,
+                      dir.path().toStdString() + "/kvd62temp.bmp"};
     Form1 form{services};
 
     explicit Window(Port& port) : comm(port) {

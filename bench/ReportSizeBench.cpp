@@ -10,18 +10,15 @@
 //        the figures in the README are of 50 and 300)
 #include <QCoreApplication>
 #include <QImage>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
+#include "bench/MeasuredRun.h"
 #include "tests/support/EncodedPicture.h"
 #include "tests/support/TestBitmap.h"
 
@@ -29,38 +26,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Run {
-    double seconds = 0, cpuSeconds = 0;
-    int status = -1;
-};
-
-// Runs `command`, what it prints dropped when `quiet` (img2pdf's notes).
-Run Start(const std::vector<std::string>& command, bool quiet = false) {
-    std::vector<std::string> words = command;
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::unsetenv("DISPLAY");
-        if (quiet) {
-            const int nowhere = ::open("/dev/null", O_WRONLY);
-            ::dup2(nowhere, 1);
-            ::dup2(nowhere, 2);
-        }
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    Run run;
-    rusage usage{};
-    ::wait4(pid, &run.status, 0, &usage);
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return run;
-}
+using Run = kvd::bench::MeasuredRun;
 
 std::uintmax_t Sizes(const std::vector<std::string>& files) {
     std::uintmax_t total = 0;
@@ -92,10 +58,10 @@ bool Compare(const std::string& program, const std::string& what,
     const fs::path out = folder / "report.pdf";
     std::vector<std::string> ours{program, "--export", out.string()};
     ours.insert(ours.end(), files.begin(), files.end());
-    const bool made = Report("kvd62-capture", Start(ours), out, Sizes(files));
+    const bool made = Report("kvd62-capture", kvd::bench::RunMeasured(ours), out, Sizes(files));
     std::vector<std::string> theirs{"img2pdf", "-o", out.string()};
     theirs.insert(theirs.end(), files.begin(), files.end());
-    const Run img2pdf = Start(theirs, true);
+    const Run img2pdf = kvd::bench::RunMeasured(theirs, true);
     if (WIFEXITED(img2pdf.status) && WEXITSTATUS(img2pdf.status) == 127)
         std::printf("  img2pdf        not installed (Debian's package img2pdf)\n");
     else

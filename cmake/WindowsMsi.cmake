@@ -32,6 +32,20 @@ if(NOT WIXL)
     message(FATAL_ERROR "wixl is missing: install Debian's wixl package (msitools), "
                         "as scripts/windows.sh does")
 endif()
+# The name of the package description's XML namespace, which wixl requires, as
+# the installed wixl's own descriptions spell it (wixl-data); nothing is fetched.
+file(GLOB wixl_descriptions "/usr/share/wixl-*/include/*.wxi")
+foreach(description IN LISTS wixl_descriptions)
+    file(STRINGS "${description}" namespace_line REGEX "xmlns=\"[^\"]+\"" LIMIT_COUNT 1)
+    if(namespace_line MATCHES "xmlns=\"([^\"]+)\"")
+        set(wix_namespace "${CMAKE_MATCH_1}")
+        break()
+    endif()
+endforeach()
+if(NOT wix_namespace)
+    message(FATAL_ERROR "the installed wixl's descriptions (/usr/share/wixl-*/include, "
+                        "Debian's wixl-data package) were not found: install wixl")
+endif()
 
 get_filename_component(output_dir "${OUTPUT}" DIRECTORY)
 set(stage "${output_dir}/msi-stage")
@@ -177,7 +191,7 @@ xml_escape("${per_user}" per_user_xml)
 
 file(WRITE "${output_dir}/kvd62-capture.wxs" "<?xml version=\"1.0\" encoding=\"utf-8\"?>
 <!-- Written by cmake/WindowsMsi.cmake from the install tree; edit that, not this. -->
-<Wix xmlns=\"http://schemas.microsoft.com/wix/2006/wi\">
+<Wix xmlns=\"${wix_namespace}\">
   <Product Id=\"*\" Name=\"KVD62 screen capture\" Manufacturer=\"kvd62-capture\"
            Version=\"${VERSION}\" UpgradeCode=\"${upgrade_code}\" Language=\"1033\" Codepage=\"1252\">
     <Package InstallerVersion=\"500\" Compressed=\"yes\" Languages=\"1033\" SummaryCodepage=\"1252\"

@@ -10,7 +10,7 @@
 
 #include "capture/PortMessages.h"
 #include "capture/ReadPort.h"
-#include "files/ExportFlow.h"
+#include "flows/ExportFlow.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <system_error>
 
-#include "files/ExportFlow.h"
+#include "flows/ExportFlow.h"
 #include "files/ScreenshotFile.h"
 #include "files/ScreenshotFolder.h"
-#include "files/SessionReport.h"
+#include "flows/SessionReport.h"
 #include "platform/ConsoleText.h"
 #include "platform/Utf8Path.h"
 #include "platform/qt/QtExportEncoder.h"

@@ -7,7 +7,7 @@
 #include "app/NativeSerialPort.h"
 #include "capture/CaptureSession.h"
 #include "capture/PortMessages.h"
-#include "files/FolderCapture.h"
+#include "flows/FolderCapture.h"
 #include "files/ScreenshotFile.h"
 #include "platform/ConsoleStop.h"
 #include "platform/ConsoleText.h"

@@ -8,7 +8,7 @@
 #include "app/ExportFromCommandLine.h"
 #include "app/NativeSerialPort.h"
 #include "app/WithoutWindow.h"
-#include "files/ScreenshotArrival.h"
+#include "flows/ShowNewScreenshot.h"
 #include "platform/ConsoleText.h"
 #include "platform/StdFileSystem.h"
 #include "platform/qt/PrivateTempFolder.h"

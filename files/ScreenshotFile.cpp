@@ -307,4 +307,15 @@ Outcome CheckFolderToWriteIn(const fs::path& folder) {
     return Outcome::failure(why);
 }
 
+std::string SaveFailedMessage(const std::string& path, const Outcome& written,
+                              const std::string& what) {
+    std::string message = what + " could not be saved to " + path + ": " + written.reason();
+    if (written.leftDamaged())
+        return message + ".\r\nThe file was being written over in place (no new file can be "
+                         "made in its folder), so it may now be damaged: save the screenshot "
+                         "again, to another folder if this disk is full.";
+    // Kept under another name, the reason says where: the file is not lost.
+    return message + (written.leftKeptAside() ? "." : ".\r\nNothing was written there.");
+}
+
 } // namespace kvd

@@ -64,6 +64,12 @@ Outcome WriteFileAsMadeWhole(const FileContents& contents, const std::filesystem
 std::optional<Outcome> WriteFileUnderNewName(std::string_view bytes,
                                              const std::filesystem::path& path);
 
+// What the user is told when a screenshot could not be written to `path`: the
+// reason, and whether the file there is as it was or may have been damaged.
+// `what` names the file's contents, as "The screenshot".
+std::string SaveFailedMessage(const std::string& path, const Outcome& written,
+                              const std::string& what = "The screenshot");
+
 // Whether files can be written into `folder` as far as its path goes: each link
 // on the way is one the writer follows. The reason when not.
 Outcome CheckFolderToWriteIn(const std::filesystem::path& folder);

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "files/SaveFlow.h"
 #include "files/ScreenshotFile.h"
 #include "platform/Utf8Path.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "capture/PollCycle.h"
-#include "files/ArrivalLoop.h"
+#include "flows/ArrivalLoop.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "tests/fakes/FakeServices.h"
 #include "tests/support/TestBitmap.h"

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "capture/ClockTime.h"
-#include "files/SessionReport.h"
+#include "flows/SessionReport.h"
 #include "platform/NewFile.h"
 #include "platform/Utf8Path.h"
 #include "platform/qt/QtExportEncoder.h"

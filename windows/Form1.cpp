@@ -5,9 +5,9 @@
 #include <QCloseEvent>
 #include <QTimer>
 
-#include "files/LoadImage.h"
-#include "files/PrintFlow.h"
-#include "files/SaveFlow.h"
+#include "flows/LoadImage.h"
+#include "flows/PrintFlow.h"
+#include "flows/SaveFlow.h"
 #include "files/ScreenshotFolder.h"
 #include "platform/Utf8Path.h"
 #include "platform/qt/QtPicture.h"

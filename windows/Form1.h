@@ -7,10 +7,10 @@
 #include <string>
 
 #include "capture/CaptureSession.h"
-#include "files/ArrivalLoop.h"
-#include "files/CaptureView.h"
-#include "files/ExportFlow.h"
-#include "files/Services.h"
+#include "flows/ArrivalLoop.h"
+#include "flows/CaptureView.h"
+#include "flows/ExportFlow.h"
+#include "flows/Services.h"
 
 class QTimer;
 

@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 
 #include "capture/ScreenshotFormat.h"
-#include "files/PrintFlow.h"
-#include "files/SaveFlow.h"
+#include "flows/PrintFlow.h"
+#include "flows/SaveFlow.h"
 #include "platform/qt/QtPicture.h"
 #include "windows/DataTransfer.h"
 #include "windows/PictureControl.h"

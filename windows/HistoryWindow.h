@@ -5,8 +5,8 @@
 
 #include "capture/CaptureSession.h"
 #include "capture/SessionHistory.h"
-#include "files/ExportFlow.h"
-#include "files/Services.h"
+#include "flows/ExportFlow.h"
+#include "flows/Services.h"
 
 class QLabel;
 class QListWidget;

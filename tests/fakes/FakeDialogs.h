@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "files/CaptureView.h"
+#include "flows/CaptureView.h"
 #include "platform/FileDialog.h"
 #include "platform/FormPrinter.h"
 #include "platform/MessageBoxes.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "files/Services.h"
+#include "flows/Services.h"
 #include "platform/StdFileSystem.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"

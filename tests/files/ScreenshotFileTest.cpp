@@ -14,7 +14,7 @@
 #endif
 
 #include "capture/ScreenshotFormat.h"
-#include "files/SaveFlow.h"
+#include "flows/SaveFlow.h"
 #include "files/ScreenshotFile.h"
 #include "platform/FolderCalls.h"
 #include "platform/StdFileSystem.h"

@@ -2,9 +2,9 @@
 #include <filesystem>
 #include <set>
 
-#include "files/LoadImage.h"
-#include "files/SaveFlow.h"
-#include "tests/files/SessionRig.h"
+#include "flows/LoadImage.h"
+#include "flows/SaveFlow.h"
+#include "tests/flows/SessionRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"

@@ -6,7 +6,7 @@
 
 #include "capture/CaptureSession.h"
 #include "capture/WaitingArrivals.h"
-#include "files/ArrivalLoop.h"
+#include "flows/ArrivalLoop.h"
 #include "files/ScreenshotFolder.h"
 #include "platform/DiskWorker.h"
 

@@ -1,8 +1,8 @@
 #include <QTest>
 #include <fstream>
 
-#include "files/LoadImage.h"
-#include "tests/files/SessionRig.h"
+#include "flows/LoadImage.h"
+#include "tests/flows/SessionRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
 

@@ -1,6 +1,6 @@
-#include "files/FolderCapture.h"
+#include "flows/FolderCapture.h"
 
-#include "files/SaveFlow.h"
+#include "flows/SaveFlow.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {

@@ -1,4 +1,4 @@
-#include "files/SessionReport.h"
+#include "flows/SessionReport.h"
 
 #include <algorithm>
 #include <cmath>

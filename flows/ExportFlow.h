@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "capture/SessionHistory.h"
-#include "files/SaveFlow.h"
-#include "files/SessionReport.h"
+#include "flows/SaveFlow.h"
+#include "flows/SessionReport.h"
 #include "platform/ExportEncoder.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Picture.h"

@@ -1,7 +1,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "files/ExportFlow.h"
+#include "flows/ExportFlow.h"
 #include "files/ScreenshotFolder.h"
 #include "tests/fakes/FakeServices.h"
 #include "tests/support/TestBitmap.h"

@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "files/PrintFlow.h"
+#include "flows/PrintFlow.h"
 #include "tests/fakes/FakeServices.h"
 #include "tests/support/TestMain.h"
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "files/SaveFlow.h"
+#include "flows/SaveFlow.h"
 #include "files/ScreenshotFolder.h"
 #include "tests/fakes/FakeServices.h"
 #include "tests/support/TestBitmap.h"

@@ -1,4 +1,4 @@
-#include "files/ExportFlow.h"
+#include "flows/ExportFlow.h"
 
 #include <algorithm>
 #include <cctype>

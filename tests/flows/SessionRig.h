@@ -3,7 +3,7 @@
 #include <QTemporaryDir>
 #include <any>
 
-#include "files/ArrivalLoop.h"
+#include "flows/ArrivalLoop.h"
 #include "tests/fakes/FakeServices.h"
 #include "tests/support/TestBitmap.h"
 

@@ -1,4 +1,4 @@
-#include "files/PrintFlow.h"
+#include "flows/PrintFlow.h"
 
 namespace kvd {
 

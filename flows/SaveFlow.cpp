@@ -1,11 +1,11 @@
-#include "files/SaveFlow.h"
+#include "flows/SaveFlow.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "files/DialogFilters.h"
 #include "files/ScreenshotFile.h"
 #include "files/ScreenshotFolder.h"
+#include "flows/DialogFilters.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {
@@ -142,17 +142,6 @@ bool SaveFileAs(const FileContents& contents, const FileKind& kind, Services& se
         kind, false,
         [&](const std::filesystem::path& path) { return WriteFileAsMade(contents, path); },
         services, lastFile, {});
-}
-
-std::string SaveFailedMessage(const std::string& path, const Outcome& written,
-                              const std::string& what) {
-    std::string message = what + " could not be saved to " + path + ": " + written.reason();
-    if (written.leftDamaged())
-        return message + ".\r\nThe file was being written over in place (no new file can be "
-                         "made in its folder), so it may now be damaged: save the screenshot "
-                         "again, to another folder if this disk is full.";
-    // Kept under another name, the reason says where: the file is not lost.
-    return message + (written.leftKeptAside() ? "." : ".\r\nNothing was written there.");
 }
 
 std::string ReportFileStatus(FileSystem& files, const std::string& path) {

@@ -7,18 +7,12 @@
 
 #include "capture/CaptureSession.h"
 #include "capture/SessionHistory.h"
-#include "files/CaptureView.h"
 #include "files/ScreenshotFile.h"
-#include "files/Services.h"
+#include "flows/CaptureView.h"
+#include "flows/Services.h"
 #include "platform/Outcome.h"
 
 namespace kvd {
-
-// What the user is told when a screenshot could not be written to `path`: the
-// reason, and whether the file there is as it was or may have been damaged.
-// `what` names the file's contents, as "The screenshot".
-std::string SaveFailedMessage(const std::string& path, const Outcome& written,
-                              const std::string& what = "The screenshot");
 
 // A kind of file the Save dialog writes, and how it is written.
 struct FileKind {

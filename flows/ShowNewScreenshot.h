@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "capture/CaptureSession.h"
-#include "files/CaptureView.h"
-#include "files/Services.h"
+#include "flows/CaptureView.h"
+#include "flows/Services.h"
 
 namespace kvd {
 

@@ -1,6 +1,6 @@
-#include "files/LoadImage.h"
+#include "flows/LoadImage.h"
 
-#include "files/DialogFilters.h"
+#include "flows/DialogFilters.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {

@@ -1,6 +1,6 @@
-#include "files/ScreenshotArrival.h"
+#include "flows/ShowNewScreenshot.h"
 
-#include "files/SaveFlow.h"
+#include "flows/SaveFlow.h"
 #include "files/ScreenshotFile.h"
 #include "files/ScreenshotFolder.h"
 #include "platform/Utf8Path.h"

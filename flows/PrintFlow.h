@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/Services.h"
+#include "flows/Services.h"
 #include "platform/Picture.h"
 
 namespace kvd {

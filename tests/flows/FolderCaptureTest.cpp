@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "files/FolderCapture.h"
-#include "tests/files/SessionRig.h"
+#include "flows/FolderCapture.h"
+#include "tests/flows/SessionRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"

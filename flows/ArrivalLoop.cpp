@@ -1,7 +1,7 @@
-#include "files/ArrivalLoop.h"
+#include "flows/ArrivalLoop.h"
 
-#include "files/LoadImage.h"
-#include "files/ScreenshotArrival.h"
+#include "flows/LoadImage.h"
+#include "flows/ShowNewScreenshot.h"
 
 namespace kvd {
 

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <system_error>
 
-#include "flows/ExportFlow.h"
 #include "files/ScreenshotFile.h"
 #include "files/ScreenshotFolder.h"
+#include "flows/ExportFlow.h"
 #include "flows/SessionReport.h"
 #include "platform/ConsoleText.h"
 #include "platform/Utf8Path.h"

@@ -7,8 +7,9 @@
 #include "app/NativeSerialPort.h"
 #include "capture/CaptureSession.h"
 #include "capture/PortMessages.h"
-#include "flows/FolderCapture.h"
 #include "files/ScreenshotFile.h"
+#include "flows/ArrivalPump.h"
+#include "flows/FolderCapture.h"
 #include "platform/ConsoleStop.h"
 #include "platform/ConsoleText.h"
 #include "platform/Utf8Path.h"
@@ -29,6 +30,22 @@ public:
     }
 };
 
+// At logoff or shutdown on Windows, while a write runs, the session is held
+// up with a word that screenshots are being saved.
+class SavingSaid final : public DiskWorker {
+public:
+    SavingSaid(DiskWorker& disk, ConsoleStop& stop) : disk_(disk), stop_(stop) {}
+    void run(const std::function<void()>& write) override {
+        stop_.saving(true);
+        disk_.run(write);
+        stop_.saving(false);
+    }
+
+private:
+    DiskWorker& disk_;
+    ConsoleStop& stop_;
+};
+
 } // namespace
 
 int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
@@ -42,7 +59,8 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
     }
     NativeSerialPort comm;
     QtPictureLoader pictures;
-    CaptureSession session(comm, pictures);
+    ArrivalHold hold;
+    CaptureSession session(comm, pictures, hold);
     session.choosePort(*options.port, PortChoice::Typed);
     // Another stop asked for while the last screenshots are saved changes
     // nothing: a file being written is always completed. Asked for while the
@@ -56,46 +74,44 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
         return 1;
     }
 
-    QtDiskWorker disk;
-    FolderCapture capture(session, *options.saveFolder, {disk, report}, options.keepUnreadable);
+    QtDiskWorker qtDisk;
+    SavingSaid disk(qtDisk, stop);
+    FolderCapture capture(session, *options.saveFolder, {disk, report}, options.keepUnreadable,
+                          options.count);
 
-    int saved = 0;
     bool stopping = false;
-    bool saveQueued = false;
-    // Saving runs apart from the poll: Qt never fires a timer again while its own
-    // handler runs, and the polls must go on reading the line while a slow disk
-    // holds a write.
-    const auto saveWaiting = [&] {
-        saveQueued = false;
-        stop.saving(true);
-        saved += capture.saveWaiting(options.count > 0 ? options.count - saved : 0);
-        stop.saving(false);
-        if (stopping || (options.count > 0 && saved >= options.count))
+    // Ends once the count asked for is saved, or, after a stop, once every
+    // whole screenshot that came is saved.
+    const auto endWhenDone = [&] {
+        if (capture.done() || (stopping && session.waitingCount() == 0))
             app.quit();
     };
+    ArrivalPump pump(
+        session, hold, capture,
+        [&app](std::function<void()> step) {
+            QMetaObject::invokeMethod(&app, std::move(step), Qt::QueuedConnection);
+        },
+        endWhenDone);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
-        if (stop.asked()) {
-            // One last read takes what the port still holds; every whole
-            // screenshot is saved before the end, by the save under way if there
-            // is one.
-            poll.stop();
-            stopping = true;
-            capture.poll(std::time(nullptr));
-            if (!capture.saving())
-                saveWaiting();
+        capture.polled(pump.poll(std::time(nullptr)));
+        if (!stop.asked())
             return;
-        }
-        if (capture.poll(std::time(nullptr)) && !capture.saving() && !saveQueued) {
-            saveQueued = true;
-            QMetaObject::invokeMethod(&app, saveWaiting, Qt::QueuedConnection);
-        }
+        // That poll took what the port still held; every whole screenshot is
+        // saved before the end, by the save under way if there is one. With none
+        // to save, the kept ones are tried once more.
+        poll.stop();
+        stopping = true;
+        if (pump.busy() || session.waitingCount() > 0)
+            return;
+        capture.saveKept();
+        app.quit();
     });
     poll.start(PollInterval);
     int status = app.exec();
     if (stopping)
-        WriteText(stderr, "kvd62-capture: stopped; " + std::to_string(saved) + " screenshot" +
-                              (saved == 1 ? "" : "s") + " saved.\n");
+        WriteText(stderr, "kvd62-capture: stopped; " + std::to_string(capture.saved()) +
+                              " screenshot" + (capture.saved() == 1 ? "" : "s") + " saved.\n");
     if (const std::string lost = capture.neverWritten(); !lost.empty()) {
         WriteText(stderr, "kvd62-capture: " + lost + "\n");
         status = 1;

@@ -8,6 +8,7 @@
 #include "app/ExportFromCommandLine.h"
 #include "app/NativeSerialPort.h"
 #include "app/WithoutWindow.h"
+#include "flows/HeldServices.h"
 #include "flows/ShowNewScreenshot.h"
 #include "platform/ConsoleText.h"
 #include "platform/StdFileSystem.h"
@@ -65,7 +66,7 @@ void StartUp(kvd::Form1& form, const kvd::StartOptions& options) {
     form.StartUp(options.port);
     form.ReportPortProblems();
     if (options.file)
-        form.ShowPictureFile(*options.file);
+        form.ShowPictureFileInTurn(*options.file);
 }
 
 } // namespace
@@ -98,19 +99,16 @@ int main(int argc, char* argv[]) {
     // Without a private folder there is no temporary file; screenshots are
     // shown all the same.
     const std::filesystem::path tempFolder = kvd::PrivateTempFolder();
-    kvd::Services services{comm,
-                           dialog,
-                           exportDialog,
-                           files,
-                           box,
-                           input,
-                           pictures,
-                           printer,
-                           disk,
-                           encoder,
-                           tempFolder.empty() ? tempFolder : tempFolder / kvd::TempImageName};
+    kvd::ArrivalHold hold;
+    kvd::Services raw{
+        comm,     dialog,  exportDialog,
+        files,    box,     input,
+        pictures, printer, disk,
+        encoder,  hold,    tempFolder.empty() ? tempFolder : tempFolder / kvd::TempImageName};
+    // Every dialog, the printer and the disk hold arrivals while they run.
+    kvd::HeldServices services(raw, hold);
 
-    kvd::Form1 form(services);
+    kvd::Form1 form(services.services());
     dialog.setParent(&form);
     exportDialog.setParent(&form);
     box.setParent(&form);

@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -15,16 +14,11 @@
 #include <sys/resource.h>
 #include <vector>
 
-#include "platform/StdFileSystem.h"
-#include "platform/qt/QtExportEncoder.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "platform/qt/QtSerialPort.h"
-#include "tests/fakes/FakeDialogs.h"
-#include "tests/fakes/FakeSerialPort.h"
-#include "tests/support/DiskWorkerInPlace.h"
+#include "tests/support/FormRig.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestBitmap.h"
-#include "windows/Form1.h"
 
 namespace {
 
@@ -36,35 +30,10 @@ double Ms(Clock::duration d) {
 }
 
 // The main window on its real picture loader and temporary file, with Disable
-// Save ticked so that no question stops a screenshot; the port is T.
-template <typename Port> struct Window {
-    QTemporaryDir dir;
-    Port& comm;
-    test::FakeFileDialog dialog;
-    test::FakeFileDialog exportDialog;
-    StdFileSystem files;
-    test::FakeMessageBox box;
-    test::FakeInputBox input;
-    QtPictureLoader pictures;
-    test::FakeFormPrinter printer;
-    DiskWorkerInPlace disk;
-    QtExportEncoder encoder;
-    Services services{comm,
-                      dialog,
-                      exportDialog,
-                      files,
-                      box,
-                      input,
-                      pictures,
-                      printer,
-                      disk,
-                      encoder,
-                      dir.path().toStdString() + "/kvd62temp.bmp"};
-    Form1 form{services};
-
-    explicit Window(Port& port) : comm(port) {
-        form.Timer1->stop();
-        QTest::mouseClick(form.findChild<QCheckBox*>("Check2"), Qt::LeftButton);
+// Save ticked so that no question stops a screenshot; the port is Port.
+template <typename Port> struct Window : test::FormRigOf<QtPictureLoader, Port> {
+    Window() {
+        QTest::mouseClick(this->form.template findChild<QCheckBox*>("Check2"), Qt::LeftButton);
     }
 };
 
@@ -95,8 +64,7 @@ Figures TickCost(Window<test::FakeSerialPort>& window, int runs, Arrive arrive) 
 // line's pace to the window showing it, with the real timer.
 Figures Latency(int screenshots) {
     test::PseudoTerminal cable;
-    QtSerialPort comm;
-    Window<QtSerialPort> window(comm);
+    Window<QtSerialPort> window;
     window.form.Timer1->start();
     auto* selector = window.form.findChild<QComboBox*>("Combo1");
     selector->setEditText(QString::fromStdString(cable.devicePath()));
@@ -108,7 +76,7 @@ Figures Latency(int screenshots) {
         while (sending.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         const auto lastByte = Clock::now();
-        while (window.form.state().ImageData != frame &&
+        while (window.form.session().currentScreenshot() != frame &&
                Clock::now() - lastByte < std::chrono::seconds(10))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         samples.push_back(Ms(Clock::now() - lastByte));
@@ -130,11 +98,10 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const int screenshots = argc > 1 ? std::atoi(argv[1]) : 20;
 
-    test::FakeSerialPort fake;
-    fake.present = {1};
-    fake.setPort(PortAddress::number(1));
-    fake.open();
-    Window<test::FakeSerialPort> window(fake);
+    Window<test::FakeSerialPort> window;
+    window.comm.present = {1};
+    window.comm.setPort(PortAddress::number(1));
+    window.comm.open();
     const std::string noise(6000, 'n');
     std::printf("| %-44s | %8s | %8s | %8s | unit |\n", "figure", "median", "min", "max");
     std::printf("|%s|---:|---:|---:|---|\n", std::string(46, '-').c_str());

@@ -12,15 +12,6 @@
 
 namespace kvd {
 
-ArrivalsHeld::ArrivalsHeld(CaptureSession& session) : session_(session) {
-    ++session_.holds_;
-}
-
-ArrivalsHeld::~ArrivalsHeld() {
-    if (--session_.holds_ == 0 && session_.released_)
-        session_.released_();
-}
-
 PortList CaptureSession::startUp(const std::optional<std::string>& givenPort) {
     // The window is up before start-up comes to the ports: a port the user has
     // chosen meanwhile stands, and the ports are only listed.
@@ -158,7 +149,7 @@ void CaptureSession::showPictureFileLater(std::string path) {
 }
 
 std::optional<Arrival> CaptureSession::nextArrival() {
-    if (arrivalsHeld())
+    if (hold_.taken())
         return std::nullopt;
     return waiting_.next();
 }
@@ -172,23 +163,23 @@ void CaptureSession::dealtWith(const Arrival& arrival) {
 }
 
 void CaptureSession::showPlaceholder(Picture picture) {
-    shown_ = {ShownPicture::Kind::Placeholder, {}, std::move(picture)};
+    shown_ = {ShownPicture::Kind::Placeholder, std::move(picture)};
 }
 
 void CaptureSession::screenshotShown(const Arrival& arrival) {
     state_.ImageData = arrival.bytes;
     state_.CurrentSaved = false;
-    shown_ = {ShownPicture::Kind::Screenshot, arrival.bytes, arrival.picture.value_or(Picture{})};
+    shown_ = {ShownPicture::Kind::Screenshot, arrival.picture.value_or(Picture{})};
 }
 
 void CaptureSession::pictureFileShown(Picture picture) {
-    shown_ = {ShownPicture::Kind::PictureFile, {}, std::move(picture)};
+    shown_ = {ShownPicture::Kind::PictureFile, std::move(picture)};
 }
 
 std::optional<std::string> CaptureSession::shownScreenshotFile() const {
     if (shown_.kind != ShownPicture::Kind::Screenshot)
         return std::nullopt;
-    return shown_.bytes;
+    return state_.ImageData;
 }
 
 bool CaptureSession::saveDisabledChanged(CheckMark mark) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/ArrivalHold.h"
 #include "capture/CaptureState.h"
 #include "capture/PortLink.h"
 #include "capture/ProbePorts.h"
@@ -40,36 +41,21 @@ struct PortList {
     std::optional<std::string> text;
 };
 
-class CaptureSession;
-
-// Arrivals wait while one of these lives: a dialog or a question is open, or an
-// arrival is being dealt with, so that no question is stacked on another. They
-// nest; when the last one ends, what waited is dealt with.
-class [[nodiscard]] ArrivalsHeld {
-public:
-    explicit ArrivalsHeld(CaptureSession& session);
-    ~ArrivalsHeld();
-    ArrivalsHeld(const ArrivalsHeld&) = delete;
-    ArrivalsHeld& operator=(const ArrivalsHeld&) = delete;
-
-private:
-    CaptureSession& session_;
-};
-
 // A running capture, from start-up to the end: the capture state and the shown
 // picture, what waits to be dealt with, the serial link and the port selector's
-// rules. It is the one writer of its state: the flows ask and tell it through
-// the operations below. It decides; the window shows what it says and asks the
-// user. Time is handed in, so that every rule runs the same in a test.
+// rules. It keeps its record to itself: the flows ask it named questions and
+// tell it what happened through the operations below. It decides; the window shows what it says and
+// asks the user. Time is handed in, so that every rule runs the same in a test.
 class CaptureSession {
 public:
     using Clock = std::chrono::steady_clock;
 
     // Blocks cut from the line are read with `pictures` as they are cut, so that
     // a "BM" in line noise that does not read costs no screenshot after it; a
-    // screenshot waits with its picture, and is never decoded again.
-    CaptureSession(SerialPort& comm, PictureLoader& pictures)
-        : comm_(comm), pictures_(pictures), link_(comm) {}
+    // screenshot waits with its picture, and is never decoded again. Nothing
+    // waiting is handed out while `hold` is taken.
+    CaptureSession(SerialPort& comm, PictureLoader& pictures, ArrivalHold& hold)
+        : comm_(comm), pictures_(pictures), hold_(hold), link_(comm) {}
 
     // Start-up: the initial state, then the port probe. With `givenPort` (named
     // on the command line) that port is opened, as if typed; otherwise the first
@@ -130,16 +116,11 @@ public:
     // once, not when the program has wound down.
     void end() { comm_.close(); }
 
-    // Arrivals wait while the hold lives (see ArrivalsHeld); `released` runs
-    // each time the last hold ends.
-    ArrivalsHeld holdArrivals() { return ArrivalsHeld(*this); }
-    void whenReleased(std::function<void()> released) { released_ = std::move(released); }
-    bool arrivalsHeld() const { return holds_ > 0; }
     // A picture file to show (picked, dropped, named at start), once what
     // arrived before it has been dealt with.
     void showPictureFileLater(std::string path);
     // Whether something can be dealt with now.
-    bool readyToDeal() const { return !arrivalsHeld() && waiting_.count() > 0; }
+    bool readyToDeal() const { return !hold_.taken() && waiting_.count() > 0; }
     // The next thing to deal with, in arrival order: none while arrivals are held.
     std::optional<Arrival> nextArrival();
     std::size_t waitingCount() const { return waiting_.count(); }
@@ -148,8 +129,19 @@ public:
     void keepHistoryIn(SessionHistory* history) { history_ = history; }
     void dealtWith(const Arrival& arrival);
 
-    // What the window's picture shows.
+    // What the window's picture shows: what is printed, copied and exported.
     const ShownPicture& shown() const { return shown_; }
+    // The current screenshot's bitmap file, as it came off the line: the one
+    // shown, or, while a picture file is shown, the last one, which "Save image"
+    // and the question on the next arrival still save. Empty before the first.
+    const std::string& currentScreenshot() const { return state_.ImageData; }
+    // Whether the current screenshot would be lost to the next one: it was
+    // neither saved nor declined.
+    bool currentUnsaved() const { return !state_.CurrentSaved; }
+    // Whether "Disable Save" is ticked.
+    bool saveDisabled() const { return state_.SaveDisabled; }
+    // Bytes received towards the next screenshot.
+    std::size_t bytesReceived() const { return state_.ReceiveBuffer.size(); }
     // Until the first screenshot or picture file.
     void showPlaceholder(Picture picture);
     // A screenshot from the line is shown: it is the current screenshot now, and
@@ -181,16 +173,13 @@ public:
     // mode, and how many screenshots wait, while any do.
     std::string caption(const std::string& title) const;
 
-    // The record of the running capture, to read.
-    const CaptureState& state() const { return state_; }
-
 private:
-    friend class ArrivalsHeld;
     bool PortChanged();
     std::string DropAfterLineError(const std::string& error, std::time_t now);
 
     SerialPort& comm_;
     PictureLoader& pictures_;
+    ArrivalHold& hold_;
     CaptureState state_;
     ShownPicture shown_;
     PortLink link_;
@@ -207,8 +196,6 @@ private:
     Clock::time_point typedAt_;
     std::optional<std::filesystem::path> folder_;
     SessionHistory* history_ = nullptr;
-    int holds_ = 0;
-    std::function<void()> released_;
 };
 
 } // namespace kvd

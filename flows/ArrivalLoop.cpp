@@ -26,7 +26,8 @@ void DealWith(const Arrival& arrival, ArrivalHandler& handler) {
 
 } // namespace
 
-std::size_t DealWithWaiting(CaptureSession& session, ArrivalHandler& handler, std::size_t most) {
+std::size_t DealWithWaiting(CaptureSession& session, ArrivalHold& hold, ArrivalHandler& handler,
+                            std::size_t most) {
     std::size_t dealt = 0;
     while (most == 0 || dealt < most) {
         const std::optional<Arrival> arrival = session.nextArrival();
@@ -34,7 +35,7 @@ std::size_t DealWithWaiting(CaptureSession& session, ArrivalHandler& handler, st
             break;
         handler.taken();
         {
-            const ArrivalsHeld held = session.holdArrivals();
+            const ArrivalHold::Taken held = hold.take();
             DealWith(*arrival, handler);
         }
         session.dealtWith(*arrival);

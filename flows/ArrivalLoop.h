@@ -30,7 +30,8 @@ public:
 // back. Stops when arrivals are held already, when none waits, or after `most`
 // (0: no limit). The session's history hears of each block from the line.
 // Returns how many were dealt with.
-std::size_t DealWithWaiting(CaptureSession& session, ArrivalHandler& handler, std::size_t most = 0);
+std::size_t DealWithWaiting(CaptureSession& session, ArrivalHold& hold, ArrivalHandler& handler,
+                            std::size_t most = 0);
 
 // The window's way: a screenshot is shown (with the question about the one it
 // replaces), an unreadable block only goes into the history, a picture file is

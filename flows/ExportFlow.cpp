@@ -45,9 +45,9 @@ PngInFolder WhatIsThere(const std::filesystem::path& path, const std::string& by
     services.disk.run([&] { same = HoldsExactly(path, bytes); });
     if (same)
         return PngInFolder::Same;
-    switch (services.box.ask(Utf8FromPath(path.filename()) + " exists\r\nOverwrite ?", PngTitle,
-                             Buttons::YesNoCancel, DialogAnswer::No)) {
+    switch (AskToOverwrite(services, name, PngTitle)) {
     case DialogAnswer::Yes:
+    case DialogAnswer::None: // gone meanwhile
         return PngInFolder::Write;
     case DialogAnswer::No:
         return PngInFolder::Kept;
@@ -69,6 +69,17 @@ std::optional<int> AskScale(Services& services, ExportChoices& choices) {
         services.box.tell("\"" + *typed + "\" is not a scale: type a whole number from 1 to 8.",
                           ScaleTitle);
     }
+}
+
+// The report drawn into the file as it is written, a page at a time, each
+// picture decoded only while its page is drawn.
+FileContents DrawnAsPdf(const Document& document, ExportEncoder& encoder) {
+    return [&document, &encoder](ByteSink& file) {
+        std::string whyNot;
+        return encoder.pdf(document, file, whyNot)
+                   ? Outcome::success()
+                   : Outcome::failure("the PDF could not be made: " + whyNot);
+    };
 }
 
 std::optional<std::string> Png(const Picture& picture, int scale, Services& services) {
@@ -159,14 +170,7 @@ void ExportSessionAsPdf(const std::vector<HistoryEntry>& entries, Services& serv
         return;
     const Document document = LayOutReport(ReportOf(entries, services.pictures), *comment,
                                            services.encoder.paper(), WidthIn(services.encoder));
-    SaveFileAs(
-        [&](ByteSink& file) {
-            std::string whyNot;
-            return services.encoder.pdf(document, file, whyNot)
-                       ? Outcome::success()
-                       : Outcome::failure("the PDF could not be made: " + whyNot);
-        },
-        PdfFile, services, &choices.pdfFile);
+    SaveFileAs(DrawnAsPdf(document, services.encoder), PdfFile, services, &choices.pdfFile);
 }
 
 std::vector<ReportEntry> ReportOf(std::vector<HistoryEntry> entries, PictureLoader& pictures) {

@@ -5,32 +5,17 @@
 
 namespace kvd {
 
-bool FolderCapture::poll(std::time_t now) {
-    const CaptureSession::Tick tick = session_.tick(now);
+void FolderCapture::polled(const CaptureSession::Tick& tick) {
     if (tick.portChanged)
         ReportPort();
     if (!tick.lineError.empty())
-        services_.report.problem(tick.lineError + ".");
-    return session_.waitingCount() > 0;
-}
-
-// Each screenshot dealt with is saved or said, so the loop's count stops at the
-// `most` saved: an unreadable block or a notice is not one of them, and the loop
-// goes on past it.
-int FolderCapture::saveWaiting(int most) {
-    if (saving())
-        return 0;
-    saved_ = 0;
-    if (session_.waitingCount() == 0)
-        SaveKept(); // else the next screenshot's save takes them first
-    while (most <= 0 || saved_ < most)
-        if (DealWithWaiting(session_, *this, 1) == 0)
-            break;
-    return saved_;
+        writing_.report.problem(tick.lineError + ".");
 }
 
 // Its bytes only are kept: the picture is not needed to write them.
 void FolderCapture::screenshot(const Arrival& arrival) {
+    if (done())
+        return;
     unsaved_.push_back({.bytes = arrival.bytes, .arrived = arrival.arrived});
     SaveKept();
 }
@@ -42,22 +27,22 @@ void FolderCapture::screenshot(const Arrival& arrival) {
 void FolderCapture::SaveKept() {
     while (!unsaved_.empty()) {
         const Arrival& next = unsaved_.front();
-        if (!SaveIntoFolder(*session_.saveFolder(), next.bytes, next.arrived, services_.disk,
-                            services_.report)) {
+        if (!SaveIntoFolder(*session_.saveFolder(), next.bytes, next.arrived, writing_.disk,
+                            writing_.report)) {
             for (; unsaved_.size() > MostKept; ++droppedLately_, ++dropped_)
                 unsaved_.pop_front();
             const std::string folder = Utf8FromPath(*session_.saveFolder());
             const std::string when = " and written when the next one comes or the capture stops";
             const std::size_t others = unsaved_.size() - 1;
             if (droppedLately_ > 0)
-                services_.report.problem("The newest " + std::to_string(unsaved_.size()) +
-                                         " screenshots are kept" + when + "; " +
-                                         std::to_string(droppedLately_) + " older " +
-                                         (droppedLately_ == 1 ? "one was" : "ones were") +
-                                         " dropped and will never be written. Make " + folder +
-                                         " a folder that can be written to.");
+                writing_.report.problem("The newest " + std::to_string(unsaved_.size()) +
+                                        " screenshots are kept" + when + "; " +
+                                        std::to_string(droppedLately_) + " older " +
+                                        (droppedLately_ == 1 ? "one was" : "ones were") +
+                                        " dropped and will never be written. Make " + folder +
+                                        " a folder that can be written to.");
             else
-                services_.report.problem(
+                writing_.report.problem(
                     "The screenshot is kept" +
                     (others == 0 ? std::string{}
                                  : " with " + std::to_string(others) + " that came after it") +
@@ -95,9 +80,9 @@ void FolderCapture::ReportPort() {
             described.replace(at, lost.size(), ": ");
         else
             described += ")";
-        services_.report.problem("The serial port was lost (" + described + ".");
+        writing_.report.problem("The serial port was lost (" + described + ".");
     } else if (state == PortState::Open && lost_)
-        services_.report.problem("The serial port is back (" + session_.portDescription() + ").");
+        writing_.report.problem("The serial port is back (" + session_.portDescription() + ").");
     lost_ = state == PortState::Lost;
 }
 
@@ -106,14 +91,14 @@ void FolderCapture::unreadable(const Arrival& arrival) {
                        UnreadableReason(arrival.text) + " was dropped";
     if (keepUnreadable_) {
         ScreenshotFolder::Saved kept;
-        services_.disk.run([&] {
+        writing_.disk.run([&] {
             kept = ScreenshotFolder(*session_.saveFolder())
                        .save(arrival.bytes, arrival.arrived, "-unreadable.bin");
         });
         text += kept.outcome ? "; its bytes are in " + Utf8FromPath(kept.path)
                              : "; its bytes could not be kept: " + kept.outcome.reason();
     }
-    services_.report.problem(text + ".");
+    writing_.report.problem(text + ".");
 }
 
 } // namespace kvd

@@ -6,67 +6,69 @@
 
 #include "capture/CaptureSession.h"
 #include "capture/WaitingArrivals.h"
-#include "flows/ArrivalLoop.h"
 #include "files/ScreenshotFolder.h"
+#include "flows/ArrivalLoop.h"
 #include "platform/DiskWorker.h"
 
 namespace kvd {
 
-// Capture into a folder without a window: each poll reads the line and cuts out
-// every whole screenshot; saving them is a step of its own, run apart from the
-// poll, so that the polls go on reading the line while a slow disk holds a write
-// (the disk worker keeps the event loop turning). Each screenshot is written into
-// the folder as the window's save folder does, and each file reported. A block
+// Capture into a folder without a window, as the arrival pump hands out what
+// came (ArrivalPump.h): each screenshot is written into the folder as the
+// window's save folder does, and each file reported. A block
 // that starts like a screenshot but is not a readable bitmap is reported with its
 // time and reason, and kept as kvd62-...-unreadable.bin when asked. A screenshot
 // that cannot be written (the folder removed, the disk full) is kept and tried
 // again, before any other, at the next save; no more are kept than the window
 // keeps waiting, and past that the oldest is dropped, said and counted. The port
 // lost, and back, is said once each; the session keeps retrying it.
-class FolderCapture final : private ArrivalHandler {
+class FolderCapture final : public ArrivalHandler {
 public:
     // Screenshots kept unwritten at the most, as many as the window keeps
     // waiting: their bytes only, about 275 KB, however long the disk stays full.
     static constexpr std::size_t MostKept = WaitingArrivals::Capacity;
 
-    struct Services {
+    // Where the files are written, and who hears of them.
+    struct Writing {
         DiskWorker& disk;
         CaptureReport& report;
     };
 
-    // The session saves into `folder` from now on.
-    FolderCapture(CaptureSession& session, const std::filesystem::path& folder, Services services,
-                  bool keepUnreadable)
-        : session_(session), services_(services), keepUnreadable_(keepUnreadable) {
+    // The session saves into `folder` from now on; `count` screenshots at the
+    // most (0: no limit).
+    FolderCapture(CaptureSession& session, const std::filesystem::path& folder, Writing writing,
+                  bool keepUnreadable, int count = 0)
+        : session_(session), writing_(writing), keepUnreadable_(keepUnreadable), count_(count) {
         session_.savingTo(folder);
     }
 
-    // One poll: reads the line. True when screenshots wait to be saved.
-    bool poll(std::time_t now);
-    // Saves what waits, in the order it came, also what the polls cut out
-    // meanwhile, by the same arrival loop as the window's; returns how many it
-    // saved, `most` at the most (0: no limit). What arrived beyond that is left
-    // waiting. A call while a save is under way saves nothing: the one under way
-    // takes what waits.
-    int saveWaiting(int most = 0);
-    bool saving() const { return session_.arrivalsHeld(); }
+    // What a poll found that is said: the port lost or back, a line error.
+    void polled(const CaptureSession::Tick& tick);
+    // Screenshots written so far.
+    int saved() const { return saved_; }
+    // Whether the count asked for is written: no other is saved then.
+    bool done() const { return count_ > 0 && saved_ >= count_; }
+    // The screenshots kept unwritten, tried again as the next screenshot would:
+    // at the stop, when no other comes.
+    void saveKept() { SaveKept(); }
     // Screenshots kept because they could not be written, not yet saved.
     int unsaved() const { return int(unsaved_.size()); }
     // What the end says of the screenshots never written, those still kept and
     // those dropped; empty when every one that came was written.
     std::string neverWritten() const;
 
-private:
     void screenshot(const Arrival& arrival) override;
     void unreadable(const Arrival& arrival) override;
     void pictureFile(const std::string&) override {}
-    void notice(const std::string& text) override { services_.report.problem(text); }
+    void notice(const std::string& text) override { writing_.report.problem(text); }
+
+private:
     void ReportPort();
     void SaveKept();
 
     CaptureSession& session_;
-    Services services_;
+    Writing writing_;
     bool keepUnreadable_;
+    int count_;
     bool lost_ = false;
     int saved_ = 0;
     std::deque<Arrival> unsaved_;

@@ -5,14 +5,14 @@
 
 namespace kvd {
 
-void OnLoadImageClicked(CaptureSession& session, Services& services, CaptureView& view) {
+void OnLoadImageClicked(ArrivalPump& pump, Services& services, CaptureView& view) {
     view.setSaveEnabled(false);
     view.setDisableSaveEnabled(false);
     services.dialog.setFilter(std::string(LoadFilter));
     // Its own title: the dialog it shares with "Save image" would say "Save".
     services.dialog.setTitle("Load image");
     if (services.dialog.showOpen())
-        session.showPictureFileLater(services.dialog.fileName());
+        pump.showPictureFile(services.dialog.fileName());
 }
 
 void ShowPictureFile(CaptureSession& session, const std::string& path, Services& services,

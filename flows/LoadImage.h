@@ -3,6 +3,7 @@
 #include <string>
 
 #include "capture/CaptureSession.h"
+#include "flows/ArrivalPump.h"
 #include "flows/CaptureView.h"
 #include "flows/Services.h"
 
@@ -13,7 +14,7 @@ namespace kvd {
 // and its saved state do not change. "Save image" and "Disable Save" are switched
 // off whatever the outcome; the next screenshot switches them on. Cancel ends
 // silently.
-void OnLoadImageClicked(CaptureSession& session, Services& services, CaptureView& view);
+void OnLoadImageClicked(ArrivalPump& pump, Services& services, CaptureView& view);
 
 // Shows a picture file: a file picked, dropped on the window or named at start.
 // "Save image" and "Disable Save" go off; a file that does not load is said, and

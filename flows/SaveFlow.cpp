@@ -32,16 +32,6 @@ bool AskAboutArrival(CaptureSession& session, Services& services, CaptureView& v
     return false;
 }
 
-// Asks before an existing file is replaced; None when there is no such file.
-DialogAnswer AskToOverwrite(Services& services, const std::string& path) {
-    if (ReportFileStatus(services.files, path) != "1")
-        return DialogAnswer::None;
-    const std::string question =
-        Utf8FromPath(PathFromUtf8(path).filename()) + " exists\r\nOverwrite ?";
-    // Enter brings the dialog back: a file is replaced only by a deliberate Yes.
-    return services.box.ask(question, SaveTitle, Buttons::YesNoCancel, DialogAnswer::No);
-}
-
 using Write = std::function<Outcome(const std::filesystem::path&)>;
 
 bool WriteChosenFile(const Write& write, const FileKind& kind, Services& services,
@@ -115,7 +105,7 @@ bool SaveChosenFile(const FileKind& kind, bool nothingYet, const Write& write, S
         dialog.setFileName(path);
         if (lastFile)
             *lastFile = path;
-        const DialogAnswer answer = AskToOverwrite(services, path);
+        const DialogAnswer answer = AskToOverwrite(services, path, SaveTitle);
         if (answered)
             answered(answer);
         if (answer == DialogAnswer::No || (answer == DialogAnswer::None && path.empty()))
@@ -144,6 +134,15 @@ bool SaveFileAs(const FileContents& contents, const FileKind& kind, Services& se
         services, lastFile, {});
 }
 
+DialogAnswer AskToOverwrite(Services& services, const std::string& path, const char* title) {
+    if (ReportFileStatus(services.files, path) != "1")
+        return DialogAnswer::None;
+    const std::string question =
+        Utf8FromPath(PathFromUtf8(path).filename()) + " exists\r\nOverwrite ?";
+    // Enter keeps the file: it is replaced only by a deliberate Yes.
+    return services.box.ask(question, title, Buttons::YesNoCancel, DialogAnswer::No);
+}
+
 std::string ReportFileStatus(FileSystem& files, const std::string& path) {
     return files.fileExists(path) ? "1" : "0";
 }
@@ -153,7 +152,7 @@ void SaveScreenshot(CaptureSession& session, SaveMode mode, Services& services, 
         return;
 
     session.saveRequested(false);
-    if (SaveFileAs(session.state().ImageData, Screenshot, services, nullptr,
+    if (SaveFileAs(session.currentScreenshot(), Screenshot, services, nullptr,
                    [&](DialogAnswer answer) { session.answered(answer); }))
         session.currentSaved();
 }

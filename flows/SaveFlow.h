@@ -46,6 +46,11 @@ bool SaveFileAs(const std::string& bytes, const FileKind& kind, Services& servic
 bool SaveFileAs(const FileContents& contents, const FileKind& kind, Services& services,
                 std::string* lastFile = nullptr);
 
+// Asks before the file at `path` is replaced, under the asking flow's `title`:
+// Yes replaces it, No keeps it, Cancel stops; Enter answers No. None when
+// there is no such file.
+DialogAnswer AskToOverwrite(Services& services, const std::string& path, const char* title);
+
 // "1" when a file of that path exists, "0" when not.
 std::string ReportFileStatus(FileSystem& files, const std::string& path);
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "capture/ArrivalHold.h"
 #include "platform/DiskWorker.h"
 #include "platform/ExportEncoder.h"
 #include "platform/FileDialog.h"
@@ -15,7 +16,8 @@ namespace kvd {
 
 // The platform services the window and its flows run on: the real ones in the
 // program, scripted fakes in tests. The flows reach the user and the system only
-// through these.
+// through these. Built once, as HeldServices, so that every dialog holds
+// arrivals while it is open.
 struct Services {
     SerialPort& comm;
     // The file dialog "Save image" and "Load image" share, and the exports' own.
@@ -29,7 +31,11 @@ struct Services {
     // Where the flushed writes run, so that the port is still read meanwhile.
     DiskWorker& disk;
     ExportEncoder& encoder;
-    // The file through which each new screenshot is shown.
+    // Taken while a dialog is open or a write runs: what arrives meanwhile waits.
+    ArrivalHold& hold;
+    // Each new screenshot is also written to this file as it is shown, for
+    // other programs to pick up the newest; the window shows it from memory and
+    // nothing here reads the file back. Empty: none is written.
     std::filesystem::path tempImagePath;
 };
 

@@ -1,8 +1,8 @@
 #include "flows/ShowNewScreenshot.h"
 
-#include "flows/SaveFlow.h"
 #include "files/ScreenshotFile.h"
 #include "files/ScreenshotFolder.h"
+#include "flows/SaveFlow.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {
@@ -20,7 +20,7 @@ public:
     void saved(const std::string&) override {}
     void problem(const std::string& text) override {
         const std::string onScreen =
-            session_.state().SaveDisabled
+            session_.saveDisabled()
                 ? " The screenshot stays on screen until the next one replaces it: to keep it, "
                   "untick \"Disable Save\" and use \"Save image\". "
                 : " The screenshot stays on screen: save it with \"Save image\". ";
@@ -38,10 +38,10 @@ private:
 // Before the shown screenshot is replaced: "Save image" comes on, and an
 // unsaved one is offered for saving, unless saving is disabled.
 void OfferToSaveShown(CaptureSession& session, Services& services, CaptureView& view) {
-    if (session.state().SaveDisabled)
+    if (session.saveDisabled())
         return;
     view.setSaveEnabled(true);
-    if (!session.state().CurrentSaved)
+    if (session.currentUnsaved())
         SaveScreenshot(session, SaveMode::OnArrival, services, view);
 }
 

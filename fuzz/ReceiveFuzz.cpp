@@ -11,14 +11,17 @@
 // screenshot must be found, unless a block the noise started was itself a
 // readable picture (the first marker wins); after damaged screenshots, always.
 #include <cstdlib>
+#include <deque>
+#include <functional>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <memory>
 #include <vector>
 
 #include "capture/PollCycle.h"
 #include "flows/ArrivalLoop.h"
+#include "flows/ArrivalPump.h"
 #include "platform/qt/QtPictureLoader.h"
-#include "tests/fakes/FakeServices.h"
+#include "tests/support/FakeServices.h"
 #include "tests/support/TestBitmap.h"
 
 namespace {
@@ -37,14 +40,14 @@ void CheckInvariants(const CaptureSession& session, const std::string& stream,
     if (view.picture)
         Require(std::int64_t(view.picture->width) * view.picture->height <=
                 std::int64_t(ScreenshotSize / 2 * 255));
-    const CaptureState& state = session.state();
-    Require(state.ReceiveBuffer.size() <= MaxMarkerPosition + ScreenshotSize);
+    Require(session.bytesReceived() <= MaxMarkerPosition + ScreenshotSize);
     Require(session.waitingCount() <= WaitingArrivals::Capacity);
-    if (state.ImageData.empty())
+    const std::string& current = session.currentScreenshot();
+    if (current.empty())
         return;
-    Require(state.ImageData.size() == ScreenshotSize);
-    Require(state.ImageData.compare(0, ScreenshotMarker.size(), ScreenshotMarker) == 0);
-    Require(stream.find(state.ImageData) != std::string::npos);
+    Require(current.size() == ScreenshotSize);
+    Require(current.compare(0, ScreenshotMarker.size(), ScreenshotMarker) == 0);
+    Require(stream.find(current) != std::string::npos);
 }
 
 // What the session keeps of what it dealt with: the screenshot is among the
@@ -78,16 +81,41 @@ std::string Damaged(FuzzedDataProvider& input, bool first) {
     return shot;
 }
 
-void SomethingThenScreenshot(FuzzedDataProvider& input, Services& services,
-                             test::FakeCaptureView& view) {
-    test::FakeSerialPort comm;
-    comm.present = {1};
-    CaptureSession session(comm, services.pictures);
-    session.startUp(std::nullopt);
-    ArrivalsOnScreen arrivals(session, services, view);
+// The window's services with its picture loader. The temporary file is
+// nowhere writable: it fails, and the screenshot is shown all the same, as it
+// is when the runtime folder is unwritable.
+struct Rig : test::ServicesOf<QtPictureLoader> {
+    test::FakeCaptureView view;
+    CaptureSession session{comm, pictures, hold};
+    ArrivalsOnScreen arrivals{session, services, view};
+    std::deque<std::function<void()>> later;
+    ArrivalPump pump{session, hold, arrivals,
+                     [this](std::function<void()> step) { later.push_back(std::move(step)); }};
+
+    Rig() {
+        services.tempImagePath = "/nonexistent-kvd62/kvd62temp.bmp";
+        comm.present = {1};
+        session.startUp(std::nullopt);
+        Require(comm.isOpen());
+    }
+    // One poll, and the event loop's turns after it, each followed by `check`.
+    template <typename Check> void tick(const std::string& read, Check check) {
+        comm.arrive(read);
+        pump.poll(0);
+        while (!later.empty()) {
+            const std::function<void()> step = std::move(later.front());
+            later.pop_front();
+            step();
+            check();
+        }
+        check();
+    }
+};
+
+void SomethingThenScreenshot(FuzzedDataProvider& input, Rig& rig) {
     SessionHistory history;
-    session.keepHistoryIn(&history);
-    session.saveDisabledChanged(CheckMark::Checked); // no question between the arrivals
+    rig.session.keepHistoryIn(&history);
+    rig.session.saveDisabledChanged(CheckMark::Checked); // no question between the arrivals
     const std::string screenshot = test::TwoColourBitmap(input.ConsumeIntegral<std::uint32_t>());
     const bool damaged = input.ConsumeBool();
     std::string line;
@@ -102,10 +130,8 @@ void SomethingThenScreenshot(FuzzedDataProvider& input, Services& services,
     while (!line.empty()) {
         const std::size_t piece =
             std::min(line.size(), input.ConsumeIntegralInRange<std::size_t>(1, 3000));
-        comm.arrive(line.substr(0, piece));
+        rig.tick(line.substr(0, piece), [] {});
         line.erase(0, piece);
-        session.tick();
-        DealWithWaiting(session, arrivals);
     }
     RequireFound(history, screenshot, !damaged);
 }
@@ -114,43 +140,29 @@ void SomethingThenScreenshot(FuzzedDataProvider& input, Services& services,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    test::FakeServices fakes;
-    QtPictureLoader pictures; // as the window reads them
-    Services services{fakes.comm, fakes.dialog, fakes.exportDialog, fakes.files, fakes.box,
-                      fakes.input, pictures, fakes.printer, fakes.disk, fakes.encoder,
-                      // Nowhere writable: the temporary file fails, and the
-                      // screenshot is shown all the same, as it is when the
-                      // runtime folder is unwritable.
-                      "/nonexistent-kvd62/kvd62temp.bmp"};
-    test::FakeCaptureView view;
+    Rig rig;
     if (input.ConsumeBool()) {
-        SomethingThenScreenshot(input, services, view);
+        SomethingThenScreenshot(input, rig);
         return 0;
     }
-    test::FakeSerialPort& comm = fakes.comm;
-    comm.present = {1};
-    CaptureSession session(comm, pictures);
-    session.startUp(std::nullopt);
-    Require(comm.isOpen());
-    ArrivalsOnScreen arrivals(session, services, view);
-    std::vector<std::unique_ptr<ArrivalsHeld>> dialogs;
-
+    // Dialogs opened and closed as the input says, each holding arrivals.
+    std::vector<std::unique_ptr<ArrivalHold::Taken>> dialogs;
     std::string stream;
     while (input.remaining_bytes() > 0) {
         switch (input.ConsumeIntegralInRange(0, 3)) {
         case 0:
-            dialogs.push_back(std::make_unique<ArrivalsHeld>(session));
+            dialogs.push_back(std::make_unique<ArrivalHold::Taken>(rig.hold));
             break;
         case 1:
             if (!dialogs.empty())
                 dialogs.pop_back();
             break;
         case 2:
-            session.saveDisabledChanged(session.state().SaveDisabled ? CheckMark::Unchecked
-                                                                     : CheckMark::Checked);
+            rig.session.saveDisabledChanged(rig.session.saveDisabled() ? CheckMark::Unchecked
+                                                                       : CheckMark::Checked);
             break;
         default:
-            fakes.box.answers.push_back(input.ConsumeBool() ? DialogAnswer::No : DialogAnswer::Yes);
+            rig.box.answers.push_back(input.ConsumeBool() ? DialogAnswer::No : DialogAnswer::Yes);
             break;
         }
         // One tick's read, up to the driver's 6000 bytes, arriving on one tick or
@@ -159,11 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string read = input.ConsumeBytesAsString(input.ConsumeIntegralInRange(0, 6000));
         for (int tick = 0; tick < ticks; ++tick) {
             stream += read;
-            comm.arrive(read);
-            session.tick();
-            while (DealWithWaiting(session, arrivals, 1) != 0) // the window's own loop
-                CheckInvariants(session, stream, view);
-            CheckInvariants(session, stream, view);
+            rig.tick(read, [&] { CheckInvariants(rig.session, stream, rig.view); });
         }
     }
     return 0;

@@ -5,10 +5,10 @@
 #include <QCloseEvent>
 #include <QTimer>
 
+#include "files/ScreenshotFolder.h"
 #include "flows/LoadImage.h"
 #include "flows/PrintFlow.h"
 #include "flows/SaveFlow.h"
-#include "files/ScreenshotFolder.h"
 #include "platform/Utf8Path.h"
 #include "platform/qt/QtPicture.h"
 #include "ui_Form1.h"
@@ -36,8 +36,14 @@ CheckMark MarkOf(Qt::CheckState state) {
 
 Form1::Form1(Services& services, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::Form1>()), services_(services),
-      session_(services.comm, services.pictures),
-      arrivals_(session_, services, *this, [this] { ShowCaption(); }) {
+      session_(services.comm, services.pictures, services.hold),
+      arrivals_(session_, services, *this, [this] { ShowCaption(); }),
+      pump_(
+          session_, services.hold, arrivals_,
+          [this](std::function<void()> step) {
+              QMetaObject::invokeMethod(this, std::move(step), Qt::QueuedConnection);
+          },
+          [this] { Dealt(); }) {
     ui_->setupUi(this);
     caption_ = windowTitle();
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -50,11 +56,9 @@ Form1::Form1(Services& services, QWidget* parent)
     portBox_ = new PortBox(ui_->Combo1, session_, menu_->copy, this);
     session_.showPlaceholder(ToPicture(ui_->Image1->picture()));
     session_.keepHistoryIn(&history_);
-    // What waited while a dialog was open is dealt with once the last one closes.
-    session_.whenReleased([this] { DealWithNextLater(); });
     // Shown from the event loop once the drop has ended, so that the source program
     // is not held up by a message about the file.
-    AcceptDroppedFile(this, [this](const std::string& path) { ShowPictureFile(path); });
+    AcceptDroppedFile(this, [this](const std::string& path) { ShowPictureFileInTurn(path); });
     ConnectControls();
 }
 
@@ -62,15 +66,11 @@ Form1::~Form1() = default;
 
 void Form1::ConnectControls() {
     connect(Timer1, &QTimer::timeout, this, &Form1::OnPollTick);
-    connect(ui_->Command1, &QPushButton::clicked, this, [this] {
-        const ArrivalsHeld dialog = session_.holdArrivals();
-        OnSaveImageClicked(session_, services_, *this);
-    });
-    connect(ui_->Command2, &QPushButton::clicked, this, [this] {
-        const ArrivalsHeld dialog = session_.holdArrivals();
-        OnLoadImageClicked(session_, services_, *this);
-    });
-    connect(ui_->Command4, &QPushButton::clicked, this, &Form1::PrintScreenshot);
+    connect(ui_->Command1, &QPushButton::clicked, this,
+            [this] { OnSaveImageClicked(session_, services_, *this); });
+    connect(ui_->Command2, &QPushButton::clicked, this,
+            [this] { OnLoadImageClicked(pump_, services_, *this); });
+    connect(ui_->Command4, &QPushButton::clicked, this, &Form1::OnPrintImageClicked);
     connect(ui_->Check2, &QCheckBox::clicked, this, [this] {
         ui_->Command1->setEnabled(session_.saveDisabledChanged(MarkOf(ui_->Check2->checkState())));
     });
@@ -87,16 +87,13 @@ void Form1::StartUp(const std::optional<std::string>& port) {
 }
 
 void Form1::ReportPortProblems() {
-    if (const std::optional<std::string> problem = session_.portProblem()) {
-        const ArrivalsHeld dialog = session_.holdArrivals();
+    if (const std::optional<std::string> problem = session_.portProblem())
         services_.box.tell(*problem, "Serial port");
-    }
 }
 
 void Form1::SaveEveryScreenshotTo(std::optional<std::filesystem::path> folder) {
     if (folder)
         if (const std::string why = WhyNotASaveFolder(*folder, services_.disk); !why.empty()) {
-            const ArrivalsHeld dialog = session_.holdArrivals();
             services_.box.tell(why + " Choose another folder.", "Save every screenshot to folder");
             return;
         }
@@ -106,18 +103,13 @@ void Form1::SaveEveryScreenshotTo(std::optional<std::filesystem::path> folder) {
 }
 
 void Form1::ChooseSaveFolder() {
-    std::string folder;
-    {
-        const ArrivalsHeld dialog = session_.holdArrivals();
-        folder = services_.dialog.chooseFolder("Save every screenshot to folder");
-    }
+    const std::string folder = services_.dialog.chooseFolder("Save every screenshot to folder");
     if (!folder.empty())
         SaveEveryScreenshotTo(PathFromUtf8(folder));
 }
 
-void Form1::ShowPictureFile(const std::string& path) {
-    session_.showPictureFileLater(path);
-    DealWithNextLater();
+void Form1::ShowPictureFileInTurn(const std::string& path) {
+    pump_.showPictureFile(path);
 }
 
 void Form1::CopyScreenshot() {
@@ -125,41 +117,27 @@ void Form1::CopyScreenshot() {
 }
 
 void Form1::ExportShownPicture() {
-    const ArrivalsHeld dialog = session_.holdArrivals();
     ExportPictureAsPng(session_.shown().picture, services_, exportChoices_);
 }
 
 void Form1::OnPollTick() {
-    const CaptureSession::Tick tick = session_.tick();
+    const CaptureSession::Tick tick = pump_.poll(std::time(nullptr));
     if (tick.portChanged)
         portBox_->showState();
     if (!tick.lineError.empty() && historyWindow_ != nullptr)
         historyWindow_->refresh(); // what the error dropped is listed there
-    if (tick.cut == 0)
-        return;
-    ShowCaption();
-    DealWithNextLater();
+    if (tick.cut != 0)
+        ShowCaption();
 }
 
-// Arrivals are dealt with from the event loop rather than inside the tick: Qt
-// never fires a timer again while its own handler runs, and the question an
-// arrival may ask must not stop the ticks that drain the port meanwhile.
-void Form1::DealWithNextLater() {
-    if (session_.readyToDeal())
-        QMetaObject::invokeMethod(this, &Form1::DealWithNext, Qt::QueuedConnection);
-}
-
-// One at a time, each from the event loop: nothing is taken while a dialog is
-// open (one opened by a click handled before this ran), and the end of the
-// hold each one is dealt with under brings the next here.
-void Form1::DealWithNext() {
-    if (DealWithWaiting(session_, arrivals_, 1) != 0 && historyWindow_ != nullptr)
+void Form1::Dealt() {
+    if (historyWindow_ != nullptr)
         historyWindow_->refresh();
 }
 
 void Form1::ShowHistory() {
     if (historyWindow_ == nullptr)
-        historyWindow_ = new HistoryWindow(history_, session_, services_, exportChoices_, this);
+        historyWindow_ = new HistoryWindow(history_, services_, exportChoices_, this);
     historyWindow_->show();
     historyWindow_->raise();
     historyWindow_->activateWindow();
@@ -181,9 +159,8 @@ void Form1::ShowCaption() {
     setWindowTitle(QString::fromStdString(session_.caption(caption_.toStdString())));
 }
 
-void Form1::PrintScreenshot() {
-    const ArrivalsHeld dialog = session_.holdArrivals();
-    kvd::PrintScreenshot(session_.shown().picture, services_);
+void Form1::OnPrintImageClicked() {
+    PrintScreenshot(session_.shown().picture, services_);
 }
 
 void Form1::setSaveEnabled(bool enabled) {

@@ -8,6 +8,7 @@
 
 #include "capture/CaptureSession.h"
 #include "flows/ArrivalLoop.h"
+#include "flows/ArrivalPump.h"
 #include "flows/CaptureView.h"
 #include "flows/ExportFlow.h"
 #include "flows/Services.h"
@@ -46,8 +47,9 @@ public:
     // The picture's menu: "Save every screenshot to folder..." asks for the folder
     // and then does as above; "Stop saving to folder" goes back to asking.
     void ChooseSaveFolder();
-    // Shows a picture file as "Load image" does (a dropped or a named file).
-    void ShowPictureFile(const std::string& path);
+    // Shows a picture file as "Load image" does (a dropped or a named file),
+    // once what arrived before it has been dealt with.
+    void ShowPictureFileInTurn(const std::string& path);
     // Puts the shown picture on the clipboard at its own pixel size, with the
     // bitmap file's bytes for programs that take a file.
     void CopyScreenshot();
@@ -58,10 +60,9 @@ public:
     // The poll timer's tick.
     void OnPollTick();
     // "Print Image": the shown picture with a typed comment, on the default printer.
-    void PrintScreenshot();
+    void OnPrintImageClicked();
 
     const CaptureSession& session() const { return session_; }
-    const CaptureState& state() const { return session_.state(); }
     QTimer* Timer1 = nullptr;
 
     // CaptureView
@@ -75,14 +76,14 @@ protected:
 
 private:
     void ConnectControls();
-    void DealWithNextLater();
-    void DealWithNext();
+    void Dealt();
     void ShowCaption();
 
     std::unique_ptr<Ui::Form1> ui_;
     Services& services_;
     CaptureSession session_;
     ArrivalsOnScreen arrivals_;
+    ArrivalPump pump_;
     ExportChoices exportChoices_;
     PortBox* portBox_ = nullptr;
     QString caption_;

@@ -47,9 +47,9 @@ QPushButton* AddButton(QHBoxLayout* row, const char* text) {
 
 } // namespace
 
-HistoryWindow::HistoryWindow(const SessionHistory& history, CaptureSession& session,
-                             Services& services, ExportChoices& exportChoices, QWidget* parent)
-    : QWidget(parent, Qt::Window), history_(history), session_(session), services_(services),
+HistoryWindow::HistoryWindow(const SessionHistory& history, Services& services,
+                             ExportChoices& exportChoices, QWidget* parent)
+    : QWidget(parent, Qt::Window), history_(history), services_(services),
       exportChoices_(exportChoices), list_(new QListWidget), count_(new QLabel) {
     setObjectName(QStringLiteral("historyWindow"));
     setWindowTitle(QStringLiteral("History"));
@@ -88,16 +88,10 @@ HistoryWindow::HistoryWindow(const SessionHistory& history, CaptureSession& sess
     connect(copy_, &QPushButton::clicked, this, &HistoryWindow::CopySelected);
     connect(print_, &QPushButton::clicked, this, &HistoryWindow::PrintSelected);
     connect(showLarge_, &QPushButton::clicked, this, &HistoryWindow::ShowSelectedLarge);
-    connect(exportPng_, &QPushButton::clicked, this, [this] {
-        const std::vector<HistoryEntry> entries = ToExport();
-        const ArrivalsHeld dialog = session_.holdArrivals();
-        ExportScreenshotsAsPng(entries, services_, exportChoices_);
-    });
-    connect(exportPdf_, &QPushButton::clicked, this, [this] {
-        const std::vector<HistoryEntry> entries = ToExport();
-        const ArrivalsHeld dialog = session_.holdArrivals();
-        ExportSessionAsPdf(entries, services_, exportChoices_);
-    });
+    connect(exportPng_, &QPushButton::clicked, this,
+            [this] { ExportScreenshotsAsPng(ToExport(), services_, exportChoices_); });
+    connect(exportPdf_, &QPushButton::clicked, this,
+            [this] { ExportSessionAsPdf(ToExport(), services_, exportChoices_); });
     connect(list_, &QListWidget::itemActivated, this, &HistoryWindow::ShowSelectedLarge);
     connect(list_, &QListWidget::currentRowChanged, this, &HistoryWindow::SelectionChanged);
     SelectionChanged();
@@ -176,7 +170,6 @@ std::optional<QImage> HistoryWindow::SelectedPicture() const {
 void HistoryWindow::SaveSelected() {
     if (const HistoryEntry* entry = Selected()) {
         const HistoryEntry kept = *entry; // the history may move on while the dialog is open
-        const ArrivalsHeld dialog = session_.holdArrivals();
         SaveHistoryEntry(kept, services_);
     }
 }
@@ -188,7 +181,6 @@ void HistoryWindow::CopySelected() {
 
 void HistoryWindow::PrintSelected() {
     if (const std::optional<QImage> picture = SelectedPicture()) {
-        const ArrivalsHeld dialog = session_.holdArrivals();
         PrintScreenshot(ToPicture(*picture), services_);
     }
 }

@@ -3,7 +3,6 @@
 #include <QWidget>
 #include <optional>
 
-#include "capture/CaptureSession.h"
 #include "capture/SessionHistory.h"
 #include "flows/ExportFlow.h"
 #include "flows/Services.h"
@@ -26,9 +25,8 @@ class HistoryWindow final : public QWidget {
     Q_OBJECT
 
 public:
-    // Its dialogs hold the session's arrivals while they are open.
-    HistoryWindow(const SessionHistory& history, CaptureSession& session, Services& services,
-                  ExportChoices& exportChoices, QWidget* parent);
+    HistoryWindow(const SessionHistory& history, Services& services, ExportChoices& exportChoices,
+                  QWidget* parent);
 
     // Lists what came since it last looked; nothing while it is closed.
     void refresh();
@@ -49,7 +47,6 @@ private:
     std::vector<HistoryEntry> ToExport() const;
 
     const SessionHistory& history_;
-    CaptureSession& session_;
     Services& services_;
     ExportChoices& exportChoices_;
     QListWidget* list_;

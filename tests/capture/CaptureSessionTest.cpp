@@ -26,7 +26,8 @@ const std::string ShortPath = test::ShortDevice;
 struct Session {
     test::FakeSerialPort comm;
     test::FakePictureLoader pictures;
-    CaptureSession session{comm, pictures};
+    ArrivalHold hold;
+    CaptureSession session{comm, pictures, hold};
     QList<QByteArray> arrived;
 
     explicit Session(std::set<int> ports = {1, 2}) { comm.present = std::move(ports); }
@@ -396,9 +397,9 @@ private slots:
         Session rig;
         rig.session.startUp(std::nullopt);
         int released = 0;
-        rig.session.whenReleased([&] { ++released; });
-        auto openDialog = std::make_unique<ArrivalsHeld>(rig.session);
-        auto question = std::make_unique<ArrivalsHeld>(rig.session); // over the Open dialog
+        rig.hold.whenReleased([&] { ++released; });
+        auto openDialog = std::make_unique<ArrivalHold::Taken>(rig.hold);
+        auto question = std::make_unique<ArrivalHold::Taken>(rig.hold); // over the Open dialog
         rig.tick(First);
         question.reset();
         QVERIFY(!rig.session.readyToDeal());
@@ -436,7 +437,7 @@ private slots:
         rig.session.startUp(std::nullopt);
         if (!folder.isEmpty())
             rig.session.savingTo(folder.toStdString());
-        const ArrivalsHeld dialog = rig.session.holdArrivals();
+        const ArrivalHold::Taken dialog = rig.hold.take();
         rig.session.showPictureFileLater("a picture is not a screenshot.bmp");
         for (int i = 0; i < waiting; ++i)
             rig.tick(test::TwoColourBitmap(std::uint32_t(500 + i)));
@@ -460,7 +461,7 @@ private slots:
         Session rig;
         rig.session.saveDisabledChanged(disabled ? CheckMark::Unchecked : CheckMark::Checked);
         QCOMPARE(rig.session.saveDisabledChanged(CheckMark(mark)), !disabled);
-        QCOMPARE(rig.session.state().SaveDisabled, disabled);
+        QCOMPARE(rig.session.saveDisabled(), disabled);
     }
 };
 

@@ -4,7 +4,7 @@
 
 #include "flows/LoadImage.h"
 #include "flows/SaveFlow.h"
-#include "tests/flows/SessionRig.h"
+#include "tests/support/SessionRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
@@ -47,9 +47,9 @@ private slots:
         rig.tick(test::Unreadable);
 
         QVERIFY(rig.shown() == First);
-        QVERIFY(rig.session.state().ImageData == First);
-        QVERIFY(!rig.session.state().CurrentSaved);
-        QVERIFY(rig.session.state().ReceiveBuffer.empty());
+        QVERIFY(rig.session.currentScreenshot() == First);
+        QVERIFY(rig.session.currentUnsaved());
+        QVERIFY(rig.session.bytesReceived() == 0);
         QVERIFY(rig.view.saveEnabled);
         QVERIFY(rig.box.shown.empty());
         QCOMPARE(rig.view.pictureShows, 1);
@@ -94,7 +94,7 @@ private slots:
         if (firstSaved) {
             rig.dialog.choices.push_back(rig.path("kept.bmp"));
             OnSaveImageClicked(rig.session, rig.services, rig.view);
-            QVERIFY(rig.session.state().CurrentSaved);
+            QVERIFY(!rig.session.currentUnsaved());
         }
         if (disableSave)
             rig.disableSave(true);
@@ -114,8 +114,8 @@ private slots:
         if (!savedAs.isEmpty())
             QVERIFY(ReadAll(rig.path(savedAs.toStdString())) == First);
         QVERIFY(rig.shown() == Second);
-        QVERIFY(rig.session.state().ImageData == Second);
-        QVERIFY(!rig.session.state().CurrentSaved);
+        QVERIFY(rig.session.currentScreenshot() == Second);
+        QVERIFY(rig.session.currentUnsaved());
         QCOMPARE(rig.view.saveEnabled, !disableSave);
         QVERIFY(rig.view.disableSaveEnabled);
         QVERIFY(rig.box.answers.empty());
@@ -134,7 +134,7 @@ private slots:
         rig.box.answers = {DialogAnswer::No, DialogAnswer::No, DialogAnswer::No, DialogAnswer::No};
         std::vector<std::string> askedWhileShown;
         rig.box.whileShown = [&] {
-            askedWhileShown.push_back(rig.session.state().ImageData);
+            askedWhileShown.push_back(rig.session.currentScreenshot());
             if (askedWhileShown.size() > 1)
                 return;
             const std::string line = later[0] + later[1] + later[2];
@@ -155,11 +155,11 @@ private slots:
         rig.disableSave(true);
         const std::size_t sent = WaitingArrivals::Capacity + 3;
         {
-            const ArrivalsHeld dialog = rig.session.holdArrivals();
+            const ArrivalHold::Taken dialog = rig.hold.take();
             for (std::size_t i = 0; i < sent; ++i)
                 rig.tick(test::TwoColourBitmap(std::uint32_t(1000 + i)));
         }
-        DealWithWaiting(rig.session, rig.arrivals);
+        rig.runLater();
 
         QCOMPARE(rig.box.shown.size(), std::size_t(1));
         QCOMPARE(rig.box.shown[0].title, std::string("Incoming data"));
@@ -257,7 +257,7 @@ private slots:
                  said.c_str());
         QCOMPARE(said.find("untick \"Disable Save\"") != std::string::npos, saveDisabled);
         QVERIFY(rig.shown() == First);
-        QVERIFY(!rig.session.state().CurrentSaved);
+        QVERIFY(rig.session.currentUnsaved());
 
         std::filesystem::create_directory(folder);
         if (!saveDisabled)
@@ -294,15 +294,12 @@ private slots:
         rig.dialog.whileShown = [&] { rig.tick(Second); };
         rig.box.answers = {DialogAnswer::No, DialogAnswer::No};
 
-        {
-            const ArrivalsHeld dialog = rig.session.holdArrivals();
-            OnLoadImageClicked(rig.session, rig.services, rig.view);
-        }
+        OnLoadImageClicked(rig.pump, rig.services, rig.view);
         QVERIFY(rig.shown() == First);
-        DealWithWaiting(rig.session, rig.arrivals);
+        rig.runLater();
 
         QVERIFY(rig.shown() == Third);
-        QVERIFY(rig.session.state().ImageData == Second);
+        QVERIFY(rig.session.currentScreenshot() == Second);
         QVERIFY(!rig.view.saveEnabled);
         QVERIFY(!rig.view.disableSaveEnabled);
         QVERIFY(!rig.session.shownScreenshotFile());

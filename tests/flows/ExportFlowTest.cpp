@@ -1,9 +1,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "flows/ExportFlow.h"
 #include "files/ScreenshotFolder.h"
-#include "tests/fakes/FakeServices.h"
+#include "flows/ExportFlow.h"
+#include "tests/support/FakeServices.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"

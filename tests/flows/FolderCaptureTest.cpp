@@ -1,7 +1,8 @@
 #include <QTest>
 
+#include "flows/ArrivalPump.h"
 #include "flows/FolderCapture.h"
-#include "tests/flows/SessionRig.h"
+#include "tests/support/SessionRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
@@ -46,14 +47,19 @@ struct FolderRig {
     RecordedReport report;
     SlowDisk disk;
     FolderCapture capture;
-    explicit FolderRig(bool keepUnreadable)
-        : capture(rig.session, rig.dir.path().toStdString(), {disk, report}, keepUnreadable) {}
-    // A poll, then a save of what waits, as the program runs them one after the
-    // other; a save during a write saves nothing itself.
-    int tick(const std::string& bytes, int most = 0) {
+    ArrivalPump pump;
+    explicit FolderRig(bool keepUnreadable, int most = 0)
+        : capture(rig.session, rig.dir.path().toStdString(), {disk, report}, keepUnreadable, most),
+          pump(rig.session, rig.hold, capture,
+               [this](std::function<void()> step) { rig.later.push_back(std::move(step)); }) {}
+    // A poll, then what it left for the event loop, as the program runs them;
+    // how many were saved meanwhile.
+    int tick(const std::string& bytes) {
+        const int before = capture.saved();
         rig.comm.arrive(bytes);
-        capture.poll(TheSecond);
-        return capture.saveWaiting(most);
+        capture.polled(pump.poll(TheSecond));
+        rig.runLater();
+        return capture.saved() - before;
     }
     std::multiset<std::string> files() const {
         std::multiset<std::string> contents;
@@ -92,14 +98,14 @@ private slots:
         QFETCH(int, saved);
         QFETCH(bool, refused);
         QFETCH(bool, slowWrite);
-        FolderRig folder(keepUnreadable);
+        FolderRig folder(keepUnreadable, most);
         const std::string later = (refused ? Unreadable : "") + Second + Third;
         if (slowWrite) {
             int savedInPoll = 0;
-            folder.disk.duringWrite = [&] { savedInPoll = folder.tick(later, most); };
-            QCOMPARE(folder.tick(First, most) + savedInPoll, saved);
+            folder.disk.duringWrite = [&] { savedInPoll = folder.tick(later); };
+            QCOMPARE(folder.tick(First) + savedInPoll, saved);
         } else {
-            QCOMPARE(folder.tick(First + later, most), saved);
+            QCOMPARE(folder.tick(First + later), saved);
         }
 
         std::multiset<std::string> expected{First, Second};
@@ -129,16 +135,15 @@ private slots:
         }
     }
 
-    // A poll only reads the line: what it cut out waits for the save, which the
-    // program runs apart from the poll, so that a slow write never holds the
-    // polls back.
+    // A poll only reads the line: what it cut out is saved from the event loop,
+    // apart from the poll, so that a slow write never holds the polls back.
     void aPollOnlyReadsTheLine() {
         FolderRig folder(false);
         folder.rig.comm.arrive(First + Second);
-        QVERIFY(folder.capture.poll(TheSecond));
+        QCOMPARE(folder.pump.poll(TheSecond).cut, std::size_t(2));
         QVERIFY(folder.files().empty());
-        QCOMPARE(folder.capture.saveWaiting(), 2);
-        QVERIFY(!folder.capture.poll(TheSecond));
+        folder.rig.runLater();
+        QCOMPARE(folder.capture.saved(), 2);
         QVERIFY(folder.files() == (std::multiset<std::string>{First, Second}));
     }
 
@@ -189,7 +194,8 @@ private slots:
             sent.push_back(Third);
             QCOMPARE(folder.tick(Third), kept + 1);
         } else {
-            QCOMPARE(folder.capture.saveWaiting(), kept);
+            folder.capture.saveKept();
+            QCOMPARE(folder.capture.saved(), kept);
         }
         QCOMPARE(folder.capture.unsaved(), 0);
         // The kept ones in the order they came, each named for the second it came

@@ -2,7 +2,7 @@
 #include <fstream>
 
 #include "flows/LoadImage.h"
-#include "tests/flows/SessionRig.h"
+#include "tests/support/SessionRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
 
@@ -46,8 +46,8 @@ private slots:
         view.saveEnabled = view.disableSaveEnabled = true;
         dialog.setTitle("Save current screenshot as"); // as "Save image" left it
 
-        OnLoadImageClicked(rig.session, rig.services, view);
-        DealWithWaiting(rig.session, rig.arrivals);
+        OnLoadImageClicked(rig.pump, rig.services, view);
+        rig.runLater();
 
         QVERIFY(!view.saveEnabled);
         QVERIFY(!view.disableSaveEnabled);

@@ -1,7 +1,7 @@
 #include <QTest>
 
 #include "flows/PrintFlow.h"
-#include "tests/fakes/FakeServices.h"
+#include "tests/support/FakeServices.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;

@@ -8,7 +8,7 @@
 #include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormRig.h"
+#include "tests/support/FormRig.h"
 #include "windows/Form2Printer.h"
 
 using namespace kvd;

@@ -17,10 +17,10 @@
 #include "capture/ClockTime.h"
 #include "files/ScreenshotFolder.h"
 #include "platform/Utf8Path.h"
+#include "tests/support/FormRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormRig.h"
 
 using namespace kvd;
 using test::Decoded;
@@ -158,7 +158,7 @@ private slots:
         QCOMPARE(rig.shown(), Decoded(said ? First : Second));
         QVERIFY(!rig.control<QPushButton>("Command1")->isEnabled());
         QVERIFY(!rig.control<QCheckBox>("Check2")->isEnabled());
-        QVERIFY(rig.form.state().ImageData == First); // what "Save image" would save
+        QVERIFY(rig.form.session().currentScreenshot() == First); // what "Save image" would save
         QCOMPARE(rig.box.shown.size(), std::size_t(said ? 1 : 0));
         if (said)
             QVERIFY(rig.box.shown[0].text.starts_with(rig.path("notes.txt") +
@@ -278,7 +278,7 @@ private slots:
         const std::time_t after = std::time(nullptr);
 
         QVERIFY(rig.box.shown.empty());
-        QVERIFY(rig.form.state().CurrentSaved);
+        QVERIFY(!rig.form.session().currentUnsaved());
         std::set<std::string> names; // the names the folder gives in those seconds
         for (std::time_t second = before; second <= after; ++second)
             for (int nth = 1; nth <= 3; ++nth)

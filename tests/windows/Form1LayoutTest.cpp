@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "tests/support/FormRig.h"
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormRig.h"
 #include "windows/PictureControl.h"
 
 using namespace kvd;

@@ -5,8 +5,8 @@
 #include <QTest>
 
 #include "tests/support/DevicePaths.h"
+#include "tests/support/FormRig.h"
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormRig.h"
 
 using namespace kvd;
 
@@ -153,12 +153,12 @@ private slots:
         QVERIFY(!save->isEnabled());
 
         QTest::mouseClick(check, Qt::LeftButton);
-        QVERIFY(rig.form.state().SaveDisabled);
+        QVERIFY(rig.form.session().saveDisabled());
         QVERIFY(!save->isEnabled());
 
         // Unchecking enables "Save image" even before any screenshot.
         QTest::mouseClick(check, Qt::LeftButton);
-        QVERIFY(!rig.form.state().SaveDisabled);
+        QVERIFY(!rig.form.session().saveDisabled());
         QVERIFY(save->isEnabled());
 
         // The greyed state reaches the session as such (its rule is tested there).

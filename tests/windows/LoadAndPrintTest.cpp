@@ -6,11 +6,11 @@
 #include <QTest>
 
 #include "platform/qt/QtPictureLoader.h"
+#include "tests/support/FormRig.h"
 #include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormRig.h"
 #include "windows/Form2.h"
 #include "windows/Form2Printer.h"
 

@@ -3,10 +3,10 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "tests/support/FormRig.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
-#include "tests/windows/FormRig.h"
 
 using namespace kvd;
 using test::Decoded;
@@ -34,7 +34,7 @@ private slots:
         bool arrivedUnderTheDialog = false;
         rig.dialog.whileShown = [&] {
             QCoreApplication::processEvents(); // the dialog's own event loop
-            arrivedUnderTheDialog = rig.form.state().ImageData != First;
+            arrivedUnderTheDialog = rig.form.session().currentScreenshot() != First;
         };
         rig.dialog.choices.push_back(rig.path("kept.bmp"));
         QTest::mouseClick(rig.control<QPushButton>("Command1"), Qt::LeftButton);
@@ -43,11 +43,11 @@ private slots:
 
         rig.dialog.whileShown = nullptr;
         rig.settle();
-        QVERIFY(rig.form.state().ImageData == Second);
+        QVERIFY(rig.form.session().currentScreenshot() == Second);
         QVERIFY(rig.box.shown.empty()); // the first was saved: no question
         rig.box.answers = {DialogAnswer::No};
         rig.tick(Third);
-        QVERIFY(rig.form.state().ImageData == Third);
+        QVERIFY(rig.form.session().currentScreenshot() == Third);
         QCOMPARE(rig.shown(), Decoded(Third));
     }
 
@@ -62,11 +62,11 @@ private slots:
         rig.box.whileShown = [&] {
             rig.comm.arrive(Third.substr(0, 1000));
             QTRY_VERIFY_WITH_TIMEOUT(rig.comm.waiting.empty(), 5000);
-            drained = rig.form.state().ReceiveBuffer == Third.substr(0, 1000);
+            drained = rig.form.session().bytesReceived() == 1000;
         };
         rig.box.answers = {DialogAnswer::No};
         rig.comm.arrive(Second);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.form.state().ImageData == Second, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.form.session().currentScreenshot() == Second, 5000);
         QVERIFY(drained);
         rig.form.Timer1->stop();
     }

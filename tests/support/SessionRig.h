@@ -2,9 +2,11 @@
 
 #include <QTemporaryDir>
 #include <any>
+#include <deque>
+#include <functional>
 
-#include "flows/ArrivalLoop.h"
-#include "tests/fakes/FakeServices.h"
+#include "flows/ArrivalPump.h"
+#include "tests/support/FakeServices.h"
 #include "tests/support/TestBitmap.h"
 
 namespace kvd::test {
@@ -12,13 +14,18 @@ namespace kvd::test {
 // A block that starts like a screenshot but is no bitmap.
 inline const std::string Unreadable = PlainFrame('\x7f');
 
-// A capture session on scripted fakes with the flows that deal with what it
-// hands out, as the window runs them; the temporary file in a folder of its own.
+// A capture session on the fake services with the flows that deal with what it
+// hands out, pumped as the window pumps them; the temporary file in a folder of
+// its own. What the pump leaves for the event loop waits in `later` until the
+// test runs it (runLater).
 struct SessionRig : FakeServices {
     QTemporaryDir dir;
     FakeCaptureView view;
-    CaptureSession session{comm, pictures};
+    CaptureSession session{comm, pictures, hold};
     ArrivalsOnScreen arrivals{session, services, view};
+    std::deque<std::function<void()>> later;
+    ArrivalPump pump{session, hold, arrivals,
+                     [this](std::function<void()> step) { later.push_back(std::move(step)); }};
     SessionHistory history;
     // Each tick is one second after the one before.
     std::time_t clock = 0;
@@ -36,12 +43,20 @@ struct SessionRig : FakeServices {
     std::string path(const std::string& name) const {
         return dir.path().toStdString() + "/" + name;
     }
+    // The event loop's turns: every step the pump left, and those they leave.
+    void runLater() {
+        while (!later.empty()) {
+            const std::function<void()> step = std::move(later.front());
+            later.pop_front();
+            step();
+        }
+    }
     // One poll tick with these bytes arriving just before it, then everything
-    // ready dealt with by the window's own arrival loop.
+    // ready dealt with, as the event loop deals with it.
     void tick(const std::string& bytes = {}) {
         comm.arrive(bytes);
-        session.tick(++clock);
-        DealWithWaiting(session, arrivals);
+        pump.poll(++clock);
+        runLater();
     }
     // The bytes of the picture the view shows (the fake loader's picture is
     // the file's bytes).

@@ -4,12 +4,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "platform/StdFileSystem.h"
 #include "platform/qt/QtExportEncoder.h"
 #include "platform/qt/QtPictureLoader.h"
-#include "tests/fakes/FakeDialogs.h"
-#include "tests/fakes/FakeSerialPort.h"
-#include "tests/support/DiskWorkerInPlace.h"
+#include "tests/support/FakeServices.h"
 #include "windows/Form1.h"
 #include "windows/PictureControl.h"
 
@@ -20,31 +17,21 @@ inline QImage Decoded(const std::string& frame) {
     return QImage::fromData(QByteArray(frame.data(), qsizetype(frame.size())));
 }
 
-// The main window on scripted fakes, its temporary file in a folder of its own
-// (`tempImage` names it there). The poll timer is stopped: tests run the ticks
-// themselves.
-struct FormRig {
+// The main window on the fake services, with the real picture loader and
+// encoder, its temporary file in a folder of its own (`tempImage` names it
+// there). The poll timer is stopped: tests run the ticks themselves.
+template <typename Pictures = QtPictureLoader, typename Port = FakeSerialPort>
+struct FormRigOf : ServicesOf<Pictures, QtExportEncoder, Port> {
     QTemporaryDir dir;
     std::string tempImage;
-    FakeSerialPort comm;
-    FakeFileDialog dialog;
-    FakeFileDialog exportDialog;
-    StdFileSystem files;
-    FakeMessageBox box;
-    FakeInputBox input;
-    QtPictureLoader pictures;
-    FakeFormPrinter printer;
-    DiskWorkerInPlace disk;
-    QtExportEncoder encoder;
-    Services services{
-        comm,     dialog, exportDialog,  files, box,     input,
-        pictures, printer, disk,  encoder, dir.path().toStdString() + "/" + tempImage};
-    Form1 form{services};
+    Form1 form{this->services};
 
-    explicit FormRig(std::set<int> ports = {1, 2}, std::string tempImageName = "kvd62temp.bmp")
+    explicit FormRigOf(std::set<int> ports = {1, 2}, std::string tempImageName = "kvd62temp.bmp")
         : tempImage(std::move(tempImageName)) {
         form.Timer1->stop();
-        comm.present = std::move(ports);
+        this->services.tempImagePath = dir.path().toStdString() + "/" + tempImage;
+        if constexpr (std::is_same_v<Port, FakeSerialPort>)
+            this->comm.present = std::move(ports);
     }
 
     template <typename T> T* control(const char* name) {
@@ -56,7 +43,7 @@ struct FormRig {
     // One poll tick with these bytes arriving on the line just before it, and
     // what the tick left for the event loop.
     void tick(const std::string& bytes = {}) {
-        comm.arrive(bytes);
+        this->comm.arrive(bytes);
         form.OnPollTick();
         QCoreApplication::processEvents();
     }
@@ -68,5 +55,7 @@ struct FormRig {
     QImage shown() { return control<PictureControl>("Image1")->picture(); }
     std::string path(const char* name) const { return dir.path().toStdString() + "/" + name; }
 };
+
+using FormRig = FormRigOf<>;
 
 } // namespace kvd::test

@@ -1,0 +1,41 @@
+#include "flows/ArrivalPump.h"
+
+#include <utility>
+
+namespace kvd {
+
+ArrivalPump::ArrivalPump(CaptureSession& session, ArrivalHold& hold, ArrivalHandler& handler,
+                         Later later, std::function<void()> dealt)
+    : session_(session), hold_(hold), handler_(handler), later_(std::move(later)),
+      dealt_(std::move(dealt)) {
+    hold_.whenReleased([this] { dealLater(); });
+}
+
+CaptureSession::Tick ArrivalPump::poll(std::time_t now) {
+    const CaptureSession::Tick tick = session_.tick(now);
+    if (tick.cut != 0)
+        dealLater();
+    return tick;
+}
+
+void ArrivalPump::showPictureFile(std::string path) {
+    session_.showPictureFileLater(std::move(path));
+    dealLater();
+}
+
+void ArrivalPump::dealLater() {
+    if (queued_ || !session_.readyToDeal())
+        return;
+    queued_ = true;
+    later_([this] { DealWithNext(); });
+}
+
+// A dialog opened by a click handled before this ran holds it back; the end of
+// the hold each arrival is dealt with under brings the next here.
+void ArrivalPump::DealWithNext() {
+    queued_ = false;
+    if (DealWithWaiting(session_, hold_, handler_, 1) != 0 && dealt_)
+        dealt_();
+}
+
+} // namespace kvd

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <any>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "flows/HeldServices.h"
+#include "platform/StdFileSystem.h"
+#include "tests/fakes/FakeDialogs.h"
+#include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/DiskWorkerInPlace.h"
+
+namespace kvd::test {
+
+// "Encodes" a picture of the fake loader (its bytes) as those bytes with the
+// scale after them, so that an export's files tell which picture they hold; a
+// PDF is only its first line.
+class FakeExportEncoder final : public ExportEncoder {
+public:
+    std::optional<std::string> png(const Picture& picture, int scale, std::string&) override {
+        return std::any_cast<std::string>(picture.image) + " x" + std::to_string(scale);
+    }
+    bool pdf(const Document&, ByteSink& file, std::string&) override {
+        return file.write(PdfStart);
+    }
+    static constexpr std::string_view PdfStart = "%PDF-1.4\n";
+};
+
+// Every service the flows run on, assembled as the program assembles them
+// (each dialog holding arrivals while it is open), with scripted dialogs and
+// the real file system. The tests, the fuzz targets and the benchmarks build
+// on this one: the window's tests with the real picture loader and encoder,
+// the line's with a real port. No temporary file until a test names one.
+template <typename Pictures = FakePictureLoader, typename Encoder = FakeExportEncoder,
+          typename Port = FakeSerialPort, typename Disk = DiskWorkerInPlace>
+struct ServicesOf {
+    ServicesOf() = default;
+    // A real port takes arguments of its own.
+    template <typename... PortArguments>
+    explicit ServicesOf(PortArguments&&... port) : comm(std::forward<PortArguments>(port)...) {}
+
+    Port comm;
+    FakeFileDialog dialog;
+    FakeFileDialog exportDialog;
+    StdFileSystem files;
+    FakeMessageBox box;
+    FakeInputBox input;
+    Pictures pictures;
+    FakeFormPrinter printer;
+    Disk disk;
+    Encoder encoder;
+    ArrivalHold hold;
+    HeldServices held{Services{comm,
+                               dialog,
+                               exportDialog,
+                               files,
+                               box,
+                               input,
+                               pictures,
+                               printer,
+                               disk,
+                               encoder,
+                               hold,
+                               {}},
+                      hold};
+    Services& services = held.services();
+};
+
+using FakeServices = ServicesOf<>;
+
+} // namespace kvd::test

@@ -54,9 +54,12 @@ public:
     std::deque<std::optional<std::string>> answers;
     int asked = 0;
     std::string prompt, title, defaultText;
+    std::function<void()> whileShown;
 
     std::optional<std::string> ask(const std::string& p, const std::string& t,
                                    const std::string& d) override {
+        if (whileShown)
+            whileShown();
         ++asked;
         prompt = p;
         title = t;
@@ -143,7 +146,11 @@ public:
     std::optional<Picture> picture;
     std::string comment;
     std::optional<std::string> failure;
+    // Runs while the page is printed, as the event loop turns then.
+    std::function<void()> whileShown;
     Outcome print(const Picture& shown, const std::string& text) override {
+        if (whileShown)
+            whileShown();
         picture = shown;
         comment = text;
         if (failure)

@@ -1,5 +1,7 @@
 #include <QTest>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <set>
 
 #include "flows/LoadImage.h"
@@ -146,6 +148,44 @@ private slots:
 
         QCOMPARE(askedWhileShown, (std::vector<std::string>{First, Second, later[0], later[1]}));
         QVERIFY(rig.shown() == later[2]);
+    }
+
+    // Whatever dialog is open, or while a write runs, a screenshot that arrives
+    // waits, and is shown once it closes: the services hold arrivals themselves.
+    void aScreenshotWaitsUnderEveryKindOfDialog_data() {
+        QTest::addColumn<QString>("kind");
+        for (const char* kind : {"Save dialog", "Open dialog", "folder dialog", "export dialog",
+                                 "question", "message", "comment box", "printing", "write"})
+            QTest::newRow(kind) << kind;
+    }
+    void aScreenshotWaitsUnderEveryKindOfDialog() {
+        QFETCH(QString, kind);
+        test::SessionRig rig;
+        rig.disableSave(true);
+        rig.tick(First);
+        bool waited = false;
+        const auto arrive = [&] {
+            rig.tick(Second);
+            waited = rig.shown() == First && rig.session.waitingCount() == 1;
+        };
+        rig.dialog.whileShown = rig.exportDialog.whileShown = rig.box.whileShown =
+            rig.input.whileShown = rig.printer.whileShown = arrive;
+        Services& open = rig.services;
+        const std::map<QString, std::function<void()>> dialogs{
+            {"Save dialog", [&] { open.dialog.showSave(); }},
+            {"Open dialog", [&] { open.dialog.showOpen(); }},
+            {"folder dialog", [&] { open.dialog.chooseFolder("Save every screenshot to folder"); }},
+            {"export dialog", [&] { open.exportDialog.showSave(); }},
+            {"question", [&] { open.box.ask("?", "Save as", Buttons::YesNo, DialogAnswer::No); }},
+            {"message", [&] { open.box.tell("!", "Save as"); }},
+            {"comment box", [&] { open.input.ask("Comment:", "Add comment to your print", ""); }},
+            {"printing", [&] { open.printer.print(Picture{}, "comment"); }},
+            {"write", [&] { open.disk.run(arrive); }},
+        };
+        dialogs.at(kind)();
+        QVERIFY(waited);
+        rig.runLater();
+        QVERIFY(rig.shown() == Second);
     }
 
     // More than the queue holds arrive while a dialog is open: the oldest are

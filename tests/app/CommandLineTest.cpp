@@ -58,120 +58,92 @@ private slots:
         QTest::addColumn<QString>("port");
         QTest::addColumn<bool>("saveFolder");
         QTest::addColumn<QString>("refusal");
+        const auto runs = [](const char* name, const QByteArrayList& arguments,
+                             const QString& port = {}, bool saveFolder = false) {
+            QTest::newRow(name) << arguments << int(Action::Run) << port << saveFolder << "";
+        };
+        const auto refused = [](const char* name, const QByteArrayList& arguments,
+                                const QString& refusal) {
+            QTest::newRow(name) << arguments << int(Action::Refuse) << "" << false << refusal;
+        };
 
-        const int run = int(Action::Run), refuse = int(Action::Refuse);
-        QTest::newRow("nothing: start as always") << QByteArrayList{} << run << "" << false << "";
-        QTest::newRow("a port number")
-            << QByteArrayList{"--port", "2"} << run << "2" << false << "";
-        QTest::newRow("a device path")
-            << QByteArrayList{QByteArray("--port=") + test::MissingDevice} << run
-            << QString(test::MissingDevice) << false << "";
-        QTest::newRow("a save folder")
-            << QByteArrayList{"--save-dir", "folder"} << run << "" << true << "";
+        runs("nothing: start as always", {});
+        runs("a port number", {"--port", "2"}, "2");
+        runs("a device path", {QByteArray("--port=") + test::MissingDevice}, test::MissingDevice);
+        runs("a save folder", {"--save-dir", "folder"}, "", true);
         QTest::newRow("help") << QByteArrayList{"--help"} << int(Action::ShowHelp) << "" << false
                               << "";
         QTest::newRow("version") << QByteArrayList{"-v"} << int(Action::ShowVersion) << "" << false
                                  << "";
-        QTest::newRow("an unknown option")
-            << QByteArrayList{"--baud", "9600"} << refuse << "" << false << "Unknown option 'baud'";
-        QTest::newRow("Qt's own options are not taken")
-            << QByteArrayList{"--help-all"} << refuse << "" << false << "Unknown option";
-        QTest::newRow("a port with no value")
-            << QByteArrayList{"--port"} << refuse << "" << false << "Missing value after '--port'";
-        QTest::newRow("a port that is a word") << QByteArrayList{"--port", "one"} << refuse << ""
-                                               << false << "--port \"one\" is neither";
-        QTest::newRow("port 0") << QByteArrayList{"--port", "0"} << refuse << "" << false
-                                << "--port \"0\" is neither";
-        QTest::newRow("a typo in the number")
-            << QByteArrayList{"--port", "1 2"} << refuse << "" << false << "--port \"1 2\"";
+        refused("an unknown option", {"--baud", "9600"}, "Unknown option 'baud'");
+        refused("Qt's own options are not taken", {"--help-all"}, "Unknown option");
+        refused("a port with no value", {"--port"}, "Missing value after '--port'");
+        refused("a port that is a word", {"--port", "one"}, "--port \"one\" is neither");
+        refused("port 0", {"--port", "0"}, "--port \"0\" is neither");
+        refused("a typo in the number", {"--port", "1 2"}, "--port \"1 2\"");
 #ifndef _WIN32
         // On Linux a name is bytes: one in Latin-1, as on an old USB stick, is kept.
-        QTest::newRow("a save folder named in Latin-1")
-            << QByteArrayList{"--save-dir", "folder/Pr\xfc"
-                                            "fung"}
-            << run << "" << true << "";
+        runs("a save folder named in Latin-1", {"--save-dir", QByteArray("folder/Pr\xfc") + "fung"},
+             "", true);
 #endif
-        QTest::newRow("a save folder that does not exist")
-            << QByteArrayList{"--save-dir", "/nonexistent/shots"} << refuse << "" << false
-            << "--save-dir \"/nonexistent/shots\" is not an existing folder";
-        QTest::newRow("a save folder that is a file")
-            << QByteArrayList{"--save-dir", KVD_README} << refuse << "" << false
-            << "is not an existing folder";
-        QTest::newRow("without a window")
-            << QByteArrayList{"--no-window", "--port",  "2", "--save-dir",
-                              "folder",      "--count", "3", "--keep-unreadable"}
-            << run << "2" << true << "";
-        QTest::newRow("without a window, no folder")
-            << QByteArrayList{"--no-window", "--port", "2"} << refuse << "" << false
-            << "--no-window needs --port and --save-dir";
-        QTest::newRow("a count in the window")
-            << QByteArrayList{"--count", "3"} << refuse << "" << false << "go with --no-window";
-        QTest::newRow("a count of none")
-            << QByteArrayList{"--no-window", "--port", "2", "--save-dir", "folder", "--count", "0"}
-            << refuse << "" << false << "--count \"0\" is not a number of screenshots";
-        QTest::newRow("two ports") << QByteArrayList{"--port", "1", "--port", "2"} << refuse << ""
-                                   << false << "at most once";
-        QTest::newRow("export a PDF")
-            << QByteArrayList{"--export", "r.pdf", "--comment", "bench 4", "a.bmp", "b.bmp"} << run
-            << "" << false << "";
-        QTest::newRow("export a PNG at scale 8")
-            << QByteArrayList{"--export", "a.png", "--scale", "8", "a.bmp"} << run << "" << false
-            << "";
-        QTest::newRow("export as what")
-            << QByteArrayList{"--export", "a.jpg", "a.bmp"} << refuse << "" << false
-            << "--export \"a.jpg\" names neither a .png nor a .pdf file";
-        QTest::newRow("export two into one PNG")
-            << QByteArrayList{"--export", "a.png", "a.bmp", "b.bmp"} << refuse << "" << false
-            << "--export OUT.png needs one picture file";
-        QTest::newRow("export nothing")
-            << QByteArrayList{"--export", "r.pdf"} << refuse << "" << false << "needs the picture";
-        QTest::newRow("scale 9") << QByteArrayList{"--export", "a.png", "--scale", "9", "a.bmp"}
-                                 << refuse << "" << false << "--scale \"9\" is not a whole number";
-        QTest::newRow("a scale for a PDF")
-            << QByteArrayList{"--export", "r.pdf", "--scale", "2", "a.bmp"} << refuse << "" << false
-            << "--scale goes with --export OUT.png";
-        QTest::newRow("a comment without export")
-            << QByteArrayList{"--comment", "x"} << refuse << "" << false << "go with --export";
-        QTest::newRow("export while capturing")
-            << QByteArrayList{"--export", "r.pdf", "--port", "1", "a.bmp"} << refuse << "" << false
-            << "--export takes no --port";
-        QTest::newRow("a count for an export")
-            << QByteArrayList{"--export", "r.pdf", "--count", "3", "a.bmp"} << refuse << "" << false
-            << "--export takes no --port, --save-dir, --no-window, --count";
-        QTest::newRow("keep unreadable blocks of an export")
-            << QByteArrayList{"--export", "r.pdf", "--keep-unreadable", "a.bmp"} << refuse << ""
-            << false
-            << "--export takes no --port, --save-dir, --no-window, --count or "
-               "--keep-unreadable";
+        refused("a save folder that does not exist", {"--save-dir", "/nonexistent/shots"},
+                "--save-dir \"/nonexistent/shots\" is not an existing folder");
+        refused("a save folder that is a file", {"--save-dir", KVD_README},
+                "is not an existing folder");
+        runs("without a window",
+             {"--no-window", "--port", "2", "--save-dir", "folder", "--count", "3",
+              "--keep-unreadable"},
+             "2", true);
+        refused("without a window, no folder", {"--no-window", "--port", "2"},
+                "--no-window needs --port and --save-dir");
+        refused("a count in the window", {"--count", "3"}, "go with --no-window");
+        refused("a count of none",
+                {"--no-window", "--port", "2", "--save-dir", "folder", "--count", "0"},
+                "--count \"0\" is not a number of screenshots");
+        runs("export a PDF", {"--export", "r.pdf", "--comment", "bench 4", "a.bmp", "b.bmp"});
+        runs("export a PNG at scale 8", {"--export", "a.png", "--scale", "8", "a.bmp"});
+        refused("export as what", {"--export", "a.jpg", "a.bmp"},
+                "--export \"a.jpg\" names neither a .png nor a .pdf file");
+        refused("export two into one PNG", {"--export", "a.png", "a.bmp", "b.bmp"},
+                "--export OUT.png needs one picture file");
+        refused("export nothing", {"--export", "r.pdf"}, "needs the picture");
+        refused("scale 9", {"--export", "a.png", "--scale", "9", "a.bmp"},
+                "--scale \"9\" is not a whole number");
+        refused("a scale for a PDF", {"--export", "r.pdf", "--scale", "2", "a.bmp"},
+                "--scale goes with --export OUT.png");
+        refused("a comment without export", {"--comment", "x"}, "go with --export");
+        refused("export while capturing", {"--export", "r.pdf", "--port", "1", "a.bmp"},
+                "--export takes no --port");
+        refused("a count for an export", {"--export", "r.pdf", "--count", "3", "a.bmp"},
+                "--export takes no --port, --save-dir, --no-window, --count");
+        refused("keep unreadable blocks of an export",
+                {"--export", "r.pdf", "--keep-unreadable", "a.bmp"},
+                "--export takes no --port, --save-dir, --no-window, --count or "
+                "--keep-unreadable");
         // Each option once: a second would quietly win over the first.
-        QTest::newRow("two exports")
-            << QByteArrayList{"--export", "a.pdf", "--export", "b.pdf", "a.bmp"} << refuse << ""
-            << false << "--export is given 2 times; give it at most once";
-        QTest::newRow("two scales")
-            << QByteArrayList{"--export", "a.png", "--scale", "2", "--scale=3", "a.bmp"} << refuse
-            << "" << false << "--scale is given 2 times";
-        QTest::newRow("two comments")
-            << QByteArrayList{"--export", "r.pdf", "--comment", "a", "--comment", "b", "a.bmp"}
-            << refuse << "" << false << "--comment is given 2 times";
-        QTest::newRow("two save folders")
-            << QByteArrayList{"--save-dir", "folder", "--save-dir", "folder"} << refuse << ""
-            << false << "--save-dir is given 2 times";
-        QTest::newRow("without a window, twice")
-            << QByteArrayList{"--no-window", "--port", "2", "--save-dir", "folder", "--no-window"}
-            << refuse << "" << false << "--no-window is given 2 times";
-        QTest::newRow("two counts")
-            << QByteArrayList{"--no-window", "--port", "2",       "--save-dir", "folder",
-                              "--count",     "3",      "--count", "3"}
-            << refuse << "" << false << "--count is given 2 times";
-        QTest::newRow("a file to show without a window")
-            << QByteArrayList{"--no-window", "--port", "2", "--save-dir", "folder", "a.bmp"}
-            << refuse << "" << false << "--no-window shows no file, so \"a.bmp\" has no place";
-        QTest::newRow("a line break in a refused value stays on one line")
-            << QByteArrayList{"--port", "1\n2"} << refuse << "" << false << "--port \"1?2\"";
-        QTest::newRow("a short name after two dashes")
-            << QByteArrayList{"--v"} << refuse << "" << false << "Unknown option 'v'";
-        QTest::newRow("a file to show with no name")
-            << QByteArrayList{""} << refuse << "" << false << "which is no file";
+        refused("two ports", {"--port", "1", "--port", "2"}, "at most once");
+        refused("two exports", {"--export", "a.pdf", "--export", "b.pdf", "a.bmp"},
+                "--export is given 2 times; give it at most once");
+        refused("two scales", {"--export", "a.png", "--scale", "2", "--scale=3", "a.bmp"},
+                "--scale is given 2 times");
+        refused("two comments", {"--export", "r.pdf", "--comment", "a", "--comment", "b", "a.bmp"},
+                "--comment is given 2 times");
+        refused("two save folders", {"--save-dir", "folder", "--save-dir", "folder"},
+                "--save-dir is given 2 times");
+        refused("without a window, twice",
+                {"--no-window", "--port", "2", "--save-dir", "folder", "--no-window"},
+                "--no-window is given 2 times");
+        refused(
+            "two counts",
+            {"--no-window", "--port", "2", "--save-dir", "folder", "--count", "3", "--count", "3"},
+            "--count is given 2 times");
+        refused("a file to show without a window",
+                {"--no-window", "--port", "2", "--save-dir", "folder", "a.bmp"},
+                "--no-window shows no file, so \"a.bmp\" has no place");
+        refused("a line break in a refused value stays on one line", {"--port", "1\n2"},
+                "--port \"1?2\"");
+        refused("a short name after two dashes", {"--v"}, "Unknown option 'v'");
+        refused("a file to show with no name", {""}, "which is no file");
     }
 
     void readsWhatTheProgramIsAskedToDo() {
@@ -225,9 +197,8 @@ private slots:
         QTest::addColumn<QByteArrayList>("arguments");
         QTest::addColumn<bool>("writes");
         QTest::newRow("the window") << QByteArrayList{} << false;
-        QTest::newRow("the window on a port, saving to a folder")
-            << QByteArrayList{"--port", "2", "--save-dir", "folder"} << false;
-        QTest::newRow("the window showing a file") << QByteArrayList{"a.bmp"} << false;
+        QTest::newRow("the window on a port, saving to a folder, showing a file")
+            << QByteArrayList{"--port", "2", "--save-dir", "folder", "a.bmp"} << false;
         QTest::newRow("help") << QByteArrayList{"--help"} << true;
         QTest::newRow("version") << QByteArrayList{"--version"} << true;
         QTest::newRow("a refused command line") << QByteArrayList{"--bogus"} << true;
@@ -271,8 +242,6 @@ private slots:
         QTest::addColumn<QString>("said");
         QTest::newRow("an unknown option") << QStringList{"--bogus"} << 2 << "'bogus'";
         QTest::newRow("a bad port") << QStringList{"--port", "COM"} << 2 << "--port \"COM\"";
-        QTest::newRow("a missing folder")
-            << QStringList{"--save-dir", "/nonexistent"} << 2 << "--save-dir \"/nonexistent\"";
         // PLANTED: a folder reached through a link that another user made in a
         // folder shared by all, as /tmp; refused before the port is opened.
         QTest::newRow("a save folder through another user's link")
@@ -284,12 +253,6 @@ private slots:
             << "another user";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "";
         QTest::newRow("version") << QStringList{"--version"} << 0 << "";
-        QTest::newRow("a count for an export")
-            << QStringList{"--export", "o.png", "--count", "3", "shot.bmp"} << 2
-            << "--export takes no";
-        QTest::newRow("two exports")
-            << QStringList{"--export", "a.pdf", "--export", "b.pdf", "shot.bmp"} << 2
-            << "--export is given 2 times";
         // The simulator, run the same way.
         QTest::newRow("simulator: an unknown option")
             << QStringList{"kvd62-simulator", "--bogus", "1"} << 2 << "unknown option '--bogus'";

@@ -185,8 +185,6 @@ private slots:
         QTest::newRow("Cancel of Yes/No/Cancel")
             << int(Buttons::YesNoCancel) << no << int(QMessageBox::Cancel)
             << int(DialogAnswer::Cancel);
-        QTest::newRow("No of Yes/No/Cancel")
-            << int(Buttons::YesNoCancel) << no << int(QMessageBox::No) << int(DialogAnswer::No);
         QTest::newRow("Enter where Yes loses nothing")
             << int(Buttons::YesNo) << yes << 0 << int(DialogAnswer::Yes);
         QTest::newRow("Enter where No loses nothing")

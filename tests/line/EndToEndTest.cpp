@@ -68,22 +68,14 @@ bool HasOpen(qint64 pid, const std::string& device) {
     return false;
 }
 
-// How many screenshots are complete in the folder. One being written is there
-// under a ".part-" name until its last byte is on the disk: counting it, a test
-// would stop the program in the middle of it.
-std::size_t SavedIn(const QTemporaryDir& folder) {
+// How many screenshots in the folder are complete, or (`writing`) are being
+// written. One being written is there under a ".part-" name until its last byte
+// is on the disk: counting it, a test would stop the program in the middle of it.
+std::size_t SavedIn(const QTemporaryDir& folder, bool writing = false) {
     const std::set<std::string> names = test::FilesIn(folder.path().toStdString());
-    return std::size_t(std::count_if(names.begin(), names.end(), [](const std::string& name) {
-        return name.find(".part-") == std::string::npos;
+    return std::size_t(std::count_if(names.begin(), names.end(), [&](const std::string& name) {
+        return (name.find(".part-") != std::string::npos) == writing;
     }));
-}
-
-// Whether a screenshot is being written into the folder, under its ".part-" name.
-bool WritingIn(const QTemporaryDir& folder) {
-    const std::set<std::string> names = test::FilesIn(folder.path().toStdString());
-    return std::any_of(names.begin(), names.end(), [](const std::string& name) {
-        return name.find(".part-") != std::string::npos;
-    });
 }
 
 // Who holds Qt's lock on the device, as the lock file named after it says
@@ -422,7 +414,7 @@ private slots:
             // counts those.)
             sent.push_back(test::TwoColourBitmap(74));
             QVERIFY(line.send(sent[0]));
-            QTRY_VERIFY_WITH_TIMEOUT(WritingIn(shots), LineWaitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(SavedIn(shots, true) > 0, LineWaitMs);
             QVERIFY(line.send(sent[1] + sent[2] + sent[3]));
             QTRY_COMPARE_WITH_TIMEOUT(line.unread(), 0, LineWaitMs);
             QCOMPARE(::kill(pid_t(program.processId()), SIGINT), 0);

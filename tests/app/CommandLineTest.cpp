@@ -51,20 +51,25 @@ class CommandLineTest : public QObject {
 private slots:
     // The arguments as the system hands them over (on Windows in UTF-8). `folder`
     // at the start of one stands for an existing folder of the test's own, and
-    // what follows it for a folder made in it under that name.
+    // what follows it for a folder made in it under that name. `file`: the file
+    // shown, found from the folder the program was started in.
     void readsWhatTheProgramIsAskedToDo_data() {
         QTest::addColumn<QByteArrayList>("arguments");
         QTest::addColumn<int>("action");
         QTest::addColumn<QString>("port");
         QTest::addColumn<bool>("saveFolder");
         QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QByteArray>("file");
         const auto runs = [](const char* name, const QByteArrayList& arguments,
-                             const QString& port = {}, bool saveFolder = false) {
-            QTest::newRow(name) << arguments << int(Action::Run) << port << saveFolder << "";
+                             const QString& port = {}, bool saveFolder = false,
+                             const QByteArray& file = {}) {
+            QTest::newRow(name) << arguments << int(Action::Run) << port << saveFolder << ""
+                                << file;
         };
         const auto refused = [](const char* name, const QByteArrayList& arguments,
                                 const QString& refusal) {
-            QTest::newRow(name) << arguments << int(Action::Refuse) << "" << false << refusal;
+            QTest::newRow(name) << arguments << int(Action::Refuse) << "" << false << refusal
+                                << QByteArray();
         };
 
         runs("nothing: start as always", {});
@@ -72,9 +77,9 @@ private slots:
         runs("a device path", {QByteArray("--port=") + test::MissingDevice}, test::MissingDevice);
         runs("a save folder", {"--save-dir", "folder"}, "", true);
         QTest::newRow("help") << QByteArrayList{"--help"} << int(Action::ShowHelp) << "" << false
-                              << "";
+                              << "" << QByteArray();
         QTest::newRow("version") << QByteArrayList{"-v"} << int(Action::ShowVersion) << "" << false
-                                 << "";
+                                 << "" << QByteArray();
         refused("an unknown option", {"--baud", "9600"}, "Unknown option 'baud'");
         refused("Qt's own options are not taken", {"--help-all"}, "Unknown option");
         refused("a port with no value", {"--port"}, "Missing value after '--port'");
@@ -88,8 +93,6 @@ private slots:
 #endif
         refused("a save folder that does not exist", {"--save-dir", "/nonexistent/shots"},
                 "--save-dir \"/nonexistent/shots\" is not an existing folder");
-        refused("a save folder that is a file", {"--save-dir", KVD_README},
-                "is not an existing folder");
         runs("without a window",
              {"--no-window", "--port", "2", "--save-dir", "folder", "--count", "3",
               "--keep-unreadable"},
@@ -144,6 +147,12 @@ private slots:
                 "--port \"1?2\"");
         refused("a short name after two dashes", {"--v"}, "Unknown option 'v'");
         refused("a file to show with no name", {""}, "which is no file");
+        // A file manager's "Open with" can hand over several files: the first is shown.
+        runs("of several files, the first", {"a.bmp", "/tmp/b.bmp"}, "", false, "a.bmp");
+#ifndef _WIN32
+        const QByteArray latin1 = QByteArray("Pr\xfc") + "fung.bmp";
+        runs("a file named in Latin-1", {latin1}, "", false, latin1);
+#endif
     }
 
     void readsWhatTheProgramIsAskedToDo() {
@@ -152,6 +161,7 @@ private slots:
         QFETCH(QString, port);
         QFETCH(bool, saveFolder);
         QFETCH(QString, refusal);
+        QFETCH(QByteArray, file);
         QTemporaryDir folder;
         std::vector<std::string> given{"kvd62-capture"};
         std::string madeFolder; // as the system writes it: C:\Users\... on Windows
@@ -182,6 +192,8 @@ private slots:
         if (saveFolder)
             QVERIFY2(command.options.saveFolder->string() == madeFolder,
                      command.options.saveFolder->string().c_str());
+        QCOMPARE(QByteArray::fromStdString(command.options.file.value_or("")),
+                 file.isEmpty() ? QByteArray() : QDir::currentPath().toUtf8() + "/" + file);
         if (action == int(Action::Refuse)) {
             const QString text = QString::fromStdString(command.text);
             QVERIFY2(text.startsWith("kvd62-capture: ") && text.contains(refusal) &&
@@ -215,22 +227,6 @@ private slots:
             given.push_back(argument == "folder" ? folder.path().toStdString()
                                                  : argument.toStdString());
         QCOMPARE(WritesToConsole(ReadCommandLine(given)), writes);
-    }
-
-    // A file manager's "Open with" can hand over several files: the first is shown,
-    // found from the folder the program was started in.
-    void ofSeveralFilesTheFirstIsShown() {
-        const CommandLine command = ReadCommandLine({"kvd62-capture", "a.bmp", "/tmp/b.bmp"});
-        QCOMPARE(int(command.action), int(Action::Run));
-        QCOMPARE(QString::fromStdString(command.options.file.value_or("")),
-                 QDir::current().absoluteFilePath("a.bmp"));
-#ifndef _WIN32
-        // On Linux with its name's own bytes, Latin-1 as well.
-        const std::string latin1 = "Pr\xfc"
-                                   "fung.bmp";
-        const CommandLine named = ReadCommandLine({"kvd62-capture", latin1});
-        QVERIFY(named.options.file == QDir::currentPath().toStdString() + "/" + latin1);
-#endif
     }
 
     // The program itself: a refused command line is one line on standard error

@@ -496,9 +496,6 @@ private slots:
             << QStringList{"--export", "DIR/new.pdf", "DIR/closed/shot.bmp"} << "closed folder" << 1
             << "DIR/closed/shot.bmp could not be read: permission denied: a folder on its path "
                "is closed to you";
-        QTest::newRow("a folder given as a picture")
-            << QStringList{"--export", "DIR/new.pdf", "DIR/shot.bmp", "DIR/closed"} << "" << 1
-            << "DIR/closed could not be read: it is a folder, not a picture file";
         QTest::newRow("your report in a folder you may not write: never written in place")
             << QStringList{"--export", "DIR/out.pdf", "DIR/shot.bmp"} << "read-only folder" << 1
             << "DIR/out.pdf could not be written: no new file may be made in its folder";

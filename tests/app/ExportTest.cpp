@@ -230,7 +230,6 @@ private slots:
                 {"--export", "OUT.png", "--scale", "1", "A"}, 1);
         written("scale 8, the largest", {"--export", "OUT.PNG", "--scale=8", "B"}, 8);
         written("no scale: 4", {"--export", "OUT.png", "C"}, 4);
-        written("a PDF of three", {"--export", "OUT.pdf", "A", "B", "C"}, 0);
         // The time span starts at the earliest, not at the first given.
         written("a PDF of the longest texts, in other letters: comment, file name, two days",
                 {"--export", "OUT.pdf", "--comment",

@@ -1,4 +1,5 @@
 #include <QTemporaryDir>
+#include <QFile>
 #include <QTest>
 
 #include "files/ScreenshotFolder.h"
@@ -34,6 +35,57 @@ class ExportFlowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The scale is asked until it is one, each slip said with what was typed;
+    // Cancel ends the export. An export of dropped blocks alone asks nothing
+    // and says why there is nothing to export.
+    void theScaleIsAskedUntilItIsOne_data() {
+        QTest::addColumn<bool>("allDropped");
+        QTest::addColumn<QStringList>("typed"); // "<cancel>" cancels
+        QTest::addColumn<QString>("written");   // what the PNG file holds, empty: none
+        QTest::addColumn<QStringList>("said");
+        const QString notAScale = " is not a scale: type a whole number from 1 to 8.";
+        QTest::newRow("a scale") << false << QStringList{" 3 "} << " x3" << QStringList{};
+        QTest::newRow("asked again until a scale")
+            << false << QStringList{"9", "two", "2"} << " x2"
+            << QStringList{"\"9\"" + notAScale, "\"two\"" + notAScale};
+        QTest::newRow("Cancel after a slip")
+            << false << QStringList{"0", "<cancel>"} << "" << QStringList{"\"0\"" + notAScale};
+        QTest::newRow("dropped blocks alone")
+            << true << QStringList{} << ""
+            << QStringList{"There is no screenshot to export: dropped blocks have no picture. "
+                           "Save them with \"Save...\" instead."};
+    }
+    void theScaleIsAskedUntilItIsOne() {
+        QFETCH(bool, allDropped);
+        QFETCH(QStringList, typed);
+        QFETCH(QString, written);
+        QFETCH(QStringList, said);
+        test::FakeServices fakes;
+        QTemporaryDir dir;
+        const std::string file = dir.path().toStdString() + "/shot.png";
+        for (const QString& answer : typed)
+            fakes.input.answers.push_back(
+                answer == "<cancel>" ? std::nullopt : std::optional(answer.toStdString()));
+        fakes.exportDialog.choices = {file, dir.path().toStdString()};
+        ExportChoices choices;
+        if (allDropped)
+            ExportScreenshotsAsPng({{1, Second, "BM\x7f", "it is cut short"}}, fakes.services,
+                                   choices);
+        else
+            ExportPictureAsPng(Picture{test::TwoColourBitmap(1), 192, 112}, fakes.services,
+                               choices);
+
+        QCOMPARE(fakes.input.asked, int(typed.size()));
+        QStringList told;
+        for (const auto& shown : fakes.box.shown)
+            told << QString::fromStdString(shown.text);
+        QCOMPARE(told, said);
+        QCOMPARE(QFile::exists(QString::fromStdString(file)), !written.isEmpty());
+        if (!written.isEmpty())
+            QVERIFY(ReadAll(file) == test::TwoColourBitmap(1) + written.toStdString());
+        QVERIFY(test::FilesIn(dir.path().toStdString()).size() <= 1);
+    }
+
     // "Export PNG..." names each screenshot as the save folder would, the nth
     // of its second. Exported again, a picture already there is left as it is:
     // no copy is added. Another file under its name is replaced only after Yes.

@@ -234,6 +234,15 @@ private slots:
         rig.settle();
         QCOMPARE(rig.box.shown.size(), std::size_t(1));
         QCOMPARE(list->count(), 5);
+
+        // The whole session as one PDF, with the comment asked for.
+        rig.input.answers = {"bench 3"};
+        rig.exportDialog.choices = {rig.path("session.pdf")};
+        for (QPushButton* button : history->findChildren<QPushButton*>())
+            if (button->text() == "Export P&DF...")
+                button->click();
+        QCOMPARE(rig.input.title, std::string("Add comment to your PDF"));
+        QVERIFY(ReadAll(rig.path("session.pdf")).starts_with("%PDF-"));
         if (!closeMainWindow) {
             QTest::keyClick(list, Qt::Key_Escape);
             QVERIFY(!history->isVisible());
@@ -245,6 +254,23 @@ private slots:
         QVERIFY(!large->isVisible());
         QVERIFY(!history->isVisible());
         QCOMPARE(rig.comm.state(), PortState::Closed);
+    }
+
+    // The list lets go of what the history lets go of, the oldest first.
+    void theHistoryListKeepsToTheHistorysBound() {
+        test::FormRig rig;
+        rig.startUp();
+        rig.control<QCheckBox>("Check2")->click();
+        rig.control<QAction>("historyAction")->trigger();
+        auto* list = rig.form.findChild<QListWidget*>("historyList");
+        const int sent = int(SessionHistory::Capacity) + 2;
+        for (int i = 0; i < sent; ++i)
+            rig.tick(test::TwoColourBitmap(std::uint32_t(2000 + i)));
+        QCOMPARE(list->count(), int(SessionHistory::Capacity));
+        list->setCurrentRow(list->count() - 1);
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(QGuiApplication::clipboard()->mimeData()->data("image/bmp") ==
+                test::AsBytes(test::TwoColourBitmap(2002)));
     }
 
     // With a save folder, given at start (--save-dir) or chosen from the picture's

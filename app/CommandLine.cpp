@@ -9,7 +9,7 @@
 #include <variant>
 
 #include "capture/PortMessages.h"
-#include "capture/ReadPort.h"
+#include "capture/SelectorText.h"
 #include "flows/ExportFlow.h"
 #include "platform/Utf8Path.h"
 

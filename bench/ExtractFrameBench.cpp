@@ -4,7 +4,7 @@
 
 #include "capture/CaptureSession.h"
 #include "capture/ExtractFrame.h"
-#include "capture/PollCycle.h"
+#include "capture/ReceiveBuffer.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
 

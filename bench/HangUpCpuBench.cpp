@@ -10,8 +10,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "capture/PollCycle.h"
 #include "capture/PortLink.h"
+#include "capture/ReceiveBuffer.h"
 #include "platform/qt/QtSerialPort.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <string>
 #include <utility>
 
-#include "capture/PollCycle.h"
 #include "capture/PortMessages.h"
-#include "capture/ReadPort.h"
+#include "capture/ReceiveBuffer.h"
 #include "capture/ScreenshotFormat.h"
+#include "capture/SelectorText.h"
 #include "platform/Utf8Path.h"
 
 namespace kvd {

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "capture/CaptureSession.h"
-#include "capture/ReadPort.h"
+#include "capture/SelectorText.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
 

@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-#include "capture/PollCycle.h"
+#include "capture/ReceiveBuffer.h"
 #include "flows/ArrivalLoop.h"
 #include "flows/ArrivalPump.h"
 #include "platform/qt/QtPictureLoader.h"

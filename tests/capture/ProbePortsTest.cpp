@@ -2,7 +2,7 @@
 #include <set>
 
 #include "capture/ProbePorts.h"
-#include "capture/ReadPort.h"
+#include "capture/SelectorText.h"
 #include "tests/capture/PortSteps.h"
 #include "tests/fakes/FakeSerialPort.h"
 #include "tests/support/TestMain.h"

@@ -9,7 +9,7 @@
 #include "capture/CaptureSession.h"
 #include "capture/ConfigurePort.h"
 #include "capture/ProbePorts.h"
-#include "capture/ReadPort.h"
+#include "capture/SelectorText.h"
 #include "platform/win32/Win32SerialPort.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/support/TestBitmap.h"

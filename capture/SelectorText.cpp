@@ -1,4 +1,4 @@
-#include "capture/ReadPort.h"
+#include "capture/SelectorText.h"
 
 #include <cctype>
 

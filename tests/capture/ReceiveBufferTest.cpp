@@ -2,7 +2,7 @@
 #include <random>
 #include <set>
 
-#include "capture/PollCycle.h"
+#include "capture/ReceiveBuffer.h"
 #include "tests/fakes/FakeSerialPort.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
@@ -25,7 +25,7 @@ const std::string EndsLikeAHeader = [] {
     return shot;
 }();
 
-class PollCycleTest : public QObject {
+class ReceiveBufferTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -236,5 +236,5 @@ private slots:
     }
 };
 
-KVD_REGISTER_TEST(PollCycleTest)
-#include "PollCycleTest.moc"
+KVD_REGISTER_TEST(ReceiveBufferTest)
+#include "ReceiveBufferTest.moc"

@@ -1,4 +1,4 @@
-#include "capture/PollCycle.h"
+#include "capture/ReceiveBuffer.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "capture/ReadPort.h"
+#include "capture/SelectorText.h"
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
@@ -9,7 +9,7 @@ namespace {
 constexpr int OutOfRange = 100000; // stands for "no number" in the table
 }
 
-class ReadPortTest : public QObject {
+class SelectorTextTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -137,5 +137,5 @@ private slots:
     }
 };
 
-KVD_REGISTER_TEST(ReadPortTest)
-#include "ReadPortTest.moc"
+KVD_REGISTER_TEST(SelectorTextTest)
+#include "SelectorTextTest.moc"

@@ -28,7 +28,7 @@ std::vector<SerialDevice> Devices(const QString& list) {
 
 } // namespace
 
-class PortTextTest : public QObject {
+class PortNamesTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -216,5 +216,5 @@ private slots:
     }
 };
 
-KVD_REGISTER_TEST(PortTextTest)
-#include "PortTextTest.moc"
+KVD_REGISTER_TEST(PortNamesTest)
+#include "PortNamesTest.moc"

@@ -9,6 +9,7 @@
 #include "platform/LineSettings.h"
 #include "platform/Outcome.h"
 #include "platform/PortAddress.h"
+#include "platform/PortSettings.h"
 
 namespace kvd {
 
@@ -17,8 +18,6 @@ namespace kvd {
 // A lost port stays lost, through closes and failed opens, until it opens again
 // or is pointed at another port.
 enum class PortState { Closed, Open, Lost };
-
-enum class FlowControl { None, Hardware, Software };
 
 // Whether a port could be opened, and the device it names.
 struct PortTrial {
@@ -75,14 +74,16 @@ public:
     // the port in use as it is.
     virtual PortTrial tryPort(const PortAddress& port) = 0;
 
-    // Line settings, already read and checked: the port only applies them.
-    virtual void setSettings(const LineSettingsValue& settings) = 0;
-    virtual void setFlowControl(FlowControl flow) = 0;
-    virtual void setRts(bool on) = 0;
-    virtual void setDtr(bool on) = 0;
-    virtual void setInBufferSize(int bytes) = 0;
-    // 0 means that a read returns every byte waiting.
-    virtual void setInputLength(int bytes) = 0;
+    // Line settings, already read and checked: the port only applies them. Each
+    // is kept in settings() and applied when the port opens; an open port
+    // applies it at once where its system lets it (settingChanged).
+    void setSettings(const LineSettingsValue& line) { Keep(settings_.line, line, Part::Line); }
+    void setFlowControl(FlowControl flow) { Keep(settings_.flow, flow, Part::Flow); }
+    void setRts(bool on) { Keep(settings_.rts, on, Part::Rts); }
+    void setDtr(bool on) { Keep(settings_.dtr, on, Part::Dtr); }
+    void setInBufferSize(int bytes) { Keep(settings_.inBufferSize, bytes, Part::InBufferSize); }
+    void setInputLength(int bytes) { Keep(settings_.inputLength, bytes, Part::InputLength); }
+    const PortSettings& settings() const { return settings_; }
 
     // Looks at an open port's line: when its device has gone or the line has
     // hung up, the port is closed and becomes Lost, whether or not the system
@@ -127,6 +128,22 @@ public:
     // Why the port is not open, in a few words ("Permission denied"); empty when
     // it is open or was never tried.
     virtual std::string problem() const = 0;
+
+protected:
+    using Part = PortSettings::Part;
+
+    // `part` of settings() was just given: an open port applies it here where it
+    // can; anything else waits for the next open.
+    virtual void settingChanged(Part part) = 0;
+
+private:
+    template <typename Value, typename Given>
+    void Keep(Value& kept, const Given& given, Part part) {
+        kept = given;
+        settingChanged(part);
+    }
+
+    PortSettings settings_;
 };
 
 } // namespace kvd

@@ -195,31 +195,26 @@ void QtSerialPort::close() {
         state_ = PortState::Closed;
 }
 
-void QtSerialPort::setSettings(const LineSettingsValue& settings) {
-    settings_ = settings;
+// The flow control and the read buffer's size are Qt's to keep while the port is
+// closed; the line settings are set on opening (ApplyLineSettings). Qt's reads
+// always return everything waiting, whatever the input length.
+void QtSerialPort::settingChanged(Part part) {
+    switch (part) {
+    case Part::Flow:
+        port_->setFlowControl(ToQtFlow(settings().flow));
+        break;
+    case Part::Rts:
+    case Part::Dtr:
+        ApplyModemLines();
+        break;
+    case Part::InBufferSize:
+        port_->setReadBufferSize(settings().inBufferSize);
+        break;
+    case Part::Line:
+    case Part::InputLength:
+        break;
+    }
 }
-
-void QtSerialPort::setFlowControl(FlowControl flow) {
-    flow_ = flow;
-    port_->setFlowControl(ToQtFlow(flow));
-}
-
-void QtSerialPort::setRts(bool on) {
-    rts_ = on;
-    ApplyModemLines();
-}
-
-void QtSerialPort::setDtr(bool on) {
-    dtr_ = on;
-    ApplyModemLines();
-}
-
-void QtSerialPort::setInBufferSize(int bytes) {
-    port_->setReadBufferSize(bytes);
-}
-
-// Qt's reads always return everything waiting, which is what the program asks for.
-void QtSerialPort::setInputLength(int) {}
 
 void QtSerialPort::checkLine() {
     if (state_ != PortState::Open)
@@ -245,14 +240,14 @@ std::string QtSerialPort::read() {
 
 // Without line settings the port opens with the ones it has.
 Outcome QtSerialPort::ApplyLineSettings() {
-    const std::optional<LineSettingsValue>& line = settings_;
+    const std::optional<LineSettingsValue>& line = settings().line;
     if (!line)
         return Outcome::success();
     port_->setBaudRate(line->baudRate);
     port_->setDataBits(static_cast<QSerialPort::DataBits>(line->dataBits));
     port_->setParity(ToQtParity(line->parity));
     port_->setStopBits(line->stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
-    port_->setFlowControl(ToQtFlow(flow_));
+    port_->setFlowControl(ToQtFlow(settings().flow));
     return Outcome::success();
 }
 
@@ -262,9 +257,9 @@ Outcome QtSerialPort::ApplyLineSettings() {
 void QtSerialPort::ApplyModemLines() {
     if (state_ != PortState::Open)
         return;
-    if (flow_ != FlowControl::Hardware)
-        port_->setRequestToSend(rts_);
-    port_->setDataTerminalReady(dtr_);
+    if (settings().flow != FlowControl::Hardware)
+        port_->setRequestToSend(settings().rts);
+    port_->setDataTerminalReady(settings().dtr);
     port_->clearError();
 }
 

@@ -39,13 +39,6 @@ public:
     void close() override;
     PortTrial tryPort(const PortAddress& port) override;
 
-    void setSettings(const LineSettingsValue& settings) override;
-    void setFlowControl(FlowControl flow) override;
-    void setRts(bool on) override;
-    void setDtr(bool on) override;
-    void setInBufferSize(int bytes) override;
-    void setInputLength(int bytes) override;
-
     void checkLine() override;
     int bytesWaiting() override;
     std::string read() override;
@@ -56,6 +49,9 @@ public:
     DeviceIdentity identify(const std::string& device) override;
     std::string findDevice(const DeviceIdentity& identity) override;
     std::string problem() const override { return problem_; }
+
+protected:
+    void settingChanged(Part part) override;
 
 private:
     const std::vector<SerialDevice>& Devices();
@@ -72,10 +68,6 @@ private:
     DeviceLister listDevices_;
     PortAddress address_ = PortAddress::number(1);
     std::string device_;
-    std::optional<LineSettingsValue> settings_;
-    FlowControl flow_ = FlowControl::None;
-    bool rts_ = false;
-    bool dtr_ = false;
     PortState state_ = PortState::Closed;
     DeviceIdentity identity_;
     std::string problem_;

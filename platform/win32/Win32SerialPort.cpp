@@ -295,13 +295,14 @@ Outcome Win32SerialPort::Open(std::chrono::milliseconds wait) {
 // once with what is there. A port that refuses any of them is not used: with
 // the driver's own timeouts left in place, a read could wait for 4096 bytes.
 Outcome Win32SerialPort::Configure() {
-    if (inBufferSize_ > 0)
-        driver_.setupComm(handle_, DWORD(inBufferSize_));
+    const PortSettings& given = settings();
+    if (given.inBufferSize > 0)
+        driver_.setupComm(handle_, DWORD(given.inBufferSize));
     DCB line{};
     line.DCBlength = sizeof line;
     if (!driver_.getState(handle_, line))
         return Outcome::failure(Unusable(driver_.lastError()));
-    if (const std::optional<LineSettingsValue>& wanted = settings_) {
+    if (const std::optional<LineSettingsValue>& wanted = given.line) {
         line.BaudRate = DWORD(wanted->baudRate);
         line.ByteSize = BYTE(wanted->dataBits);
         line.Parity = ToParity(wanted->parity);
@@ -309,16 +310,16 @@ Outcome Win32SerialPort::Configure() {
     }
     line.fBinary = TRUE;
     line.fParity = line.Parity != NOPARITY;
-    line.fOutxCtsFlow = flow_ == FlowControl::Hardware;
+    line.fOutxCtsFlow = given.flow == FlowControl::Hardware;
     line.fOutxDsrFlow = FALSE;
     line.fDsrSensitivity = FALSE;
-    line.fOutX = line.fInX = flow_ == FlowControl::Software;
+    line.fOutX = line.fInX = given.flow == FlowControl::Software;
     line.fNull = FALSE;
     line.fAbortOnError = FALSE;
-    line.fDtrControl = dtr_ ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-    line.fRtsControl = flow_ == FlowControl::Hardware ? RTS_CONTROL_HANDSHAKE
-                       : rts_                         ? RTS_CONTROL_ENABLE
-                                                      : RTS_CONTROL_DISABLE;
+    line.fDtrControl = given.dtr ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+    line.fRtsControl = given.flow == FlowControl::Hardware ? RTS_CONTROL_HANDSHAKE
+                       : given.rts                         ? RTS_CONTROL_ENABLE
+                                                           : RTS_CONTROL_DISABLE;
     if (!driver_.setState(handle_, line))
         return Outcome::failure("the line settings were refused (" +
                                 SystemErrorText(driver_.lastError()) + ")");
@@ -426,20 +427,24 @@ std::string Win32SerialPort::findDevice(const DeviceIdentity& identity) {
     return {};
 }
 
-void Win32SerialPort::setFlowControl(FlowControl flow) {
-    flow_ = flow;
-    if (state_ == PortState::Open)
-        Configure();
-}
-
-void Win32SerialPort::setRts(bool on) {
-    rts_ = on;
-    ApplyModemLines();
-}
-
-void Win32SerialPort::setDtr(bool on) {
-    dtr_ = on;
-    ApplyModemLines();
+// The line settings, the input buffer and the input length wait for the next
+// open (every read returns all that is waiting, which is what the program asks
+// for).
+void Win32SerialPort::settingChanged(Part part) {
+    switch (part) {
+    case Part::Flow:
+        if (state_ == PortState::Open)
+            Configure();
+        break;
+    case Part::Rts:
+    case Part::Dtr:
+        ApplyModemLines();
+        break;
+    case Part::Line:
+    case Part::InBufferSize:
+    case Part::InputLength:
+        break;
+    }
 }
 
 // A port without modem lines (Wine's pseudo-terminal, some adapters) refuses
@@ -447,9 +452,9 @@ void Win32SerialPort::setDtr(bool on) {
 void Win32SerialPort::ApplyModemLines() {
     if (state_ != PortState::Open)
         return;
-    if (flow_ != FlowControl::Hardware)
-        driver_.escape(handle_, rts_ ? SETRTS : CLRRTS);
-    driver_.escape(handle_, dtr_ ? SETDTR : CLRDTR);
+    if (settings().flow != FlowControl::Hardware)
+        driver_.escape(handle_, settings().rts ? SETRTS : CLRRTS);
+    driver_.escape(handle_, settings().dtr ? SETDTR : CLRDTR);
 }
 
 // Whether the port's name is still in the system's list, for a port that was

@@ -47,14 +47,6 @@ public:
     void close() override;
     PortTrial tryPort(const PortAddress& port) override;
 
-    void setSettings(const LineSettingsValue& settings) override { settings_ = settings; }
-    void setFlowControl(FlowControl flow) override;
-    void setRts(bool on) override;
-    void setDtr(bool on) override;
-    void setInBufferSize(int bytes) override { inBufferSize_ = bytes; }
-    // Every read returns all that is waiting, which is what the program asks for.
-    void setInputLength(int) override {}
-
     // Every poll reads here, whatever ClearCommError says waits.
     void checkLine() override;
     // What the poll's checkLine read.
@@ -85,6 +77,9 @@ public:
     std::string deviceName() const override { return device_; }
     std::string problem() const override { return problem_; }
 
+protected:
+    void settingChanged(Part part) override;
+
 private:
     std::string ResolveDevice() const;
     Outcome Open(std::chrono::milliseconds wait);
@@ -103,11 +98,6 @@ private:
     HANDLE handle_ = nullptr; // null while closed
     PortAddress address_ = PortAddress::number(1);
     std::string device_;
-    std::optional<LineSettingsValue> settings_;
-    FlowControl flow_ = FlowControl::None;
-    bool rts_ = false;
-    bool dtr_ = false;
-    int inBufferSize_ = 0;
     PortState state_ = PortState::Closed;
     std::string problem_;
     // Read from the port and not yet handed out; once lost, what it had.

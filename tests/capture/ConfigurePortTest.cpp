@@ -6,53 +6,43 @@
 #include "tests/support/TestMain.h"
 
 using namespace kvd;
-using test::SettingsBeforeOpen;
-using test::Steps;
-using test::VerifyOpenWithLineSettings;
+using test::LineSaw;
+using test::OpenedForTheInstrument;
 
 class ConfigurePortTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // All settings are made before the port opens; DTR goes off before it opens
-    // when the user typed the port, after it when the port was picked. A port
-    // that is open, or was lost under us, is closed first.
+    // The port opens with the instrument's settings. A port the user typed never
+    // shows DTR on: it goes off before the port opens; a port picked from the
+    // list has it switched off just after. A port that is open is closed first.
     void configureTurnsDtrOffAroundTheOpen_data() {
-        QTest::addColumn<bool>("dtrFirst");
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<bool>("wasOpen");
+        QTest::addColumn<QStringList>("line");
         QTest::newRow("picked from the list, port closed")
-            << false << "closed" << QStringList{"open", "setDtr 0"};
+            << false << false << QStringList{OpenedForTheInstrument(true), "DTR off"};
         QTest::newRow("picked from the list, port open")
-            << false << "open" << QStringList{"close", "open", "setDtr 0"};
-        QTest::newRow("picked from the list, port lost")
-            << false << "lost" << QStringList{"close", "open", "setDtr 0"};
-        QTest::newRow("text edited, port closed")
-            << true << "closed" << QStringList{"setDtr 0", "open"};
+            << false << true << QStringList{"close", OpenedForTheInstrument(true), "DTR off"};
         QTest::newRow("text edited, port open")
-            << true << "open" << QStringList{"close", "setDtr 0", "open"};
+            << true << true << QStringList{"close", OpenedForTheInstrument(false)};
     }
 
     void configureTurnsDtrOffAroundTheOpen() {
-        QFETCH(bool, dtrFirst);
-        QFETCH(QString, before);
-        QFETCH(QStringList, steps);
+        QFETCH(bool, typed);
+        QFETCH(bool, wasOpen);
+        QFETCH(QStringList, line);
 
         test::FakeSerialPort comm;
         comm.present = {1, 2};
-        if (before != "closed") {
+        if (wasOpen) {
             comm.setPort(PortAddress::number(1));
             QVERIFY(comm.open().ok());
+            comm.line.clear();
         }
-        if (before == "lost")
-            comm.lose();
-        comm.calls.clear();
-        QVERIFY(ConfigurePort(comm, PortAddress::number(2), dtrFirst).ok());
-        QCOMPARE(Steps(comm.calls), steps);
-        QCOMPARE(SettingsBeforeOpen(comm.calls),
-                 QStringList({"setFlowControl none", "setInBufferSize 6000", "setInputLength 0",
-                              "setPort port 2", "setRts 1", "setSettings 57600,N,8,1"}));
-        VerifyOpenWithLineSettings(comm, PortAddress::number(2));
+        QVERIFY(ConfigurePort(comm, PortAddress::number(2), typed).ok());
+        QCOMPARE(comm.port, PortAddress::number(2));
+        QCOMPARE(LineSaw(comm), line);
     }
 
     void configureReportsAPortThatWillNotOpen() {

@@ -4,6 +4,14 @@
 
 namespace kvd::test {
 
+namespace {
+
+std::string Level(bool on) {
+    return on ? "on" : "off";
+}
+
+} // namespace
+
 void FakeSerialPort::lose() {
     calls.push_back("lost");
     state_ = PortState::Lost;
@@ -103,6 +111,11 @@ Outcome FakeSerialPort::open() {
     if (!problem_.empty())
         return Outcome::failure(problem_);
     state_ = PortState::Open;
+    const PortSettings& given = settings();
+    line.push_back("open " + (given.line ? FormatLineSettings(*given.line) : "as it was") +
+                   ", flow " + (given.flow == FlowControl::None ? "none" : "on") + ", RTS " +
+                   Level(given.rts) + ", DTR " + Level(given.dtr) + ", buffer " +
+                   std::to_string(given.inBufferSize));
     hungUp_ = false;
     identity_ = identify(device_);
     opened.push_back(device_);
@@ -111,38 +124,21 @@ Outcome FakeSerialPort::open() {
 
 void FakeSerialPort::close() {
     calls.push_back("close");
-    if (state_ == PortState::Open)
-        state_ = PortState::Closed;
+    if (state_ != PortState::Open)
+        return;
+    state_ = PortState::Closed;
+    line.push_back("close");
 }
 
-void FakeSerialPort::setSettings(const LineSettingsValue& line) {
-    settings = FormatLineSettings(line);
-    calls.push_back("setSettings " + settings);
-}
-
-void FakeSerialPort::setFlowControl(FlowControl value) {
-    calls.push_back(value == FlowControl::None ? "setFlowControl none" : "setFlowControl on");
-    flow = value;
-}
-
-void FakeSerialPort::setRts(bool on) {
-    calls.push_back(on ? "setRts 1" : "setRts 0");
-    rts = on;
-}
-
-void FakeSerialPort::setDtr(bool on) {
-    calls.push_back(on ? "setDtr 1" : "setDtr 0");
-    dtr = on;
-}
-
-void FakeSerialPort::setInBufferSize(int bytes) {
-    calls.push_back("setInBufferSize " + std::to_string(bytes));
-    inBufferSize = bytes;
-}
-
-void FakeSerialPort::setInputLength(int bytes) {
-    calls.push_back("setInputLength " + std::to_string(bytes));
-    inputLength = bytes;
+// The modem lines reach an open port's device at once; the rest waits for the
+// next open.
+void FakeSerialPort::settingChanged(Part part) {
+    if (state_ != PortState::Open)
+        return;
+    if (part == Part::Rts)
+        line.push_back("RTS " + Level(settings().rts));
+    else if (part == Part::Dtr)
+        line.push_back("DTR " + Level(settings().dtr));
 }
 
 // A port that hung up says nothing until its line is checked; once lost, what it

@@ -11,10 +11,13 @@
 namespace kvd::test {
 
 // A serial port scripted by the test: which ports exist, what arrives on the line,
-// when the device is lost. It records every call in order, so tests can check
-// the exact sequence of a configuration.
+// when the device is lost. It records the calls that choose and open ports, and
+// what the device at the line's far end saw of the settings.
 class FakeSerialPort final : public SerialPort {
 public:
+    // A port fresh from the system has DTR on until told otherwise.
+    FakeSerialPort() { setDtr(true); }
+
     // Port numbers that open; any other fails with "no such device". Port n is
     // /dev/ttyFAKEn.
     std::set<int> present;
@@ -28,17 +31,16 @@ public:
     std::vector<std::string> opened;
     // Ports that exist but refuse to open, with the reason given.
     std::map<int, std::string> refused;
-    // Every call, in order: "close", "setPort 2", "setRts 1", "open", "tryPort port 2", ...
+    // The calls that choose and open ports, in order: "close", "setPort port 2",
+    // "open", "tryPort port 2", and "lost" when the device went.
     std::vector<std::string> calls;
+    // What the device saw, in order: each open with the settings it applied
+    // ("open 57600,N,8,1, flow none, RTS on, DTR off, buffer 6000"), a modem
+    // line changed while open ("DTR off"), and "close".
+    std::vector<std::string> line;
 
-    // The settings as last given.
+    // The port as last given.
     PortAddress port = PortAddress::number(0);
-    std::string settings;
-    FlowControl flow = FlowControl::Hardware;
-    bool rts = false;
-    bool dtr = true;
-    int inBufferSize = 0;
-    int inputLength = -1;
 
     // Bytes that arrived on the line and wait to be read.
     std::string waiting;
@@ -63,12 +65,6 @@ public:
     Outcome open() override;
     void close() override;
     PortTrial tryPort(const PortAddress& address) override;
-    void setSettings(const LineSettingsValue& line) override;
-    void setFlowControl(FlowControl value) override;
-    void setRts(bool on) override;
-    void setDtr(bool on) override;
-    void setInBufferSize(int bytes) override;
-    void setInputLength(int bytes) override;
     void checkLine() override;
     int bytesWaiting() override;
     std::string read() override;
@@ -78,6 +74,9 @@ public:
     DeviceIdentity identify(const std::string& device) override;
     std::string findDevice(const DeviceIdentity& identity) override;
     std::string problem() const override { return problem_; }
+
+protected:
+    void settingChanged(Part part) override;
 
 private:
     std::string Resolve() const;

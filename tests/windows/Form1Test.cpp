@@ -3,7 +3,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
 
+#include "tests/capture/PortSteps.h"
 #include "tests/support/DevicePaths.h"
 #include "tests/support/FormRig.h"
 #include "tests/support/TestMain.h"
@@ -30,63 +32,52 @@ class Form1Test : public QObject {
 
 private slots:
     // Start-up's wiring to the selector: what the session found is listed, each
-    // with its device as tooltip, its text is the port given (without one, the
-    // text stays as the box had it), and how the link stands is shown, red while
-    // no port is open, with the session's message about it. Which port opens and
-    // what is said are the session's rules, tested there.
-    void startUpProbesThePorts_data() {
-        QTest::addColumn<QList<int>>("present");
-        QTest::addColumn<QString>("given");
-        QTest::addColumn<QStringList>("items");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("stateLine");
-
-        QTest::newRow("port 2 given") << QList<int>{1, 2} << "2" << QStringList{"1", "2"} << "2"
-                                      << "/dev/ttyFAKE2: open";
-        QTest::newRow("no port") << QList<int>{} << "" << QStringList{} << "1"
-                                 << "/dev/ttyFAKE1: no such device";
-    }
-
+    // with its device as tooltip, its text is the port given, and how the link
+    // stands is shown, red while no port is open, with the session's message
+    // about it. Which port opens and what is said are the session's rules,
+    // tested there.
     void startUpProbesThePorts() {
-        QFETCH(QList<int>, present);
-        QFETCH(QString, given);
-        QFETCH(QStringList, items);
-        QFETCH(QString, text);
-        QFETCH(QString, stateLine);
-
-        test::FormRig rig(std::set<int>(present.begin(), present.end()));
-        std::optional<std::string> port;
-        if (!given.isEmpty())
-            port = given.toStdString();
-        rig.form.StartUp(port);
+        test::FormRig rig({2});
+        rig.comm.refused[1] = "Permission denied";
+        rig.form.StartUp("1");
         auto* combo = rig.control<QComboBox>("Combo1");
-        QCOMPARE(Items(combo), items);
-        QCOMPARE(combo->currentText(), text);
-        QCOMPARE(combo->toolTip(), "Current serial port\n" + stateLine);
-        const bool open = !items.isEmpty();
-        QCOMPARE(ShownRed(combo), !open);
-        for (int i = 0; i < combo->count(); ++i)
-            QCOMPARE(combo->itemData(i, Qt::ToolTipRole).toString(),
-                     "/dev/ttyFAKE" + combo->itemText(i));
+        QCOMPARE(Items(combo), QStringList{"2"});
+        QCOMPARE(combo->itemData(0, Qt::ToolTipRole).toString(), "/dev/ttyFAKE2");
+        QCOMPARE(combo->currentText(), "1");
+        QCOMPARE(combo->toolTip(), "Current serial port\n/dev/ttyFAKE1: permission denied");
+        QVERIFY(ShownRed(combo));
         QVERIFY(!rig.control<QPushButton>("Command1")->isEnabled());
 
         rig.form.ReportPortProblems();
-        QCOMPARE(rig.box.shown.size(), std::size_t(open ? 0 : 1));
-        if (!open)
-            QCOMPARE(rig.box.shown[0].text, *rig.form.session().portProblem());
+        QCOMPARE(rig.box.shown.size(), std::size_t(1));
+        QCOMPARE(rig.box.shown[0].text, *rig.form.session().portProblem());
     }
 
-    void pickingAPortOpensThenSwitchesDtrOff() {
+    // The selector's wiring to the port: a pick from the list reaches it as
+    // picked, text typed into the box as typed, which is what decides when DTR
+    // goes off (ConfigurePort's rule, tested there).
+    void aPickAndATypedTextReachThePortAsSuch() {
         test::FormRig rig;
         rig.form.StartUp();
-        rig.comm.calls.clear();
         auto* combo = rig.control<QComboBox>("Combo1");
-        combo->setCurrentIndex(1);
-        emit combo->activated(1);
+        const auto choose = [&](const std::function<void()>& how) {
+            rig.comm.setDtr(true); // as a port fresh from the system has it
+            rig.comm.line.clear();
+            how();
+            return test::LineSaw(rig.comm);
+        };
+        const QStringList picked = choose([&] {
+            combo->setCurrentIndex(1);
+            emit combo->activated(1);
+        });
+        QCOMPARE(picked, (QStringList{"close", test::OpenedForTheInstrument(true), "DTR off"}));
         QCOMPARE(rig.comm.port, PortAddress::number(2));
-        QVERIFY(rig.comm.isOpen());
-        const std::vector<std::string> tail(rig.comm.calls.end() - 2, rig.comm.calls.end());
-        QCOMPARE(tail, (std::vector<std::string>{"open", "setDtr 0"}));
+        const QStringList typed = choose([&] {
+            combo->lineEdit()->selectAll();
+            QTest::keyClicks(combo->lineEdit(), "1");
+        });
+        QCOMPARE(typed, (QStringList{"close", test::OpenedForTheInstrument(false)}));
+        QCOMPARE(rig.comm.port, PortAddress::number(1));
     }
 
     // The typing pause's wiring: a device path typed into the box is held while

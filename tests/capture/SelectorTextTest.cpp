@@ -90,50 +90,47 @@ private slots:
         QCOMPARE(n.has_value() ? int(*n) : OutOfRange, expected);
     }
 
+    // `described`: the address as messages name it.
     void readsAddresses_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("described");
 
-        const auto row = [](const char* text, PortAddress::Kind kind, int number,
-                            const char* path) {
+        const auto row = [](const char* text, PortAddress::Kind kind, const char* described) {
             const QByteArray tag = QByteArray(text).replace('\n', "\\n");
             QTest::newRow(tag.constData())
-                << QByteArray(text) << int(kind) << number << QByteArray(path);
+                << QByteArray(text) << int(kind) << QByteArray(described);
         };
-        row("2", PortAddress::Kind::Number, 2, "");
-        row("", PortAddress::Kind::Number, 0, "");
-        row("99999", PortAddress::Kind::Unusable, 0, "99999");
-        row(" 1e9 ", PortAddress::Kind::Unusable, 0, "1e9");
+        row("2", PortAddress::Kind::Number, "port 2");
+        row("", PortAddress::Kind::Number, "port 0");
+        row("99999", PortAddress::Kind::Unusable, "port 99999");
+        row(" 1e9 ", PortAddress::Kind::Unusable, "port 1e9");
 #ifdef _WIN32
-        row("COM3", PortAddress::Kind::Device, 0, "COM3");
-        row("  com12 \n", PortAddress::Kind::Device, 0, "com12");
-        row(R"(\\.\COM12)", PortAddress::Kind::Device, 0, R"(\\.\COM12)");
-        row("COMX", PortAddress::Kind::Number, 0, "");
+        row("COM3", PortAddress::Kind::Device, "COM3");
+        row("  com12 \n", PortAddress::Kind::Device, "com12");
+        row(R"(\\.\COM12)", PortAddress::Kind::Device, R"(\\.\COM12)");
+        row("COMX", PortAddress::Kind::Number, "port 0");
         // Windows reads port names in any case, and a number too long for any
         // integer is still a name (which opens no port), never a crash.
-        row("Com7", PortAddress::Kind::Device, 0, "Com7");
-        row("cOM7", PortAddress::Kind::Device, 0, "cOM7");
-        row("COM99999999999", PortAddress::Kind::Device, 0, "COM99999999999");
+        row("Com7", PortAddress::Kind::Device, "Com7");
+        row("cOM7", PortAddress::Kind::Device, "cOM7");
+        row("COM99999999999", PortAddress::Kind::Device, "COM99999999999");
 #else
-        row("/dev/ttyUSB0", PortAddress::Kind::Device, 0, "/dev/ttyUSB0");
-        row("  /dev/serial/by-id/usb-FTDI if00 \n", PortAddress::Kind::Device, 0,
+        row("/dev/ttyUSB0", PortAddress::Kind::Device, "/dev/ttyUSB0");
+        row("  /dev/serial/by-id/usb-FTDI if00 \n", PortAddress::Kind::Device,
             "/dev/serial/by-id/usb-FTDI if00");
-        row("/dev/pts/3", PortAddress::Kind::Device, 0, "/dev/pts/3");
-        row("COM3", PortAddress::Kind::Number, 0, "");
+        row("/dev/pts/3", PortAddress::Kind::Device, "/dev/pts/3");
+        row("COM3", PortAddress::Kind::Number, "port 0");
 #endif
     }
 
     void readsAddresses() {
         QFETCH(QByteArray, text);
         QFETCH(int, kind);
-        QFETCH(int, number);
-        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, described);
         const PortAddress address = ReadPortAddress(text.toStdString());
         QCOMPARE(int(address.kind()), kind);
-        QCOMPARE(address.portNumber(), number);
-        QCOMPARE(QByteArray::fromStdString(address.path()), path);
+        QCOMPARE(QByteArray::fromStdString(address.describe()), described);
     }
 };
 

@@ -212,7 +212,8 @@ private slots:
         driver.failModem = fault == "nomodem" ? ERROR_INVALID_PARAMETER : 0;
         Win32SerialPort port(driver);
         test::FakePictureLoader pictures;
-        CaptureSession session(port, pictures);
+        ArrivalHold hold;
+        CaptureSession session(port, pictures, hold);
         session.choosePort("7", PortChoice::Typed);
         std::vector<std::string> arrived;
         const auto tick = [&](const std::string& bytes) {
@@ -309,7 +310,8 @@ private slots:
         ScriptedDriver driver;
         Win32SerialPort port(driver);
         test::FakePictureLoader pictures;
-        CaptureSession session(port, pictures);
+        ArrivalHold hold;
+        CaptureSession session(port, pictures, hold);
         if (how == "retried") {
             session.choosePort("7", PortChoice::Typed);
             QCOMPARE(session.portState(), PortState::Open);

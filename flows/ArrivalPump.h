@@ -23,6 +23,8 @@ public:
     // `dealt` hears after each arrival dealt with.
     ArrivalPump(CaptureSession& session, ArrivalHold& hold, ArrivalHandler& handler, Later later,
                 std::function<void()> dealt = {});
+    // The hold outlives the pump (main makes it first): it calls no more.
+    ~ArrivalPump() { hold_.whenReleased({}); }
     ArrivalPump(const ArrivalPump&) = delete;
     ArrivalPump& operator=(const ArrivalPump&) = delete;
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "flows/HeldServices.h"
 #include "platform/StdFileSystem.h"

@@ -39,37 +39,34 @@ private slots:
         const std::string path = rig.path(choice.toStdString());
         if (!content.isEmpty())
             std::ofstream(path, std::ios::binary) << content.toStdString();
-        test::FakeFileDialog& dialog = rig.dialog;
-        test::FakeMessageBox& box = rig.box;
-        test::FakeCaptureView& view = rig.view;
-        dialog.choices.push_back(choice.isEmpty() ? std::nullopt : std::optional(path));
-        view.saveEnabled = view.disableSaveEnabled = true;
-        dialog.setTitle("Save current screenshot as"); // as "Save image" left it
+        rig.dialog.choices.push_back(choice.isEmpty() ? std::nullopt : std::optional(path));
+        rig.view.saveEnabled = rig.view.disableSaveEnabled = true;
+        rig.dialog.setTitle("Save current screenshot as"); // as "Save image" left it
 
-        OnLoadImageClicked(rig.pump, rig.services, view);
+        OnLoadImageClicked(rig.pump, rig.services, rig.view);
         rig.runLater();
 
-        QVERIFY(!view.saveEnabled);
-        QVERIFY(!view.disableSaveEnabled);
-        QCOMPARE(dialog.shown.size(), std::size_t(1));
-        QVERIFY(!dialog.shown[0].saving);
-        QCOMPARE(dialog.shown[0].title, std::string("Load image"));
+        QVERIFY(!rig.view.saveEnabled);
+        QVERIFY(!rig.view.disableSaveEnabled);
+        QCOMPARE(rig.dialog.shown.size(), std::size_t(1));
+        QVERIFY(!rig.dialog.shown[0].saving);
+        QCOMPARE(rig.dialog.shown[0].title, std::string("Load image"));
         // Screenshots are offered first, and any picture the program reads too.
-        const std::string& filter = dialog.shown[0].filter;
+        const std::string& filter = rig.dialog.shown[0].filter;
         QVERIFY2(filter.starts_with("KVD62 screenshots (*.bmp)|*.bmp|") &&
                      filter.find("*.png") != std::string::npos &&
                      filter.find("*.jpg") != std::string::npos,
                  filter.c_str());
-        QCOMPARE(view.picture.has_value(), shown);
+        QCOMPARE(rig.view.picture.has_value(), shown);
         QCOMPARE(rig.session.shown().kind == ShownPicture::Kind::PictureFile, shown);
         if (shown)
-            QCOMPARE(std::any_cast<std::string>(view.picture->image), content.toStdString());
+            QCOMPARE(std::any_cast<std::string>(rig.view.picture->image), content.toStdString());
         if (message.isEmpty()) {
-            QVERIFY(box.shown.empty());
+            QVERIFY(rig.box.shown.empty());
         } else {
-            QCOMPARE(box.shown.size(), std::size_t(1));
-            QCOMPARE(box.shown[0].text, rig.path(message.toStdString()));
-            QCOMPARE(box.shown[0].title, std::string("Load image"));
+            QCOMPARE(rig.box.shown.size(), std::size_t(1));
+            QCOMPARE(rig.box.shown[0].text, rig.path(message.toStdString()));
+            QCOMPARE(rig.box.shown[0].title, std::string("Load image"));
         }
     }
 };

@@ -18,14 +18,10 @@ private slots:
         QTest::addColumn<int>("printed");
         QTest::addColumn<QString>("said");
 
-        QTest::newRow("the default comment") << "KVD62 screenshot"
-                                             << "" << 1 << "";
-        QTest::newRow("a comment of one's own") << "bench 4, probe B"
-                                                << "" << 1 << "";
-        QTest::newRow("Cancel prints nothing") << "<cancel>"
-                                               << "" << 0 << "";
-        QTest::newRow("an emptied comment prints nothing") << ""
-                                                           << "" << 0 << "";
+        const QString none;
+        QTest::newRow("a comment") << "bench 4, probe B" << none << 1 << none;
+        QTest::newRow("Cancel prints nothing") << "<cancel>" << none << 0 << none;
+        QTest::newRow("an emptied comment prints nothing") << "" << none << 0 << none;
         QTest::newRow("no printer")
             << "KVD62 screenshot"
             << "there is no default printer" << 0
@@ -39,29 +35,26 @@ private slots:
         QFETCH(QString, said);
 
         test::FakeServices fakes;
-        test::FakeInputBox& input = fakes.input;
-        test::FakeFormPrinter& printer = fakes.printer;
-        test::FakeMessageBox& box = fakes.box;
         if (answer != "<cancel>")
-            input.answers.push_back(answer.toStdString());
+            fakes.input.answers.push_back(answer.toStdString());
         if (!failure.isEmpty())
-            printer.failure = failure.toStdString();
+            fakes.printer.failure = failure.toStdString();
         PrintScreenshot(Picture{std::string("the shown picture"), 1, 1}, fakes.services);
 
-        QCOMPARE(input.prompt, std::string("Comment:"));
-        QCOMPARE(input.title, std::string("Add comment to your print"));
-        QCOMPARE(input.defaultText, std::string("KVD62 screenshot"));
-        QCOMPARE(printer.printed, printed);
-        QCOMPARE(printer.picture.has_value(), printed > 0 || !failure.isEmpty());
-        if (printer.picture) {
-            QCOMPARE(std::any_cast<std::string>(printer.picture->image),
+        QCOMPARE(fakes.input.prompt, std::string("Comment:"));
+        QCOMPARE(fakes.input.title, std::string("Add comment to your print"));
+        QCOMPARE(fakes.input.defaultText, std::string("KVD62 screenshot"));
+        QCOMPARE(fakes.printer.printed, printed);
+        QCOMPARE(fakes.printer.picture.has_value(), printed > 0 || !failure.isEmpty());
+        if (fakes.printer.picture) {
+            QCOMPARE(std::any_cast<std::string>(fakes.printer.picture->image),
                      std::string("the shown picture"));
-            QCOMPARE(printer.comment, answer.toStdString());
+            QCOMPARE(fakes.printer.comment, answer.toStdString());
         }
-        QCOMPARE(box.shown.size(), std::size_t(said.isEmpty() ? 0 : 1));
+        QCOMPARE(fakes.box.shown.size(), std::size_t(said.isEmpty() ? 0 : 1));
         if (!said.isEmpty()) {
-            QVERIFY(box.shown[0].text.find(said.toStdString()) == 0);
-            QCOMPARE(box.shown[0].title, std::string("Print Image"));
+            QVERIFY(fakes.box.shown[0].text.find(said.toStdString()) == 0);
+            QCOMPARE(fakes.box.shown[0].title, std::string("Print Image"));
         }
     }
 };

@@ -95,6 +95,7 @@ private slots:
         }
     }
 
+    // Fixed in size, captioned, its controls stacked and in tab order as designed.
     void theWindowIsFixedAndCaptioned() {
         test::FormRig rig;
         QCOMPARE(rig.form.windowTitle(), QString("KVD62 screen capture V2.00"));
@@ -107,11 +108,8 @@ private slots:
         QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
         QCOMPARE(rig.form.Timer1->interval(), 500);
         QVERIFY(!rig.control<QCheckBox>("Check2")->isChecked());
-    }
 
-    // Later children are drawn above earlier ones.
-    void controlsAreStackedAsDesigned() {
-        test::FormRig rig;
+        // Later children are drawn above earlier ones.
         const QStringList bottomToTop = {"Shape1",   "Image1",   "Frame1",  "Combo1",
                                          "Command1", "Command2", "Command4"};
         qsizetype previous = -1;
@@ -120,10 +118,7 @@ private slots:
             QVERIFY2(at > previous, qPrintable(name));
             previous = at;
         }
-    }
 
-    void tabOrderFollowsTheDesign() {
-        test::FormRig rig;
         const QStringList expected = {"Combo1", "Command1", "Command2", "Command4", "Check2"};
         QStringList order;
         QWidget* widget = rig.control<QWidget>("Combo1");

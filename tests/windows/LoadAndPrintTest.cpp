@@ -22,20 +22,14 @@ class LoadAndPrintTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void thePrintPageIsLaidOutAsDesigned_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("geometry");
-        QTest::newRow("Label1") << "Label1" << QRect(1200 / 15, 4200 / 15, 5775 / 15, 375 / 15);
-        QTest::newRow("Image1") << "Image1" << QRect(1320 / 15, 720 / 15, 5820 / 15, 3420 / 15);
-        QTest::newRow("Shape1") << "Shape1" << QRect(1230 / 15, 600 / 15, 6015 / 15, 3615 / 15);
-    }
-
     void thePrintPageIsLaidOutAsDesigned() {
-        QFETCH(QString, name);
-        QFETCH(QRect, geometry);
         Form2 page;
         QCOMPARE(page.size(), QSize(589, 387));
-        QCOMPARE(page.findChild<QWidget*>(name)->geometry(), geometry);
+        for (const auto& [name, twips] : {std::pair{"Label1", QRect(1200, 4200, 5775, 375)},
+                                          std::pair{"Image1", QRect(1320, 720, 5820, 3420)},
+                                          std::pair{"Shape1", QRect(1230, 600, 6015, 3615)}})
+            QCOMPARE(page.findChild<QWidget*>(name)->geometry(),
+                     QRect(twips.topLeft() / 15, twips.size() / 15));
         QVERIFY(page.windowFlags().testFlag(Qt::FramelessWindowHint));
         QVERIFY(!page.isVisible());
 

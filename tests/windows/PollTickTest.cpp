@@ -22,7 +22,7 @@ class PollTickTest : public QObject {
 private slots:
     // A click handled after the tick that completed a screenshot, but before that
     // screenshot is shown: the Save dialog saves what was on screen, the new one
-    // is shown once the dialog has closed, and capture goes on after. This is the
+    // is shown once the dialog has closed. This is the
     // window's dialogs holding arrivals; that they wait, in order, is the
     // session's rule and the arrival loop's, tested there.
     void aClickBeforeTheArrivalIsShownStopsNothing() {
@@ -43,12 +43,7 @@ private slots:
 
         rig.dialog.whileShown = nullptr;
         rig.settle();
-        QVERIFY(rig.form.session().currentScreenshot() == Second);
-        QVERIFY(rig.box.shown.empty()); // the first was saved: no question
-        rig.box.answers = {DialogAnswer::No};
-        rig.tick(Third);
-        QVERIFY(rig.form.session().currentScreenshot() == Third);
-        QCOMPARE(rig.shown(), Decoded(Third));
+        QCOMPARE(rig.shown(), Decoded(Second));
     }
 
     // With the real timer running, the port is still drained while the arrival

@@ -97,30 +97,27 @@ public:
     }
     // Takes the next choice as the folder (nothing: Cancel); shown with no filter.
     std::string chooseFolder(const std::string& title) override {
-        shown.push_back({false, title, "", fileName_});
-        if (whileShown)
-            whileShown();
-        std::optional<std::string> choice;
-        if (!choices.empty()) {
-            choice = choices.front();
-            choices.pop_front();
-        }
-        return choice.value_or("");
+        return Open({false, title, "", fileName_}).value_or("");
     }
 
 private:
     bool Show(bool saving) {
-        shown.push_back({saving, title_, filter_, fileName_});
+        const std::optional<std::string> choice = Open({saving, title_, filter_, fileName_});
+        if (choice)
+            fileName_ = *choice;
+        return choice.has_value();
+    }
+    // Records the dialog and takes the next choice: nothing for Cancel, and when
+    // none is left.
+    std::optional<std::string> Open(Shown dialog) {
+        shown.push_back(std::move(dialog));
         if (whileShown)
             whileShown();
-        if (choices.empty() || !choices.front()) {
-            if (!choices.empty())
-                choices.pop_front();
-            return false;
-        }
-        fileName_ = *choices.front();
+        if (choices.empty())
+            return std::nullopt;
+        std::optional<std::string> choice = std::move(choices.front());
         choices.pop_front();
-        return true;
+        return choice;
     }
 
     std::string filter_, title_, fileName_;

@@ -79,6 +79,22 @@ bool OwnedAsItsProcess(const fs::path& lock, long pid) {
     return ::stat(processFolder.c_str(), &process) != 0 || process.st_uid == file.st_uid;
 }
 
+// A lock file that is there but names no process (garbled, empty, or not
+// readable by this user): no program holds the port through it, and one that
+// another user wrote may be there to hold this program up. A file that is not
+// there at all names no one either: the refusal is then the system's own.
+std::string WhyTheLockFileNamesNoOne(const std::string& device, const fs::path& lock) {
+    struct stat file {};
+    if (::lstat(lock.c_str(), &file) != 0 || !S_ISREG(file.st_mode))
+        return {};
+    return device + " cannot be locked: its lock file " + lock.string() +
+           " names no process that holds it" +
+           (file.st_uid == ::geteuid()
+                ? std::string{}
+                : ", and another user may have put it there to hold this program up") +
+           "; ask your administrator to remove it (sudo rm " + lock.string() + "), then try again";
+}
+
 } // namespace
 
 std::vector<fs::path> LockFolders() {
@@ -131,8 +147,12 @@ std::string WhyRefused(const std::string& device, const std::string& lockName,
     // Whoever else has it, this user could not open it anyway.
     if (::faccessat(AT_FDCWD, device.c_str(), R_OK, AT_EACCESS) != 0 && errno == EACCES)
         return "Permission denied";
-    if (const std::optional<fs::path> lock = LockFilePath(lockName, lockFolders))
-        if (const std::optional<Holder> holder = ReadHolder(*lock)) {
+    if (const std::optional<fs::path> lock = LockFilePath(lockName, lockFolders)) {
+        const std::optional<Holder> holder = ReadHolder(*lock);
+        if (!holder) {
+            if (std::string why = WhyTheLockFileNamesNoOne(device, *lock); !why.empty())
+                return why;
+        } else {
             if (holder->pid == long(::getpid()))
                 return device + " is already open in this program";
             if (Runs(holder->pid) && !OwnedAsItsProcess(*lock, holder->pid))
@@ -151,6 +171,7 @@ std::string WhyRefused(const std::string& device, const std::string& lockName,
                    std::to_string(holder->pid) + " left when it ended: remove that file (sudo rm " +
                    lock->string() + "), then try again";
         }
+    }
     if (said == std::strerror(EBUSY))
         return device + " is in use by another program";
     return said;

@@ -46,7 +46,8 @@ std::string DeviceAndProblem(const std::string& device, const std::string& probl
 constexpr const char* PseudoTerminalGone =
     "a closed pseudo-terminal never comes back, and the system gives its number to the next "
     "program that asks for one. Start the program at its far end (kvd62-simulator) again and "
-    "type the device it prints";
+    "use the device it prints (type it into \"Serial port\", or start a capture without a "
+    "window again with it as --port)";
 
 const std::string WhatToDo =
     std::string("\r\n\r\nConnect the instrument's cable, then type its port number or device "

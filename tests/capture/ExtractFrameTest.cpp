@@ -85,21 +85,6 @@ private slots:
         QCOMPARE(qulonglong(result.markerPosition), marker);
         QCOMPARE(test::AsBytes(result.frame), frame);
     }
-
-    // Arrivals split inside the marker and one byte before the end.
-    void splitArrivalCompletesOnTheNextCall() {
-        const std::string frame = test::TwoColourBitmap(3);
-        std::string buffer = "xx" + frame.substr(0, 1);
-        QCOMPARE(ExtractFrame(buffer).status, FrameStatus::NoMarker);
-        buffer += frame.substr(1, 2748);
-        const Extraction shortByOne = ExtractFrame(buffer);
-        QCOMPARE(shortByOne.status, FrameStatus::Incomplete);
-        QCOMPARE(shortByOne.markerPosition, std::size_t(3));
-        buffer += frame.substr(2749);
-        const Extraction whole = ExtractFrame(buffer);
-        QCOMPARE(whole.status, FrameStatus::Complete);
-        QVERIFY(whole.frame == frame);
-    }
 };
 
 KVD_REGISTER_TEST(ExtractFrameTest)

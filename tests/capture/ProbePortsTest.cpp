@@ -32,23 +32,21 @@ private slots:
         const QString missing2 = "2 /dev/ttyFAKE2: no such device";
         const QStringList picked = {test::OpenedForTheInstrument(true), "DTR off"};
         const QStringList named = {test::OpenedForTheInstrument(false)};
-        QTest::newRow("ports 1 and 2") << QList<int>{1, 2} << 0 << "" << QStringList{"1", "2"}
-                                       << "1" << QStringList{} << picked;
         QTest::newRow("only port 1") << QList<int>{1} << 0 << "" << QStringList{"1"} << "1"
                                      << QStringList{missing2} << picked;
         // Port 1's open failed with DTR already off.
         QTest::newRow("only port 2")
             << QList<int>{2} << 0 << "" << QStringList{"2"} << "2" << QStringList{missing1}
             << QStringList{test::OpenedForTheInstrument(false), "DTR off"};
-        QTest::newRow("ports 1 to 3") << QList<int>{1, 2, 3} << 0 << "" << QStringList{"1", "2"}
-                                      << "1" << QStringList{} << picked;
-        QTest::newRow("no port") << QList<int>{} << 0 << "" << QStringList{} << ""
-                                 << QStringList{missing1, missing2} << QStringList{};
+        QTest::newRow("ports 1 to 3: the first two")
+            << QList<int>{1, 2, 3} << 0 << "" << QStringList{"1", "2"} << "1" << QStringList{}
+            << picked;
         QTest::newRow("no port, port 1 refused")
             << QList<int>{} << 1 << "" << QStringList{} << ""
             << QStringList{"1 /dev/ttyFAKE1: Permission denied", missing2} << QStringList{};
-        QTest::newRow("only port 7") << QList<int>{7} << 0 << "" << QStringList{} << ""
-                                     << QStringList{missing1, missing2} << QStringList{};
+        QTest::newRow("no port 1 or 2, only port 7")
+            << QList<int>{7} << 0 << "" << QStringList{} << "" << QStringList{missing1, missing2}
+            << QStringList{};
         QTest::newRow("port 2 given") << QList<int>{1, 2} << 0 << "2" << QStringList{"1", "2"}
                                       << "2" << QStringList{} << named;
         QTest::newRow("port 7 given") << QList<int>{1, 2, 7} << 0 << "7" << QStringList{"1", "2"}

@@ -222,10 +222,17 @@ class QtSerialPortTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The start-up probe opens ports before any line settings are given; the
+    // port kept is opened again with them.
     void opensADevicePathWithTheLineSettings() {
         test::PseudoTerminal cable;
         QVERIFY(cable.ok());
         QtSerialPort port;
+        port.setPort(PortAddress::device(cable.devicePath()));
+        const Outcome probed = port.open();
+        QVERIFY2(probed.ok(), probed.reason().c_str());
+        port.close();
+        QCOMPARE(port.state(), PortState::Closed);
         const Outcome opened = ConfigurePort(port, PortAddress::device(cable.devicePath()), false);
         QVERIFY2(opened.ok(), opened.reason().c_str());
         QCOMPARE(port.state(), PortState::Open);
@@ -240,38 +247,20 @@ private slots:
         QCOMPARE(line.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
     }
 
-    // The start-up probe opens ports before any line settings are given.
-    void opensWithoutLineSettings() {
-        test::PseudoTerminal cable;
-        QtSerialPort port;
-        port.setPort(PortAddress::device(cable.devicePath()));
-        const Outcome opened = port.open();
-        QVERIFY2(opened.ok(), opened.reason().c_str());
-        port.close();
-        QCOMPARE(port.state(), PortState::Closed);
-    }
-
-    void receivesEveryByteUnchanged() {
-        test::PseudoTerminal cable;
-        QtSerialPort port;
-        QVERIFY(ConfigurePort(port, PortAddress::device(cable.devicePath()), true).ok());
-
-        std::string bytes;
-        for (int i = 0; i < 512; ++i)
-            bytes += static_cast<char>(i % 256);
-        bytes += test::TwoColourBitmap(9);
-        QVERIFY(cable.send(bytes));
-        QVERIFY(Receive(port, bytes.size()) == bytes);
-        QCOMPARE(port.bytesWaiting(), 0);
-    }
-
-    // A screenshot, then the far end hangs up at once. The port is found lost,
-    // by Qt's own report or by the look at the line each tick takes, whichever
-    // comes first (Qt 6.8 reports nothing), and what had arrived is read once.
-    void anUnpluggedCableLosesThePort() {
+    // Every byte value comes through unchanged. Then a screenshot, and the far
+    // end hangs up at once. The port is found lost, by Qt's own report or by
+    // the look at the line each tick takes, whichever comes first (Qt 6.8
+    // reports nothing), and what had arrived is read once.
+    void receivesEveryByteUntilTheCableIsUnplugged() {
         test::PseudoTerminal cable;
         QtSerialPort port;
         QVERIFY(ConfigurePort(port, PortAddress::device(cable.devicePath()), false).ok());
+        std::string bytes;
+        for (int i = 0; i < 512; ++i)
+            bytes += static_cast<char>(i % 256);
+        QVERIFY(cable.send(bytes));
+        QVERIFY(Receive(port, bytes.size()) == bytes);
+        QCOMPARE(port.bytesWaiting(), 0);
         const std::string screenshot = test::TwoColourBitmap(9);
         QVERIFY(cable.send(screenshot));
         QTRY_COMPARE_WITH_TIMEOUT(cable.unread(), 0, 10000); // taken by the port
@@ -337,72 +326,37 @@ private slots:
         QTest::addColumn<QString>("now");
         QTest::addColumn<QString>("words");
         QTest::addColumn<QString>("movedTo");
-        const QString a = "ttyUSB0 0403:6001 A50285BI 1-1.2";
-        const QString usb0 = "/dev/ttyUSB0";
-        QTest::newRow("the same adapter back under its name")
-            << usb0 << a << a << "same"
-            << "FTDI FT232R USB UART, serial A50285BI" << usb0;
-        QTest::newRow("another of the same make under its name")
-            << usb0 << a << "ttyUSB0 0403:6001 A7B3C2D1 1-1.2"
-            << "another"
-            << "FTDI FT232R USB UART, serial A7B3C2D1"
-            << "";
-        QTest::newRow("the same adapter in another USB socket")
-            << usb0 << a << "ttyUSB0 0403:6001 A50285BI 1-1.4"
-            << "same"
-            << "FTDI FT232R USB UART, serial A50285BI" << usb0;
-        QTest::newRow("the two swapped: another under its name, the adapter under the next")
-            << usb0 << a + ";ttyUSB1 067b:2303 - 1-1.4"
-            << "ttyUSB0 067b:2303 - 1-1.4;ttyUSB1 0403:6001 A50285BI 1-1.2"
-            << "another"
-            << "Prolific Technology Inc. USB-Serial Controller, no serial number, in USB socket "
-               "1-1.4"
-            << "/dev/ttyUSB1";
-        QTest::newRow("without a serial number, known by its socket: in another, it is another")
-            << usb0 << "ttyUSB0 067b:2303 - 1-1.2"
-            << "ttyUSB0 067b:2303 - 1-1.4"
-            << "another"
-            << "Prolific Technology Inc. USB-Serial Controller, no serial number, in USB socket "
-               "1-1.4"
-            << "";
-        QTest::newRow("a USB board's own port (ttyACM)")
-            << "/dev/ttyACM0"
-            << "ttyACM0 2341:0043 85735313 1-1.3"
-            << "ttyACM0 2341:0043 85735313 1-1.3"
-            << "same"
-            << "Arduino (www.arduino.cc) Arduino Uno, serial 85735313"
-            << "/dev/ttyACM0";
-        QTest::newRow("unplugged") << usb0 << a << ""
-                                   << "absent"
-                                   << ""
-                                   << "";
-        QTest::newRow("a name that carries the identity")
-            << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" << a << a
-            << "not checked"
-            << ""
-            << "";
-        QTest::newRow("a board's port") << "/dev/ttyS0"
-                                        << ""
-                                        << ""
-                                        << "not checked"
-                                        << ""
-                                        << "";
-        QTest::newRow("a link the user made") << "/home/bench/instrument" << a << a << "not checked"
-                                              << ""
-                                              << "";
-        QTest::newRow("a pseudo-terminal, still open") << "pts"
-                                                       << "pts"
-                                                       << "pts"
-                                                       << "same"
-                                                       << "a pseudo-terminal"
-                                                       << "";
-        QTest::newRow("a pseudo-terminal closed: the next one made has its number")
-            << "pts"
-            << "pts"
-            << "pts again"
-            << "another"
-            << "a pseudo-terminal"
-            << "";
+        const auto row = [](const char* name, const QString& device, const QString& before,
+                            const QString& after, const char* now, const QString& words = "",
+                            const QString& movedTo = "") {
+            QTest::newRow(name) << device << before << after << now << words << movedTo;
+        };
+        const QString a = "ttyUSB0 0403:6001 A50285BI 1-1.2", usb0 = "/dev/ttyUSB0";
+        const QString ftdiA = "FTDI FT232R USB UART, serial A50285BI";
+        const QString prolific = "Prolific Technology Inc. USB-Serial Controller, no serial "
+                                 "number, in USB socket 1-1.4";
+        const QString uno = "ttyACM0 2341:0043 85735313 1-1.3";
+        row("the same adapter back under its name", usb0, a, a, "same", ftdiA, usb0);
+        row("another of the same make under its name", usb0, a, "ttyUSB0 0403:6001 A7B3C2D1 1-1.2",
+            "another", "FTDI FT232R USB UART, serial A7B3C2D1");
+        row("the same adapter in another USB socket", usb0, a, "ttyUSB0 0403:6001 A50285BI 1-1.4",
+            "same", ftdiA, usb0);
+        row("the two swapped: another under its name, the adapter under the next", usb0,
+            a + ";ttyUSB1 067b:2303 - 1-1.4",
+            "ttyUSB0 067b:2303 - 1-1.4;ttyUSB1 0403:6001 A50285BI 1-1.2", "another", prolific,
+            "/dev/ttyUSB1");
+        row("without a serial number, known by its socket: in another, it is another", usb0,
+            "ttyUSB0 067b:2303 - 1-1.2", "ttyUSB0 067b:2303 - 1-1.4", "another", prolific);
+        row("a USB board's own port (ttyACM)", "/dev/ttyACM0", uno, uno, "same",
+            "Arduino (www.arduino.cc) Arduino Uno, serial 85735313", "/dev/ttyACM0");
+        row("unplugged", usb0, a, "", "absent");
+        // A by-id name, or a link the user made: no name the kernel hands out.
+        row("a name that carries the identity",
+            "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", a, a, "not checked");
+        row("a board's port", "/dev/ttyS0", "", "", "not checked");
+        row("a pseudo-terminal, still open", "pts", "pts", "pts", "same", "a pseudo-terminal");
+        row("a pseudo-terminal closed: the next one made has its number", "pts", "pts", "pts again",
+            "another", "a pseudo-terminal");
     }
 
     void tellsTheDeviceBehindANameApart() {
@@ -500,8 +454,6 @@ private slots:
             << "it is named in another encoding than UTF-8, and so is the device it leads to";
         QTest::newRow("port 0") << int(PortAddress::Kind::Number) << "0" << here
                                 << "there is no serial port 0";
-        QTest::newRow("port 32767")
-            << int(PortAddress::Kind::Number) << "32767" << here << "there is no serial port 32767";
         QTest::newRow("an unusable number") << int(PortAddress::Kind::Unusable) << "99999" << here
                                             << "\"99999\" is not a port number";
         // Opened, each would set the user's terminal to raw mode, Ctrl+C off.
@@ -553,6 +505,7 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, text);
         QFETCH(int, runIn);
+        const RunIn in = RunIn(runIn);
         QFETCH(QString, reason);
         if ((text == "/dev/console" || text == "/dev/tty0") && !QFileInfo::exists(text))
             QSKIP("this system has no console device (a container started without one)");
@@ -571,33 +524,32 @@ private slots:
             fs::remove(*lock, ignored);
         }
         std::optional<LockHolder> holder;
-        if (RunIn(runIn) == RunIn::Locked || RunIn(runIn) == RunIn::NoPermission) {
+        if (in == RunIn::Locked || in == RunIn::NoPermission) {
             QVERIFY(lock);
             holder.emplace(lock->string());
             QVERIFY2(holder->held(), lock->c_str());
             reason.replace("HOLDER", QString::number(holder->pid()));
         }
         const bool root = ::geteuid() == 0;
-        const bool forged = RunIn(runIn) == RunIn::LockForged;
-        if (RunIn(runIn) == RunIn::NoPermission)
+        const bool forged = in == RunIn::LockForged;
+        if (in == RunIn::NoPermission)
             QCOMPARE(::chmod(device.c_str(), 0), 0);
-        if ((RunIn(runIn) == RunIn::HeldAlone || RunIn(runIn) == RunIn::LockLeft || forged) && root)
+        if ((in == RunIn::HeldAlone || in == RunIn::LockLeft || forged) && root)
             QCOMPARE(::chown(device.c_str(), Nobody, Nobody), 0);
-        if (RunIn(runIn) == RunIn::HeldAlone)
+        if (in == RunIn::HeldAlone)
             QCOMPARE(::ioctl(terminal.programEnd(), TIOCEXCL), 0);
-        const bool planted =
-            RunIn(runIn) == RunIn::LockIsAPipe || RunIn(runIn) == RunIn::LockIsALink || forged;
+        const bool planted = in == RunIn::LockIsAPipe || in == RunIn::LockIsALink || forged;
         const auto removeLock = qScopeGuard([&] {
-            if ((RunIn(runIn) == RunIn::LockLeft || planted) && lock)
+            if ((in == RunIn::LockLeft || planted) && lock)
                 fs::remove(*lock);
         });
         if (planted) {
             QVERIFY(lock && !fs::exists(fs::symlink_status(*lock)));
-            if (RunIn(runIn) == RunIn::LockForged && !root)
+            if (forged && !root)
                 QSKIP("writing another user's lock file needs root");
-            if (RunIn(runIn) == RunIn::LockIsAPipe)
+            if (in == RunIn::LockIsAPipe)
                 QCOMPARE(::mkfifo(lock->c_str(), 0666), 0);
-            else if (RunIn(runIn) == RunIn::LockIsALink)
+            else if (in == RunIn::LockIsALink)
                 fs::create_symlink("/dev/zero", *lock);
             else {
                 // Another user's, in the folder where only a file's owner may
@@ -607,7 +559,7 @@ private slots:
             }
             reason.replace("LOCK", QString::fromStdString(lock->string()));
         }
-        if (RunIn(runIn) == RunIn::LockLeft) {
+        if (in == RunIn::LockLeft) {
             if (!root)
                 QSKIP("only the superuser can leave a lock file that the user may not remove");
             QVERIFY(lock && !fs::exists(*lock));
@@ -636,14 +588,13 @@ private slots:
         }
 
         QtSerialPort::DeviceLister listed = ListSerialDevices;
-        if (RunIn(runIn) == RunIn::Controlling || RunIn(runIn) == RunIn::StandardInput)
+        if (in == RunIn::Controlling || in == RunIn::StandardInput)
             listed = [&terminal] {
                 return std::vector<SerialDevice>{{terminal.devicePath(), false}};
             };
-        const bool here = RunIn(runIn) == RunIn::ThisTest || RunIn(runIn) == RunIn::Locked ||
-                          (planted && !forged);
-        const std::string said = here ? WhyNotOpened(address, listed)
-                                      : WhyNotOpenedIn(RunIn(runIn), terminal, address, listed);
+        const bool here = in == RunIn::ThisTest || in == RunIn::Locked || (planted && !forged);
+        const std::string said =
+            here ? WhyNotOpened(address, listed) : WhyNotOpenedIn(in, terminal, address, listed);
         QVERIFY2(!said.empty() && said[0] != '<', said.c_str());
         QVERIFY2(QString::fromStdString(said).startsWith(reason), said.c_str());
     }

@@ -36,17 +36,11 @@ private slots:
                                 << test::AsBytes(expected);
         };
         row("empty buffer", "", FrameStatus::NoMarker, 0, "");
-        row("noise only", "noise without a marker B", FrameStatus::NoMarker, 0, "");
-        row("lower case bm is no marker", "bm" + std::string(2748, 'x'), FrameStatus::NoMarker, 0,
-            "");
-        row("mixed case is no marker", "Bm..bM" + std::string(2748, 'x'), FrameStatus::NoMarker, 0,
-            "");
-        row("B and M apart", "B M" + std::string(2748, 'x'), FrameStatus::NoMarker, 0, "");
-        row("exactly one frame", frame, FrameStatus::Complete, 1, frame);
+        row("only B then M is a marker", "bm Bm bM B M MB" + std::string(2748, 'x'),
+            FrameStatus::NoMarker, 0, "");
         row("one byte short", frame.substr(0, 2749), FrameStatus::Incomplete, 1, "");
         row("marker alone", "BM", FrameStatus::Incomplete, 1, "");
         row("marker split at the end", "noiseB", FrameStatus::NoMarker, 0, "");
-        row("M then B is no marker", "xMBx" + std::string(2748, 'x'), FrameStatus::NoMarker, 0, "");
         row("marker in the last two bytes", "noiseBM", FrameStatus::Incomplete, 6, "");
         row("a B just before the marker", "B" + frame, FrameStatus::Complete, 2, frame);
         row("noise before the frame", "abc" + frame, FrameStatus::Complete, 4, frame);
@@ -62,8 +56,6 @@ private slots:
             FrameStatus::Complete, 3, binary);
         row("B followed by a NUL then M", std::string("B\0M", 3) + frame, FrameStatus::Complete, 4,
             frame);
-        row("marker at position 30017", std::string(30016, 'z') + frame, FrameStatus::Complete,
-            30017, frame);
         row("marker far beyond 32767", std::string(40000, 'z') + frame, FrameStatus::Complete,
             40001, frame);
         const std::string bitmap = test::TwoColourBitmap(7);

@@ -152,22 +152,18 @@ private slots:
     void readsComPortNames_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("name");
-        QTest::newRow("COM7") << "COM7"
-                              << "COM7";
-        QTest::newRow("any case") << "cOm7"
-                                  << "COM7";
-        QTest::newRow("the device namespace") << R"(\\.\Com12)"
-                                              << "COM12";
-        QTest::newRow("more digits than any integer holds") << "COM99999999999999999999"
-                                                            << "COM99999999999999999999";
-        QTest::newRow("no digits") << "COM"
-                                   << "";
-        QTest::newRow("a letter after the digits") << "COM7x"
-                                                   << "";
-        QTest::newRow("another name") << "LPT1"
-                                      << "";
-        QTest::newRow("a Linux device") << "/dev/ttyS0"
-                                        << "";
+        const auto row = [](const char* name, const char* text, const char* read) {
+            QTest::newRow(name) << QString(text) << QString(read);
+        };
+        row("COM7", "COM7", "COM7");
+        row("any case", "cOm7", "COM7");
+        row("the device namespace", R"(\\.\Com12)", "COM12");
+        row("more digits than any integer holds", "COM99999999999999999999",
+            "COM99999999999999999999");
+        row("no digits", "COM", "");
+        row("a letter after the digits", "COM7x", "");
+        row("another name", "LPT1", "");
+        row("a Linux device", "/dev/ttyS0", "");
     }
     void readsComPortNames() {
         QFETCH(QString, text);

@@ -433,72 +433,60 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("runIn");
         QTest::addColumn<QString>("reason");
-
-        const int device = int(PortAddress::Kind::Device);
-        const int here = int(RunIn::ThisTest);
-        const int controlling = int(RunIn::Controlling);
-        QTest::newRow("a missing device")
-            << device << "/nonexistent/ttyUSB7" << here << "there is no such device";
-        QTest::newRow("a device that is no terminal") << device << "/dev/null" << here << "";
-        QTest::newRow("the program's own terminal")
-            << device << "/dev/tty" << here
-            << "it is the terminal this program runs in, not a serial port: name the "
-               "instrument's serial device instead, such as /dev/ttyUSB0";
-        QTest::newRow("a folder") << device << "/dev" << here
-                                  << "it is a folder, not a serial device";
-        QTest::newRow("a plain file")
-            << device << "/etc/passwd" << here << "it is not a serial device";
+        const auto row = [](const char* name, const QString& text, const QString& reason,
+                            RunIn runIn = RunIn::ThisTest,
+                            PortAddress::Kind kind = PortAddress::Kind::Device) {
+            QTest::newRow(name) << int(kind) << text << int(runIn) << reason;
+        };
+        const auto number = PortAddress::Kind::Number;
+        const QString ownTerminal = "it is the terminal this program runs in, not";
+        row("a missing device", "/nonexistent/ttyUSB7", "there is no such device");
+        row("a device that is no terminal", "/dev/null", "");
+        row("the program's own terminal", "/dev/tty",
+            "it is the terminal this program runs in, not a serial port: name the instrument's "
+            "serial device instead, such as /dev/ttyUSB0");
+        row("a folder", "/dev", "it is a folder, not a serial device");
+        row("a plain file", "/etc/passwd", "it is not a serial device");
         // Qt would lock and open it as another name, the bytes taken for UTF-8.
-        QTest::newRow("a device named in Latin-1, by no other name")
-            << device << "NODE" << here
-            << "it is named in another encoding than UTF-8, and so is the device it leads to";
-        QTest::newRow("port 0") << int(PortAddress::Kind::Number) << "0" << here
-                                << "there is no serial port 0";
-        QTest::newRow("an unusable number") << int(PortAddress::Kind::Unusable) << "99999" << here
-                                            << "\"99999\" is not a port number";
+        row("a device named in Latin-1, by no other name", "NODE",
+            "it is named in another encoding than UTF-8, and so is the device it leads to");
+        row("port 0", "0", "there is no serial port 0", RunIn::ThisTest, number);
+        row("an unusable number", "99999", "\"99999\" is not a port number", RunIn::ThisTest,
+            PortAddress::Kind::Unusable);
         // Opened, each would set the user's terminal to raw mode, Ctrl+C off.
-        QTest::newRow("the controlling terminal by its own name")
-            << device << "TERMINAL" << controlling
-            << "it is the terminal this program runs in, not";
-        QTest::newRow("the controlling terminal, listed as port 1")
-            << int(PortAddress::Kind::Number) << "1" << controlling
-            << "it is the terminal this program runs in, not";
-        QTest::newRow("standard input's terminal as /proc/self/fd/0")
-            << device << "/proc/self/fd/0" << int(RunIn::StandardInput)
-            << "it is the terminal this program runs in (TERMINAL), not";
-        QTest::newRow("standard error's terminal, without a controlling terminal")
-            << device << "TERMINAL" << int(RunIn::StandardError)
-            << "it is the terminal this program runs in, not";
-        QTest::newRow("the console") << device << "/dev/console" << here
-                                     << "it is the system console, not a serial port: name";
-        QTest::newRow("the current virtual console")
-            << device << "/dev/tty0" << here << "it is a virtual console of this computer, not";
-        QTest::newRow("the pseudo-terminal master")
-            << device << "/dev/ptmx" << here << "it is the pseudo-terminal master, which makes";
-        QTest::newRow("the pseudo-terminal master of devpts")
-            << device << "/dev/pts/ptmx" << here << "it is the pseudo-terminal master, which";
+        row("the controlling terminal by its own name", "TERMINAL", ownTerminal,
+            RunIn::Controlling);
+        row("the controlling terminal, listed as port 1", "1", ownTerminal, RunIn::Controlling,
+            number);
+        row("standard input's terminal as /proc/self/fd/0", "/proc/self/fd/0",
+            "it is the terminal this program runs in (TERMINAL), not", RunIn::StandardInput);
+        row("standard error's terminal, without a controlling terminal", "TERMINAL", ownTerminal,
+            RunIn::StandardError);
+        row("the console", "/dev/console", "it is the system console, not a serial port: name");
+        row("the current virtual console", "/dev/tty0",
+            "it is a virtual console of this computer, not");
+        row("the pseudo-terminal master", "/dev/ptmx",
+            "it is the pseudo-terminal master, which makes");
+        row("the pseudo-terminal master of devpts", "/dev/pts/ptmx",
+            "it is the pseudo-terminal master, which");
         // Qt says "permission" of each of these; only the first is.
-        QTest::newRow("a device this user may not open, whoever has it")
-            << device << "TERMINAL" << int(RunIn::NoPermission) << "Permission denied";
-        QTest::newRow("a port another program has locked, as a second copy finds it")
-            << device << "TERMINAL" << int(RunIn::Locked)
-            << "TERMINAL is in use by another program (tst_platform, process HOLDER)";
-        QTest::newRow("a device another program has open for itself alone")
-            << device << "TERMINAL" << int(RunIn::HeldAlone)
-            << "TERMINAL is in use by another program";
-        QTest::newRow("a lock file left by a program that has ended, the superuser's")
-            << device << "TERMINAL" << int(RunIn::LockLeft)
-            << "TERMINAL is locked by LOCK, which process HOLDER left when it ended: remove "
-               "that file (sudo rm LOCK), then try again";
-        QTest::newRow("a pipe planted as its lock file")
-            << device << "TERMINAL" << int(RunIn::LockIsAPipe)
-            << "TERMINAL cannot be locked: its lock file LOCK is a pipe, a link or a device";
-        QTest::newRow("a link to an endless device planted as its lock file")
-            << device << "TERMINAL" << int(RunIn::LockIsALink)
-            << "TERMINAL cannot be locked: its lock file LOCK is a pipe, a link or a device";
-        QTest::newRow("another user's lock file naming the first process, not theirs")
-            << device << "TERMINAL" << int(RunIn::LockForged)
-            << "TERMINAL cannot be locked: its lock file LOCK names process 1 (";
+        row("a device this user may not open, whoever has it", "TERMINAL", "Permission denied",
+            RunIn::NoPermission);
+        row("a port another program has locked, as a second copy finds it", "TERMINAL",
+            "TERMINAL is in use by another program (tst_platform, process HOLDER)", RunIn::Locked);
+        row("a device another program has open for itself alone", "TERMINAL",
+            "TERMINAL is in use by another program", RunIn::HeldAlone);
+        row("a lock file left by a program that has ended, the superuser's", "TERMINAL",
+            "TERMINAL is locked by LOCK, which process HOLDER left when it ended: remove that file "
+            "(sudo rm LOCK), then try again",
+            RunIn::LockLeft);
+        const QString planted =
+            "TERMINAL cannot be locked: its lock file LOCK is a pipe, a link or a device";
+        row("a pipe planted as its lock file", "TERMINAL", planted, RunIn::LockIsAPipe);
+        row("a link to an endless device planted as its lock file", "TERMINAL", planted,
+            RunIn::LockIsALink);
+        row("another user's lock file naming the first process, not theirs", "TERMINAL",
+            "TERMINAL cannot be locked: its lock file LOCK names process 1 (", RunIn::LockForged);
     }
 
     void portsThatDoNotOpen() {

@@ -5,8 +5,7 @@
 #include "capture/CaptureSession.h"
 #include "capture/ExtractFrame.h"
 #include "capture/ReceiveBuffer.h"
-#include "tests/fakes/FakeDialogs.h"
-#include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/FakeServices.h"
 
 namespace {
 
@@ -24,10 +23,10 @@ BENCHMARK(ExtractAfterNoise)->Arg(0)->Arg(3000)->Arg(int(kvd::MaxMarkerPosition)
 
 // A tick on a line that carries only noise: drain, bound, look for a marker.
 void NoiseTick(benchmark::State& state) {
-    kvd::test::FakeSerialPort comm;
+    kvd::test::FakeServices fakes;
+    kvd::test::FakeSerialPort& comm = fakes.comm;
     comm.present = {1};
-    kvd::test::FakePictureLoader pictures;
-    kvd::CaptureSession session(comm, pictures);
+    kvd::CaptureSession session(comm, fakes.pictures, fakes.hold);
     session.choosePort("1", kvd::PortChoice::Picked);
     const std::string read(2880, 'n');
     for (auto _ : state) {

@@ -14,8 +14,7 @@
 
 #include "capture/CaptureSession.h"
 #include "capture/SelectorText.h"
-#include "tests/fakes/FakeDialogs.h"
-#include "tests/fakes/FakeSerialPort.h"
+#include "tests/support/FakeServices.h"
 
 namespace {
 
@@ -80,10 +79,10 @@ void Edit(FuzzedDataProvider& input, Selector& box) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    test::FakeSerialPort comm;
+    test::FakeServices fakes;
+    test::FakeSerialPort& comm = fakes.comm;
     comm.present = {1, 2};
-    test::FakePictureLoader pictures;
-    CaptureSession session(comm, pictures);
+    CaptureSession session(comm, fakes.pictures, fakes.hold);
     session.startUp(std::nullopt);
 
     Selector box;

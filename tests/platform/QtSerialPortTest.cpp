@@ -62,7 +62,7 @@ std::string Receive(QtSerialPort& port, std::size_t count) {
 // a pipe or a link to /dev/zero that another user planted in the shared lock
 // folder, on which Qt's lock would wait for good or read without end
 // (LockIsAPipe, LockIsALink), or a lock file another user wrote that names a
-// process not theirs, running (LockForged).
+// process not theirs, running (LockForged), or no process at all (LockGarbled).
 enum class RunIn {
     ThisTest,
     Controlling,
@@ -74,7 +74,8 @@ enum class RunIn {
     LockLeft,
     LockIsAPipe,
     LockIsALink,
-    LockForged
+    LockForged,
+    LockGarbled
 };
 
 constexpr uid_t Nobody = 65534;
@@ -487,6 +488,10 @@ private slots:
             RunIn::LockIsALink);
         row("another user's lock file naming the first process, not theirs", "TERMINAL",
             "TERMINAL cannot be locked: its lock file LOCK names process 1 (", RunIn::LockForged);
+        row("another user's lock file naming no process", "TERMINAL",
+            "TERMINAL cannot be locked: its lock file LOCK names no process that holds it, and "
+            "another user may have put it there",
+            RunIn::LockGarbled);
     }
 
     void portsThatDoNotOpen() {
@@ -519,7 +524,7 @@ private slots:
             reason.replace("HOLDER", QString::number(holder->pid()));
         }
         const bool root = ::geteuid() == 0;
-        const bool forged = in == RunIn::LockForged;
+        const bool forged = in == RunIn::LockForged || in == RunIn::LockGarbled;
         if (in == RunIn::NoPermission)
             QCOMPARE(::chmod(device.c_str(), 0), 0);
         if ((in == RunIn::HeldAlone || in == RunIn::LockLeft || forged) && root)
@@ -542,7 +547,7 @@ private slots:
             else {
                 // Another user's, in the folder where only a file's owner may
                 // remove it: Qt, run as nobody, may not remove it as stale.
-                std::ofstream(*lock) << "1\nsystemd\n";
+                std::ofstream(*lock) << (in == RunIn::LockForged ? "1\nsystemd\n" : "hello\n");
                 QCOMPARE(::chown(lock->c_str(), Nobody - 1, Nobody - 1), 0);
             }
             reason.replace("LOCK", QString::fromStdString(lock->string()));

@@ -44,8 +44,9 @@ struct PortList {
 // A running capture, from start-up to the end: the capture state and the shown
 // picture, what waits to be dealt with, the serial link and the port selector's
 // rules. It keeps its record to itself: the flows ask it named questions and
-// tell it what happened through the operations below. It decides; the window shows what it says and
-// asks the user. Time is handed in, so that every rule runs the same in a test.
+// tell it what happened through the operations below. It decides; the window
+// shows what it says and asks the user. Time is handed in, so that every rule
+// runs the same in a test.
 class CaptureSession {
 public:
     using Clock = std::chrono::steady_clock;

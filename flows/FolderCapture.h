@@ -14,13 +14,13 @@ namespace kvd {
 
 // Capture into a folder without a window, as the arrival pump hands out what
 // came (ArrivalPump.h): each screenshot is written into the folder as the
-// window's save folder does, and each file reported. A block
-// that starts like a screenshot but is not a readable bitmap is reported with its
-// time and reason, and kept as kvd62-...-unreadable.bin when asked. A screenshot
-// that cannot be written (the folder removed, the disk full) is kept and tried
-// again, before any other, at the next save; no more are kept than the window
-// keeps waiting, and past that the oldest is dropped, said and counted. The port
-// lost, and back, is said once each; the session keeps retrying it.
+// window's save folder does, and each file reported. A block that starts like a
+// screenshot but is not a readable bitmap is reported with its time and reason,
+// and kept as kvd62-...-unreadable.bin when asked. A screenshot that cannot be
+// written (the folder removed, the disk full) is kept and tried again, before
+// any other, when the next one comes or at the stop; no more are kept than the
+// window keeps waiting, and past that the oldest is dropped, said and counted.
+// The port lost, and back, is said once each; the session keeps retrying it.
 class FolderCapture final : public ArrivalHandler {
 public:
     // Screenshots kept unwritten at the most, as many as the window keeps

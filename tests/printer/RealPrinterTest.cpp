@@ -5,10 +5,10 @@
 #include <QTest>
 
 #include "platform/qt/QtPictureLoader.h"
+#include "tests/support/FormRig.h"
 #include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
-#include "tests/support/FormRig.h"
 #include "windows/Form2Printer.h"
 
 using namespace kvd;

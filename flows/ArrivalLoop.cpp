@@ -26,22 +26,17 @@ void DealWith(const Arrival& arrival, ArrivalHandler& handler) {
 
 } // namespace
 
-std::size_t DealWithWaiting(CaptureSession& session, ArrivalHold& hold, ArrivalHandler& handler,
-                            std::size_t most) {
-    std::size_t dealt = 0;
-    while (most == 0 || dealt < most) {
-        const std::optional<Arrival> arrival = session.nextArrival();
-        if (!arrival)
-            break;
-        handler.taken();
-        {
-            const ArrivalHold::Taken held = hold.take();
-            DealWith(*arrival, handler);
-        }
-        session.dealtWith(*arrival);
-        ++dealt;
+bool DealWithNext(CaptureSession& session, ArrivalHold& hold, ArrivalHandler& handler) {
+    const std::optional<Arrival> arrival = session.nextArrival();
+    if (!arrival)
+        return false;
+    handler.taken();
+    {
+        const ArrivalHold::Taken held = hold.take();
+        DealWith(*arrival, handler);
     }
-    return dealt;
+    session.dealtWith(*arrival);
+    return true;
 }
 
 void ArrivalsOnScreen::screenshot(const Arrival& arrival) {

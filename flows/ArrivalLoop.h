@@ -24,14 +24,13 @@ public:
     virtual void notice(const std::string& text) = 0;
 };
 
-// The arrival loop, as the window and capture without one run it: deals with
-// what waits, in the order it came, each with arrivals held, so that a question
-// it asks (or a slow write, while the event loop turns) holds the next ones
-// back. Stops when arrivals are held already, when none waits, or after `most`
-// (0: no limit). The session's history hears of each block from the line.
-// Returns how many were dealt with.
-std::size_t DealWithWaiting(CaptureSession& session, ArrivalHold& hold, ArrivalHandler& handler,
-                            std::size_t most = 0);
+// One turn of the arrival loop, as the pump runs it for the window and for
+// capture without one: the next arrival that waits, in the order it came, is
+// dealt with under the hold, so that a question it asks (or a slow write, while
+// the event loop turns) holds the next ones back. Nothing while the hold is
+// taken already or none waits (false). The session's history hears of each
+// block from the line.
+bool DealWithNext(CaptureSession& session, ArrivalHold& hold, ArrivalHandler& handler);
 
 // The window's way: a screenshot is shown (with the question about the one it
 // replaces), an unreadable block only goes into the history, a picture file is

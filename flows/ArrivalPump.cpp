@@ -27,14 +27,14 @@ void ArrivalPump::dealLater() {
     if (queued_ || !session_.readyToDeal())
         return;
     queued_ = true;
-    later_([this] { DealWithNext(); });
+    later_([this] { TakeTurn(); });
 }
 
 // A dialog opened by a click handled before this ran holds it back; the end of
 // the hold each arrival is dealt with under brings the next here.
-void ArrivalPump::DealWithNext() {
+void ArrivalPump::TakeTurn() {
     queued_ = false;
-    if (DealWithWaiting(session_, hold_, handler_, 1) != 0 && dealt_)
+    if (DealWithNext(session_, hold_, handler_) && dealt_)
         dealt_();
 }
 

@@ -38,7 +38,7 @@ public:
 private:
     // Deals with what waits, from the event loop, unless a step is queued.
     void dealLater();
-    void DealWithNext();
+    void TakeTurn();
 
     CaptureSession& session_;
     ArrivalHold& hold_;

@@ -17,14 +17,14 @@ void FolderCapture::screenshot(const Arrival& arrival) {
     if (done())
         return;
     unsaved_.push_back({.bytes = arrival.bytes, .arrived = arrival.arrived});
-    SaveKept();
+    saveKept();
 }
 
 // The screenshots kept, oldest first, until one cannot be written: it stays kept,
 // with those after it, and the user is told what to do. Past the most kept, the
 // oldest go only then, once the folder has refused them: the newest are the ones
 // the user is likeliest to want.
-void FolderCapture::SaveKept() {
+void FolderCapture::saveKept() {
     while (!unsaved_.empty()) {
         const Arrival& next = unsaved_.front();
         if (!SaveIntoFolder(*session_.saveFolder(), next.bytes, next.arrived, writing_.disk,

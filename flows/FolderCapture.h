@@ -49,7 +49,7 @@ public:
     bool done() const { return count_ > 0 && saved_ >= count_; }
     // The screenshots kept unwritten, tried again as the next screenshot would:
     // at the stop, when no other comes.
-    void saveKept() { SaveKept(); }
+    void saveKept();
     // Screenshots kept because they could not be written, not yet saved.
     int unsaved() const { return int(unsaved_.size()); }
     // What the end says of the screenshots never written, those still kept and
@@ -63,7 +63,6 @@ public:
 
 private:
     void ReportPort();
-    void SaveKept();
 
     CaptureSession& session_;
     Writing writing_;

@@ -11,8 +11,6 @@
 // screenshot must be found, unless a block the noise started was itself a
 // readable picture (the first marker wins); after damaged screenshots, always.
 #include <cstdlib>
-#include <deque>
-#include <functional>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <memory>
 #include <vector>
@@ -88,9 +86,7 @@ struct Rig : test::ServicesOf<QtPictureLoader> {
     test::FakeCaptureView view;
     CaptureSession session{comm, pictures, hold};
     ArrivalsOnScreen arrivals{session, services, view};
-    std::deque<std::function<void()>> later;
-    ArrivalPump pump{session, hold, arrivals,
-                     [this](std::function<void()> step) { later.push_back(std::move(step)); }};
+    ArrivalPump pump{session, hold, arrivals, queueLater()};
 
     Rig() {
         services.tempImagePath = "/nonexistent-kvd62/kvd62temp.bmp";
@@ -102,12 +98,7 @@ struct Rig : test::ServicesOf<QtPictureLoader> {
     template <typename Check> void tick(const std::string& read, Check check) {
         comm.arrive(read);
         pump.poll(0);
-        while (!later.empty()) {
-            const std::function<void()> step = std::move(later.front());
-            later.pop_front();
-            step();
-            check();
-        }
+        runLater(check);
         check();
     }
 };

@@ -50,8 +50,7 @@ struct FolderRig {
     ArrivalPump pump;
     explicit FolderRig(bool keepUnreadable, int most = 0)
         : capture(rig.session, rig.dir.path().toStdString(), {disk, report}, keepUnreadable, most),
-          pump(rig.session, rig.hold, capture,
-               [this](std::function<void()> step) { rig.later.push_back(std::move(step)); }) {}
+          pump(rig.session, rig.hold, capture, rig.queueLater()) {}
     // A poll, then what it left for the event loop, as the program runs them;
     // how many were saved meanwhile.
     int tick(const std::string& bytes) {

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <any>
+#include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "flows/ArrivalPump.h"
 #include "flows/HeldServices.h"
 #include "platform/StdFileSystem.h"
 #include "tests/fakes/FakeDialogs.h"
@@ -66,6 +69,22 @@ struct ServicesOf {
                                {}},
                       hold};
     Services& services = held.services();
+
+    // The event loop, as far as the pump needs one: the steps it leaves wait
+    // here until the test runs them, each followed by `afterEach`.
+    std::deque<std::function<void()>> later;
+    ArrivalPump::Later queueLater() {
+        return [this](std::function<void()> step) { later.push_back(std::move(step)); };
+    }
+    void runLater(const std::function<void()>& afterEach = {}) {
+        while (!later.empty()) {
+            const std::function<void()> step = std::move(later.front());
+            later.pop_front();
+            step();
+            if (afterEach)
+                afterEach();
+        }
+    }
 };
 
 using FakeServices = ServicesOf<>;

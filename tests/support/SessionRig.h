@@ -2,8 +2,6 @@
 
 #include <QTemporaryDir>
 #include <any>
-#include <deque>
-#include <functional>
 
 #include "flows/ArrivalPump.h"
 #include "tests/support/FakeServices.h"
@@ -16,16 +14,13 @@ inline const std::string Unreadable = PlainFrame('\x7f');
 
 // A capture session on the fake services with the flows that deal with what it
 // hands out, pumped as the window pumps them; the temporary file in a folder of
-// its own. What the pump leaves for the event loop waits in `later` until the
-// test runs it (runLater).
+// its own.
 struct SessionRig : FakeServices {
     QTemporaryDir dir;
     FakeCaptureView view;
     CaptureSession session{comm, pictures, hold};
     ArrivalsOnScreen arrivals{session, services, view};
-    std::deque<std::function<void()>> later;
-    ArrivalPump pump{session, hold, arrivals,
-                     [this](std::function<void()> step) { later.push_back(std::move(step)); }};
+    ArrivalPump pump{session, hold, arrivals, queueLater()};
     SessionHistory history;
     // Each tick is one second after the one before.
     std::time_t clock = 0;
@@ -42,14 +37,6 @@ struct SessionRig : FakeServices {
     }
     std::string path(const std::string& name) const {
         return dir.path().toStdString() + "/" + name;
-    }
-    // The event loop's turns: every step the pump left, and those they leave.
-    void runLater() {
-        while (!later.empty()) {
-            const std::function<void()> step = std::move(later.front());
-            later.pop_front();
-            step();
-        }
     }
     // One poll tick with these bytes arriving just before it, then everything
     // ready dealt with, as the event loop deals with it.

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <ctime>
+#include <functional>
 
 #include "app/NativeSerialPort.h"
 #include "capture/CaptureSession.h"
@@ -80,32 +81,35 @@ int RunWithoutWindow(int argc, char* argv[], const StartOptions& options) {
                           options.count);
 
     bool stopping = false;
-    // Ends once the count asked for is saved, or, after a stop, once every
-    // whole screenshot that came is saved.
-    const auto endWhenDone = [&] {
-        if (capture.done() || (stopping && session.waitingCount() == 0))
-            app.quit();
-    };
+    std::function<void()> endWhenDone;
     ArrivalPump pump(
         session, hold, capture,
         [&app](std::function<void()> step) {
             QMetaObject::invokeMethod(&app, std::move(step), Qt::QueuedConnection);
         },
-        endWhenDone);
+        [&] { endWhenDone(); });
+    // Ends once the count asked for is saved, or, after a stop, once every
+    // whole screenshot that came has been tried: those waiting are dealt with
+    // in turn, until the folder refuses one.
+    endWhenDone = [&] {
+        if (stopping) {
+            capture.lastTry();
+            pump.dealWithTheRest();
+        }
+        if (capture.done() || stopping)
+            app.quit();
+    };
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &app, [&] {
         capture.polled(pump.poll(std::time(nullptr)));
         if (!stop.asked())
             return;
         // That poll took what the port still held; every whole screenshot is
-        // saved before the end, by the save under way if there is one. With none
-        // to save, the kept ones are tried once more.
+        // saved before the end, after the save under way if there is one.
         poll.stop();
         stopping = true;
-        if (pump.busy() || session.waitingCount() > 0)
-            return;
-        capture.saveKept();
-        app.quit();
+        if (!pump.busy())
+            endWhenDone();
     });
     poll.start(PollInterval);
     int status = app.exec();

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "capture/ArrivalHold.h"
@@ -124,7 +125,10 @@ public:
     bool readyToDeal() const { return !hold_.taken() && waiting_.count() > 0; }
     // The next thing to deal with, in arrival order: none while arrivals are held.
     std::optional<Arrival> nextArrival();
+    // One that could not be dealt with yet: it waits again, first in line.
+    void putBack(Arrival arrival) { waiting_.putBack(std::move(arrival)); }
     std::size_t waitingCount() const { return waiting_.count(); }
+    std::size_t screenshotsWaiting() const { return waiting_.count(Arrival::Kind::Screenshot); }
     // Screenshots dealt with from now on are kept in `history` (none: not kept);
     // a block that did not read is kept as dropped, with the reason.
     void keepHistoryIn(SessionHistory* history) { history_ = history; }

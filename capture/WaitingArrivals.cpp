@@ -5,33 +5,30 @@
 
 namespace kvd {
 
-namespace {
-
-std::string DroppedNotice(std::size_t dropped) {
-    return "More screenshots arrived while a dialog was open than the program keeps "
-           "waiting (" +
-           std::to_string(WaitingArrivals::Capacity) + "). The oldest " + std::to_string(dropped) +
-           (dropped == 1 ? " was" : " were") + " dropped; the others follow.";
+void WaitingArrivals::add(Arrival arrival) {
+    waiting_.push_back(std::move(arrival));
+    DropOldestPastCapacity();
 }
 
-} // namespace
+void WaitingArrivals::putBack(Arrival arrival) {
+    waiting_.push_front(std::move(arrival));
+    DropOldestPastCapacity();
+}
 
-void WaitingArrivals::add(Arrival arrival) {
-    if (waiting_.size() >= Capacity) {
+void WaitingArrivals::DropOldestPastCapacity() {
+    while (waiting_.size() > Capacity) {
         const auto oldest = std::find_if(waiting_.begin(), waiting_.end(),
                                          [](const Arrival& a) { return a.fromLine(); });
-        if (oldest != waiting_.end()) {
-            waiting_.erase(oldest);
-            ++dropped_;
-        }
+        if (oldest == waiting_.end())
+            return;
+        waiting_.erase(oldest);
+        ++dropped_;
     }
-    waiting_.push_back(std::move(arrival));
 }
 
 std::optional<Arrival> WaitingArrivals::next() {
     if (dropped_ > 0)
-        return Arrival{.kind = Arrival::Kind::Notice,
-                       .text = DroppedNotice(std::exchange(dropped_, 0))};
+        return Arrival{.kind = Arrival::Kind::Dropped, .dropped = std::exchange(dropped_, 0)};
     if (waiting_.empty())
         return std::nullopt;
     Arrival arrival = std::move(waiting_.front());

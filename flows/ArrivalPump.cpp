@@ -13,8 +13,10 @@ ArrivalPump::ArrivalPump(CaptureSession& session, ArrivalHold& hold, ArrivalHand
 
 CaptureSession::Tick ArrivalPump::poll(std::time_t now) {
     const CaptureSession::Tick tick = session_.tick(now);
-    if (tick.cut != 0)
+    if (tick.cut != 0) {
+        stalled_ = false;
         dealLater();
+    }
     return tick;
 }
 
@@ -24,7 +26,7 @@ void ArrivalPump::showPictureFile(std::string path) {
 }
 
 void ArrivalPump::dealLater() {
-    if (queued_ || !session_.readyToDeal())
+    if (queued_ || stalled_ || !session_.readyToDeal())
         return;
     queued_ = true;
     later_([this] { TakeTurn(); });
@@ -34,8 +36,19 @@ void ArrivalPump::dealLater() {
 // the hold each arrival is dealt with under brings the next here.
 void ArrivalPump::TakeTurn() {
     queued_ = false;
-    if (DealWithNext(session_, hold_, handler_) && dealt_)
+    if (stalled_)
+        return;
+    const Turn turn = DealWithNext(session_, hold_, handler_);
+    stalled_ = turn == Turn::PutBack;
+    if (turn != Turn::NoneDealtWith && dealt_)
         dealt_();
+}
+
+void ArrivalPump::dealWithTheRest() {
+    Turn turn = Turn::DealtWith;
+    while (turn == Turn::DealtWith)
+        turn = DealWithNext(session_, hold_, handler_);
+    stalled_ = turn == Turn::PutBack;
 }
 
 } // namespace kvd

@@ -16,6 +16,9 @@ namespace kvd {
 // handler runs, and a question an arrival asks must not stop the polls that
 // drain the port meanwhile). One arrival at a time, each under the hold, and
 // none while the hold is taken; when the last hold ends, the next is dealt with.
+// One that could not be dealt with (the folder refused it) waits, first in
+// line, with those behind it, and is tried again when the next comes off the
+// line or at the end.
 class ArrivalPump {
 public:
     // Runs `step` from the event loop once what runs now is over.
@@ -34,6 +37,9 @@ public:
     void showPictureFile(std::string path);
     // Whether an arrival, a dialog or a write holds arrivals now.
     bool busy() const { return hold_.taken(); }
+    // The end: every one waiting is dealt with now, in turn, until one cannot
+    // be. Not while the hold is taken.
+    void dealWithTheRest();
 
 private:
     // Deals with what waits, from the event loop, unless a step is queued.
@@ -46,6 +52,9 @@ private:
     Later later_;
     std::function<void()> dealt_;
     bool queued_ = false;
+    // The first waiting could not be dealt with: none is tried until the next
+    // comes.
+    bool stalled_ = false;
 };
 
 } // namespace kvd

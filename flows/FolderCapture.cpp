@@ -12,47 +12,36 @@ void FolderCapture::polled(const CaptureSession::Tick& tick) {
         writing_.report.problem(tick.lineError + ".");
 }
 
-// Its bytes only are kept: the picture is not needed to write them.
-void FolderCapture::screenshot(const Arrival& arrival) {
+// Until the folder takes it, it waits with those that came after it: the
+// user is told what to do.
+bool FolderCapture::screenshot(const Arrival& arrival) {
     if (done())
-        return;
-    unsaved_.push_back({.bytes = arrival.bytes, .arrived = arrival.arrived});
-    saveKept();
+        return true;
+    if (!SaveIntoFolder(*session_.saveFolder(), arrival.bytes, arrival.arrived, writing_.disk,
+                        writing_.report)) {
+        if (lastTry_)
+            return false;
+        const std::size_t others = session_.screenshotsWaiting();
+        writing_.report.problem(
+            "The screenshot is kept" +
+            (others == 0 ? std::string{}
+                         : " with " + std::to_string(others) + " that came after it") +
+            " and written when the next one comes or the capture stops: make " +
+            Utf8FromPath(*session_.saveFolder()) + " a folder that can be written to.");
+        return false;
+    }
+    ++saved_;
+    return true;
 }
 
-// The screenshots kept, oldest first, until one cannot be written: it stays kept,
-// with those after it, and the user is told what to do. Past the most kept, the
-// oldest go only then, once the folder has refused them: the newest are the ones
-// the user is likeliest to want.
-void FolderCapture::saveKept() {
-    while (!unsaved_.empty()) {
-        const Arrival& next = unsaved_.front();
-        if (!SaveIntoFolder(*session_.saveFolder(), next.bytes, next.arrived, writing_.disk,
-                            writing_.report)) {
-            for (; unsaved_.size() > MostKept; ++droppedLately_, ++dropped_)
-                unsaved_.pop_front();
-            const std::string folder = Utf8FromPath(*session_.saveFolder());
-            const std::string when = " and written when the next one comes or the capture stops";
-            const std::size_t others = unsaved_.size() - 1;
-            if (droppedLately_ > 0)
-                writing_.report.problem("The newest " + std::to_string(unsaved_.size()) +
-                                        " screenshots are kept" + when + "; " +
-                                        std::to_string(droppedLately_) + " older " +
-                                        (droppedLately_ == 1 ? "one was" : "ones were") +
-                                        " dropped and will never be written. Make " + folder +
-                                        " a folder that can be written to.");
-            else
-                writing_.report.problem(
-                    "The screenshot is kept" +
-                    (others == 0 ? std::string{}
-                                 : " with " + std::to_string(others) + " that came after it") +
-                    when + ": make " + folder + " a folder that can be written to.");
-            return;
-        }
-        ++saved_;
-        unsaved_.pop_front();
-    }
-    droppedLately_ = 0;
+// Past the most that wait, the oldest go: the newest are the ones the user is
+// likeliest to want.
+void FolderCapture::dropped(std::size_t count) {
+    dropped_ += int(count);
+    writing_.report.problem("The oldest " + std::to_string(count) +
+                            (count == 1 ? " screenshot was" : " screenshots were") +
+                            " dropped and will never be written: no more than the newest " +
+                            std::to_string(WaitingArrivals::Capacity) + " wait to be written.");
 }
 
 std::string FolderCapture::neverWritten() const {
@@ -61,10 +50,11 @@ std::string FolderCapture::neverWritten() const {
         return {};
     return std::to_string(lost) + " screenshot" +
            (lost == 1 ? " that arrived was" : "s that arrived were") + " never written" +
-           (dropped_ == 0 ? std::string{}
-                          : " (" + std::to_string(dropped_) + (dropped_ == 1 ? " was" : " were") +
-                                " dropped, as only the newest " + std::to_string(MostKept) +
-                                " are kept while the folder cannot take them)") +
+           (dropped_ == 0
+                ? std::string{}
+                : " (" + std::to_string(dropped_) + (dropped_ == 1 ? " was" : " were") +
+                      " dropped, as only the newest " + std::to_string(WaitingArrivals::Capacity) +
+                      " wait while the folder cannot take them)") +
            ": " + Utf8FromPath(*session_.saveFolder()) + " could not be written to.";
 }
 

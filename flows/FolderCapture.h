@@ -1,7 +1,6 @@
 #pragma once
 
 #include <ctime>
-#include <deque>
 #include <string>
 
 #include "capture/CaptureSession.h"
@@ -17,16 +16,12 @@ namespace kvd {
 // window's save folder does, and each file reported. A block that starts like a
 // screenshot but is not a readable bitmap is reported with its time and reason,
 // and kept as kvd62-...-unreadable.bin when asked. A screenshot that cannot be
-// written (the folder removed, the disk full) is kept and tried again, before
-// any other, when the next one comes or at the stop; no more are kept than the
+// written (the folder removed, the disk full) waits, first in line, and is
+// tried again when the next one comes or at the stop; no more wait than the
 // window keeps waiting, and past that the oldest is dropped, said and counted.
 // The port lost, and back, is said once each; the session keeps retrying it.
 class FolderCapture final : public ArrivalHandler {
 public:
-    // Screenshots kept unwritten at the most, as many as the window keeps
-    // waiting: their bytes only, about 275 KB, however long the disk stays full.
-    static constexpr std::size_t MostKept = WaitingArrivals::Capacity;
-
     // Where the files are written, and who hears of them.
     struct Writing {
         DiskWorker& disk;
@@ -47,19 +42,19 @@ public:
     int saved() const { return saved_; }
     // Whether the count asked for is written: no other is saved then.
     bool done() const { return count_ > 0 && saved_ >= count_; }
-    // The screenshots kept unwritten, tried again as the next screenshot would:
-    // at the stop, when no other comes.
-    void saveKept();
-    // Screenshots kept because they could not be written, not yet saved.
-    int unsaved() const { return int(unsaved_.size()); }
-    // What the end says of the screenshots never written, those still kept and
-    // those dropped; empty when every one that came was written.
+    // The stop: those waiting are tried once more, and what is not written is
+    // said at the end, not as kept.
+    void lastTry() { lastTry_ = true; }
+    // Screenshots waiting, not yet written.
+    int unsaved() const { return int(session_.screenshotsWaiting()); }
+    // What the end says of the screenshots never written, those still waiting
+    // and those dropped; empty when every one that came was written.
     std::string neverWritten() const;
 
-    void screenshot(const Arrival& arrival) override;
+    bool screenshot(const Arrival& arrival) override;
     void unreadable(const Arrival& arrival) override;
     void pictureFile(const std::string&) override {}
-    void notice(const std::string& text) override { writing_.report.problem(text); }
+    void dropped(std::size_t count) override;
 
 private:
     void ReportPort();
@@ -69,10 +64,8 @@ private:
     bool keepUnreadable_;
     int count_;
     bool lost_ = false;
+    bool lastTry_ = false;
     int saved_ = 0;
-    std::deque<Arrival> unsaved_;
-    // Dropped since the kept ones were last all written, and in all.
-    int droppedLately_ = 0;
     int dropped_ = 0;
 };
 

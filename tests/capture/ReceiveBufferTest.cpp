@@ -203,7 +203,7 @@ private slots:
 
     // What waits comes out in arrival order; past the bound the oldest blocks
     // from the line are dropped, and that is said first. A picture file asked
-    // for is never dropped.
+    // for is never dropped; one put back is the next again.
     void arrivalsKeepOrderAndBound() {
         using Kind = Arrival::Kind;
         WaitingArrivals waiting;
@@ -214,12 +214,19 @@ private slots:
         QCOMPARE(waiting.count(), WaitingArrivals::Capacity);
         QCOMPARE(waiting.count(Kind::Screenshot), WaitingArrivals::Capacity - 1);
         const std::optional<Arrival> notice = waiting.next();
-        QVERIFY(notice && notice->kind == Kind::Notice);
-        QVERIFY2(notice->text.find("The oldest 4 were dropped") != std::string::npos,
-                 notice->text.c_str());
+        QVERIFY(notice && notice->kind == Kind::Dropped);
+        QCOMPARE(notice->dropped, std::size_t(4));
         QCOMPARE(waiting.next()->path, std::string("picked.bmp"));
-        for (std::size_t i = 3; i < WaitingArrivals::Capacity + 2; ++i)
+        // One put back is the next again, and the oldest when one more comes.
+        waiting.add({.kind = Kind::Screenshot, .bytes = "last"});
+        waiting.putBack(*waiting.next());
+        QCOMPARE(waiting.count(), WaitingArrivals::Capacity);
+        waiting.add({.kind = Kind::Screenshot, .bytes = "after it"});
+        QCOMPARE(waiting.next()->dropped, std::size_t(1));
+        for (std::size_t i = 4; i < WaitingArrivals::Capacity + 2; ++i)
             QCOMPARE(waiting.next()->bytes, std::to_string(i));
+        QCOMPARE(waiting.next()->bytes, std::string("last"));
+        QCOMPARE(waiting.next()->bytes, std::string("after it"));
         QVERIFY(!waiting.next());
     }
 };

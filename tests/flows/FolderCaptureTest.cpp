@@ -1,4 +1,5 @@
 #include <QTest>
+#include <algorithm>
 
 #include "flows/ArrivalPump.h"
 #include "flows/FolderCapture.h"
@@ -146,25 +147,29 @@ private slots:
         QVERIFY(folder.files() == (std::multiset<std::string>{First, Second}));
     }
 
-    // Screenshots the folder cannot take (it was removed) are kept, each said, and
-    // written before any other once the folder is back, in the order they came:
-    // with the next one, or at the stop's last save, when nothing else comes. Past
-    // the most kept, the oldest are dropped, said, and counted at the end.
+    // Screenshots the folder cannot take (it was removed) wait, each said, and
+    // are written once the folder is back, in the order they came: with the
+    // next one, or at the stop, when nothing else comes. Past the most that
+    // wait, the next one among them, the oldest are dropped, said, and counted
+    // at the end.
     void screenshotsThatCannotBeWrittenAreKept_data() {
         QTest::addColumn<int>("arriving");
         QTest::addColumn<bool>("nextComes");
+        QTest::addColumn<int>("waiting");
         QTest::addColumn<int>("dropped");
-        const int most = int(FolderCapture::MostKept);
-        QTest::newRow("one, written with the next") << 1 << true << 0;
-        QTest::newRow("one, written at the stop") << 1 << false << 0;
-        QTest::newRow("as many as are kept") << most << false << 0;
-        QTest::newRow("three more than are kept: the oldest three dropped")
-            << most + 3 << false << 3;
-        QTest::newRow("one more than are kept, written with the next") << most + 1 << true << 1;
+        const int most = int(WaitingArrivals::Capacity);
+        QTest::newRow("one, written with the next") << 1 << true << 1 << 0;
+        QTest::newRow("one, written at the stop") << 1 << false << 1 << 0;
+        QTest::newRow("as many as wait") << most << false << most << 0;
+        QTest::newRow("three more than wait: the oldest three dropped")
+            << most + 3 << false << most << 3;
+        QTest::newRow("one more than wait, then the next: the oldest two dropped")
+            << most + 1 << true << most << 2;
     }
     void screenshotsThatCannotBeWrittenAreKept() {
         QFETCH(int, arriving);
         QFETCH(bool, nextComes);
+        QFETCH(int, waiting);
         QFETCH(int, dropped);
         FolderRig folder(false);
         const std::filesystem::path dir = PathFromUtf8(folder.rig.dir.path().toStdString());
@@ -177,16 +182,18 @@ private slots:
             sent.push_back(test::TwoColourBitmap(std::uint32_t(1000 + i)));
             QCOMPARE(folder.tick(sent.back(), TheSecond + i), 0);
         }
-        const int kept = arriving - dropped;
-        QCOMPARE(folder.capture.unsaved(), kept);
+        QCOMPARE(folder.capture.unsaved(), waiting);
         const std::string& said = folder.report.problems.back();
-        QVERIFY2(dropped == 0 ? said.starts_with("The screenshot is kept") &&
-                                    said.find("dropped") == std::string::npos
-                              : said.starts_with("The newest " + std::to_string(kept) +
-                                                 " screenshots are kept") &&
-                                    said.find("; " + std::to_string(dropped) + " older one") !=
-                                        std::string::npos,
-                 said.c_str());
+        const std::string after =
+            waiting == 1 ? " and" : " with " + std::to_string(waiting - 1) + " that came after it";
+        QVERIFY2(said.starts_with("The screenshot is kept" + after), said.c_str());
+        const auto droppedSaid = [&] {
+            return int(std::count_if(folder.report.problems.begin(), folder.report.problems.end(),
+                                     [](const std::string& text) {
+                                         return text.starts_with("The oldest 1 screenshot was");
+                                     }));
+        };
+        QCOMPARE(droppedSaid(), arriving - waiting);
         QVERIFY2(
             folder.capture.neverWritten().starts_with(std::to_string(arriving) + " screenshot"),
             folder.capture.neverWritten().c_str());
@@ -194,12 +201,13 @@ private slots:
         std::filesystem::create_directory(dir);
         if (nextComes) {
             sent.push_back(Third);
-            QCOMPARE(folder.tick(Third, TheSecond + arriving), kept + 1);
+            folder.tick(Third, TheSecond + arriving);
         } else {
-            folder.capture.saveKept();
-            QCOMPARE(folder.capture.saved(), kept);
+            folder.capture.lastTry();
+            folder.pump.dealWithTheRest();
         }
         QCOMPARE(folder.capture.unsaved(), 0);
+        QCOMPARE(droppedSaid(), dropped);
         // The kept ones in the order they came, each named for the second it came
         // in, the newest last.
         QCOMPARE(int(folder.report.paths.size()), int(sent.size()) - dropped);

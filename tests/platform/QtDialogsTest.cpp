@@ -33,11 +33,10 @@ using namespace kvd;
 
 namespace {
 
-// Acts on the modal dialog that the code under test opens, once it is up and
-// active, as a person finds it (the file dialog's name field then has the
-// keyboard focus). Lives for one step of a test: if no such dialog comes up
-// within a few seconds, or the action leaves it open, it closes whatever is
-// modal, so the code under test returns instead of hanging, and says why.
+// Acts on the modal dialog the code under test opens, once it is up and active
+// as a person finds it. If none comes up within a few seconds, or the action
+// leaves it open, it closes whatever is modal, so that the test goes on, and
+// says why.
 template <typename Dialog> class OnDialog {
 public:
     OnDialog(QString what, std::function<void(Dialog*)> act)
@@ -88,19 +87,20 @@ void TypeFileName(QFileDialog* dialog, const QString& name) {
     field->setText(name);
 }
 
+// Accepts the dialog with `name` typed in, or cancels it when `name` is empty.
+void Answer(QFileDialog* dialog, const QString& name) {
+    if (name.isEmpty())
+        return dialog->reject();
+    TypeFileName(dialog, name);
+    static_cast<QDialog*>(dialog)->accept();
+}
+
 // The file a shown file dialog starts from: its folder and the name in its name
 // field; empty when the name field is.
 QString StartFile(QFileDialog* dialog) {
     auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     return field && !field->text().isEmpty() ? dialog->directory().absoluteFilePath(field->text())
                                              : QString();
-}
-
-void PressButton(QMessageBox* box, QMessageBox::StandardButton which) {
-    QVERIFY(box);
-    QAbstractButton* button = box->button(which);
-    QVERIFY(button);
-    button->click();
 }
 
 // The palette of the bitmaps below: green, blue, white.
@@ -172,6 +172,7 @@ class QtDialogsTest : public QObject {
 
 private slots:
     // The buttons given, the answer pressed; Enter gives the answer asked for.
+    // A message (buttons -1) has only Ok, and no answer.
     void messageBoxAsksWithTheGivenButtons_data() {
         QTest::addColumn<int>("buttons");
         QTest::addColumn<int>("onEnter");
@@ -189,6 +190,7 @@ private slots:
             << int(Buttons::YesNo) << yes << 0 << int(DialogAnswer::Yes);
         QTest::newRow("Enter where No loses nothing")
             << int(Buttons::YesNoCancel) << no << 0 << int(DialogAnswer::No);
+        QTest::newRow("Ok of a message") << -1 << yes << int(QMessageBox::Ok) << -1;
     }
 
     void messageBoxAsksWithTheGivenButtons() {
@@ -199,34 +201,25 @@ private slots:
         QtMessageBox box;
         QString seenText, seenTitle;
         bool hasCancel = false;
-        OnDialog<QMessageBox> question("question", [&](QMessageBox* shown) {
+        OnDialog<QMessageBox> question("message box", [&](QMessageBox* shown) {
             seenText = shown->text();
             seenTitle = shown->windowTitle();
             hasCancel = shown->button(QMessageBox::Cancel) != nullptr;
-            if (press == 0)
-                QTest::keyClick(shown, Qt::Key_Return);
-            else
-                PressButton(shown, QMessageBox::StandardButton(press));
+            QAbstractButton* button = shown->button(QMessageBox::StandardButton(press));
+            QVERIFY(press == 0 || button);
+            press == 0 ? QTest::keyClick(shown, Qt::Key_Return) : button->click();
         });
-        const DialogAnswer answer = box.ask("shot1.bmp exists\r\nOverwrite ?", "Save as",
-                                            Buttons(buttons), DialogAnswer(onEnter));
+        const std::string text = "shot1.bmp exists\r\nOverwrite ?";
+        int answer = -1;
+        if (buttons < 0)
+            box.tell(text, "Save as");
+        else
+            answer = int(box.ask(text, "Save as", Buttons(buttons), DialogAnswer(onEnter)));
         QVERIFY2(question.failure().isEmpty(), qPrintable(question.failure()));
-        QCOMPARE(int(answer), expected);
+        QCOMPARE(answer, expected);
         QCOMPARE(seenText, QString("shot1.bmp exists\nOverwrite ?"));
         QCOMPARE(seenTitle, QString("Save as"));
         QCOMPARE(hasCancel, buttons == int(Buttons::YesNoCancel));
-    }
-
-    void messageBoxTellsWithOk() {
-        QtMessageBox box;
-        QString seen;
-        OnDialog<QMessageBox> message("message", [&](QMessageBox* shown) {
-            seen = shown->text();
-            PressButton(shown, QMessageBox::Ok);
-        });
-        box.tell("There is no screenshot to save yet.", "Save as");
-        QVERIFY2(message.failure().isEmpty(), qPrintable(message.failure()));
-        QCOMPARE(seen, QString("There is no screenshot to save yet."));
     }
 
     // It opens over the window the user is in (History, not the main window),
@@ -238,39 +231,37 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&history));
         QtInputBox input;
         input.setParent(&mainWindow);
-        QString label, title, preset;
-        QWidget* over = nullptr;
-        int width = 0, titleWidth = 0, fieldWidth = 0, commentWidth = 0;
-        OnDialog<QInputDialog> edited("input box", [&](QInputDialog* dialog) {
-            label = dialog->labelText();
-            title = dialog->windowTitle();
-            preset = dialog->textValue();
-            over = dialog->parentWidget();
-            width = dialog->width();
-            titleWidth = dialog->fontMetrics().horizontalAdvance(title);
-            fieldWidth = dialog->findChild<QLineEdit*>()->width();
-            commentWidth =
-                dialog->fontMetrics().horizontalAdvance("Bench 4, probe A on TP12, unit 4711-B ok");
-            dialog->setTextValue("bench 4");
-            dialog->accept();
-        });
-        const std::optional<std::string> comment =
-            input.ask("Comment:", "Add comment to your print", "KVD62 screenshot");
-        QVERIFY2(edited.failure().isEmpty(), qPrintable(edited.failure()));
-        QCOMPARE(comment, std::optional<std::string>("bench 4"));
-        QCOMPARE(label, QString("Comment:"));
-        QCOMPARE(title, QString("Add comment to your print"));
-        QCOMPARE(preset, QString("KVD62 screenshot"));
-        QCOMPARE(over, &history);
-        QVERIFY2(width >= titleWidth + 120, qPrintable(QString::number(width)));
-        QVERIFY2(fieldWidth >= commentWidth, qPrintable(QString::number(fieldWidth)));
-
-        OnDialog<QInputDialog> cancelled("input box",
-                                         [](QInputDialog* dialog) { dialog->reject(); });
-        const std::optional<std::string> none =
-            input.ask("Comment:", "Add comment to your print", "KVD62 screenshot");
-        QVERIFY2(cancelled.failure().isEmpty(), qPrintable(cancelled.failure()));
-        QVERIFY(!none);
+        // Answers the box with `typed`, or cancels it when that is empty: what it
+        // showed, whether over History and wide enough, and the comment given.
+        const auto answer = [&](const QString& typed) {
+            QStringList seen{"not shown"};
+            OnDialog<QInputDialog> shown("input box", [&](QInputDialog* dialog) {
+                const QFontMetrics metrics = dialog->fontMetrics();
+                const int width = dialog->width(), field = dialog->findChild<QLineEdit*>()->width();
+                seen = QStringList{
+                    dialog->labelText(),
+                    dialog->windowTitle(),
+                    dialog->textValue(),
+                    dialog->parentWidget() == &history ? "over History" : "elsewhere",
+                    width >= metrics.horizontalAdvance(dialog->windowTitle()) + 120
+                        ? "wide"
+                        : QString::number(width),
+                    field >= metrics.horizontalAdvance("Bench 4, probe A on TP12, unit 4711-B ok")
+                        ? "wide"
+                        : QString::number(field)};
+                dialog->setTextValue(typed);
+                typed.isEmpty() ? dialog->reject() : dialog->accept();
+            });
+            const std::optional<std::string> comment =
+                input.ask("Comment:", "Add comment to your print", "KVD62 screenshot");
+            return seen << shown.failure()
+                        << (comment ? QString::fromStdString(*comment) : "no comment");
+        };
+        const QStringList shown{
+            "Comment:", "Add comment to your print", "KVD62 screenshot", "over History", "wide",
+            "wide"};
+        QCOMPARE(answer("bench 4"), shown + QStringList({"", "bench 4"}));
+        QCOMPARE(answer({}).mid(shown.size()), QStringList({"", "no comment"}));
     }
 
     // The dialog keeps title, filter and the chosen file between uses, by Save
@@ -283,94 +274,62 @@ private slots:
         QtFileDialog dialog;
         dialog.setFilter("KVD62 screenshots (*.bmp)|*.bmp");
         dialog.setTitle("Save current screenshot as");
-
-        QString title, started = "not shown";
-        QStringList filters;
-        bool confirms = true;
-        OnDialog<QFileDialog> save("Save dialog", [&](QFileDialog* shown) {
-            title = shown->windowTitle();
-            filters = shown->nameFilters();
-            started = StartFile(shown);
-            confirms = !shown->testOption(QFileDialog::DontConfirmOverwrite);
-            TypeFileName(shown, chosen);
-            static_cast<QDialog*>(shown)->accept();
-        });
-        const bool saved = dialog.showSave();
-        QVERIFY2(save.failure().isEmpty(), qPrintable(save.failure()));
-        QVERIFY(saved);
-        QCOMPARE(title, QString("Save current screenshot as"));
-        QCOMPARE(filters, QStringList{"KVD62 screenshots (*.bmp)"});
-        QCOMPARE(started, QString());
-        QVERIFY(!confirms);
-        QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
+        // Shows the dialog and answers it with `name`: whether a file was chosen;
+        // the title, filters and file it showed; whether it asks before
+        // overwriting; the file chosen after.
+        const auto use = [&dialog](bool (QtFileDialog::*show)(), const QString& name = {}) {
+            QStringList seen{"not shown"};
+            OnDialog<QFileDialog> shown("file dialog", [&](QFileDialog* d) {
+                seen = QStringList{d->windowTitle(), d->nameFilters().join(';'), StartFile(d),
+                                   d->testOption(QFileDialog::DontConfirmOverwrite) ? "" : "asks"};
+                Answer(d, name);
+            });
+            const bool chose = (dialog.*show)();
+            return QStringList{shown.failure(), chose ? "chosen" : "cancelled"} + seen +
+                   QStringList{QString::fromStdString(dialog.fileName())};
+        };
+        const QString title = "Save current screenshot as", bitmaps = "KVD62 screenshots (*.bmp)";
+        QCOMPARE(use(&QtFileDialog::showSave, chosen),
+                 (QStringList{"", "chosen", title, bitmaps, "", "", chosen}));
         QCOMPARE(dialog.fileTitle(), std::string("first.bmp"));
-
         // Shown again with nothing set, it starts from the file chosen; a Cancel
         // keeps that file.
-        const auto lookAndCancel = [&](QFileDialog* shown) {
-            title = shown->windowTitle();
-            filters = shown->nameFilters();
-            started = StartFile(shown);
-            shown->reject();
-        };
-        OnDialog<QFileDialog> again("second Save dialog", lookAndCancel);
-        const bool savedAgain = dialog.showSave();
-        QVERIFY2(again.failure().isEmpty(), qPrintable(again.failure()));
-        QVERIFY(!savedAgain);
-        QCOMPARE(title, QString("Save current screenshot as"));
-        QCOMPARE(filters, QStringList{"KVD62 screenshots (*.bmp)"});
-        QCOMPARE(started, chosen);
-        QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
-
+        QCOMPARE(use(&QtFileDialog::showSave),
+                 (QStringList{"", "cancelled", title, bitmaps, chosen, "", chosen}));
         // Load image sets its own filter only: the title is still saving's.
         dialog.setFilter("Pictures|*.bmp;*.png");
-        OnDialog<QFileDialog> open("Open dialog", lookAndCancel);
-        const bool opened = dialog.showOpen();
-        QVERIFY2(open.failure().isEmpty(), qPrintable(open.failure()));
-        QVERIFY(!opened);
-        QCOMPARE(title, QString("Save current screenshot as"));
-        QCOMPARE(filters, QStringList{"Pictures (*.bmp *.png)"});
-        QCOMPARE(started, chosen);
-        QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
+        const QString pictures = "Pictures (*.bmp *.png)";
+        QCOMPARE(use(&QtFileDialog::showOpen),
+                 (QStringList{"", "cancelled", title, pictures, chosen, "", chosen}));
 
-        // A folder is asked for where the file was, and the file stays chosen.
+        // A folder is asked for where the file was, and the file stays chosen;
+        // the next folder where the last was chosen.
         const QString folder = dir.path() + "/shots";
         QVERIFY(QDir().mkdir(folder));
-        QString startedIn;
-        OnDialog<QFileDialog> pick("folder dialog", [&](QFileDialog* shown) {
-            startedIn = shown->directory().absolutePath();
-            TypeFileName(shown, folder);
-            static_cast<QDialog*>(shown)->accept();
-        });
-        const std::string picked = dialog.chooseFolder("Save every screenshot to folder");
-        QVERIFY2(pick.failure().isEmpty(), qPrintable(pick.failure()));
-        QCOMPARE(QString::fromStdString(picked), folder);
-        QCOMPARE(startedIn, dir.path());
-        QCOMPARE(QString::fromStdString(dialog.fileName()), chosen);
-        // The next folder is asked for where the last was chosen.
-        OnDialog<QFileDialog> nextFolder("second folder dialog", [&](QFileDialog* shown) {
-            startedIn = shown->directory().absolutePath();
-            shown->reject();
-        });
-        QVERIFY(dialog.chooseFolder("Export as PNG to folder").empty());
-        QVERIFY2(nextFolder.failure().isEmpty(), qPrintable(nextFolder.failure()));
-        QCOMPARE(startedIn, folder);
+        const auto pickFolder = [&dialog](const QString& name) {
+            QString startedIn = "not shown";
+            OnDialog<QFileDialog> shown("folder dialog", [&](QFileDialog* d) {
+                startedIn = d->directory().absolutePath();
+                Answer(d, name);
+            });
+            const QString picked = QString::fromStdString(dialog.chooseFolder("Export to folder"));
+            return QStringList{shown.failure(), startedIn, picked,
+                               QString::fromStdString(dialog.fileName())};
+        };
+        QCOMPARE(pickFolder(folder), (QStringList{"", dir.path(), folder, chosen}));
+        QCOMPARE(pickFolder({}), (QStringList{"", folder, "", chosen}));
 
         // Told which file to offer, it starts from that one.
         const QString offered = folder + "/kvd62-20270101-120000-001-unreadable.bin";
         dialog.setFileName(offered.toStdString());
-        OnDialog<QFileDialog> offering("Save dialog offering a file", lookAndCancel);
-        QVERIFY(!dialog.showSave());
-        QVERIFY2(offering.failure().isEmpty(), qPrintable(offering.failure()));
-        QCOMPARE(started, offered);
+        QCOMPARE(use(&QtFileDialog::showSave),
+                 (QStringList{"", "cancelled", title, pictures, offered, "", offered}));
     }
 
+    // A pattern already in its description is not added again: fileDialogPersistsBetweenUses.
     void nameFiltersComeFromTheFilterText_data() {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("pattern already in the description")
-            << "KVD62 screenshots (*.bmp)|*.bmp" << QStringList{"KVD62 screenshots (*.bmp)"};
-        QTest::newRow("pattern added") << "Bitmaps|*.bmp" << QStringList{"Bitmaps (*.bmp)"};
         QTest::newRow("two entries, two patterns")
             << "Pictures|*.bmp;*.png|All files|*.*"
             << QStringList{"Pictures (*.bmp *.png)", "All files (*.*)"};
@@ -385,90 +344,110 @@ private slots:
 
     // `carried`: a report takes the file as it is, undecoded (a JPEG that a PDF
     // shows as the reader here does); any other picture it decodes as the window.
+    // `indexes`: each pixel's colour in Palette, rows from the top, as loaded
+    // and as exported to PNG (empty: not looked at).
     void pictureLoaderReadsBitmapsAndRefusesTheRest_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<bool>("carried");
+        QTest::addColumn<QString>("indexes");
+        const auto loads = [](const char* name, const QByteArray& bytes, QSize size,
+                              bool carried = false, const QString& indexes = {}) {
+            QTest::newRow(name) << bytes << size << QString() << carried << indexes;
+        };
+        const auto refused = [](const char* name, const QByteArray& bytes, const QString& reason) {
+            QTest::newRow(name) << bytes << QSize() << reason << false << QString();
+        };
 
-        const std::string bitmap = test::TwoColourBitmap(4);
-        const QByteArray huge = test::EncodedPicture(test::OneGrey(4001, 4001, 0), "PNG");
-        QTest::newRow("the instrument's bitmap")
-            << QByteArray::fromStdString(bitmap) << QSize(192, 112) << "" << false;
-        QTest::newRow("text") << QByteArray("hello, not a picture") << QSize() << "not a picture"
-                              << false;
-        QTest::newRow("a cut-off bitmap") << QByteArray::fromStdString(bitmap.substr(0, 40))
-                                          << QSize() << "header is damaged" << false;
+        const QByteArray bitmap = QByteArray::fromStdString(test::TwoColourBitmap(4));
+        loads("the instrument's bitmap", bitmap, QSize(192, 112));
+        refused("text", "hello, not a picture", "not a picture");
+        refused("a cut-off bitmap", bitmap.left(40), "header is damaged");
         // A reader would fill the missing rows with whatever memory held.
-        QTest::newRow("a bitmap cut short")
-            << QByteArray::fromStdString(bitmap.substr(0, 1000)) << QSize()
-            << "claims 192 x 112 pixels at 1 bit, more than its 1000 bytes hold" << false;
-        std::string claims = bitmap; // 4000 x 4000 at 24 bits
-        claims.replace(18, 12, std::string("\xa0\x0f\0\0\xa0\x0f\0\0\1\0\x18\0", 12));
-        QTest::newRow("a screenshot's size claiming 4000 x 4000 pixels")
-            << QByteArray::fromStdString(claims) << QSize()
-            << "claims 4000 x 4000 pixels at 24 bits, more than its 2750 bytes hold" << false;
+        refused("a bitmap cut short", bitmap.left(1000),
+                "claims 192 x 112 pixels at 1 bit, more than its 1000 bytes hold");
+        QByteArray claims = bitmap; // 4000 x 4000 at 24 bits
+        claims.replace(18, 12, QByteArray("\xa0\x0f\0\0\xa0\x0f\0\0\1\0\x18\0", 12));
+        refused("a screenshot's size claiming 4000 x 4000 pixels", claims,
+                "claims 4000 x 4000 pixels at 24 bits, more than its 2750 bytes hold");
         const QByteArray jpeg = test::EncodedPicture(test::OneGrey(64, 48, 90), "JPEG");
-        QTest::newRow("a JPEG") << jpeg << QSize(64, 48) << "" << true;
-        QTest::newRow("a JPEG cut short")
-            << jpeg.left(jpeg.size() - 100) << QSize() << "cut short" << false;
-        QTest::newRow("a JPEG claiming 5000 x 4000 pixels")
-            << Patched(jpeg, "\xFF\xC0", 5, QByteArray("\x0F\xA0\x13\x88", 4)) << QSize()
-            << "too large (5000 x 4000 pixels)" << false;
+        loads("a JPEG", jpeg, QSize(64, 48), true);
+        refused("a JPEG cut short", jpeg.left(jpeg.size() - 100), "cut short");
+        refused("a JPEG claiming 5000 x 4000 pixels",
+                Patched(jpeg, "\xFF\xC0", 5, QByteArray("\x0F\xA0\x13\x88", 4)),
+                "too large (5000 x 4000 pixels)");
         QByteArray progressive;
         QBuffer buffer(&progressive);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "jpeg");
         writer.setProgressiveScanWrite(true);
         writer.write(test::PhotoLike(64, 48));
-        QTest::newRow("a progressive colour JPEG") << progressive << QSize(64, 48) << "" << true;
-        QTest::newRow("a colour JPEG with components named R, G and B")
-            << NamedRgb(test::EncodedPicture(test::PhotoLike(64, 48), "JPEG")) << QSize(64, 48)
-            << "" << false;
-        QTest::newRow("a picture of over 16 million pixels")
-            << huge << QSize() << "too large (4001 x 4001 pixels)" << false;
+        loads("a progressive colour JPEG", progressive, QSize(64, 48), true);
+        loads("a colour JPEG with components named R, G and B",
+              NamedRgb(test::EncodedPicture(test::PhotoLike(64, 48), "JPEG")), QSize(64, 48));
+        refused("a picture of over 16 million pixels",
+                test::EncodedPicture(test::OneGrey(4001, 4001, 0), "PNG"),
+                "too large (4001 x 4001 pixels)");
         // 26 bytes that decode to 2827 x 11308 pixels (128 MB): Qt's reader tells
         // the size of a GIF's first frame (here 43 x 0), and makes the picture the
         // size of its logical screen. Found by fuzzing.
-        QTest::newRow("a GIF of 32 million pixels, its size not told by Qt")
-            << QByteArray::fromBase64("R0lGODdhCwssLCwsLCwrAAAAAAAAACwAAA==") << QSize()
-            << "too large (2827 x 11308 pixels)" << false;
-        QTest::newRow("a PGM of 20 million pixels")
-            << QByteArray("P5\n5000 4000\n255\n") + QByteArray(100, '\0') << QSize()
-            << "too large (5000 x 4000 pixels)" << false;
+        refused("a GIF of 32 million pixels, its size not told by Qt",
+                QByteArray::fromBase64("R0lGODdhCwssLCwsLCwrAAAAAAAAACwAAA=="),
+                "too large (2827 x 11308 pixels)");
+        refused("a PGM of 20 million pixels", "P5\n5000 4000\n255\n" + QByteArray(100, '\0'),
+                "too large (5000 x 4000 pixels)");
         // Decoded at 8 bytes a pixel, twice what most pictures take.
         QImage deep(4000, 4000, QImage::Format_RGBA64);
         deep.fill(QColor(10, 20, 30));
         const QByteArray deepPng = test::EncodedPicture(deep, "PNG");
-        QTest::newRow("a 16-bit PNG of 16 million pixels")
-            << deepPng << QSize(4000, 4000) << "" << false;
+        loads("a 16-bit PNG of 16 million pixels", deepPng, QSize(4000, 4000));
         // libpng would print a line of each on standard error.
-        QTest::newRow("a PNG cut short")
-            << deepPng.left(60000) << QSize() << "the PNG file is cut short: its end is missing"
-            << false;
+        refused("a PNG cut short", deepPng.left(60000),
+                "the PNG file is cut short: its end is missing");
         QByteArray damaged = deepPng;
         damaged[damaged.size() - 100] = char(damaged[damaged.size() - 100] ^ 1);
-        QTest::newRow("a PNG whose pixels are damaged")
-            << damaged << QSize() << "one of its parts does not match its checksum" << false;
+        refused("a PNG whose pixels are damaged", damaged,
+                "one of its parts does not match its checksum");
         // Qt's reader warns "Corrupt JPEG data: 2 extraneous bytes before marker
         // 0xda", which is for developers: no warning may be let out.
         const qsizetype scan = jpeg.lastIndexOf("\xff\xda");
-        QTest::newRow("a JPEG with stray bytes: loads")
-            << jpeg.left(scan) + QByteArray(2, '\0') + jpeg.mid(scan) << QSize(64, 48) << ""
-            << false;
+        loads("a JPEG with stray bytes: loads",
+              jpeg.left(scan) + QByteArray(2, '\0') + jpeg.mid(scan), QSize(64, 48));
         // Rows of 255 pixels in 4 bytes each: one run and an end of line. Two
         // bytes describe at most 255 pixels.
         const QByteArray runs = QByteArray::fromHex(QByteArray("ff010000").repeated(10) + "0001");
-        QTest::newRow("a run-length bitmap claiming what its bytes can describe")
-            << Bitmap(255, 21, 8, 1, runs, 3) << QSize(255, 21) << "" << false;
-        QTest::newRow("a run-length bitmap cut short, claiming twice that")
-            << Bitmap(255, 42, 8, 1, runs, 3) << QSize()
-            << "claims 255 x 42 pixels at 8 bits, more than its 108 bytes hold" << false;
-        QTest::newRow("a 4-bit run-length bitmap cut short, claiming twice that")
-            << Bitmap(255, 42, 4, 2, runs, 3) << QSize()
-            << "claims 255 x 42 pixels at 4 bits, more than its 108 bytes hold" << false;
-        QTest::newRow("a run-length bitmap stored from the top down")
-            << Bitmap(255, -10, 8, 1, runs, 3) << QSize() << "header is damaged" << false;
+        loads("a run-length bitmap claiming what its bytes can describe",
+              Bitmap(255, 21, 8, 1, runs, 3), QSize(255, 21));
+        refused("a run-length bitmap cut short, claiming twice that",
+                Bitmap(255, 42, 8, 1, runs, 3),
+                "claims 255 x 42 pixels at 8 bits, more than its 108 bytes hold");
+        refused("a 4-bit run-length bitmap cut short, claiming twice that",
+                Bitmap(255, 42, 4, 2, runs, 3),
+                "claims 255 x 42 pixels at 4 bits, more than its 108 bytes hold");
+        refused("a run-length bitmap stored from the top down", Bitmap(255, -10, 8, 1, runs, 3),
+                "header is damaged");
+
+        // Pixels that runs skip (Qt leaves them as memory held them), or that name
+        // colours past the palette, take its first colour (green). Full palettes
+        // show memory's leftovers as red ('?') under MALLOC_PERTURB_=165. Rows go
+        // from the bottom up: two bytes repeat a pixel; 00 00 ends a line, 00 01
+        // the picture, 00 02 X Y jumps X right and Y up; 00 N copies N pixels.
+        const auto skips = [&loads](const char* name, int bits, const char* hex,
+                                    const QString& indexes) {
+            loads(name, Bitmap(4, 3, bits, bits == 8 ? 1 : 2, QByteArray::fromHex(hex), 1 << bits),
+                  QSize(4, 3), false, indexes);
+        };
+        skips("a jump", 8, "0201 00020101 0102 0000 0401 0001", "1111|0002|1100");
+        skips("lines ended early", 8, "0201 0000 0003020102ff 0000 0101 0001", "1000|2120|1100");
+        skips("the picture ended early", 8, "0401 0000 0202 0001", "0000|2200|1111");
+        skips("4-bit pixels: each skip", 4, "0312 0000 00020200 0222 0000 00031210 0001",
+              "1210|0022|1210");
+        loads("an uncompressed 8-bit bitmap naming colours past its palette",
+              Bitmap(4, 1, 8, 0, QByteArray::fromHex("0107ff02"), 3), QSize(4, 1), false, "1002");
+        loads("a 1-bit bitmap with one colour",
+              Bitmap(8, 1, 1, 0, QByteArray::fromHex("a0000000"), 1), QSize(8, 1), false,
+              "00000000");
     }
 
     void pictureLoaderReadsBitmapsAndRefusesTheRest() {
@@ -479,6 +458,7 @@ private slots:
         QTest::failOnWarning(QRegularExpression("."));
 #endif
         QFETCH(bool, carried);
+        QFETCH(QString, indexes);
         QTemporaryDir dir;
         const std::string path = dir.path().toStdString() + "/picture.bmp";
         std::ofstream(path, std::ios::binary) << bytes.toStdString();
@@ -501,6 +481,13 @@ private slots:
                      carried ? bytes : QByteArray());
             // What the loader read afterwards is decoded again.
             QCOMPARE(ToImage(*loader.loadFile(path, fromFile)), ToImage(*filePicture));
+            if (indexes.isEmpty())
+                return;
+            QCOMPARE(PaletteIndexes(ToImage(*filePicture)), indexes);
+            const std::optional<std::string> png = QtExportEncoder().png(*filePicture, 1, fromFile);
+            QVERIFY2(png, fromFile.c_str());
+            QCOMPARE(PaletteIndexes(QImage::fromData(QByteArray::fromStdString(*png), "PNG")),
+                     indexes);
             return;
         }
         QVERIFY2(QString::fromStdString(fromFile).contains(reason), fromFile.c_str());
@@ -508,134 +495,59 @@ private slots:
         QVERIFY2(QString::fromStdString(forReport).contains(reason), forReport.c_str());
     }
 
-    // The true reason: no file, a folder, a pipe or a device where a file was
-    // named, or a file the system fails to read, as a failing USB stick's; never
-    // an exception, and never a wait for a pipe's writer. (What a user may not
-    // read is tried from the command line, as another user.)
-    void pictureLoaderSaysWhyThereIsNoPicture_data() {
-        QTest::addColumn<QString>("path"); // DIR: a folder of the test's own
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("no such file") << "/nonexistent/picture.bmp"
-                                      << "there is no such file";
-        QTest::newRow("a folder") << "DIR"
-                                  << "it is a folder, not a picture file";
+    // The true reason, never an exception nor a wait for a pipe's writer. (What a
+    // user may not read is tried from the command line, as another user.) No more
+    // than one byte past the cap is read: a file that holds more is refused, even
+    // one whose size said less, as a growing file's does.
+    void readingAFileSaysWhyNot_data() {
+        QTest::addColumn<QString>("path"); // DIR: a folder of the test's own; FILE: 100 bytes in it
+        QTest::addColumn<int>("cap");      // 0: read by the picture loader, else by ReadFileBytes
+        QTest::addColumn<QString>("reason"); // how it starts; empty: read whole
+        QTest::newRow("no such file") << "/nonexistent/picture.bmp" << 0 << "there is no such file";
+        QTest::newRow("a folder") << "DIR" << 0 << "it is a folder, not a picture file";
 #ifndef _WIN32
-        QTest::newRow("a pipe no one writes to") << "DIR/pipe"
-                                                 << "it is a device or a pipe, not a file";
-        QTest::newRow("a device") << "/dev/null"
-                                  << "it is a device or a pipe, not a file";
+        QTest::newRow("a pipe no one writes to")
+            << "DIR/pipe" << 0 << "it is a device or a pipe, not a file";
+        QTest::newRow("a device") << "/dev/null" << 0 << "it is a device or a pipe, not a file";
 #endif
 #ifdef __linux__
         QTest::newRow("a read that fails: input/output error")
-            << "/proc/self/mem"
+            << "/proc/self/mem" << 0
             << "reading it failed (Input/output error); try again, or copy it again from "
                "where it came";
         QTest::newRow("a read that fails: invalid argument")
-            << "/proc/self/pagemap"
-            << "reading it failed (Invalid argument)";
-#endif
-    }
-
-    void pictureLoaderSaysWhyThereIsNoPicture() {
-        QFETCH(QString, path);
-        QFETCH(QString, reason);
-        QTemporaryDir dir;
-        path.replace("DIR", dir.path());
-#ifndef _WIN32
-        if (path.endsWith("/pipe"))
-            QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
-#endif
-        QtPictureLoader loader;
-        std::string whyNot;
-        QVERIFY(!loader.loadFile(path.toStdString(), whyNot));
-        QVERIFY2(QString::fromStdString(whyNot).startsWith(reason), whyNot.c_str());
-    }
-
-    // No more than one byte past the cap is read: a file that holds more is
-    // refused, even one whose size said less, as a file's that grows while it is
-    // read does.
-    void fileReaderStopsAtItsCap_data() {
-        QTest::addColumn<QString>("path"); // FILE: a file of 100 bytes
-        QTest::addColumn<int>("cap");
-        QTest::addColumn<QString>("reason"); // empty: read whole
-        QTest::newRow("as large as the cap: read whole") << "FILE" << 100 << "";
-        QTest::newRow("a byte over the cap")
-            << "FILE" << 99 << "the file is too large to be a picture (100 bytes)";
-#ifdef __linux__
+            << "/proc/self/pagemap" << 0 << "reading it failed (Invalid argument)";
         QTest::newRow("more than its size (0) says")
             << "/proc/self/maps" << 100
             << "the file is too large to be a picture (more than 100 bytes)";
 #endif
+        QTest::newRow("as large as the cap: read whole") << "FILE" << 100 << "";
+        QTest::newRow("a byte over the cap")
+            << "FILE" << 99 << "the file is too large to be a picture (100 bytes)";
     }
 
-    void fileReaderStopsAtItsCap() {
+    void readingAFileSaysWhyNot() {
         QFETCH(QString, path);
         QFETCH(int, cap);
         QFETCH(QString, reason);
         QTemporaryDir dir;
         const std::string content(100, 'x');
-        if (path == "FILE") {
-            path = dir.path() + "/picture.bmp";
+        path.replace("FILE", "DIR/picture.bmp").replace("DIR", dir.path());
+        if (path.endsWith("/picture.bmp"))
             std::ofstream(path.toStdString(), std::ios::binary) << content;
-        }
+#ifndef _WIN32
+        if (path.endsWith("/pipe"))
+            QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+#endif
         std::string whyNot;
-        const std::optional<std::string> bytes =
-            ReadFileBytes(path.toStdString(), std::size_t(cap), whyNot);
-        QCOMPARE(QString::fromStdString(whyNot), reason);
-        QCOMPARE(bytes.has_value(), reason.isEmpty());
-        if (bytes)
-            QCOMPARE(*bytes, content);
-    }
-
-    // Qt's reader of run-length bitmaps leaves the pixels their runs skip as
-    // memory held them: here they take the palette's first colour (green), the
-    // same every time. So do pixels that name colours past the palette, in any
-    // indexed picture; and a PNG made of the picture shows the same.
-    void pictureLoaderGivesSkippedPixelsTheFirstColour_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("indexes"); // in Palette, rows from the top
-        // 4 x 3 pixels with full palettes, so that memory's leftovers show as red
-        // ('?'): run the test under MALLOC_PERTURB_=165 to see them. Rows are
-        // stored from the bottom up: two bytes repeat a pixel; 00 00 ends a line,
-        // 00 01 the picture, 00 02 X Y jumps X right and Y up; 00 N copies N
-        // pixels, in whole pairs of bytes.
-        QTest::newRow("a jump") << Bitmap(4, 3, 8, 1,
-                                          QByteArray::fromHex("0201 00020101 0102 0000 0401 0001"),
-                                          256)
-                                << "1111|0002|1100";
-        QTest::newRow("lines ended early")
-            << Bitmap(4, 3, 8, 1, QByteArray::fromHex("0201 0000 0003020102ff 0000 0101 0001"), 256)
-            << "1000|2120|1100";
-        QTest::newRow("the picture ended early")
-            << Bitmap(4, 3, 8, 1, QByteArray::fromHex("0401 0000 0202 0001"), 256)
-            << "0000|2200|1111";
-        QTest::newRow("4-bit pixels: each skip")
-            << Bitmap(4, 3, 4, 2, QByteArray::fromHex("0312 0000 00020200 0222 0000 00031210 0001"),
-                      16)
-            << "1210|0022|1210";
-        QTest::newRow("an uncompressed 8-bit bitmap naming colours past its palette")
-            << Bitmap(4, 1, 8, 0, QByteArray::fromHex("0107ff02"), 3) << "1002";
-        QTest::newRow("a 1-bit bitmap with one colour")
-            << Bitmap(8, 1, 1, 0, QByteArray::fromHex("a0000000"), 1) << "00000000";
-    }
-
-    void pictureLoaderGivesSkippedPixelsTheFirstColour() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, indexes);
-        QtPictureLoader loader;
-        std::string whyNot;
-        const auto first = loader.loadBytes(bytes.toStdString(), whyNot);
-        QVERIFY2(first, whyNot.c_str());
-        const auto again = loader.loadBytes(bytes.toStdString(), whyNot);
-        QVERIFY2(again, whyNot.c_str());
-        QCOMPARE(ToImage(*again), ToImage(*first));
-        QCOMPARE(PaletteIndexes(ToImage(*first)), indexes);
-
-        QtExportEncoder encoder;
-        const std::optional<std::string> png = encoder.png(*first, 1, whyNot);
-        QVERIFY2(png, whyNot.c_str());
-        const QImage fromPng = QImage::fromData(QByteArray::fromStdString(*png), "PNG");
-        QCOMPARE(PaletteIndexes(fromPng), indexes);
+        std::optional<std::string> bytes;
+        if (cap == 0)
+            QVERIFY(!QtPictureLoader().loadFile(path.toStdString(), whyNot));
+        else
+            bytes = ReadFileBytes(path.toStdString(), std::size_t(cap), whyNot);
+        const QString said = QString::fromStdString(whyNot);
+        QVERIFY2(cap == 0 ? said.startsWith(reason) : said == reason, whyNot.c_str());
+        QCOMPARE(bytes.value_or(std::string()), reason.isEmpty() ? content : std::string());
     }
 };
 

@@ -46,36 +46,22 @@ std::string Receive(QtSerialPort& port, std::size_t count) {
     return received;
 }
 
-// Where a port is opened from, and what stands in its way: this test as it
-// runs; a child process in a session of its own whose terminal is a
-// pseudo-terminal, as the controlling terminal (as a shell's terminal is a
-// program's) or only as standard input or standard error (as for a program
-// started by setsid);
-// this test while another process holds the port's lock file, as a second copy
-// of the program would find it (Locked); or a child process as an ordinary user
-// ("nobody" when the tests run as root, whom neither permissions nor a device
-// held alone bind) while the device is closed to it, and another process holds
-// its lock file too (NoPermission), this test
-// has it open for itself alone (HeldAlone, as another program through another
-// of the device's names), or a lock file that a process which has ended left,
-// the superuser's, which the user may not remove (LockLeft); or, in its place,
-// a pipe or a link to /dev/zero that another user planted in the shared lock
-// folder, on which Qt's lock would wait for good or read without end
-// (LockIsAPipe, LockIsALink), or a lock file another user wrote that names a
-// process not theirs, running (LockForged), or no process at all (LockGarbled).
+// Where a port is opened from, and what stands in its way. A child process runs
+// as "nobody" when the tests run as root, whom neither permissions nor a device
+// held alone bind.
 enum class RunIn {
-    ThisTest,
-    Controlling,
-    StandardInput,
-    StandardError,
-    Locked,
-    NoPermission,
-    HeldAlone,
-    LockLeft,
-    LockIsAPipe,
-    LockIsALink,
-    LockForged,
-    LockGarbled
+    ThisTest,      // this test as it runs
+    Controlling,   // a child in a session of its own, a pseudo-terminal its controlling one
+    StandardInput, // the same, the terminal only its standard input (as after setsid)
+    StandardError, // the same, the terminal only its standard error
+    Locked,        // this test, another process holding the lock file (a second copy's case)
+    NoPermission,  // a child the device is closed to, its lock file held by another process
+    HeldAlone,     // a child, while this test has the device open for itself alone
+    LockLeft,      // a child; a lock file the superuser's ended process left, not removable
+    LockIsAPipe,   // a pipe another user planted as the lock file: Qt's lock would wait
+    LockIsALink,   // a link to /dev/zero planted so: Qt's lock would read without end
+    LockForged,    // another user's lock file naming a running process not theirs
+    LockGarbled    // another user's lock file naming no process at all
 };
 
 constexpr uid_t Nobody = 65534;
@@ -123,9 +109,8 @@ private:
     bool held_ = false;
 };
 
-// Opens the port as the program does; the reason it did not open, or a word
-// on what went wrong instead. A port that did not open is left closed, its
-// problem the reason said.
+// Opens the port as the program does: the reason it did not open (a port that
+// did not open is left closed, its problem that reason), or a word on what else.
 std::string WhyNotOpened(const PortAddress& address, const QtSerialPort::DeviceLister& listed) {
     QtSerialPort port(nullptr, listed);
     const Outcome opened = ConfigurePort(port, address, false);
@@ -137,9 +122,8 @@ std::string WhyNotOpened(const PortAddress& address, const QtSerialPort::DeviceL
     return opened.reason();
 }
 
-// The same, in a child process in `terminal` as `runIn` says. Kinder than a
-// user's terminal: this one is the test's own, so a check that let it through
-// would set only it to raw mode, and the test would say so.
+// The same, in a child process in `terminal` as `runIn` says. A check that let
+// it through would set only the test's own terminal to raw mode.
 std::string WhyNotOpenedIn(RunIn runIn, const test::PseudoTerminal& terminal,
                            const PortAddress& address, const QtSerialPort::DeviceLister& listed) {
     int result[2];
@@ -175,11 +159,10 @@ std::string WhyNotOpenedIn(RunIn runIn, const test::PseudoTerminal& terminal,
     return said;
 }
 
-// Lays out, under `root`, what Linux shows in /sys of USB-serial adapters:
-// "NAME VID:PID SERIAL SOCKET" each, ";" between them ("-" for no serial
-// number). A ttyUSB is a port of the usb-serial driver, below its interface; a
-// ttyACM is its interface's own. Each hangs below a hub, which is a USB device
-// too.
+// Lays out, under `root`, what Linux shows in /sys of USB-serial adapters below
+// a hub: "NAME VID:PID SERIAL SOCKET" each, ";" between them ("-": no serial
+// number). A ttyUSB is a usb-serial port below its interface; a ttyACM is its
+// interface's own.
 void LayOutAdapters(const fs::path& root, const QString& adapters) {
     fs::remove_all(root / "sys");
     fs::create_directories(root / "sys/class/tty");
@@ -196,8 +179,8 @@ void LayOutAdapters(const fs::path& root, const QString& adapters) {
     for (const QString& adapter : adapters.split(';', Qt::SkipEmptyParts)) {
         const QStringList field = adapter.split(' ', Qt::SkipEmptyParts);
         const std::string name = field[0].toStdString(),
-                          vendor = field[1].section(':', 0, 0).toStdString();
-        const std::string socket = field[3].toStdString();
+                          vendor = field[1].section(':', 0, 0).toStdString(),
+                          socket = field[3].toStdString();
         const fs::path usb = hub / socket;
         const fs::path interface = usb / (socket + ":1.0");
         const bool acm = name.starts_with("ttyACM");
@@ -224,8 +207,12 @@ class QtSerialPortTest : public QObject {
 
 private slots:
     // The start-up probe opens ports before any line settings are given; the
-    // port kept is opened again with them.
-    void opensADevicePathWithTheLineSettings() {
+    // port kept is opened again with them. Every byte value comes through
+    // unchanged. Then a screenshot, and the far end hangs up at once. The port is
+    // found lost, by Qt's own report or by the look at the line each tick takes,
+    // whichever comes first (Qt 6.8 reports nothing), and what had arrived is
+    // read once.
+    void opensWithTheLineSettingsAndReceivesUntilUnplugged() {
         test::PseudoTerminal cable;
         QVERIFY(cable.ok());
         QtSerialPort port;
@@ -238,7 +225,6 @@ private slots:
         QVERIFY2(opened.ok(), opened.reason().c_str());
         QCOMPARE(port.state(), PortState::Open);
         QCOMPARE(port.deviceName(), cable.devicePath());
-
         termios line{};
         QCOMPARE(tcgetattr(cable.programEnd(), &line), 0);
         QCOMPARE(cfgetispeed(&line), speed_t(B57600));
@@ -246,16 +232,7 @@ private slots:
         QCOMPARE(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
         QCOMPARE(line.c_iflag & (IXON | IXOFF | ICRNL | INLCR | ISTRIP), tcflag_t(0));
         QCOMPARE(line.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
-    }
 
-    // Every byte value comes through unchanged. Then a screenshot, and the far
-    // end hangs up at once. The port is found lost, by Qt's own report or by
-    // the look at the line each tick takes, whichever comes first (Qt 6.8
-    // reports nothing), and what had arrived is read once.
-    void receivesEveryByteUntilTheCableIsUnplugged() {
-        test::PseudoTerminal cable;
-        QtSerialPort port;
-        QVERIFY(ConfigurePort(port, PortAddress::device(cable.devicePath()), false).ok());
         std::string bytes;
         for (int i = 0; i < 512; ++i)
             bytes += static_cast<char>(i % 256);
@@ -310,16 +287,12 @@ private slots:
         QCOMPARE(port.deviceName(), link);
     }
 
-    // Who has a device's name, as Linux tells it: the adapter or pseudo-terminal
-    // that had `device` (`before`), and what has it now (`after`): the same
-    // device, another, nothing, or nothing that is checked; and where the
-    // adapter that had it is now (`movedTo`). No adapter can be plugged in
-    // here: a folder stands in for /sys, laid out as Linux lays out an FTDI
-    // (usb-serial) and a USB board (cdc-acm), with the few files that are read
-    // (LayOutAdapters), and the names in /dev are only asked about, never
-    // opened. A pseudo-terminal ("pts") is a real one, kept by the program's
-    // own link and port: "pts again" is the next one made after it closed,
-    // which Linux gives the same number (the lowest one free).
+    // Who has a device's name, as Linux tells it: what had `device` (`before`),
+    // what has it now (`after`), and where the adapter that had it is now
+    // (`movedTo`). A folder laid out by LayOutAdapters stands in for /sys; names
+    // in /dev are only asked about, never opened. A pseudo-terminal ("pts") is a
+    // real one, kept by the program's own link and port: "pts again" is the next
+    // one made after it closed, which Linux gives the same number.
     void tellsTheDeviceBehindANameApart_data() {
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("before");
@@ -423,12 +396,9 @@ private slots:
         QCOMPARE(QString::fromStdString(found), movedTo);
     }
 
-    // `runIn`: where the port is opened, and what stands in its way (RunIn).
-    // TERMINAL in `text` and `reason` stands for the pseudo-terminal the child
-    // runs in, or that is in the way; as port 1, the one device listed is that
-    // terminal. HOLDER stands for the process the lock file names, LOCK for
-    // the lock file. NODE in `text` stands for a device node of that terminal
-    // made under a name in Latin-1.
+    // In `text` and `reason`, TERMINAL is the pseudo-terminal of the child, or in
+    // the way (as port 1, the one device listed); HOLDER the process the lock file
+    // names, LOCK that file; NODE a device node of TERMINAL named in Latin-1.
     void portsThatDoNotOpen_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("text");
@@ -504,18 +474,16 @@ private slots:
             QSKIP("this system has no console device (a container started without one)");
         test::PseudoTerminal terminal;
         QVERIFY(terminal.ok());
-        const QString terminalPath = QString::fromStdString(terminal.devicePath());
-        text.replace("TERMINAL", terminalPath);
-        reason.replace("TERMINAL", terminalPath);
         const std::string device = terminal.devicePath();
+        text.replace("TERMINAL", QString::fromStdString(device));
+        reason.replace("TERMINAL", QString::fromStdString(device));
         const std::optional<fs::path> lock =
             LockFilePath(LockFileName(device.substr(std::string("/dev/").size())));
         // A lock file for this new terminal's number is a stale one, left by a run
         // that was killed: no process can hold a terminal that was just made.
-        if (lock) {
-            std::error_code ignored;
+        std::error_code ignored;
+        if (lock)
             fs::remove(*lock, ignored);
-        }
         std::optional<LockHolder> holder;
         if (in == RunIn::Locked || in == RunIn::NoPermission) {
             QVERIFY(lock);
@@ -564,11 +532,10 @@ private slots:
             reason.replace("HOLDER", QString::number(ended));
             reason.replace("LOCK", QString::fromStdString(lock->string()));
         }
-        PortAddress address = PortAddress::unusable(text.toStdString());
-        if (kind == int(PortAddress::Kind::Device))
-            address = PortAddress::device(text.toStdString());
-        else if (kind == int(PortAddress::Kind::Number))
-            address = PortAddress::number(text.toInt());
+        PortAddress address =
+            kind == int(PortAddress::Kind::Device)   ? PortAddress::device(text.toStdString())
+            : kind == int(PortAddress::Kind::Number) ? PortAddress::number(text.toInt())
+                                                     : PortAddress::unusable(text.toStdString());
         QTemporaryDir nodes;
         const test::RemovedAtEnd removed{nodes.path().toStdString()};
         if (text == "NODE") {

@@ -61,7 +61,8 @@ private:
 // the unprivileged user "nobody" while one of these lives.
 class AsOrdinaryUser {
 public:
-    AsOrdinaryUser() : switched_(geteuid() == 0 && seteuid(65534) == 0) {}
+    explicit AsOrdinaryUser(bool when = true)
+        : switched_(when && geteuid() == 0 && seteuid(65534) == 0) {}
     ~AsOrdinaryUser() {
         if (switched_ && seteuid(0) != 0)
             qFatal("could not become root again");
@@ -251,16 +252,13 @@ class ScreenshotFileTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // `name` is the file's UTF-8 name; `via` says how the path reaches it: ""
-    // directly, "link" through a symbolic link to it from another folder,
-    // "dangling" through such a link to a file that does not exist yet, "locked
-    // folder" directly, by a user who may write the file but not its folder,
-    // "long path" in a folder whose path is 300 characters long, named with
-    // '/' as well as '\' (Windows' limit is 260 and Wine has none: the moves
-    // are answered as by Windows, in WindowsAnswers), "held" while
-    // another program holds the file for a moment (Windows refuses the move
-    // twice, then lets it go through). On Windows the links are Windows'
-    // answers (WindowsAnswers).
+    // `name`: the file's UTF-8 name. `via`: how the path reaches it: ""
+    // directly; "link" through a symbolic link from another folder, "dangling"
+    // through one to no file yet; "locked folder" by a user who may write the
+    // file but not its folder; "long path" through 300 characters of folders,
+    // named with '/' as well as '\' (Windows' limit is 260); "held" while another
+    // program holds the file for a moment. Windows' answers (its links, moves
+    // and holds) come from WindowsAnswers, as Wine gives none.
     void writesTheBytesExactly_data() {
         QTest::addColumn<QByteArray>("image");
         QTest::addColumn<QByteArray>("previous");
@@ -271,41 +269,32 @@ private slots:
         for (std::size_t i = 0; everyValue.size() < ScreenshotSize; ++i)
             everyValue += static_cast<char>(255 - i % 256);
         const std::string bitmap = test::TwoColourBitmap(11);
-        const auto bytes = [](const std::string& s) { return QByteArray::fromStdString(s); };
-        const QString shot = "shot.bmp";
+        const QByteArray longer(100000, 'o');
+        const auto row = [&](const char* name, const char* via, const QByteArray& previous = "old",
+                             const std::string& image = {}, const QString& file = "shot.bmp") {
+            QTest::newRow(name) << QByteArray::fromStdString(image.empty() ? bitmap : image)
+                                << previous << file << via;
+        };
 
-        QTest::newRow("new file, every byte value, control bytes among them")
-            << bytes(everyValue) << QByteArray() << shot << "";
-        QTest::newRow("over a longer file")
-            << bytes(bitmap) << QByteArray(100000, 'o') << shot << "";
-        QTest::newRow("over a shorter file")
-            << bytes(everyValue) << QByteArray("BMold") << shot << "";
-        QTest::newRow("longer image data is cut to a screenshot")
-            << bytes(bitmap + "trailing bytes") << QByteArray() << shot << "";
-        QTest::newRow("a name that is not ASCII")
-            << bytes(bitmap) << QByteArray("old") << QString("Messung_Übersicht.bmp") << "";
-        QTest::newRow("over a link: the file it names is replaced")
-            << bytes(bitmap) << QByteArray("old") << shot << "link";
-        QTest::newRow("over a link to no file yet")
-            << bytes(bitmap) << QByteArray() << shot << "dangling";
-        QTest::newRow("over a longer file in a folder that cannot be written")
-            << bytes(bitmap) << QByteArray(100000, 'o') << shot << "locked folder";
+        row("new file, every byte value, control bytes among them", "", {}, everyValue);
+        row("over a longer file", "", longer);
+        row("over a shorter file", "", "BMold", everyValue);
+        row("longer image data is cut to a screenshot", "", {}, bitmap + "trailing bytes");
+        row("a name that is not ASCII", "", "old", {}, "Messung_Übersicht.bmp");
+        row("over a link: the file it names is replaced", "link");
+        row("over a link to no file yet", "dangling", {});
+        row("over a longer file in a folder that cannot be written", "locked folder", longer);
         // The longest names a folder takes: the temporary name beside it is
         // shortened to fit.
-        QTest::newRow("a name of 250 bytes")
-            << bytes(bitmap) << QByteArray("old") << QString(246, 'n') + ".pdf"
-            << "";
-        QTest::newRow("into a folder path of 300 characters")
-            << bytes(bitmap) << QByteArray("old") << shot << "long path";
-        QTest::newRow("over a file another program holds for a moment")
-            << bytes(bitmap) << QByteArray("old") << shot << "held";
+        row("a name of 250 bytes", "", "old", {}, QString(246, 'n') + ".pdf");
+        row("into a folder path of 300 characters", "long path");
+        row("over a file another program holds for a moment", "held");
         // Windows: a link IT made from an elevated prompt is the Administrators
         // group's, in a folder other users may add to (C:\Data to D:\Data); and
         // another user's link where only this user may add files.
-        QTest::newRow("over an administrators' link in a shared folder")
-            << bytes(bitmap) << QByteArray("old") << shot << "administrators' link";
-        QTest::newRow("over another user's link in a folder only this user may add to")
-            << bytes(bitmap) << QByteArray("old") << shot << "private folder's link";
+        row("over an administrators' link in a shared folder", "administrators' link");
+        row("over another user's link in a folder only this user may add to",
+            "private folder's link");
     }
 
     // A replaced file keeps who may read and write it, but nothing that would
@@ -446,41 +435,44 @@ private slots:
 
         const QByteArray frame = QByteArray::fromStdString(test::TwoColourBitmap(5));
         QTest::newRow("no screenshot yet, or one byte short of one") << frame.left(2749) << "";
-        QTest::newRow("the disk fills up") << frame << "full";
+        const auto row = [&](const char* name, const char* how) {
+            QTest::newRow(name) << frame << how;
+        };
+        row("the disk fills up", "full");
         // A document made as it is written, whose maker pays no heed to a write
         // that failed.
-        QTest::newRow("the disk fills up under a file made as it is written")
-            << frame << "full, made as written";
-        QTest::newRow("a read-only file") << frame << "read-only";
-        QTest::newRow("the target is a folder") << frame << "folder";
-        QTest::newRow("a file where a folder on the way should be") << frame << "under a file";
+        row("the disk fills up under a file made as it is written", "full, made as written");
+        // Written over in place (the folder refuses a new file): the old file
+        // may be damaged, and the message says so.
+        row("the disk fills up while written in place", "full, in place");
+        row("a read-only file", "read-only");
+        row("the target is a folder", "folder");
+        row("a file where a folder on the way should be", "under a file");
         // A link in a shared sticky folder (/tmp) that another user planted: the
         // system refuses to follow it, and so does the save.
-        QTest::newRow("another user's link in a shared folder") << frame << "planted link";
-        QTest::newRow("another user's link to a folder, in a shared folder")
-            << frame << "planted folder link";
+        row("another user's link in a shared folder", "planted link");
+        row("another user's link to a folder, in a shared folder", "planted folder link");
         // Linux follows it, but another member of the group may have planted it.
-        QTest::newRow("another user's link in a folder their group shares")
-            << frame << "planted group link";
+        row("another user's link in a folder their group shares", "planted group link");
         // As a device or a socket would be: never replaced by a file.
-        QTest::newRow("a link to a named pipe") << frame << "pipe";
+        row("a link to a named pipe", "pipe");
         // Windows: a virus scanner, the indexer or a preview holds the file all
         // through the retries; the finished file is kept, and the message says
         // where. "held open" holds it for real (Wine refuses the move as Windows
         // does, with access denied); "held" gives Windows' sharing violation.
-        QTest::newRow("the file is held by another program") << frame << "held";
-        QTest::newRow("the file is held open by another program") << frame << "held open";
-        QTest::newRow("the file is held open by a program that lets it be deleted")
-            << frame << "held open, sharing delete";
+        row("the file is held by another program", "held");
+        row("the file is held open by another program", "held open");
+        row("the file is held open by a program that lets it be deleted",
+            "held open, sharing delete");
         // A share that lets this user create files but not rename or delete them
         // (NTFS "Write" without "Modify"): Windows refuses the move as access
         // denied, as for a file held open, but for good. Said at once, in
         // Windows' words; the new file is kept where it cannot be deleted.
-        QTest::newRow("renames refused, the new file kept") << frame << "refused";
-        QTest::newRow("renames refused, the new file deleted") << frame << "refused, deletable";
+        row("renames refused, the new file kept", "refused");
+        row("renames refused, the new file deleted", "refused, deletable");
         // Errors that are no hold, told in Windows' own words.
-        QTest::newRow("the file contains a virus") << frame << "virus";
-        QTest::newRow("the device is not ready") << frame << "not ready";
+        row("the file contains a virus", "virus");
+        row("the device is not ready", "not ready");
     }
 
     void failureLeavesTheOldFile() {
@@ -488,6 +480,7 @@ private slots:
         QFETCH(QString, how);
         const bool held = how.startsWith("held");
         const bool kept = held || how == "refused";
+        const bool damaged = how == "full, in place";
 #ifdef _WIN32
         const WindowsAnswers answers;
         const std::map<QString, DWORD> refusals = {{"held", ERROR_SHARING_VIOLATION},
@@ -533,17 +526,27 @@ private slots:
 #ifdef _WIN32
             QSKIP("a file size limit for a process is Unix's");
 #else
-            FileSizeLimit limit(1000);
-            const std::string bytes = image.toStdString();
-            written = how == "full"
-                          ? WriteScreenshotFile(bytes, target)
-                          : WriteFileAsMade(
-                                [&](ByteSink& file) {
-                                    for (std::size_t at = 0; at < bytes.size(); at += 100)
-                                        file.write(std::string_view(bytes).substr(at, 100));
-                                    return Outcome::success();
-                                },
-                                target);
+            if (damaged) {
+                fs::permissions(target, fs::perms::all);
+                for (const fs::path& locked : {folder.path, sub})
+                    fs::permissions(locked, fs::perms(0555)); // read and enter, for all
+            }
+            {
+                const AsOrdinaryUser user(damaged);
+                FileSizeLimit limit(1000);
+                const std::string bytes = image.toStdString();
+                written = how != "full, made as written"
+                              ? WriteScreenshotFile(bytes, target)
+                              : WriteFileAsMade(
+                                    [&](ByteSink& file) {
+                                        for (std::size_t at = 0; at < bytes.size(); at += 100)
+                                            file.write(std::string_view(bytes).substr(at, 100));
+                                        return Outcome::success();
+                                    },
+                                    target);
+            }
+            for (const fs::path& locked : {folder.path, sub})
+                fs::permissions(locked, fs::perms::owner_all);
 #endif
         } else if (how == "read-only") {
             fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
@@ -565,8 +568,11 @@ private slots:
 
         QVERIFY(!written.ok());
         QVERIFY(!written.reason().empty());
-        QCOMPARE(SaveFailedMessage("shot.bmp", written).ends_with("Nothing was written there."),
-                 !kept);
+        const std::string message = SaveFailedMessage("shot.bmp", written);
+        QVERIFY2(message.ends_with("Nothing was written there.") == (!kept && !damaged),
+                 message.c_str());
+        QCOMPARE(written.leftDamaged(), damaged);
+        QCOMPARE(message.find("may now be damaged") != std::string::npos, damaged);
         if (how.startsWith("planted"))
             QVERIFY2(written.reason().find("another user") != std::string::npos,
                      written.reason().c_str());
@@ -600,7 +606,7 @@ private slots:
             QVERIFY(ReadAll(how == "planted folder link" ? named / "shot.bmp" : named) == old);
         else if (how == "pipe")
             QCOMPARE(fs::status(named).type(), fs::file_type::fifo);
-        else if (how != "folder")
+        else if (how != "folder" && !damaged)
             QVERIFY(ReadAll(target) == old);
         QCOMPARE(test::FilesIn(sub).size(), std::size_t(1));
     }
@@ -665,34 +671,6 @@ private slots:
             for (const std::string& name : test::FilesIn(moved))
                 QCOMPARE(name, std::string("shot.bmp"));
         }
-#endif
-    }
-
-    // Written over in place (a file the user may change in a folder they may
-    // not) and cut short by a full disk: the file may be damaged, and the
-    // message says so rather than that nothing was written.
-    void aFailedOverwriteInPlaceSaysTheFileMayBeDamaged() {
-#ifdef _WIN32
-        QSKIP("folder permissions and a file size limit for a process are Unix's");
-#else
-        const TempFolder folder;
-        const fs::path target = folder.path / "shared.bmp";
-        WriteRaw(target, "BM the previous screenshot");
-        using fs::perms;
-        fs::permissions(target, perms::all);
-        fs::permissions(folder.path, perms(0555)); // read and enter, for all
-        Outcome written = Outcome::success();
-        {
-            const AsOrdinaryUser user;
-            const FileSizeLimit limit(1000);
-            written = WriteScreenshotFile(test::TwoColourBitmap(5), target);
-        }
-        fs::permissions(folder.path, perms::owner_all);
-        QVERIFY(!written.ok());
-        QVERIFY2(written.leftDamaged(), written.reason().c_str());
-        const std::string message = SaveFailedMessage("shared.bmp", written);
-        QVERIFY2(message.find("may now be damaged") != std::string::npos, message.c_str());
-        QVERIFY(message.find("Nothing was written") == std::string::npos);
 #endif
     }
 

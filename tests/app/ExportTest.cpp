@@ -57,30 +57,24 @@ const QString LongName = "kvd62-20261209-091500-001 Prüfplatz 4, Ω, Messplatz 
                          "Kalibrierung " +
                          QString("0123456789").repeated(7) + ".bmp";
 
-// A B C NOTES CUTPNG LARGE MISSING OUT TALL PHOTO LONG CAMERA PAINTED at the
-// start of `text` named in `folder`.
-QString InFolder(QString text, const QString& folder) {
-    const QStringList names{"A",   "B",    "C",     "NOTES", "CUTPNG", "LARGE",  "MISSING",
-                            "OUT", "TALL", "PHOTO", "LONG",  "CAMERA", "PAINTED"};
-    const QStringList files{"kvd62-20261208-140211-001.bmp",
-                            "kvd62-20261208-140211-002.bmp",
-                            "kvd62-20261208-140540-001.bmp",
-                            "notes.txt",
-                            "cut.png",
-                            "large.png",
-                            "missing",
-                            "out",
-                            "kvd62-20261208-140300-001 tall.png",
-                            "kvd62-20261208-140400-001 photo.jpg",
-                            LongName,
-                            "kvd62-20261208-140500-001 camera.jpg",
-                            "kvd62-20261208-140600-001 painted.png"};
+// A file of the test's folder: the word that stands for it in a row, its name
+// and its bytes (none when it is not there).
+struct TestFile {
+    QString word, name;
+    std::string bytes;
+};
+
+// A word of `files` at the start of `text` named in `folder`.
+QString InFolder(QString text, const QString& folder, const QList<TestFile>& files) {
+    QStringList words;
+    for (const TestFile& file : files)
+        words.append(file.word);
     // Once: the folder itself may start with a name (C:/Users on Windows).
-    const QRegularExpressionMatch name =
-        QRegularExpression("^(" + names.join('|') + ")\\b").match(text);
-    if (name.hasMatch())
-        text.replace(0, name.capturedLength(),
-                     folder + "/" + files[names.indexOf(name.captured(1))]);
+    const QRegularExpressionMatch word =
+        QRegularExpression("^(" + words.join('|') + ")\\b").match(text);
+    if (word.hasMatch())
+        text.replace(0, word.capturedLength(),
+                     folder + "/" + files[words.indexOf(word.captured(1))].name);
     return text;
 }
 
@@ -202,28 +196,33 @@ class ExportTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // In `arguments`, OUT stands for the file to write in a folder of the test's
-    // own, A B C for three screenshot files of the save folder's names there,
-    // LONG for one with a long name, TALL and PHOTO for other pictures of one grey
-    // (100 x 3000 and 300 x 200), CAMERA for a camera's photo (a JPEG of 1500 x
-    // 1000) and PAINTED for one saved as PNG (300 x 200). NAME=value before them
-    // sets the program's environment (the locale is otherwise C). `scale`: the
-    // PNG's; 0 for a PDF, -1 when nothing may be written. `pages`: a PDF's pages
-    // and paper, as pdfinfo names it.
+    // In `arguments`, the words of `files` stand for files in a folder of the
+    // test's own: OUT for the file to write, A B C for screenshots under the save
+    // folder's names, SHOT for one whose name tells no time (written at 10:00:05
+    // on 8 December 2026), REPORT for an old report that must stay as it was.
+    // NAME=value before them sets the program's environment (the locale is
+    // otherwise C). `scale`: the PNG's; 0 for a PDF, -1 when nothing may be
+    // written. `said`: the one line on standard error, or a PDF's time span;
+    // `pages`: its pages and paper, as pdfinfo names them. `setup` takes a
+    // permission away first, and the program runs as "nobody" when the tests run
+    // as root, whom permissions do not bind.
     void writesTheFileOrSaysWhyNot_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("scale");
         QTest::addColumn<QString>("said");
         QTest::addColumn<bool>("latin1");
         QTest::addColumn<QString>("pages");
+        QTest::addColumn<QString>("setup");
 
         const auto written = [](const char* name, const QStringList& arguments, int scale,
-                                const QString& pages = "1 A4") {
-            QTest::newRow(name) << arguments << scale << "" << false << (scale ? "" : pages);
+                                const QString& pages = "1 A4",
+                                const QString& span = "2026-12-08 14:02:11 to ") {
+            QTest::newRow(name) << arguments << scale << span << false << (scale ? "" : pages)
+                                << "";
         };
-        const auto refused = [](const char* name, const QStringList& arguments,
-                                const QString& said) {
-            QTest::newRow(name) << arguments << -1 << said << false << "";
+        const auto refused = [](const char* name, const QStringList& arguments, const QString& said,
+                                const QString& setup = "") {
+            QTest::newRow(name) << arguments << -1 << said << false << "" << setup;
         };
 
         written("scale 1: the screenshot's own pixels",
@@ -273,10 +272,25 @@ private slots:
         // On Linux a name is bytes: a folder named in Latin-1, as on an old USB
         // stick, is read from, written to and named under that very name.
         QTest::newRow("in a folder named in Latin-1")
-            << QStringList{"--export", "OUT.png", "A"} << 4 << "" << true << "";
+            << QStringList{"--export", "OUT.png", "A"} << 4 << "" << true << ""
+            << "";
         QTest::newRow("a file that is not there, in a folder named in Latin-1")
             << QStringList{"--export", "OUT.png", "MISSING"} << -1
-            << "MISSING could not be read: there is no such file" << true << "";
+            << "MISSING could not be read: there is no such file" << true << ""
+            << "";
+        written("the time a file was written, to its own second", {"--export", "OUT.pdf", "SHOT"},
+                0, "1 A4", "2026-12-08 10:00:05 to 10:00:05");
+        refused("a file you may not read", {"--export", "OUT.png", "SHOT"},
+                "SHOT could not be read: permission denied: you may not read it; ask its owner",
+                "unreadable file");
+        refused("a file in a folder closed to you", {"--export", "OUT.pdf", "CLOSED"},
+                "CLOSED could not be read: permission denied: a folder on its path is closed to "
+                "you",
+                "closed folder");
+        refused("your report in a folder you may not write: never written in place",
+                {"--export", "REPORT", "SHOT"},
+                "REPORT could not be written: no new file may be made in its folder",
+                "read-only folder");
 #endif
     }
 
@@ -286,6 +300,7 @@ private slots:
         QFETCH(QString, said);
         QFETCH(bool, latin1);
         QFETCH(QString, pages);
+        QFETCH(QString, setup);
         QTemporaryDir dir;
         const QString folder = dir.path() + "/Messplatz ä";
         // A path as the file system holds it: in UTF-8, or with `latin1` in Latin-1.
@@ -297,28 +312,62 @@ private slots:
         const test::RemovedAtEnd removed{onDisk(folder)};
         static const std::string camera =
             test::EncodedPicture(test::PhotoLike(1500, 1000), "JPEG").toStdString();
-        const std::map<QString, std::string> shots{
-            {"kvd62-20261208-140211-001.bmp", test::First},
-            {"kvd62-20261208-140211-002.bmp", test::Second},
-            {"kvd62-20261208-140540-001.bmp", test::Third},
-            {"notes.txt", "not a picture"},
-            {"cut.png",
+        const std::string old = "%PDF-1.4 an old report";
+        const QList<TestFile> files{
+            {"A", "kvd62-20261208-140211-001.bmp", test::First},
+            {"B", "kvd62-20261208-140211-002.bmp", test::Second},
+            {"C", "kvd62-20261208-140540-001.bmp", test::Third},
+            {"NOTES", "notes.txt", "not a picture"},
+            {"CUTPNG", "cut.png",
              test::EncodedPicture(test::OneGrey(2100, 1500, 128), "PNG").left(2000).toStdString()},
             // Loads, but not at scale 3.
-            {"large.png",
+            {"LARGE", "large.png",
              test::EncodedPicture(test::OneGrey(2100, 1500, 128), "PNG").toStdString()},
-            {"kvd62-20261208-140300-001 tall.png",
+            {"MISSING", "missing", ""},
+            {"OUT", "out", ""},
+            {"TALL", "kvd62-20261208-140300-001 tall.png",
              test::EncodedPicture(test::OneGrey(100, 3000, 96), "PNG").toStdString()},
-            {"kvd62-20261208-140400-001 photo.jpg",
+            {"PHOTO", "kvd62-20261208-140400-001 photo.jpg",
              test::EncodedPicture(test::OneGrey(300, 200, 160), "JPEG").toStdString()},
-            {LongName, test::Third},
-            {"kvd62-20261208-140500-001 camera.jpg", camera},
-            {"kvd62-20261208-140600-001 painted.png",
-             test::EncodedPicture(test::PhotoLike(300, 200), "PNG").toStdString()}};
-        for (const auto& [name, bytes] : shots) {
+            {"LONG", LongName, test::Third},
+            {"CAMERA", "kvd62-20261208-140500-001 camera.jpg", camera},
+            {"PAINTED", "kvd62-20261208-140600-001 painted.png",
+             test::EncodedPicture(test::PhotoLike(300, 200), "PNG").toStdString()},
+            {"SHOT", "shot.bmp", test::First},
+            {"CLOSED", "closed/shot.bmp", test::First},
+            {"REPORT", "report.pdf", old}};
+        QVERIFY(fs::create_directory(onDisk(folder + "/closed")));
+        std::size_t held = 0; // closed/ stands in for the shot.bmp in it
+        for (const auto& [word, name, bytes] : files) {
+            if (bytes.empty())
+                continue;
             std::ofstream file(onDisk(folder + "/" + name), std::ios::binary);
             QVERIFY(file.write(bytes.data(), std::streamsize(bytes.size())).flush());
+            ++held;
         }
+        QFile shot(folder + "/shot.bmp");
+        QVERIFY(latin1 || (shot.open(QIODevice::Append) &&
+                           shot.setFileTime(QDateTime(QDate(2026, 12, 8), QTime(10, 0, 5)),
+                                            QFileDevice::FileModificationTime)));
+        shot.close();
+#ifndef _WIN32
+        const bool root = geteuid() == 0;
+        if (root) // the report is the user's own
+            QVERIFY(chown(onDisk(folder + "/report.pdf").c_str(), 65534, 65534) == 0);
+        const auto open = fs::perms(0755);
+        for (const QString& path : {dir.path(), folder})
+            fs::permissions(onDisk(path), open);
+        if (setup == "unreadable file")
+            fs::permissions(onDisk(folder + "/shot.bmp"), fs::perms::none);
+        if (setup == "closed folder")
+            fs::permissions(onDisk(folder + "/closed"), fs::perms::none);
+        if (setup == "read-only folder")
+            fs::permissions(onDisk(folder), fs::perms(0555));
+        const auto reopened = qScopeGuard([&] {
+            fs::permissions(onDisk(folder), open);
+            fs::permissions(onDisk(folder + "/closed"), open);
+        });
+#endif
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("DISPLAY"));
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -330,12 +379,26 @@ private slots:
             environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
         }
         for (QString& argument : arguments)
-            argument = InFolder(argument, folder);
-        said = InFolder(said, folder);
+            argument = InFolder(argument, folder, files);
+        said = InFolder(said, folder, files);
 
         QProcess program;
         test::EndWithTheTest(program);
         program.setProcessEnvironment(environment);
+#ifndef _WIN32
+        if (root && !setup.isEmpty()) {
+            // The other user must reach the program: a clone under /root is closed.
+            for (fs::path up = fs::path(KVD_PROGRAM).parent_path(); up != up.root_path();
+                 up = up.parent_path())
+                if ((fs::status(up).permissions() & fs::perms::others_exec) == fs::perms::none)
+                    QSKIP("the program's folder is closed to other users; these rows run it as "
+                          "\"nobody\" where it is open");
+            program.setChildProcessModifier([] {
+                if (setgid(65534) != 0 || setuid(65534) != 0)
+                    _exit(99);
+            });
+        }
+#endif
         if (latin1) {
             // Qt hands a program its arguments in UTF-8; a shell hands over bytes.
             QByteArray script = "exec " + Quoted(KVD_PROGRAM);
@@ -351,12 +414,13 @@ private slots:
         const QByteArray error = program.readAllStandardError();
         const QString err =
             (latin1 ? QString::fromLatin1(error) : QString::fromUtf8(error)).remove('\r');
-        QCOMPARE(program.exitCode(), scale < 0 ? 1 : 0);
+        QVERIFY2(program.exitCode() == (scale < 0 ? 1 : 0), qPrintable(err));
+        QCOMPARE(test::ReadAll(onDisk(folder + "/report.pdf")), old);
         const QString out = arguments[1];
         if (scale < 0) {
             QVERIFY2(err.startsWith("kvd62-capture: " + said) && err.count('\n') == 1,
                      qPrintable(err));
-            QVERIFY2(test::FilesIn(onDisk(folder)).size() == shots.size(), "something was written");
+            QVERIFY2(test::FilesIn(onDisk(folder)).size() == held, "something was written");
             return;
         }
         QVERIFY2(err.isEmpty(), qPrintable(err));
@@ -390,12 +454,13 @@ private slots:
         if (pictures.size() > given.size())
             heading += ", " + counted(pictures.size() - given.size(), "picture");
         const QString text = test::Poppler("pdftotext", {out, "-"});
-        QVERIFY2(text.simplified().startsWith(heading + ", 2026-12-08 14:02:11 to "),
-                 qPrintable(text));
+        QVERIFY2(text.simplified().startsWith(heading + ", " + said), qPrintable(text));
         const auto letters = [](QString words) { return words.remove(QRegularExpression("\\s")); };
         for (const QString& file : pictures) {
             const QString name = QFileInfo(file).fileName();
-            const QString time = name.mid(15, 2) + ":" + name.mid(17, 2) + ":" + name.mid(19, 2);
+            const QString time = name == "shot.bmp" ? "10:00:05" // when it was written
+                                                    : name.mid(15, 2) + ":" + name.mid(17, 2) +
+                                                          ":" + name.mid(19, 2);
             QVERIFY2(letters(text).contains(letters(name + ", " + time)), qPrintable(text));
         }
         if (arguments.contains("--comment"))
@@ -413,10 +478,10 @@ private slots:
         test::Poppler("pdfimages", {"-j", out, dir.path() + "/images/"});
         const QFileInfoList extracted = QDir(dir.path() + "/images").entryInfoList(QDir::Files);
         QCOMPARE(extracted.size(), pictures.size());
-        qint64 files = 0;
+        qint64 inFiles = 0;
         for (qsizetype at = 0; at < images.size(); ++at) {
             const QByteArray file = QByteArray::fromStdString(test::ReadAll(onDisk(pictures[at])));
-            files += file.size();
+            inFiles += file.size();
             const QImage picture = QImage::fromData(file);
             const bool jpeg = pictures[at].endsWith(".jpg"),
                        photo = jpeg || pictures[at].endsWith("painted.png");
@@ -439,8 +504,8 @@ private slots:
         const QString wrongTable = TableFault(report.readAll());
         QVERIFY2(wrongTable.isEmpty(), qPrintable(wrongTable));
         const qint64 size = QFileInfo(out).size();
-        QVERIFY2(size <= files * 11 / 10 + 32 * 1024,
-                 qPrintable(QStringLiteral("%1 bytes for %2 of pictures").arg(size).arg(files)));
+        QVERIFY2(size <= inFiles * 11 / 10 + 32 * 1024,
+                 qPrintable(QStringLiteral("%1 bytes for %2 of pictures").arg(size).arg(inFiles)));
         // On the paper of where the user is, as many pages as it takes.
         const QString info = test::Poppler("pdfinfo", {out});
         QCOMPARE(QRegularExpression("Pages: +(\\d+)").match(info).captured(1) + " " +
@@ -469,113 +534,6 @@ private slots:
                                         .arg(width)
                                         .arg(height)));
             }
-    }
-
-    // DIR stands for a folder of the test's own, holding shot.bmp (a screenshot
-    // under a name that tells no time, written at 10:00:05 on 8 December 2026), out.pdf (an old
-    // report of this user's) and closed/ (a folder with shot.bmp in it). `setup` takes away a
-    // permission first. An `old` report must stay as it was; `said` is the start of the one line on
-    // standard error, or of a PDF's text when written. With a permission taken
-    // away the program runs as an ordinary user: when the tests run as root, whom
-    // permissions do not bind, as the unprivileged "nobody".
-    void saysTheTrueReasonAndKeepsTheOldFileWhole_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("said");
-
-        QTest::newRow("the time a file was written, to its own second")
-            << QStringList{"--export", "DIR/new.pdf", "DIR/shot.bmp"} << "" << 0
-            << "kvd62-capture: 1 screenshot, 2026-12-08 10:00:05 to 10:00:05";
-        QTest::newRow("a file you may not read")
-            << QStringList{"--export", "DIR/new.png", "DIR/shot.bmp"} << "unreadable file" << 1
-            << "DIR/shot.bmp could not be read: permission denied: you may not read it; ask its "
-               "owner";
-        QTest::newRow("a file in a folder closed to you")
-            << QStringList{"--export", "DIR/new.pdf", "DIR/closed/shot.bmp"} << "closed folder" << 1
-            << "DIR/closed/shot.bmp could not be read: permission denied: a folder on its path "
-               "is closed to you";
-        QTest::newRow("your report in a folder you may not write: never written in place")
-            << QStringList{"--export", "DIR/out.pdf", "DIR/shot.bmp"} << "read-only folder" << 1
-            << "DIR/out.pdf could not be written: no new file may be made in its folder";
-    }
-
-    void saysTheTrueReasonAndKeepsTheOldFileWhole() {
-#ifdef _WIN32
-        QSKIP("file permissions and poppler's tools are tried on Linux");
-#else
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, setup);
-        QFETCH(int, status);
-        QFETCH(QString, said);
-        QTemporaryDir dir;
-        const fs::path folder = dir.path().toStdString();
-        const bool root = geteuid() == 0;
-        const std::string old = "%PDF-1.4 an old report";
-        fs::create_directory(folder / "closed");
-        for (const fs::path& file : {folder / "shot.bmp", folder / "closed/shot.bmp"})
-            QVERIFY(std::ofstream(file, std::ios::binary)
-                        .write(test::First.data(), std::streamsize(test::First.size())));
-        QVERIFY(std::ofstream(folder / "out.pdf", std::ios::binary) << old);
-        QFile shot(dir.path() + "/shot.bmp");
-        QVERIFY(shot.open(QIODevice::Append) &&
-                shot.setFileTime(QDateTime(QDate(2026, 12, 8), QTime(10, 0, 5)),
-                                 QFileDevice::FileModificationTime));
-        shot.close();
-        if (root) // the report is the user's own
-            QVERIFY(chown((folder / "out.pdf").c_str(), 65534, 65534) == 0);
-        const auto open = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                          fs::perms::others_read | fs::perms::others_exec;
-        fs::permissions(folder, open);
-        if (setup == "unreadable file")
-            fs::permissions(folder / "shot.bmp", fs::perms::none);
-        if (setup == "closed folder")
-            fs::permissions(folder / "closed", fs::perms::none);
-        if (setup == "read-only folder")
-            fs::permissions(
-                folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                fs::perm_options::remove);
-        const auto reopened = qScopeGuard([&] {
-            fs::permissions(folder, open);
-            fs::permissions(folder / "closed", open);
-        });
-        for (QString& argument : arguments)
-            argument.replace("DIR", dir.path());
-        said.replace("DIR", dir.path());
-
-        QProcess program;
-        test::EndWithTheTest(program);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-        program.setProcessEnvironment(environment);
-        if (root && !setup.isEmpty()) {
-            // The other user must reach the program: a clone under /root is closed.
-            for (fs::path up = fs::path(KVD_PROGRAM).parent_path(); up != up.root_path();
-                 up = up.parent_path())
-                if ((fs::status(up).permissions() & fs::perms::others_exec) == fs::perms::none)
-                    QSKIP("the program's folder is closed to other users; these rows run it as "
-                          "\"nobody\" where it is open");
-            program.setChildProcessModifier([] {
-                if (setgid(65534) != 0 || setuid(65534) != 0)
-                    _exit(99);
-            });
-        }
-        program.start(QStringLiteral(KVD_PROGRAM), arguments);
-        QVERIFY(program.waitForFinished());
-        const QString err = QString::fromUtf8(program.readAllStandardError());
-        QVERIFY2(program.exitCode() == status, qPrintable(err));
-        QCOMPARE(test::ReadAll(folder / "out.pdf"), old);
-        if (status != 0) {
-            QVERIFY2(err.startsWith("kvd62-capture: " + said) && err.count('\n') == 1,
-                     qPrintable(err));
-            QVERIFY2(!fs::exists(folder / "new.pdf") && !fs::exists(folder / "new.png"),
-                     "something was written");
-            return;
-        }
-        const QString text = test::Poppler("pdftotext", {arguments[1], "-"}).simplified();
-        QVERIFY2(text.startsWith(said) && text.contains("shot.bmp, 10:00:05"), qPrintable(text));
-#endif
     }
 };
 

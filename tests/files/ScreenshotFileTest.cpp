@@ -439,11 +439,9 @@ private slots:
             QTest::newRow(name) << frame << how;
         };
         row("the disk fills up", "full");
-        // A document made as it is written, whose maker pays no heed to a write
-        // that failed.
+        // Made as it is written, by a maker that pays no heed to a failed write.
         row("the disk fills up under a file made as it is written", "full, made as written");
-        // Written over in place (the folder refuses a new file): the old file
-        // may be damaged, and the message says so.
+        // The folder takes no new file, so the file is written over in place.
         row("the disk fills up while written in place", "full, in place");
         row("a read-only file", "read-only");
         row("the target is a folder", "folder");
@@ -456,18 +454,15 @@ private slots:
         row("another user's link in a folder their group shares", "planted group link");
         // As a device or a socket would be: never replaced by a file.
         row("a link to a named pipe", "pipe");
-        // Windows: a virus scanner, the indexer or a preview holds the file all
-        // through the retries; the finished file is kept, and the message says
-        // where. "held open" holds it for real (Wine refuses the move as Windows
-        // does, with access denied); "held" gives Windows' sharing violation.
+        // Windows: a virus scanner or a preview holds the file through every retry;
+        // the finished file is kept, and the message says where. "held open" holds
+        // it for real (Wine refuses with access denied); "held" as Windows does.
         row("the file is held by another program", "held");
         row("the file is held open by another program", "held open");
         row("the file is held open by a program that lets it be deleted",
             "held open, sharing delete");
-        // A share that lets this user create files but not rename or delete them
-        // (NTFS "Write" without "Modify"): Windows refuses the move as access
-        // denied, as for a file held open, but for good. Said at once, in
-        // Windows' words; the new file is kept where it cannot be deleted.
+        // NTFS "Write" without "Modify": files may be made, not renamed or deleted,
+        // so the move is refused for good, said at once in Windows' words.
         row("renames refused, the new file kept", "refused");
         row("renames refused, the new file deleted", "refused, deletable");
         // Errors that are no hold, told in Windows' own words.

@@ -57,19 +57,30 @@ private:
     rlimit old_{};
 };
 
-// Folder permissions do not bind the superuser: run as root, the tests act as
-// the unprivileged user "nobody" while one of these lives.
-class AsOrdinaryUser {
+// While one of these lives (`when`), the tests act as a user who may write
+// `file` but not add to `folders`. Folder permissions do not bind the superuser:
+// run as root, the tests act as the unprivileged user "nobody".
+class InLockedFolders {
 public:
-    explicit AsOrdinaryUser(bool when = true)
-        : switched_(when && geteuid() == 0 && seteuid(65534) == 0) {}
-    ~AsOrdinaryUser() {
+    InLockedFolders(const fs::path& file, std::vector<fs::path> folders, bool when)
+        : folders_(when ? std::move(folders) : std::vector<fs::path>{}) {
+        if (!when)
+            return;
+        fs::permissions(file, fs::perms(0666), fs::perm_options::add);
+        for (const fs::path& folder : folders_)
+            fs::permissions(folder, fs::perms(0555)); // read and enter, for all
+        switched_ = geteuid() == 0 && seteuid(65534) == 0;
+    }
+    ~InLockedFolders() {
         if (switched_ && seteuid(0) != 0)
             qFatal("could not become root again");
+        for (const fs::path& folder : folders_)
+            fs::permissions(folder, fs::perms::owner_all);
     }
 
 private:
-    bool switched_;
+    std::vector<fs::path> folders_;
+    bool switched_ = false;
 };
 #endif
 
@@ -397,23 +408,12 @@ private slots:
         if (!previous.isNull())
             WriteRaw(file, previous.toStdString());
 
-        Outcome written = Outcome::success();
+        const Outcome written = [&] {
 #ifndef _WIN32
-        if (via == "locked folder") {
-            using fs::perms;
-            fs::permissions(file, perms::owner_write | perms::group_write | perms::others_write,
-                            fs::perm_options::add);
-            fs::permissions(folder.path, perms(0555)); // read and enter, for all
-            {
-                const AsOrdinaryUser user;
-                written = WriteScreenshotFile(image.toStdString(), chosen);
-            }
-            fs::permissions(folder.path, perms::owner_all);
-        } else
+            const InLockedFolders locked(file, {folder.path}, via == "locked folder");
 #endif
-        {
-            written = WriteScreenshotFile(image.toStdString(), chosen);
-        }
+            return WriteScreenshotFile(image.toStdString(), chosen);
+        }();
         QVERIFY2(written.ok(), written.reason().c_str());
         QVERIFY(ReadAll(file) == image.toStdString().substr(0, ScreenshotSize));
 #ifdef _WIN32
@@ -521,27 +521,18 @@ private slots:
 #ifdef _WIN32
             QSKIP("a file size limit for a process is Unix's");
 #else
-            if (damaged) {
-                fs::permissions(target, fs::perms::all);
-                for (const fs::path& locked : {folder.path, sub})
-                    fs::permissions(locked, fs::perms(0555)); // read and enter, for all
-            }
-            {
-                const AsOrdinaryUser user(damaged);
-                FileSizeLimit limit(1000);
-                const std::string bytes = image.toStdString();
-                written = how != "full, made as written"
-                              ? WriteScreenshotFile(bytes, target)
-                              : WriteFileAsMade(
-                                    [&](ByteSink& file) {
-                                        for (std::size_t at = 0; at < bytes.size(); at += 100)
-                                            file.write(std::string_view(bytes).substr(at, 100));
-                                        return Outcome::success();
-                                    },
-                                    target);
-            }
-            for (const fs::path& locked : {folder.path, sub})
-                fs::permissions(locked, fs::perms::owner_all);
+            const InLockedFolders locked(target, {folder.path, sub}, damaged);
+            FileSizeLimit limit(1000);
+            const std::string bytes = image.toStdString();
+            written = how != "full, made as written"
+                          ? WriteScreenshotFile(bytes, target)
+                          : WriteFileAsMade(
+                                [&](ByteSink& file) {
+                                    for (std::size_t at = 0; at < bytes.size(); at += 100)
+                                        file.write(std::string_view(bytes).substr(at, 100));
+                                    return Outcome::success();
+                                },
+                                target);
 #endif
         } else if (how == "read-only") {
             fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);

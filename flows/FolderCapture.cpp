@@ -22,12 +22,14 @@ bool FolderCapture::screenshot(const Arrival& arrival) {
         if (lastTry_)
             return false;
         const std::size_t others = session_.screenshotsWaiting();
+        const std::string folder = Utf8FromPath(*session_.saveFolder());
         writing_.report.problem(
             "The screenshot is kept" +
             (others == 0 ? std::string{}
                          : " with " + std::to_string(others) + " that came after it") +
-            " and written when the next one comes or the capture stops: make " +
-            Utf8FromPath(*session_.saveFolder()) + " a folder that can be written to.");
+            " and written when the next one comes or the capture stops: make room on the disk "
+            "that holds " +
+            folder + ", or make it a folder that can be written to.");
         return false;
     }
     ++saved_;

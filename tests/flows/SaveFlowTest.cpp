@@ -110,6 +110,10 @@ private slots:
         QTest::newRow("a folder that does not exist: said, not saved")
             << false << true << none << QStringList{"missing/shot.bmp"} << QList<int>{} << ""
             << false << 1 << QStringList{"Save as"};
+        // A folder is no file to replace: not asked about, the write fails.
+        QTest::newRow("a folder chosen: no question, said, not saved")
+            << false << true << QStringList{"v1.2/"} << QStringList{"v1.2"} << QList<int>{} << ""
+            << false << 1 << QStringList{"Save as"};
         // A name typed without an extension gets the bitmap's; one with any
         // extension is left as typed.
         QTest::newRow("typed without an extension: .bmp added")
@@ -146,6 +150,9 @@ private slots:
             if (name.startsWith("read-only"))
                 fs::permissions(rig.path(name), fs::perms::owner_read | fs::perms::group_read);
         }
+        // "1" for a file there; "0" for a folder, a missing file or no name.
+        QCOMPARE(ReportFileStatus(rig.files, rig.path(choices.value(0))),
+                 std::string(existing.contains(choices.value(0)) ? "1" : "0"));
         rig.script(choices, answers);
         const std::string image = test::TwoColourBitmap(21);
         if (hasImage)
@@ -160,9 +167,23 @@ private slots:
         QCOMPARE(!rig.session.currentUnsaved(), saved);
         QCOMPARE(int(rig.dialog.shown.size()), dialogs);
         QStringList titles;
-        for (const auto& shown : rig.box.shown)
-            titles << QString::fromStdString(shown.title);
+        for (const auto& box : rig.box.shown) {
+            titles << QString::fromStdString(box.title);
+            // Each in its own words; Enter saves the screenshot and replaces no file.
+            if (box.title == "Incoming data")
+                QVERIFY(box.text == "A new screenshot arrived, save current ?" &&
+                        box.buttons == int(Buttons::YesNo) && box.onEnter == DialogAnswer::Yes);
+            else if (box.buttons != 0)
+                QVERIFY(box.text == existing[0].toStdString() + " exists\r\nOverwrite ?" &&
+                        box.buttons == int(Buttons::YesNoCancel) &&
+                        box.onEnter == DialogAnswer::No);
+            else if (!hasImage)
+                QCOMPARE(box.text, std::string("There is no screenshot to save yet."));
+        }
         QCOMPARE(titles, boxes);
+        for (const auto& shown : rig.dialog.shown)
+            QVERIFY(shown.saving && shown.title == "Save current screenshot as" &&
+                    shown.filter == "KVD62 screenshots (*.bmp)|*.bmp");
         QCOMPARE(rig.view.disableSaveEnabled, arrival);
         for (const QString& name : existing)
             if (name != written && !name.endsWith('/'))
@@ -242,25 +263,6 @@ private slots:
         QCOMPARE(rig.dialog.shown.back().filter, std::string("KVD62 screenshots (*.bmp)|*.bmp"));
     }
 
-    void asksInItsOwnWords() {
-        SaveRig rig;
-        std::ofstream(rig.path("shot1.bmp")) << OldContent;
-        rig.show(test::TwoColourBitmap());
-        rig.script({"shot1"}, {Yes, Yes}); // the question names the file with .bmp added
-        SaveScreenshot(rig.session, SaveMode::OnArrival, rig.services, rig.view);
-
-        QCOMPARE(rig.box.shown.size(), std::size_t(2));
-        QCOMPARE(rig.box.shown[0].text, std::string("A new screenshot arrived, save current ?"));
-        QCOMPARE(rig.box.shown[0].buttons, int(Buttons::YesNo));
-        QCOMPARE(rig.box.shown[0].onEnter, DialogAnswer::Yes); // Enter saves it
-        QCOMPARE(rig.box.shown[1].text, std::string("shot1.bmp exists\r\nOverwrite ?"));
-        QCOMPARE(rig.box.shown[1].buttons, int(Buttons::YesNoCancel));
-        QCOMPARE(rig.box.shown[1].onEnter, DialogAnswer::No); // Enter replaces nothing
-        QCOMPARE(rig.dialog.shown[0].title, std::string("Save current screenshot as"));
-        QCOMPARE(rig.dialog.shown[0].filter, std::string("KVD62 screenshots (*.bmp)|*.bmp"));
-        QVERIFY(rig.dialog.shown[0].saving);
-    }
-
     void failuresAreSaidWithTheFileAndTheReason() {
         SaveRig rig;
         rig.show(test::TwoColourBitmap());
@@ -275,29 +277,6 @@ private slots:
         const std::string reason = "No such file or directory";
 #endif
         QVERIFY2(text.find(reason) != std::string::npos, text.c_str());
-
-        SaveRig empty;
-        empty.script({"shot.bmp"}, {});
-        OnSaveImageClicked(empty.session, empty.services, empty.view);
-        QCOMPARE(empty.box.shown.at(0).text, std::string("There is no screenshot to save yet."));
-    }
-
-    void reportFileStatusAnswersOneOrZero_data() {
-        QTest::addColumn<QString>("what");
-        QTest::addColumn<bool>("exists");
-        QTest::newRow("an existing file") << "file" << true;
-        QTest::newRow("a missing file") << "missing" << false;
-        QTest::newRow("a folder") << "folder" << false;
-        QTest::newRow("an empty path") << "" << false;
-    }
-
-    void reportFileStatusAnswersOneOrZero() {
-        QFETCH(QString, what);
-        QFETCH(bool, exists);
-        SaveRig rig;
-        std::ofstream(rig.path("file")) << "x";
-        fs::create_directory(rig.path("folder"));
-        QCOMPARE(ReportFileStatus(rig.files, rig.path(what)), std::string(exists ? "1" : "0"));
     }
 };
 

@@ -169,18 +169,21 @@ private slots:
 
     // The window is up before start-up comes to the ports: a port the user chose
     // meanwhile stays open, and is listed, with the selector's text as the user
-    // left it; nothing is said.
-    void aPortChosenBeforeStartUpStands() {
+    // left it; nothing is said. Bytes from a port never join those of the next:
+    // the half screenshot from port 2 is not completed by port 1's bytes.
+    void aChosenPortStandsAndStartsAfresh() {
         Session rig;
         rig.session.choosePort("2", PortChoice::Typed);
         rig.tick(First.substr(0, 1000));
         const PortList selector = rig.session.startUp(std::nullopt);
-        rig.tick(First.substr(1000));
-        QCOMPARE(rig.arrived, QList<QByteArray>{AsBytes(First)});
+        rig.tick(First.substr(1000) + Second.substr(0, 1000));
         QCOMPARE(rig.comm.opened, (std::vector<std::string>{"/dev/ttyFAKE2", "/dev/ttyFAKE1"}));
         QCOMPARE(selector.found.size(), std::size_t(2));
         QVERIFY(!selector.text);
         QVERIFY(!rig.session.portProblem());
+        rig.session.choosePort("1", PortChoice::Picked);
+        rig.tick(Second.substr(1000) + Third);
+        QCOMPARE(rig.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Third)}));
     }
 
     // A port number takes effect as it is typed; a device path only once the
@@ -237,29 +240,13 @@ private slots:
         QCOMPARE(std::count(rig.comm.calls.begin(), rig.comm.calls.end(), "open"), 1);
     }
 
-    // Bytes received from the port before a change never join those of the one
-    // after: the half screenshot from port 1 is not completed by port 2's bytes.
-    void anotherPortStartsAfresh() {
-        Session rig;
-        rig.session.startUp(std::nullopt);
-        rig.tick(First + Second.substr(0, 1000));
-        rig.session.choosePort("2", PortChoice::Picked);
-        rig.tick(Second.substr(1000) + Third);
-        QCOMPARE(rig.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Third)}));
-    }
-
-    // Two adapters: the instrument's, port 1, goes away, and the other moves up
-    // to number 1. The lost port is retried as its own device only. The whole
-    // screenshot that came just before the loss is handed out; the half one
-    // after it is handed out as dropped (never completed by what comes after the
-    // return), and the first one after the return comes whole. A
-    // port the user chooses meanwhile ends the loss: the lost device is no longer
-    // retried, and the port chosen is shown as it stands, not as lost.
-    // `comesBack`: where the system tells adapters apart (their USB serial
-    // numbers), what has the lost adapter's name when something is plugged in:
-    // the adapter itself, or a third adapter, given the name the kernel hands
-    // out next (the instrument's comes back as /dev/ttyUSB2 after it). Empty:
-    // the name is not checked (a board's port, a link the user made).
+    // Two adapters: the instrument's, port 1, goes away and the other moves up to
+    // number 1. The lost port is retried as its own device only. What came whole
+    // before the loss is handed out, the half after it as dropped, and the first
+    // after the return whole. A port chosen meanwhile ends the loss. `comesBack`:
+    // where adapters are told apart by serial number, what takes the lost name:
+    // the adapter itself, or another (the instrument's then comes back as
+    // /dev/ttyUSB2). Empty: names are not checked (a board's port, a link).
     void aLostPortComesBackAsTheSameDevice_data() {
         QTest::addColumn<bool>("saidSo");
         QTest::addColumn<bool>("anotherChosen");

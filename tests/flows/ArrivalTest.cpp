@@ -36,14 +36,31 @@ private slots:
     // The first screenshot is shown, unsaved, with no question, and written to
     // the temporary file; when that file cannot be written it is shown all the
     // same. It is decoded once, as it is cut from the line. A frame that starts
-    // like a screenshot but is no bitmap changes nothing.
-    void aScreenshotIsShownAndWrittenToTheTemporaryFile_data() {
+    // like a screenshot but is no bitmap changes nothing. An unsaved screenshot
+    // is asked about when the next arrives, unless "Disable Save" is ticked; Yes
+    // saves it through the Save dialog (whose answers are SaveFlowTest's).
+    // Either way the new one is shown, unsaved.
+    void eachScreenshotIsShownAndTheUnsavedOneAskedAbout_data() {
+        QTest::addColumn<bool>("disableSave");
+        QTest::addColumn<bool>("firstSaved");
+        QTest::addColumn<int>("answer"); // 0: not asked
+        QTest::addColumn<QString>("savedAs");
         QTest::addColumn<QString>("tempImage");
-        QTest::newRow("the temporary file") << "kvd62temp.bmp";
-        QTest::newRow("a folder that is not there") << "missing-folder/kvd62temp.bmp";
+        const QString temp = "kvd62temp.bmp";
+        QTest::newRow("No: the new one is shown, unsaved") << false << false << No << "" << temp;
+        QTest::newRow("Yes and a file: the first one is saved")
+            << false << false << Yes << "first.bmp" << temp;
+        QTest::newRow("the first was saved: no question") << false << true << 0 << "" << temp;
+        QTest::newRow("Disable Save checked, the temporary file's folder not there")
+            << true << false << 0 << ""
+            << "missing-folder/kvd62temp.bmp";
     }
 
-    void aScreenshotIsShownAndWrittenToTheTemporaryFile() {
+    void eachScreenshotIsShownAndTheUnsavedOneAskedAbout() {
+        QFETCH(bool, disableSave);
+        QFETCH(bool, firstSaved);
+        QFETCH(int, answer);
+        QFETCH(QString, savedAs);
         QFETCH(QString, tempImage);
         test::SessionRig rig;
         rig.services.tempImagePath = rig.path(tempImage.toStdString());
@@ -63,30 +80,7 @@ private slots:
         QCOMPARE(rig.pictures.decodings, 1);
         QVERIFY(rig.pictures.loadedFiles.empty());
         QCOMPARE(test::FilesIn(rig.dir.path().toStdString()).size(), std::size_t(written));
-    }
 
-    // An unsaved screenshot is asked about when the next arrives, unless "Disable
-    // Save" is ticked; Yes saves it through the Save dialog (whose answers are
-    // SaveFlowTest's). Either way the new one is shown, unsaved.
-    void theSecondScreenshotAsksAboutTheFirst_data() {
-        QTest::addColumn<bool>("disableSave");
-        QTest::addColumn<bool>("firstSaved");
-        QTest::addColumn<int>("answer"); // 0: not asked
-        QTest::addColumn<QString>("savedAs");
-        QTest::newRow("No: the new one is shown, unsaved") << false << false << No << "";
-        QTest::newRow("Yes and a file: the first one is saved")
-            << false << false << Yes << "first.bmp";
-        QTest::newRow("the first was saved: no question") << false << true << 0 << "";
-        QTest::newRow("Disable Save checked: no question") << true << false << 0 << "";
-    }
-
-    void theSecondScreenshotAsksAboutTheFirst() {
-        QFETCH(bool, disableSave);
-        QFETCH(bool, firstSaved);
-        QFETCH(int, answer);
-        QFETCH(QString, savedAs);
-        test::SessionRig rig;
-        rig.tick(First);
         if (firstSaved) {
             rig.dialog.choices.push_back(rig.path("kept.bmp"));
             OnSaveImageClicked(rig.session, rig.services, rig.view);

@@ -46,10 +46,8 @@ class CaptureSessionTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each tick hands out the screenshots it completed (where the buffer is cut
-    // is ReceiveBuffer's rule). A line error drops the screenshot in progress and
-    // what came with it, never making one of pieces of two, and says so: "!" is
-    // a read the driver reported an overrun with, 100 bytes gone before it.
+    // A line error drops the screenshot in progress and what came with it, never
+    // making one of pieces of two, and says so. "!": a read with an overrun.
     void aLineErrorDropsTheScreenshotInProgress() {
         Session rig;
         rig.session.startUp(std::nullopt);
@@ -69,11 +67,9 @@ private slots:
         QCOMPARE(rig.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(First)}));
     }
 
-    // Start-up's selector and what it says (which ports the probe opens is
-    // ProbePorts' rule, tested there); each port opens once at most. When none
-    // opens it says so once, with what to do for the reason port 1 was refused
-    // (`refusal`, when it is not present). A part of `problem` after "!" must
-    // not be said.
+    // Start-up's selector and what it says; each port opens once at most. With
+    // none open it says so once, with what to do about port 1's `refusal`. A
+    // `problem` part after "!" must not be said.
     void startUpOpensEachPortOnceAndSaysWhatFailed_data() {
         QTest::addColumn<QList<int>>("present");
         QTest::addColumn<QString>("given");
@@ -282,8 +278,7 @@ private slots:
         QVERIFY(rig.session.tick().portChanged);
         rig.tick();
         QCOMPARE(rig.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Second.substr(0, 2000))}));
-        QCOMPARE(rig.comm.opened.size(),
-                 std::size_t(2)); // never /dev/ttyUSB1 again
+        QCOMPARE(rig.comm.opened.size(), std::size_t(2)); // not /dev/ttyUSB1 again
         QCOMPARE(rig.session.portState(), PortState::Lost);
         // The retry's own reason, not the one the port was lost with. An adapter
         // known by its identity is not tried while no device has its name.
@@ -337,10 +332,9 @@ private slots:
                                                  AsBytes(Third)}));
     }
 
-    // Nothing is handed out while a dialog is open, nor while a question over
-    // it is; once the last closes, the window hears it. A picture file asked for
-    // (picked in the Open dialog, dropped, named at start) comes after what
-    // arrived before it, so the picture the user chose is the one left on screen.
+    // Nothing is handed out while a dialog or a question over it is open; once
+    // the last closes, the window hears it. A picture file asked for comes after
+    // what arrived before it, so the one the user chose is left on screen.
     void aPictureFileWaitsForWhatArrivedBeforeIt() {
         Session rig;
         rig.session.startUp(std::nullopt);
@@ -394,8 +388,8 @@ private slots:
                  caption);
     }
 
-    // "Disable Save" follows each click of its box; a greyed box counts as
-    // unchecked. "Save image" is on exactly while saving is not disabled.
+    // "Disable Save" follows its box, greyed counting as unchecked; "Save image"
+    // is on exactly while saving is not disabled.
     void disableSaveFollowsTheBox_data() {
         QTest::addColumn<int>("mark");
         QTest::addColumn<bool>("disabled");

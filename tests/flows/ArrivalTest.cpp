@@ -33,13 +33,10 @@ class ArrivalTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The first screenshot is shown, unsaved, with no question, and written to
-    // the temporary file; when that file cannot be written it is shown all the
-    // same. It is decoded once, as it is cut from the line. A frame that starts
-    // like a screenshot but is no bitmap changes nothing. An unsaved screenshot
-    // is asked about when the next arrives, unless "Disable Save" is ticked; Yes
-    // saves it through the Save dialog (whose answers are SaveFlowTest's).
-    // Either way the new one is shown, unsaved.
+    // The first screenshot is shown, unsaved, unasked, decoded once, and written
+    // to the temporary file (shown all the same when that fails); a frame that is
+    // no bitmap changes nothing. The next asks about it unless "Disable Save" is
+    // ticked (the Save dialog's answers are SaveFlowTest's), and is shown, unsaved.
     void eachScreenshotIsShownAndTheUnsavedOneAskedAbout_data() {
         QTest::addColumn<bool>("disableSave");
         QTest::addColumn<bool>("firstSaved");
@@ -110,10 +107,9 @@ private slots:
         QVERIFY(rig.dialog.choices.empty());
     }
 
-    // The arrival loop holds arrivals while it deals with one: while the question
-    // about the second screenshot is up, three more arrive back to back, read at a
-    // tick's pace; nothing is replaced under the question, and then each is dealt
-    // with in order. (The hold itself, and the order, are the session's.)
+    // While the question about the second screenshot is up, three more arrive
+    // back to back, read at a tick's pace: nothing is replaced under the
+    // question, and then each is dealt with in order.
     void screenshotsArrivingUnderADialogWaitForItInOrder() {
         const std::vector<std::string> later{Third, test::TwoColourBitmap(404),
                                              test::TwoColourBitmap(505)};
@@ -293,12 +289,10 @@ private slots:
         QVERIFY(ReadAll(folder / name) == Second);
     }
 
-    // A screenshot that arrives while the Open dialog is up is dealt with first;
-    // the picture the user picked is then shown and stays. Loading leaves the
-    // received screenshot in place, so the next arrival still asks about it (with
-    // "Disable Save" unticked) and switches "Disable Save" back on in any case. The
-    // clipboard takes the shown screenshot's own file, and nothing of it while a
-    // picture is shown.
+    // A screenshot arriving under the Open dialog is dealt with first; the picked
+    // picture is then shown and stays. The screenshot stays current, so the next
+    // arrival asks about it (unless "Disable Save" is ticked) and switches "Disable
+    // Save" back on. The clipboard takes a shown screenshot's file, never a picture.
     void aPickedPictureIsShownAfterWhatArrivedUnderTheOpenDialog_data() {
         QTest::addColumn<bool>("disableSave");
         QTest::newRow("Disable Save unticked") << false;

@@ -70,9 +70,6 @@ private slots:
         const QString shot = "shot.bmp";
         QTest::newRow("new path: written, no question")
             << false << true << none << QStringList{shot} << QList<int>{} << shot << true << none;
-        QTest::newRow("existing path, Yes: written")
-            << false << true << QStringList{shot} << QStringList{shot} << QList<int>{Yes} << shot
-            << true << QStringList{"Save as"};
         QTest::newRow("existing path, No: the dialog comes back")
             << false << true << QStringList{shot} << QStringList{shot, "other.bmp"}
             << QList<int>{No} << "other.bmp" << true << QStringList{"Save as"};
@@ -93,9 +90,6 @@ private slots:
         QTest::newRow("arrival, Yes, then Cancel")
             << true << true << none << QStringList{Cancel} << QList<int>{Yes} << "" << false
             << QStringList{"Incoming data"};
-        QTest::newRow("arrival, Yes, then a new path")
-            << true << true << none << QStringList{shot} << QList<int>{Yes} << shot << true
-            << QStringList{"Incoming data"};
         QTest::newRow("arrival, Yes, existing path, Yes")
             << true << true << QStringList{shot} << QStringList{shot} << QList<int>{Yes, Yes}
             << shot << true << QStringList{"Incoming data", "Save as"};
@@ -113,10 +107,7 @@ private slots:
             << false << true << QStringList{"v1.2/"} << QStringList{"v1.2"} << QList<int>{} << ""
             << false << QStringList{"Save as"};
         // A name typed without an extension gets the bitmap's; one with any
-        // extension is left as typed.
-        QTest::newRow("typed without an extension: .bmp added")
-            << false << true << none << QStringList{"first"} << QList<int>{} << "first.bmp" << true
-            << none;
+        // extension is left as typed. An existing file, Yes: replaced.
         QTest::newRow("typed without an extension, that file exists, Yes: replaced")
             << false << true << QStringList{"first.bmp"} << QStringList{"first"} << QList<int>{Yes}
             << "first.bmp" << true << QStringList{"Save as"};
@@ -207,8 +198,6 @@ private slots:
             << 0 << QStringList{"shot.bmp"} << QList<int>{} << "shot.bmp";
         QTest::newRow("a screenshot, existing path, No, then another")
             << 0 << QStringList{"old.bmp", "shot.bmp"} << QList<int>{No} << "shot.bmp";
-        QTest::newRow("a screenshot typed without an extension")
-            << 0 << QStringList{"first"} << QList<int>{} << "first.bmp";
         QTest::newRow("a dropped block, existing path, Yes")
             << 2750 << QStringList{"old.bmp"} << QList<int>{Yes} << "old.bmp";
         // A line error cuts a block short, or runs it into the next.

@@ -14,12 +14,9 @@ using test::AsBytes;
 
 namespace {
 
-using test::First;
-using test::Second;
-using test::Third;
+using test::First, test::Second, test::Third;
 
 const QString LongPath = test::LongDevice;
-const std::string ShortPath = test::ShortDevice;
 
 // The session on a scripted port, started up; `arrived` collects what it hands
 // out to be dealt with.
@@ -209,7 +206,8 @@ private slots:
         QFETCH(bool, pressEnter);
         QFETCH(QString, opened);
         Session rig;
-        rig.comm.listed = {"/dev/ttyFAKE1", "/dev/ttyFAKE2", ShortPath, typed.toStdString()};
+        rig.comm.listed = {"/dev/ttyFAKE1", "/dev/ttyFAKE2", test::ShortDevice,
+                           typed.toStdString()};
         rig.session.startUp(std::nullopt);
         rig.comm.calls.clear();
         // A person's pace: a key every 150 ms.

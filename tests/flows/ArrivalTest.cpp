@@ -18,9 +18,7 @@ using test::ReadAll;
 
 namespace {
 
-using test::First;
-using test::Second;
-using test::Third;
+using test::First, test::Second, test::Third;
 
 constexpr int Yes = int(DialogAnswer::Yes);
 constexpr int No = int(DialogAnswer::No);
@@ -198,8 +196,6 @@ private slots:
         QTest::addColumn<int>("sent");
         QTest::addColumn<int>("unreadableAt");
         QTest::addColumn<QString>("summary");
-        QTest::newRow("5 screenshots, each asked about and answered No")
-            << 5 << -1 << "5 screenshots, newest first.";
         QTest::newRow("an unreadable block between two")
             << 3 << 1 << "2 screenshots, 1 dropped, newest first.";
         QTest::newRow("more than it keeps")

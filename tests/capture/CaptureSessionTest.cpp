@@ -122,8 +122,7 @@ private slots:
 #endif
             << "Permission denied";
 #ifndef _WIN32 // the stand-in port's devices have Linux's names
-        // A link named in Latin-1 opens as its device, and the selector, which
-        // shows text, shows that device's name.
+        // A link named in Latin-1 opens as its device; the selector shows that name.
         QTest::newRow("a link named in Latin-1 given")
             << QList<int>{1, 2, 3} << QString::fromLatin1("/dev/port-\xe9") << "/dev/ttyFAKE3: open"
             << "/dev/ttyFAKE3" << QStringList{} << "";
@@ -160,10 +159,9 @@ private slots:
                      (part + " in: " + QString::fromStdString(*said)).toUtf8().constData());
     }
 
-    // The window is up before start-up comes to the ports: a port the user chose
-    // meanwhile stays open, and is listed, with the selector's text as the user
-    // left it; nothing is said. Bytes from a port never join those of the next:
-    // the half screenshot from port 2 is not completed by port 1's bytes.
+    // A port chosen before start-up comes to the ports stays open and is listed,
+    // the selector's text left as it is; nothing is said. Bytes from a port never
+    // join the next one's: port 2's half screenshot is not completed by port 1.
     void aChosenPortStandsAndStartsAfresh() {
         Session rig;
         rig.session.choosePort("2", PortChoice::Typed);
@@ -179,9 +177,8 @@ private slots:
         QCOMPARE(rig.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Third)}));
     }
 
-    // A port number takes effect as it is typed; a device path only once the
-    // typing pauses, so that /dev/ttyS1 is never opened on the way to
-    // /dev/ttyS10; Enter or a pick opens at once.
+    // A port number opens as typed; a device path once the typing pauses (never
+    // /dev/ttyS1 on the way to /dev/ttyS10); Enter or a pick opens at once.
     void aTypedPortOpensOnceTheTypingIsDone_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("pressEnter");
@@ -234,13 +231,11 @@ private slots:
         QCOMPARE(std::count(rig.comm.calls.begin(), rig.comm.calls.end(), "open"), 1);
     }
 
-    // Two adapters: the instrument's, port 1, goes away and the other moves up to
-    // number 1. The lost port is retried as its own device only. What came whole
-    // before the loss is handed out, the half after it as dropped, and the first
-    // after the return whole. A port chosen meanwhile ends the loss. `comesBack`:
-    // where adapters are told apart by serial number, what takes the lost name:
-    // the adapter itself, or another (the instrument's then comes back as
-    // /dev/ttyUSB2). Empty: names are not checked (a board's port, a link).
+    // The instrument's adapter, port 1, goes away; the other moves up to number 1.
+    // The lost port is retried as its own device only; its half screenshot is
+    // handed out as dropped. A port chosen meanwhile ends the loss. `comesBack`:
+    // by serial number, what takes the lost name: the adapter itself, or another
+    // (then ours returns as /dev/ttyUSB2). Empty: names are not checked.
     void aLostPortComesBackAsTheSameDevice_data() {
         QTest::addColumn<bool>("saidSo");
         QTest::addColumn<bool>("anotherChosen");
@@ -323,16 +318,14 @@ private slots:
         QCOMPARE(rig.session.portDescription(),
                  back + (back == "/dev/ttyUSB0" ? ": open"
                                                 : ": open (the adapter that was /dev/ttyUSB0)"));
-        // Joined to what came before the loss, this would make a picture that
-        // decodes: the second one's header and top, the third one's start.
+        // Joined to the bytes from before the loss, this would decode.
         rig.tick(Third);
         QCOMPARE(rig.arrived, (QList<QByteArray>{AsBytes(First), AsBytes(Second.substr(0, 2000)),
                                                  AsBytes(Third)}));
     }
 
-    // Nothing is handed out while a dialog or a question over it is open; once
-    // the last closes, the window hears it. A picture file asked for comes after
-    // what arrived before it, so the one the user chose is left on screen.
+    // Nothing is handed out while a dialog, or a question over it, is open; the
+    // window hears when the last closes. A picture file comes after what came first.
     void aPictureFileWaitsForWhatArrivedBeforeIt() {
         Session rig;
         rig.session.startUp(std::nullopt);

@@ -189,9 +189,8 @@ private slots:
         QVERIFY(rig.shown() == test::TwoColourBitmap(std::uint32_t(1000 + sent - 1)));
     }
 
-    // The history keeps every screenshot dealt with, newest first with the tick it
-    // came in, whatever the window did with it: a block that is no bitmap as
-    // dropped, with the reason. Beyond its bound the oldest are let go.
+    // The history keeps every block dealt with, newest first with its tick; one
+    // that is no bitmap as dropped, with the reason. Past its bound the oldest go.
     void theHistoryKeepsWhatTheSessionReceived_data() {
         QTest::addColumn<int>("sent");
         QTest::addColumn<int>("unreadableAt");
@@ -234,8 +233,7 @@ private slots:
                      said.c_str());
         }
         QCOMPARE(QString::fromStdString(rig.history.summary()), summary);
-        // A list that showed the first two finds what came after them, and what
-        // was let go is no longer found.
+        // A list that showed the first two finds what came after; what went is gone.
         QCOMPARE(rig.history.newerThan(2), std::min<std::size_t>(blocks.size() - 2, kept));
         QCOMPARE(rig.history.bySerial(1) != nullptr, blocks.size() <= kept);
         // An export takes all when fewer than two are picked, else those picked.
@@ -245,9 +243,8 @@ private slots:
         QVERIFY(picked.empty() || (picked[0].bytes == blocks[1] && picked[1].bytes == blocks[0]));
     }
 
-    // A write that fails is said once; the screenshot stays unsaved (so the next
-    // arrival asks about it, unless "Disable Save" is ticked, which the message
-    // then says) and the next one is saved as before.
+    // A failed write is said once (with "untick Disable Save" when it is ticked);
+    // the screenshot stays unsaved, and the next one is saved as before.
     void aFailedWriteIntoTheFolderIsSaidOnce_data() {
         QTest::addColumn<bool>("saveDisabled");
         QTest::newRow("asking") << false;

@@ -16,12 +16,13 @@ std::vector<std::string> Split(const QString& list) {
     return items;
 }
 
-// Devices as the system lists them; "usb:" marks one the system says is on USB.
+// Devices in /dev as the system lists them; "usb:" marks one the system says
+// is on USB.
 std::vector<SerialDevice> Devices(const QString& list) {
     std::vector<SerialDevice> devices;
     for (const std::string& item : Split(list)) {
         const bool usb = item.starts_with("usb:");
-        devices.push_back({usb ? item.substr(4) : item, usb});
+        devices.push_back({"/dev/" + (usb ? item.substr(4) : item), usb});
     }
     return devices;
 }
@@ -32,48 +33,41 @@ class PortNamesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // `order`: the devices as ports 1, 2, ... count through them; past the
+    // last, and below 1, there is none.
     void picksTheNthDeviceAdaptersFirst_data() {
         QTest::addColumn<QString>("devices");
-        QTest::addColumn<int>("n");
-        QTest::addColumn<QString>("expected");
-
-        const QString mixed = "/dev/ttyS10 /dev/ttyUSB0 /dev/ttyS2 /dev/ttyACM0 /dev/ttyS0";
-        QTest::newRow("one adapter is port 1") << "/dev/ttyUSB0" << 1 << "/dev/ttyUSB0";
-        QTest::newRow("no port 2 with one adapter") << "/dev/ttyUSB0" << 2 << "";
-        QTest::newRow("no devices") << "" << 1 << "";
-        QTest::newRow("port 0") << "/dev/ttyS0" << 0 << "";
-        QTest::newRow("negative port") << "/dev/ttyS0" << -1 << "";
-        QTest::newRow("mixed, port 1") << mixed << 1 << "/dev/ttyACM0";
-        QTest::newRow("mixed, port 2") << mixed << 2 << "/dev/ttyS0";
-        QTest::newRow("S2 before S10") << mixed << 3 << "/dev/ttyS2";
-        QTest::newRow("S10 after S2") << mixed << 4 << "/dev/ttyS10";
-        QTest::newRow("mixed, port 5") << mixed << 5 << "/dev/ttyUSB0";
-        QTest::newRow("USB9 before USB10")
-            << "/dev/ttyUSB10 /dev/ttyUSB9 /dev/ttyUSB100" << 1 << "/dev/ttyUSB9";
-        QTest::newRow("long numbers")
-            << "/dev/tty99999999999999999999 /dev/tty100000000000000000000" << 1
-            << "/dev/tty99999999999999999999";
-        QTest::newRow("leading zeros") << "/dev/tty010 /dev/tty9" << 1 << "/dev/tty9";
+        QTest::addColumn<QString>("order");
+        const auto row = [](const char* name, const char* devices, const char* order) {
+            QTest::newRow(name) << QString(devices) << QString(order);
+        };
+        row("no devices", "", "");
+        row("one adapter", "ttyUSB0", "ttyUSB0");
+        row("S2 before S10", "ttyS10 ttyUSB0 ttyS2 ttyACM0 ttyS0",
+            "ttyACM0 ttyS0 ttyS2 ttyS10 ttyUSB0");
+        row("USB9 before USB10", "ttyUSB10 ttyUSB9 ttyUSB100", "ttyUSB9 ttyUSB10 ttyUSB100");
+        row("long numbers", "tty99999999999999999999 tty100000000000000000000",
+            "tty99999999999999999999 tty100000000000000000000");
+        row("leading zeros", "tty010 tty9", "tty9 tty010");
         // A board's own serial port lists first, but the adapter is port 1.
-        QTest::newRow("a desktop board: the adapter before ttyS0")
-            << "/dev/ttyS0 usb:/dev/ttyUSB0" << 1 << "/dev/ttyUSB0";
-        QTest::newRow("a desktop board: ttyS0 after the adapter")
-            << "/dev/ttyS0 usb:/dev/ttyUSB0" << 2 << "/dev/ttyS0";
-        QTest::newRow("a laptop's USB modem: the adapter before ttyACM0")
-            << "usb:/dev/ttyACM0 usb:/dev/ttyACM1 usb:/dev/ttyUSB0" << 1 << "/dev/ttyUSB0";
-        QTest::newRow("a Raspberry Pi: the adapter before ttyAMA0")
-            << "/dev/ttyAMA0 /dev/ttyS0 usb:/dev/ttyUSB0" << 1 << "/dev/ttyUSB0";
-        QTest::newRow("two adapters in natural order, then the board's")
-            << "/dev/ttyS0 usb:/dev/ttyUSB10 usb:/dev/ttyUSB2" << 2 << "/dev/ttyUSB10";
-        QTest::newRow("a USB board before a built-in port")
-            << "/dev/ttyS0 usb:/dev/ttyACM0" << 1 << "/dev/ttyACM0";
+        row("a desktop board", "ttyS0 usb:ttyUSB0", "ttyUSB0 ttyS0");
+        row("a laptop's USB modem", "usb:ttyACM0 usb:ttyACM1 usb:ttyUSB0",
+            "ttyUSB0 ttyACM0 ttyACM1");
+        row("a Raspberry Pi", "ttyAMA0 ttyS0 usb:ttyUSB0", "ttyUSB0 ttyAMA0 ttyS0");
+        row("two adapters, then the board's", "ttyS0 usb:ttyUSB10 usb:ttyUSB2",
+            "ttyUSB2 ttyUSB10 ttyS0");
+        row("a USB board before a built-in port", "ttyS0 usb:ttyACM0", "ttyACM0 ttyS0");
     }
 
     void picksTheNthDeviceAdaptersFirst() {
         QFETCH(QString, devices);
-        QFETCH(int, n);
-        QFETCH(QString, expected);
-        QCOMPARE(QString::fromStdString(NthDevice(Devices(devices), n)), expected);
+        QFETCH(QString, order);
+        const std::vector<std::string> ports = Split(order);
+        for (int n = -1; n <= int(ports.size()) + 1; ++n)
+            QVERIFY2(
+                NthDevice(Devices(devices), n) ==
+                    (n >= 1 && n <= int(ports.size()) ? "/dev/" + ports[std::size_t(n - 1)] : ""),
+                qPrintable(QString("port %1").arg(n)));
     }
 
     // The COM ports start-up tries, by what Windows says of the hardware behind
@@ -171,44 +165,39 @@ private slots:
         QCOMPARE(QString::fromStdString(ComPortName(text.toStdString()).value_or("")), name);
     }
 
+    // `read`: the settings read, as written back; empty for a text refused.
     void readsLineSettings_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<QString>("parity");
-        QTest::addColumn<int>("dataBits");
-        QTest::addColumn<int>("stopBits");
-
-        QTest::newRow("the instrument's line") << "57600,N,8,1" << true << 57600 << "N" << 8 << 1;
-        QTest::newRow("lower case parity") << "9600,e,7,2" << true << 9600 << "E" << 7 << 2;
-        QTest::newRow("odd parity") << "1200,O,5,1" << true << 1200 << "O" << 5 << 1;
-        QTest::newRow("empty") << "" << false << 0 << "" << 0 << 0;
-        QTest::newRow("missing field") << "57600,N,8" << false << 0 << "" << 0 << 0;
-        QTest::newRow("extra field") << "57600,N,8,1,1" << false << 0 << "" << 0 << 0;
-        QTest::newRow("unknown parity") << "57600,X,8,1" << false << 0 << "" << 0 << 0;
-        QTest::newRow("nine data bits") << "57600,N,9,1" << false << 0 << "" << 0 << 0;
-        QTest::newRow("three stop bits") << "57600,N,8,3" << false << 0 << "" << 0 << 0;
-        QTest::newRow("zero baud") << "0,N,8,1" << false << 0 << "" << 0 << 0;
-        QTest::newRow("blank in a number") << "57600 ,N,8,1" << false << 0 << "" << 0 << 0;
+        QTest::addColumn<QString>("read");
+        const auto row = [](const char* name, const char* text, const char* read) {
+            QTest::newRow(name) << QString(text) << QString(read);
+        };
+        row("the instrument's line", "57600,N,8,1", "57600,N,8,1");
+        row("lower case parity", "9600,e,7,2", "9600,E,7,2");
+        row("odd parity", "1200,O,5,1", "1200,O,5,1");
+        row("empty", "", "");
+        row("missing field", "57600,N,8", "");
+        row("extra field", "57600,N,8,1,1", "");
+        row("unknown parity", "57600,X,8,1", "");
+        row("nine data bits", "57600,N,9,1", "");
+        row("three stop bits", "57600,N,8,3", "");
+        row("zero baud", "0,N,8,1", "");
+        row("blank in a number", "57600 ,N,8,1", "");
     }
 
     void readsLineSettings() {
         QFETCH(QString, text);
-        QFETCH(bool, valid);
+        QFETCH(QString, read);
         const auto parsed = ParseLineSettings(text.toStdString());
-        QCOMPARE(parsed.has_value(), valid);
-        if (!valid)
+        QCOMPARE(parsed.has_value(), !read.isEmpty());
+        if (!parsed)
             return;
-        QFETCH(int, baud);
-        QFETCH(QString, parity);
-        QFETCH(int, dataBits);
-        QFETCH(int, stopBits);
-        QCOMPARE(parsed->baudRate, baud);
-        QCOMPARE(QString(QChar(parsed->parity)), parity);
-        QCOMPARE(parsed->dataBits, dataBits);
-        QCOMPARE(parsed->stopBits, stopBits);
-        QCOMPARE(QString::fromStdString(FormatLineSettings(*parsed)), // and back, as written
-                 QString("%1,%2,%3,%4").arg(baud).arg(parity).arg(dataBits).arg(stopBits));
+        const QStringList fields = read.split(',');
+        QCOMPARE(parsed->baudRate, fields[0].toInt());
+        QCOMPARE(QString(QChar(parsed->parity)), fields[1]);
+        QCOMPARE(parsed->dataBits, fields[2].toInt());
+        QCOMPARE(parsed->stopBits, fields[3].toInt());
+        QCOMPARE(QString::fromStdString(FormatLineSettings(*parsed)), read);
     }
 };
 

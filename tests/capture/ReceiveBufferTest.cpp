@@ -39,18 +39,14 @@ private slots:
             QTest::newRow(name) << test::AsBytes(buffer) << test::AsBytes(kept);
         };
         row("empty", "", "");
-        row("short noise is kept", "noise", "noise");
         row("noise up to the limit is kept", noise, noise);
         row("noise past the limit is dropped", noise + "x", "");
         row("a last B is kept", noise + "xB", "B");
         row("a last M is not", noise + "BxM", "");
         row("a marker at the limit keeps everything", noise.substr(1) + "BM" + "abc",
             noise.substr(1) + "BMabc");
-        row("a marker past the limit drops what is before it", noise + "BM" + "abc", "BMabc");
-        row("a marker far past the limit", noise + noise + frame.substr(0, 100),
-            frame.substr(0, 100));
-        row("a partial frame is kept whole", "xy" + frame.substr(0, 2749),
-            "xy" + frame.substr(0, 2749));
+        row("a marker far past the limit: what is before it goes", noise + noise + "BMabc",
+            "BMabc");
         row("a marker past the limit, then a whole frame and more", noise + frame + "tail",
             frame + "tail");
     }
@@ -71,56 +67,56 @@ private slots:
         QTest::addColumn<QByteArray>("rest");
         QTest::addColumn<int>("marker");
 
+        using Strings = std::vector<std::string>;
+        const auto bytes = [](const Strings& strings) {
+            QList<QByteArray> list;
+            for (const std::string& item : strings)
+                list << test::AsBytes(item);
+            return list;
+        };
+        // Most leave nothing behind, the last marker found at the buffer's start.
+        const auto row = [&](const char* name, const Strings& reads, const Strings& frames,
+                             const std::string& rest = "", int marker = 1) {
+            QTest::newRow(name) << bytes(reads) << bytes(frames) << test::AsBytes(rest) << marker;
+        };
         const std::string a = test::TwoColourBitmap(8), b = test::TwoColourBitmap(9),
                           c = test::TwoColourBitmap(10);
         const std::string three = a + b + c;
-        using test::AsBytes;
-        QTest::newRow("nothing yet")
-            << QList<QByteArray>{""} << QList<QByteArray>{} << QByteArray() << 0;
-        QTest::newRow("split over two reads, noise first")
-            << QList{AsBytes("zz" + a.substr(0, 1500)), AsBytes(a.substr(1500))}
-            << QList{AsBytes(a)} << QByteArray() << 3;
-        QTest::newRow("one byte short") << QList{AsBytes(a.substr(0, 2749))} << QList<QByteArray>{}
-                                        << AsBytes(a.substr(0, 2749)) << 1;
-        QTest::newRow("a screenshot and the start of the next in one read")
-            << QList{AsBytes(a + b.substr(0, 1000))} << QList{AsBytes(a)}
-            << AsBytes(b.substr(0, 1000)) << 1;
-        QTest::newRow("three back to back, read at a tick's pace")
-            << QList{AsBytes(three.substr(0, 2880)), AsBytes(three.substr(2880, 2880)),
-                     AsBytes(three.substr(5760))}
-            << QList{AsBytes(a), AsBytes(b), AsBytes(c)} << QByteArray() << 1;
-        QTest::newRow("noise between two in one read")
-            << QList{AsBytes("ab" + a + std::string("\xff\x00noise", 7) + b)}
-            << QList{AsBytes(a), AsBytes(b)} << QByteArray() << 8;
+        row("nothing yet", {""}, {}, "", 0);
+        row("split over two reads, noise first", {"zz" + a.substr(0, 1500), a.substr(1500)}, {a},
+            "", 3);
+        row("one byte short", {a.substr(0, 2749)}, {}, a.substr(0, 2749));
+        row("a screenshot and the start of the next in one read", {a + b.substr(0, 1000)}, {a},
+            b.substr(0, 1000));
+        row("three back to back, read at a tick's pace",
+            {three.substr(0, 2880), three.substr(2880, 2880), three.substr(5760)}, {a, b, c});
+        row("noise between two in one read", {"ab" + a + std::string("\xff\x00noise", 7) + b},
+            {a, b}, "", 8);
         // A "BM" in line noise makes a block whose header claims no picture that
         // fits: it is cut, to be dropped as unreadable, up to the screenshot that
         // starts inside it, which is still found. Markers within the noise are
         // not cut again.
         std::mt19937 generator(31);
-        QList<QByteArray> reads, frames;
+        Strings reads, frames;
         for (const std::string& shot : {a, b, c, a, b}) {
             std::string noise = "xxBM";
             while (noise.size() < 104)
                 noise += char('a' + generator() % 26); // no "BM" in it
-            reads << AsBytes(noise + shot.substr(0, 1000)) << AsBytes(shot.substr(1000));
-            frames << AsBytes(noise.substr(2)) << AsBytes(shot);
+            reads.insert(reads.end(), {noise + shot.substr(0, 1000), shot.substr(1000)});
+            frames.insert(frames.end(), {noise.substr(2), shot});
         }
-        QTest::newRow("a stray marker before each of five") << reads << frames << QByteArray() << 1;
-        std::string markers = "BM";
-        while (markers.size() < 300)
-            markers += "zzBMzz";
-        QTest::newRow("a block whose header fits but that does not read")
-            << QList{AsBytes(DoesNotRead + b)} << QList{AsBytes(DoesNotRead), AsBytes(b)}
-            << QByteArray() << 1;
+        row("a stray marker before each of five", reads, frames);
+        row("a block whose header fits but that does not read", {DoesNotRead + b},
+            {DoesNotRead, b});
         // The noise's block ends with the screenshot's first byte, and the read
         // with it: that "B" waits for the rest of the marker.
         const std::string stray = "BM" + std::string(ScreenshotSize - 3, 'z') + a.substr(0, 1);
-        QTest::newRow("a stray marker whose block ends with the next one's B")
-            << QList{AsBytes(stray), AsBytes(a.substr(1))} << QList{AsBytes(stray), AsBytes(a)}
-            << QByteArray() << 1;
-        QTest::newRow("markers in noise are one unreadable block")
-            << QList{AsBytes(markers + a)} << QList{AsBytes(markers), AsBytes(a)} << QByteArray()
-            << 1;
+        row("a stray marker whose block ends with the next one's B", {stray, a.substr(1)},
+            {stray, a});
+        std::string markers = "BM";
+        while (markers.size() < 300)
+            markers += "zzBMzz";
+        row("markers in noise are one unreadable block", {markers + a}, {markers, a});
         // Bytes the line lost without a word: the block cut at the damaged
         // one's marker holds the next one's header past its start. It ends
         // there, to be dropped as unreadable, and the next is cut whole.
@@ -128,38 +124,28 @@ private slots:
             return shot.erase(at, length);
         };
         const auto lost = [&](const char* name, const std::string& damaged) {
-            QTest::newRow(name) << QList{AsBytes(damaged + b + c)}
-                                << QList{AsBytes(damaged), AsBytes(b), AsBytes(c)} << QByteArray()
-                                << 1;
+            row(name, {damaged + b + c}, {damaged, b, c});
         };
         lost("100 bytes lost at the pixels' start", lose(a, 62, 100));
-        lost("100 bytes lost mid-way", lose(a, 1400, 100));
         lost("the last 100 bytes lost", lose(a, 2650, 100));
         lost("one byte lost", lose(a, 1400, 1));
         lost("the header's sizes lost", lose(a, 2, 10));
         lost("the palette lost", lose(a, 46, 16)); // its header still fits
         lost("bytes lost in three places", lose(lose(lose(a, 2000, 7), 900, 300), 20, 4));
-        QTest::newRow("the marker lost: the rest is noise")
-            << QList{AsBytes(lose(a, 0, 2) + b + c)} << QList{AsBytes(b), AsBytes(c)}
-            << QByteArray() << 1;
-        QTest::newRow("two losses in a row")
-            << QList{AsBytes(lose(a, 1400, 100) + lose(b, 30, 250) + c)}
-            << QList{AsBytes(lose(a, 1400, 100)), AsBytes(lose(b, 30, 250)), AsBytes(c)}
-            << QByteArray() << 1;
+        row("the marker lost: the rest is noise", {lose(a, 0, 2) + b + c}, {b, c});
+        row("two losses in a row", {lose(a, 1400, 100) + lose(b, 30, 250) + c},
+            {lose(a, 1400, 100), lose(b, 30, 250), c});
         // The read ends where the damaged block does: the marker and the file
         // size tell that the next starts there, and less does not.
-        QTest::newRow("six bytes lost, the read ending with the block")
-            << QList{AsBytes(lose(a, 1400, 6) + b.substr(0, 6)), AsBytes(b.substr(6))}
-            << QList{AsBytes(lose(a, 1400, 6)), AsBytes(b)} << QByteArray() << 1;
-        QTest::newRow("a whole one ending like a header's start")
-            << QList{AsBytes(EndsLikeAHeader), AsBytes(b)}
-            << QList{AsBytes(EndsLikeAHeader), AsBytes(b)} << QByteArray() << 1;
+        row("six bytes lost, the read ending with the block",
+            {lose(a, 1400, 6) + b.substr(0, 6), b.substr(6)}, {lose(a, 1400, 6), b});
+        row("a whole one ending like a header's start", {EndsLikeAHeader, b}, {EndsLikeAHeader, b});
         // A line that never stops sending noise: the buffer stays bounded, a
         // last "B" kept for the marker it may start.
-        QList<QByteArray> endless;
+        Strings endless;
         for (int tick = 0; tick < 11; ++tick)
-            endless << AsBytes(std::string(2880, char('a' + tick)) + (tick % 3 ? "B" : "M"));
-        QTest::newRow("endless noise") << endless << QList<QByteArray>{} << QByteArray("B") << 0;
+            endless.push_back(std::string(2880, char('a' + tick)) + (tick % 3 ? "B" : "M"));
+        row("endless noise", endless, {}, "B", 0);
     }
 
     void cutsEveryWholeScreenshotInOrder() {

@@ -33,14 +33,11 @@ std::set<QString> OptionsNamedIn(const QString& text) {
 // The README's "At the bench" section, up to the next heading of its level.
 QString AtTheBenchSection() {
     QFile readme(QStringLiteral(KVD_README));
-    if (!readme.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = QString::fromUtf8(readme.readAll());
-    const qsizetype start = text.indexOf(QStringLiteral("\n## At the bench\n"));
-    if (start < 0)
-        return {};
-    const qsizetype end = text.indexOf(QStringLiteral("\n## "), start + 1);
-    return text.mid(start, end < 0 ? -1 : end - start);
+    const QRegularExpression section(QStringLiteral("\n## At the bench\n.*?(?=\n## |$)"),
+                                     QRegularExpression::DotMatchesEverythingOption);
+    return readme.open(QIODevice::ReadOnly)
+               ? section.match(QString::fromUtf8(readme.readAll())).captured()
+               : QString();
 }
 
 } // namespace

@@ -87,10 +87,6 @@ private slots:
         const QString ftdi = R"(=FTDIBUS\VID_0403+PID_6001+A50285BIA\0000=Ports)";
         const QString bluetooth =
             R"(=BTHENUM\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\7&2E1F&0&0_C00000000=Ports)";
-        QTest::newRow("a laptop: Bluetooth's COM3 and COM4, an FTDI on COM5")
-            << QStringList{R"(COM3=\Device\BthModem0)" + bluetooth,
-                           R"(COM4=\Device\BthModem1)" + bluetooth, R"(COM5=\Device\VCP0)" + ftdi}
-            << "COM5";
         QTest::newRow("adapters, then the board's and a card's, each in number order")
             << QStringList{R"(COM2=\Device\Serial1=PCI\VEN_9710&DEV_9865&SUBSYS_10001000\4&2A&0&E4=Ports)",
                            R"(COM10=\Device\ProlificSerial0=USB\VID_067B&PID_2303\5&1&0&2=Ports)",
@@ -147,7 +143,6 @@ private slots:
         const auto row = [](const char* name, const char* text, const char* read) {
             QTest::newRow(name) << QString(text) << QString(read);
         };
-        row("COM7", "COM7", "COM7");
         row("any case", "cOm7", "COM7");
         row("the device namespace", R"(\\.\Com12)", "COM12");
         row("more digits than any integer holds", "COM99999999999999999999",

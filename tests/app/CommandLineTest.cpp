@@ -73,8 +73,6 @@ private slots:
         runs("a port number", {"--port", "2"}, "2");
         runs("a device path", {QByteArray("--port=") + test::MissingDevice}, test::MissingDevice);
         runs("a save folder", {"--save-dir", "folder"}, "", true);
-        QTest::newRow("help") << QByteArrayList{"--help"} << int(Action::ShowHelp) << "" << false
-                              << "" << QByteArray();
         QTest::newRow("version") << QByteArrayList{"-v"} << int(Action::ShowVersion) << "" << false
                                  << "" << QByteArray();
         refused("an unknown option", {"--baud", "9600"}, "Unknown option 'baud'");
@@ -237,7 +235,6 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, said);
-        // The simulator is built beside the program, in tools/.
         const QString programPath = QStringLiteral(KVD_PROGRAM);
         QString name = QStringLiteral("kvd62-capture");
         QString path = programPath;

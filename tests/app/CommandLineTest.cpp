@@ -138,7 +138,6 @@ private slots:
                 "--port \"1?2\"");
         refused("a short name after two dashes", {"--v"}, "Unknown option 'v'");
         refused("a file to show with no name", {""}, "which is no file");
-        // A file manager's "Open with" can hand over several files: the first is shown.
         runs("of several files, the first", {"a.bmp", "/tmp/b.bmp"}, "", false, "a.bmp");
 #ifndef _WIN32
         const QByteArray latin1 = QByteArray("Pr\xfc") + "fung.bmp";

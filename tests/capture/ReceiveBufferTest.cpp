@@ -133,9 +133,7 @@ private slots:
         QVERIFY(comm.open().ok());
         CaptureState state;
         WaitingArrivals waiting;
-        // The picture reader, as far as these blocks go: a block whose header
-        // fits reads, as a damaged screenshot does (its pixels shifted), but for
-        // the one that does not.
+        // Any block whose header fits reads, as a damaged screenshot does, but one.
         const auto reader = [&](std::string_view block, std::string& whyNot) {
             if (block != DoesNotRead)
                 return std::optional<Picture>(Picture{});
@@ -163,7 +161,7 @@ private slots:
 
     // What waits comes out in arrival order; past the bound the oldest blocks
     // from the line are dropped, and that is said first. A picture file asked
-    // for is never dropped; one put back is the next again.
+    // for is never dropped; one put back is the next again, and the first dropped.
     void arrivalsKeepOrderAndBound() {
         using Kind = Arrival::Kind;
         WaitingArrivals waiting;
@@ -177,7 +175,6 @@ private slots:
         QVERIFY(notice && notice->kind == Kind::Dropped);
         QCOMPARE(notice->dropped, std::size_t(4));
         QCOMPARE(waiting.next()->path, std::string("picked.bmp"));
-        // One put back is the next again, and the oldest when one more comes.
         waiting.add({.kind = Kind::Screenshot, .bytes = "last"});
         waiting.putBack(*waiting.next());
         QCOMPARE(waiting.count(), WaitingArrivals::Capacity);

@@ -16,8 +16,7 @@ std::vector<std::string> Split(const QString& list) {
     return items;
 }
 
-// Devices in /dev as the system lists them; "usb:" marks one the system says
-// is on USB.
+// Devices in /dev, as listed; "usb:" marks one the system says is on USB.
 std::vector<SerialDevice> Devices(const QString& list) {
     std::vector<SerialDevice> devices;
     for (const std::string& item : Split(list)) {

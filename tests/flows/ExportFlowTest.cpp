@@ -44,9 +44,8 @@ private slots:
         QTest::addColumn<QString>("written");   // what the PNG file holds, empty: none
         QTest::addColumn<QStringList>("said");
         const QString notAScale = " is not a scale: type a whole number from 1 to 8.";
-        QTest::newRow("a scale") << false << QStringList{" 3 "} << " x3" << QStringList{};
         QTest::newRow("asked again until a scale")
-            << false << QStringList{"9", "two", "2"} << " x2"
+            << false << QStringList{"9", "two", " 3 "} << " x3"
             << QStringList{"\"9\"" + notAScale, "\"two\"" + notAScale};
         QTest::newRow("Cancel after a slip")
             << false << QStringList{"0", "<cancel>"} << "" << QStringList{"\"0\"" + notAScale};
@@ -90,35 +89,33 @@ private slots:
     // of its second. Exported again, a picture already there is left as it is:
     // no copy is added. Another file under its name is replaced only after Yes.
     void exportingIntoAFolderAgainAddsNoCopies_data() {
-        QTest::addColumn<QString>("planted"); // under the first screenshot's name
-        QTest::addColumn<int>("answer");      // to "Overwrite ?"; 0: not asked
+        QTest::addColumn<QByteArray>("planted"); // under the first screenshot's name
+        QTest::addColumn<int>("answer");         // to "Overwrite ?"; 0: not asked
         QTest::addColumn<bool>("firstIsPng");
         const int yes = int(DialogAnswer::Yes), no = int(DialogAnswer::No);
-        QTest::newRow("into an empty folder") << "" << 0 << true;
-        QTest::newRow("exported before") << "<the same PNG>" << 0 << true;
-        QTest::newRow("the same PNG and a byte more, No: kept")
-            << "<the same PNG and a byte more>" << no << false;
-        QTest::newRow("another file, No: kept") << "someone's notes" << no << false;
-        QTest::newRow("another file, Yes: replaced") << "someone's notes" << yes << true;
+        const QByteArray png = QByteArray::fromStdString(Png(1));
+        QTest::newRow("into an empty folder") << QByteArray() << 0 << true;
+        QTest::newRow("exported before") << png << 0 << true;
+        QTest::newRow("the same PNG and a byte more, No: kept") << png + "\n" << no << false;
+        QTest::newRow("another file, No: kept") << QByteArray("someone's notes") << no << false;
+        QTest::newRow("another file, Yes: replaced")
+            << QByteArray("someone's notes") << yes << true;
         // A write that fails ends the export, and the message says what was left.
-        QTest::newRow("a folder under the name: stopped, said") << "<a folder>" << 0 << false;
+        QTest::newRow("a folder under the name: stopped, said")
+            << QByteArray("<a folder>") << 0 << false;
     }
 
     void exportingIntoAFolderAgainAddsNoCopies() {
-        QFETCH(QString, planted);
+        QFETCH(QByteArray, planted);
         QFETCH(int, answer);
         QFETCH(bool, firstIsPng);
         test::FakeServices fakes;
         QTemporaryDir dir;
         const std::filesystem::path folder = dir.path().toStdString();
-        const std::string plantedBytes = planted == "<the same PNG>" ? Png(1)
-                                         : planted == "<the same PNG and a byte more>"
-                                             ? Png(1) + "\n"
-                                             : planted.toStdString();
         if (planted == "<a folder>")
             std::filesystem::create_directory(folder / NameOf(Second, 1));
         else if (!planted.isEmpty())
-            test::WriteRaw(folder / NameOf(Second, 1), plantedBytes);
+            test::WriteRaw(folder / NameOf(Second, 1), planted.toStdString());
         fakes.input.answers = {"2"};
         fakes.exportDialog.choices = {folder.string()};
         if (answer != 0)
@@ -136,7 +133,8 @@ private slots:
         }
         QCOMPARE(test::FilesIn(folder), (std::set<std::string>{NameOf(Second, 1), NameOf(Second, 2),
                                                                NameOf(Second + 1, 1)}));
-        QVERIFY(ReadAll(folder / NameOf(Second, 1)) == (firstIsPng ? Png(1) : plantedBytes));
+        QVERIFY(ReadAll(folder / NameOf(Second, 1)) ==
+                (firstIsPng ? Png(1) : planted.toStdString()));
         QVERIFY(ReadAll(folder / NameOf(Second, 2)) == Png(2));
         QCOMPARE(fakes.box.shown.size(), std::size_t(answer != 0 ? 1 : 0));
         if (answer != 0) // the question itself is SaveFlowTest's
@@ -149,26 +147,12 @@ private slots:
     // the suffix it was given), never the other export's; a name typed without
     // its type's suffix gets it. Each step is "png NAME" ("Export as PNG...") or
     // "pdf NAME" ("Export PDF..."), NAME typed in the folder or "<cancel>".
-    void anExportKeepsToItsOwnDialog_data() {
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QStringList>("offered"); // by each step's dialog; "" for none
-        QTest::addColumn<QStringList>("written");
-        QTest::newRow("typed without a suffix")
-            << QStringList{"png shot"} << QStringList{""} << QStringList{"shot.png"};
-        QTest::newRow("with it, in capitals")
-            << QStringList{"png shot.PNG"} << QStringList{""} << QStringList{"shot.PNG"};
-        QTest::newRow("another suffix")
-            << QStringList{"png shot.bmp"} << QStringList{""} << QStringList{"shot.bmp.png"};
-        QTest::newRow("a PDF after a PNG, then each again")
-            << QStringList{"png shot5-x8.PNG", "pdf report", "pdf <cancel>", "png <cancel>"}
-            << QStringList{"", "", "report.pdf", "shot5-x8.PNG"}
-            << QStringList{"shot5-x8.PNG", "report.pdf"};
-    }
-
     void anExportKeepsToItsOwnDialog() {
-        QFETCH(QStringList, steps);
-        QFETCH(QStringList, offered);
-        QFETCH(QStringList, written);
+        const QStringList steps{"png shot.bmp", "png shot",     "png shot5-x8.PNG",
+                                "pdf report",   "pdf <cancel>", "png <cancel>"};
+        // What each step's dialog offers first; "" for nothing.
+        const QStringList offered{"", "shot.bmp.png", "shot.png", "", "report.pdf", "shot5-x8.PNG"};
+        const QStringList written{"shot.bmp.png", "shot.png", "shot5-x8.PNG", "report.pdf"};
         test::FakeServices fakes;
         QTemporaryDir dir;
         const std::filesystem::path folder = dir.path().toStdString();

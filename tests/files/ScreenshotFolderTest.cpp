@@ -1,7 +1,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
+#include <iomanip>
 #include <set>
+#include <sstream>
 #ifdef _WIN32
 #include "platform/win32/SystemErrorText.h"
 #else
@@ -20,20 +22,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// 2 January 2027, 03:04:05 local time: every field of the name needs its zero.
+// Local time in which every field of the name needs its zero.
 std::time_t SecondOfTheTest() {
     std::tm local{};
-    local.tm_year = 2027 - 1900;
-    local.tm_mon = 0;
-    local.tm_mday = 2;
-    local.tm_hour = 3;
-    local.tm_min = 4;
-    local.tm_sec = 5;
+    std::istringstream("2027-01-02 03:04:05") >> std::get_time(&local, "%Y-%m-%d %H:%M:%S");
     local.tm_isdst = -1;
     return std::mktime(&local);
 }
 
-constexpr const char* Base = "kvd62-20270102-030405";
+const std::string Base = "kvd62-20270102-030405";
+
+// The nth name of that second, written out for the first nine.
+std::string Named(int nth) {
+    return Base + "-00" + std::to_string(nth) + ".bmp";
+}
 
 } // namespace
 
@@ -41,48 +43,41 @@ class ScreenshotFolderTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // `taken` are names already in the folder ("dir:" for a folder of that name);
-    // each keeps its content, and the screenshot goes to `expected`.
+    // The first `taken` names of the second are already in the folder, each a
+    // file that keeps its content, or a folder; the screenshot goes to `expected`.
     void eachScreenshotGetsANameOfItsOwn_data() {
-        QTest::addColumn<QStringList>("taken");
+        QTest::addColumn<int>("taken");
+        QTest::addColumn<bool>("folders");
         QTest::addColumn<QString>("expected");
-        const QString base = QString::fromLatin1(Base);
-        QTest::newRow("the first of its second") << QStringList{} << base + "-001.bmp";
-        QTest::newRow("the second") << QStringList{base + "-001.bmp"} << base + "-002.bmp";
-        QTest::newRow("the tenth sorts after the ninth")
-            << QStringList{base + "-001.bmp", base + "-002.bmp", base + "-003.bmp",
-                           base + "-004.bmp", base + "-005.bmp", base + "-006.bmp",
-                           base + "-007.bmp", base + "-008.bmp", base + "-009.bmp"}
-            << base + "-010.bmp";
-        QTest::newRow("a folder of that name")
-            << QStringList{"dir:" + base + "-001.bmp"} << base + "-002.bmp";
+        QTest::newRow("the first of its second") << 0 << false << "-001.bmp";
+        QTest::newRow("the tenth sorts after the ninth") << 9 << false << "-010.bmp";
+        QTest::newRow("a folder of that name") << 1 << true << "-002.bmp";
     }
 
     void eachScreenshotGetsANameOfItsOwn() {
-        QFETCH(QStringList, taken);
+        QFETCH(int, taken);
+        QFETCH(bool, folders);
         QFETCH(QString, expected);
         QTemporaryDir dir;
         const fs::path folder = dir.path().toStdString();
-        for (const QString& name : taken) {
-            if (name.startsWith("dir:"))
-                fs::create_directory(folder / name.mid(4).toStdString());
+        for (int nth = 1; nth <= taken; ++nth)
+            if (folders)
+                fs::create_directory(folder / Named(nth));
             else
-                test::WriteRaw(folder / name.toStdString(), "earlier");
-        }
+                test::WriteRaw(folder / Named(nth), "earlier");
         const std::string shot = test::TwoColourBitmap(7);
 
         const ScreenshotFolder::Saved saved =
             ScreenshotFolder(folder).save(shot, SecondOfTheTest());
         QVERIFY2(saved.outcome.ok(), saved.outcome.reason().c_str());
-        QCOMPARE(saved.path, folder / expected.toStdString());
+        QCOMPARE(saved.path, folder / (Base + expected.toStdString()));
         QVERIFY(ReadAll(saved.path) == shot);
-        for (const QString& name : taken)
-            if (!name.startsWith("dir:"))
-                QCOMPARE(ReadAll(folder / name.toStdString()), std::string("earlier"));
+        for (int nth = 1; nth <= taken && !folders; ++nth)
+            QCOMPARE(ReadAll(folder / Named(nth)), std::string("earlier"));
         QCOMPARE(std::distance(fs::directory_iterator(folder), fs::directory_iterator()),
-                 qsizetype(taken.size() + 1));
+                 qsizetype(taken + 1));
         const std::set<std::string> names = test::FilesIn(folder); // in byte order
-        QCOMPARE(*names.rbegin(), expected.toStdString());         // the newest sorts last
+        QCOMPARE(*names.rbegin(), saved.path.filename().string()); // the newest sorts last
     }
 
     // A save folder that cannot take screenshots is said before the first one
@@ -106,8 +101,8 @@ private slots:
         QFETCH(QString, how);
         QFETCH(QString, reason);
         QTemporaryDir dir;
-        const fs::path shared = fs::path(dir.path().toStdString()), folder = shared / "shots";
-        const fs::path mine = shared / "private";
+        const fs::path shared = dir.path().toStdString(), folder = shared / "shots",
+                       mine = shared / "private";
         if (how == "planted") {
 #ifdef _WIN32
             QSKIP(
@@ -131,7 +126,7 @@ private slots:
         QVERIFY(!saved.outcome.ok());
         QVERIFY2(saved.outcome.reason().find(reason.toStdString()) != std::string::npos,
                  saved.outcome.reason().c_str());
-        QCOMPARE(saved.path, folder / (std::string(Base) + "-001.bmp"));
+        QCOMPARE(saved.path, folder / Named(1));
         QVERIFY(test::FilesIn(mine).empty());
     }
 };

@@ -1,11 +1,8 @@
-#include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
-#include "platform/qt/QtPictureLoader.h"
 #include "tests/support/FormRig.h"
 #include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
@@ -34,11 +31,12 @@ private slots:
         QVERIFY(!page.isVisible());
 
         // Stacking, bottom to top: the frame, the picture, the comment.
-        const auto at = [&](const char* child) {
-            return page.children().indexOf(page.findChild<QWidget*>(child));
-        };
-        QVERIFY(at("Shape1") < at("Image1"));
-        QVERIFY(at("Image1") < at("Label1"));
+        const QStringList bottomToTop = {"Shape1", "Image1", "Label1"};
+        QStringList stacked;
+        for (const QObject* child : page.children())
+            if (bottomToTop.contains(child->objectName()))
+                stacked << child->objectName();
+        QCOMPARE(stacked, bottomToTop);
         const QFont comment = page.findChild<QLabel*>("Label1")->font();
         QVERIFY(comment.bold());
         QCOMPARE(comment.pointSizeF(), 9.75);
@@ -50,8 +48,7 @@ private slots:
         QCOMPARE(QColor(rendered.pixel(84, 150)), QColor(Qt::white));
     }
 
-    // "Print Image" prints the picture on screen: the placeholder before any
-    // screenshot.
+    // "Print Image" prints the picture on screen, the placeholder before any.
     void printingTakesTheShownPicture_data() {
         QTest::addColumn<bool>("screenshot");
         QTest::newRow("a screenshot") << true;
@@ -79,9 +76,8 @@ private slots:
                  std::string("there is no printer named \"kvd62-no-such-printer\""));
     }
 
-    // Through the real printing code into a PDF: the page is the form's physical
-    // size, the comment is text where the layout puts it, whole however long, in
-    // type no smaller than 8 points, and the picture is not compressed lossily.
+    // Printed into a PDF: the page at the form's physical size, the comment whole
+    // where the layout puts it in type of 8 points or more, the picture lossless.
     void aPrintedPageHasThePhysicalLayout_data() {
         QTest::addColumn<QString>("comment");
         QTest::addColumn<double>("smallestType"); // in points
@@ -114,11 +110,9 @@ private slots:
             qPrintable(info));
         QVERIFY(info.contains(QRegularExpression(R"(Pages:\s+1\b)")));
 
-        // Every word of the comment, in order: across within Label1 (60 to 348.75
-        // points), down from Label1's top (210 points) to the page's lower edge,
-        // the first on the comment line (to 228.75), none in type smaller than
-        // the row's (a DejaVu letter box is 1.16 times its type's size). Text cut
-        // off at Label1's edge is still in the PDF, only hidden: hence the bounds.
+        // Every word, in order, within Label1 (60 to 348.75 points across, from
+        // 210 down), the first on its first line; text cut off at its edge would
+        // still be in the PDF. A DejaVu letter box is 1.16 times its type size.
         const QString words = Poppler("pdftotext", {"-bbox", pdf, "-"});
         const QRegularExpression word(
             R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
@@ -136,9 +130,7 @@ private slots:
         }
         QCOMPARE(read.join(' '), comment);
 
-        QFile file(pdf);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = QByteArray::fromStdString(test::ReadAll(pdf.toStdString()));
         QVERIFY(bytes.contains("/Subtype /Image"));
         QVERIFY(!bytes.contains("/DCTDecode"));
         QVERIFY(!bytes.contains("/Interpolate true"));

@@ -6,7 +6,6 @@
 #include <fstream>
 #ifndef _WIN32
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/posix/OwnFolderInTmp.h"
@@ -71,25 +70,19 @@ private slots:
         QTemporaryDir shared; // stands in for /tmp
         const fs::path sharedPath = shared.path().toStdString();
         const std::string own = "kvd62-capture-" + std::to_string(geteuid());
-        // What another user may have left in /tmp: Qt's fallback runtime folder
-        // under our name (a file here, so that Qt cannot use it), and maybe our
-        // own folder's name.
+        // Qt's fallback runtime folder under our name, taken (a file), and maybe
+        // our own name: a link, a folder open to all, or another user's.
         std::ofstream(sharedPath / (std::string("runtime-") + getpwuid(geteuid())->pw_name));
         if (how == "link")
             fs::create_symlink(sharedPath / "elsewhere", sharedPath / own);
-        if (how == "open") {
-            fs::create_directory(sharedPath / own);
-            fs::permissions(sharedPath / own, fs::perms::all);
-        }
-        // Closed to all but its owner, who is someone else: they could plant
-        // links in it. Only the superuser can give a folder away.
-        if (how == "theirs") {
-            if (geteuid() != 0)
+        if (how == "open" || how == "theirs") {
+            if (how == "theirs" && geteuid() != 0)
                 QSKIP("only the superuser can make a folder another user owns");
-            constexpr uid_t Nobody = 65534;
             fs::create_directory(sharedPath / own);
-            QCOMPARE(::chown((sharedPath / own).c_str(), Nobody, Nobody), 0);
-            fs::permissions(sharedPath / own, fs::perms::owner_all, fs::perm_options::replace);
+            if (how == "theirs")
+                QCOMPARE(::chown((sharedPath / own).c_str(), 65534, 65534), 0);
+            fs::permissions(sharedPath / own,
+                            how == "open" ? fs::perms::all : fs::perms::owner_all);
         }
         const Environment tmp("TMPDIR", QFile::encodeName(shared.path()));
         const Environment xdg("XDG_RUNTIME_DIR",
@@ -100,10 +93,8 @@ private slots:
             QCOMPARE(fs::canonical(folder), fs::canonical(runtime.path().toStdString()));
         } else if (how == "own") {
             QCOMPARE(folder, sharedPath / own);
-            struct stat seen {};
-            QCOMPARE(lstat(folder.c_str(), &seen), 0);
-            QVERIFY(S_ISDIR(seen.st_mode));
-            QCOMPARE(seen.st_mode & 0777, mode_t(0700));
+            QCOMPARE(fs::symlink_status(folder).type(), fs::file_type::directory);
+            QCOMPARE(fs::symlink_status(folder).permissions(), fs::perms::owner_all);
             QCOMPARE(OwnFolderIn(sharedPath, own), std::optional(folder)); // again, the same
         } else {
             QVERIFY2(folder.empty(), folder.c_str());

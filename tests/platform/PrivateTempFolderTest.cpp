@@ -21,15 +21,12 @@ namespace {
 
 #ifndef _WIN32
 // Sets an environment variable, or unsets it for a null value, until destroyed.
-class Environment {
-public:
+struct Environment {
     Environment(const char* name, const QByteArray& value)
         : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
         value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
     ~Environment() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
-
-private:
     const char* name_;
     QByteArray old_;
     bool had_;
@@ -42,11 +39,9 @@ class PrivateTempFolderTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The file handed to other programs (the clipboard, a drag) and the one each
-    // screenshot is shown through are written where only this user may write.
-    // Without a runtime folder (no XDG_RUNTIME_DIR, and /tmp/runtime-USER taken
-    // by someone else) that is a folder of the user's own in the shared /tmp,
-    // never /tmp itself; when even that is taken, there is none.
+    // Short-lived files (the clipboard's, a drag's, each screenshot's) go where
+    // only this user may write: the runtime folder, else (no XDG_RUNTIME_DIR,
+    // /tmp/runtime-USER taken) a folder of our own in /tmp; else none.
     void shortLivedFilesStayWithTheUser_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("the runtime folder") << "runtime";

@@ -3,7 +3,6 @@
 #include <QTest>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #ifndef _WIN32
@@ -42,8 +41,7 @@ struct TempFolder {
 #ifndef _WIN32
 // Lowers the largest file this process may write, so that writing a screenshot
 // fails part-way as on a full disk; the old limit comes back on destruction.
-class FileSizeLimit {
-public:
+struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t bytes) {
         std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &old_);
@@ -52,8 +50,6 @@ public:
         setrlimit(RLIMIT_FSIZE, &lowered);
     }
     ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old_); }
-
-private:
     rlimit old_{};
 };
 
@@ -82,9 +78,7 @@ private:
     std::vector<fs::path> folders_;
     bool switched_ = false;
 };
-#endif
 
-#ifndef _WIN32
 // The system's folder calls, with another user's change to the folders run once,
 // just before the writer's call number `at` (from 0).
 class ChangeBeforeCall final : public FolderCalls {
@@ -97,31 +91,20 @@ public:
     ChangeBeforeCall& operator=(const ChangeBeforeCall&) = delete;
     bool changed() const { return calls_ > at_; }
 
-    HeldFolder openStart(const fs::path& start) override { return Call().openStart(start); }
-    HeldFolder openFolder(const HeldFolder& in, const fs::path& name) override {
-        return Call().openFolder(in, name);
-    }
-    FolderEntry look(const HeldFolder& in, const fs::path& name) override {
-        return Call().look(in, name);
-    }
-    fs::path readLink(const HeldFolder& in, const fs::path& name) override {
-        return Call().readLink(in, name);
-    }
-    NewFile createNew(const HeldFolder& in, const fs::path& name) override {
-        return Call().createNew(in, name);
-    }
-    NewFile openExisting(const HeldFolder& in, const fs::path& name) override {
-        return Call().openExisting(in, name);
-    }
-    int mayWrite(const HeldFolder& in, const fs::path& name) override {
-        return Call().mayWrite(in, name);
-    }
-    int move(const HeldFolder& in, const fs::path& from, const fs::path& to,
-             bool replace) override {
+    using In = const HeldFolder&;
+    using Name = const fs::path&;
+    HeldFolder openStart(Name start) override { return Call().openStart(start); }
+    HeldFolder openFolder(In in, Name name) override { return Call().openFolder(in, name); }
+    FolderEntry look(In in, Name name) override { return Call().look(in, name); }
+    fs::path readLink(In in, Name name) override { return Call().readLink(in, name); }
+    NewFile createNew(In in, Name name) override { return Call().createNew(in, name); }
+    NewFile openExisting(In in, Name name) override { return Call().openExisting(in, name); }
+    int mayWrite(In in, Name name) override { return Call().mayWrite(in, name); }
+    int move(In in, Name from, Name to, bool replace) override {
         return Call().move(in, from, to, replace);
     }
-    void remove(const HeldFolder& in, const fs::path& name) override { Call().remove(in, name); }
-    std::size_t nameLimit(const HeldFolder& in) override { return Call().nameLimit(in); }
+    void remove(In in, Name name) override { Call().remove(in, name); }
+    std::size_t nameLimit(In in) override { return Call().nameLimit(in); }
     unsigned newFileMode() override { return Call().newFileMode(); }
 
 private:
@@ -263,13 +246,12 @@ class ScreenshotFileTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // `name`: the file's UTF-8 name. `via`: how the path reaches it: ""
-    // directly; "link" through a symbolic link from another folder, "dangling"
-    // through one to no file yet; "locked folder" by a user who may write the
-    // file but not its folder; "long path" through 300 characters of folders,
-    // named with '/' as well as '\' (Windows' limit is 260); "held" while another
-    // program holds the file for a moment. Windows' answers (its links, moves
-    // and holds) come from WindowsAnswers, as Wine gives none.
+    // `via`: how the path reaches the file: "" directly; "link" through a symbolic
+    // link from another folder, "dangling" through one to no file yet (",
+    // temporary": as the temporary file); "locked folder" by a user who may write
+    // the file but not its folder; "long path" through 300 characters of folders;
+    // "held" while another program holds it a moment. Windows' answers (its links,
+    // moves and holds) come from WindowsAnswers, as Wine gives none.
     void writesTheBytesExactly_data() {
         QTest::addColumn<QByteArray>("image");
         QTest::addColumn<QByteArray>("previous");
@@ -287,20 +269,17 @@ private slots:
                                 << previous << file << via;
         };
 
-        row("new file, every byte value, control bytes among them", "", {}, everyValue);
         row("over a longer file", "", longer);
-        row("over a shorter file", "", "BMold", everyValue);
+        row("over a shorter file, every byte value", "", "BMold", everyValue);
         row("longer image data is cut to a screenshot", "", {}, bitmap + "trailing bytes");
         row("a name that is not ASCII", "", "old", {}, "Messung_Übersicht.bmp");
         row("over a link: the file it names is replaced", "link");
         row("over a link to no file yet", "dangling", {});
-        // The temporary file replaces a link at its name, never what it names.
         row("the temporary file over a link", "link, temporary");
         row("the temporary file over a link to no file yet", "dangling, temporary", {});
         row("over a longer file in a folder that cannot be written", "locked folder", longer);
-        // The longest names a folder takes: the temporary name beside it is
-        // shortened to fit.
-        row("a name of 250 bytes", "", "old", {}, QString(246, 'n') + ".pdf");
+        row("a name of 250 bytes, the temporary one beside it shortened to fit", "", "old", {},
+            QString(246, 'n') + ".pdf");
         row("into a folder path of 300 characters", "long path");
         row("over a file another program holds for a moment", "held");
         // Windows: a link IT made from an elevated prompt is the Administrators
@@ -311,11 +290,9 @@ private slots:
             "private folder's link");
     }
 
-    // A replaced file keeps who may read and write it, but nothing that would
-    // give the new one away (another user's file in a shared folder may be set
-    // to run as its owner, or open to every user's writes), and it never runs.
-    // The new file has its mode before its first byte is written: no other user
-    // reads a private file's replacement while it is made.
+    // A replaced file keeps who may read and write it and its group, but never a
+    // set-id, sticky, run or others' write bit. The new file has its mode before
+    // its first byte is written.
     void aReplacedFileKeepsItsPermissions_data() {
         QTest::addColumn<int>("before");
         QTest::addColumn<int>("after");
@@ -329,13 +306,14 @@ private slots:
     }
 
     void aReplacedFileKeepsItsPermissions() {
-        KVD_SKIP_ON_WINDOWS("Unix permission bits");
+#ifdef _WIN32
+        QSKIP("Unix permission bits");
+#else
         QFETCH(int, before);
         QFETCH(int, after);
         const TempFolder folder;
         const fs::path file = folder.path / "shot.bmp";
         test::WriteRaw(file, "old");
-#ifndef _WIN32
         const bool otherGroup = (before & 010000) != 0; // the folder's, not the file's
         if (otherGroup) {
             if (geteuid() != 0)
@@ -346,9 +324,6 @@ private slots:
         fs::permissions(file, fs::perms(before & 07777));
         struct stat old {};
         QCOMPARE(stat(file.c_str(), &old), 0);
-#else
-        Q_UNUSED(before);
-#endif
         int whileWritten = -1;
         const Outcome written = WriteFileAsMade(
             [&](ByteSink& sink) {
@@ -362,7 +337,6 @@ private slots:
         QVERIFY2(written.ok(), written.reason().c_str());
         QCOMPARE(whileWritten, after);
         QCOMPARE(int(fs::status(file).permissions()), after);
-#ifndef _WIN32
         struct stat now {};
         QCOMPARE(stat(file.c_str(), &now), 0);
         QCOMPARE(now.st_gid, old.st_gid);
@@ -513,14 +487,11 @@ private slots:
         fs::create_directory(sub);
         const fs::path target = sub / (how == "folder" ? "taken" : "shot.bmp");
         const std::string old = "BM the previous screenshot";
-        // What a link at the target names, outside its folder.
-        const fs::path named = folder.path / "named";
-        // The path saved to: `target`, or through a link to a folder on the way.
-        fs::path chosen = target;
-        if (how == "planted folder link")
-            chosen = sub / "linked" / "shot.bmp";
-        if (how == "under a file")
-            chosen = target / "shot.bmp";
+        const fs::path named = folder.path / "named"; // what a planted link names
+        // The path saved to: through a link to a folder, through a file, or the target.
+        const fs::path chosen = how == "planted folder link" ? sub / "linked" / "shot.bmp"
+                                : how == "under a file"      ? target / "shot.bmp"
+                                                             : target;
         if (how == "folder")
             fs::create_directory(target);
         else if (how.startsWith("planted") || how == "pipe") {
@@ -641,24 +612,20 @@ private slots:
             WriteRaw(mine / "shot.bmp", "mine");
             if (write == "replace")
                 WriteRaw(theirs / "shot.bmp", "old");
-            std::optional<Outcome> written;
-            bool changed = false;
-            {
-                const ChangeBeforeCall swap(at, [&] {
-                    fs::rename(theirs, moved);
-                    fs::create_symlink(mine, theirs);
-                    QCOMPARE(lchown(theirs.c_str(), 65534, 65534), 0);
-                });
-                const fs::path target = theirs / "shot.bmp";
-                written = write == "replace"    ? WriteScreenshotFile(shot, target)
-                          : write == "new name" ? WriteNewScreenshotFile(shot, target)
-                                                : WriteTemporaryScreenshotFile(shot, target);
-                changed = swap.changed();
-            }
+            const ChangeBeforeCall swap(at, [&] {
+                fs::rename(theirs, moved);
+                fs::create_symlink(mine, theirs);
+                QCOMPARE(lchown(theirs.c_str(), 65534, 65534), 0);
+            });
+            const fs::path target = theirs / "shot.bmp";
+            const std::optional<Outcome> written =
+                write == "replace"    ? WriteScreenshotFile(shot, target)
+                : write == "new name" ? WriteNewScreenshotFile(shot, target)
+                                      : WriteTemporaryScreenshotFile(shot, target);
             QVERIFY2(written.has_value(), qPrintable(QString("step %1").arg(at)));
             QCOMPARE(test::FilesIn(mine), std::set<std::string>{"shot.bmp"});
             QCOMPARE(ReadAll(mine / "shot.bmp"), std::string("mine"));
-            if (!changed) {
+            if (!swap.changed()) {
                 QVERIFY2(written->ok(), written->reason().c_str());
                 break; // every step was tried
             }

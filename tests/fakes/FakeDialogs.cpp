@@ -16,7 +16,6 @@ std::optional<Picture> FakePictureLoader::loadFile(const std::filesystem::path& 
     return loadBytes(std::string(std::istreambuf_iterator<char>(in), {}), whyNot);
 }
 
-// A picture is a bitmap file whose header gives its own size.
 std::optional<Picture> FakePictureLoader::loadBytes(std::string_view bytes, std::string& whyNot) {
     ++decodings;
     std::uint32_t size = 0;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "flows/CaptureView.h"
@@ -14,6 +15,15 @@
 #include "platform/Utf8Path.h"
 
 namespace kvd::test {
+
+// The next scripted answer, or `none` once the script has run out.
+template <typename T> T TakeNext(std::deque<T>& script, T none) {
+    if (script.empty())
+        return none;
+    T next = std::move(script.front());
+    script.pop_front();
+    return next;
+}
 
 // Message boxes answered from a script. A question with no scripted answer left
 // is recorded and answered Cancel, so a test never blocks.
@@ -35,11 +45,7 @@ public:
         shown.push_back({text, title, int(buttons), onEnter});
         if (whileShown)
             whileShown();
-        if (answers.empty())
-            return DialogAnswer::Cancel;
-        const DialogAnswer answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return TakeNext(answers, DialogAnswer::Cancel);
     }
     void tell(const std::string& text, const std::string& title) override {
         shown.push_back({text, title, 0});
@@ -64,11 +70,7 @@ public:
         prompt = p;
         title = t;
         defaultText = d;
-        if (answers.empty())
-            return std::nullopt;
-        std::optional<std::string> answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return TakeNext(answers, {});
     }
 };
 
@@ -107,17 +109,12 @@ private:
             fileName_ = *choice;
         return choice.has_value();
     }
-    // Records the dialog and takes the next choice: nothing for Cancel, and when
-    // none is left.
+    // Records the dialog and takes the next choice (Cancel when none is left).
     std::optional<std::string> Open(Shown dialog) {
         shown.push_back(std::move(dialog));
         if (whileShown)
             whileShown();
-        if (choices.empty())
-            return std::nullopt;
-        std::optional<std::string> choice = std::move(choices.front());
-        choices.pop_front();
-        return choice;
+        return TakeNext(choices, {});
     }
 
     std::string filter_, title_, fileName_;

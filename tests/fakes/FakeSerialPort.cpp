@@ -4,20 +4,13 @@
 
 namespace kvd::test {
 
-namespace {
-
-std::string Level(bool on) {
-    return on ? "on" : "off";
-}
-
-} // namespace
+const auto Level = [](bool on) { return std::string(on ? "on" : "off"); };
 
 void FakeSerialPort::lose() {
+    hangUpSilently();
     calls.push_back("lost");
     state_ = PortState::Lost;
     problem_ = "device removed";
-    unplugged = true;
-    unpluggedDevice_ = device_;
 }
 
 void FakeSerialPort::hangUpSilently() {
@@ -35,14 +28,10 @@ void FakeSerialPort::checkLine() {
 }
 
 std::string FakeSerialPort::Resolve() const {
-    switch (port.kind()) {
-    case PortAddress::Kind::Device:
+    if (port.kind() == PortAddress::Kind::Device)
         return opensAs.contains(port.path()) ? opensAs.at(port.path()) : port.path();
-    case PortAddress::Kind::Unusable:
+    if (port.kind() == PortAddress::Kind::Unusable)
         return {};
-    case PortAddress::Kind::Number:
-        break;
-    }
     const int n = port.portNumber();
     if (listed.empty())
         return "/dev/ttyFAKE" + std::to_string(n);
@@ -99,10 +88,9 @@ Outcome FakeSerialPort::open() {
     if (state_ == PortState::Lost)
         waiting.clear(); // what was left at the loss went with the old port
     device_ = Resolve();
-    const bool isNumber = port.kind() == PortAddress::Kind::Number;
     if (unplugged && device_ == unpluggedDevice_)
         problem_ = "no such device";
-    else if (isNumber && refused.count(port.portNumber()))
+    else if (port.kind() == PortAddress::Kind::Number && refused.count(port.portNumber()))
         problem_ = refused.at(port.portNumber());
     else if (!Exists(device_))
         problem_ = "no such device";

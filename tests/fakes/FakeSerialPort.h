@@ -10,22 +10,20 @@
 
 namespace kvd::test {
 
-// A serial port scripted by the test: which ports exist, what arrives on the line,
-// when the device is lost. It records the calls that choose and open ports, and
-// what the device at the line's far end saw of the settings.
+// A serial port scripted by the test: which ports exist, what arrives, when the
+// device is lost. It records the calls that choose and open ports, and what the
+// device at the far end saw of the settings.
 class FakeSerialPort final : public SerialPort {
 public:
     // A port fresh from the system has DTR on until told otherwise.
     FakeSerialPort() { setDtr(true); }
 
-    // Port numbers that open; any other fails with "no such device". Port n is
-    // /dev/ttyFAKEn.
+    // Port numbers that open (port n is /dev/ttyFAKEn); others: "no such device".
     std::set<int> present;
     // When not empty, the devices the system lists instead, in order: port n is
     // the n-th, so removing one moves those after it up a number.
     std::vector<std::string> listed;
-    // Links to devices, as the system's port opens them by the device's own name
-    // where the link's name is not UTF-8.
+    // Links the port opens by the device's own name (link names not UTF-8).
     std::map<std::string, std::string> opensAs;
     // The device of every open that succeeded, in order.
     std::vector<std::string> opened;
@@ -39,11 +37,8 @@ public:
     // line changed while open ("DTR off"), and "close".
     std::vector<std::string> line;
 
-    // The port as last given.
-    PortAddress port = PortAddress::number(0);
-
-    // Bytes that arrived on the line and wait to be read.
-    std::string waiting;
+    PortAddress port = PortAddress::number(0); // as last given
+    std::string waiting;                       // arrived, not yet read
 
     void arrive(const std::string& bytes) { waiting += bytes; }
     // The device fails under an open port, as an unplugged adapter does, and
@@ -55,9 +50,8 @@ public:
     bool unplugged = false;
     // A line error the driver reports at the next ask, as after an overrun.
     std::string lineError;
-    // Who each device is, by name, as the system tells it. A device not in it
-    // is NotChecked; one that cannot be opened now (not there, or unplugged)
-    // is Absent.
+    // Who each device is, by name. One not in it is NotChecked; one that cannot
+    // be opened now is Absent.
     std::map<std::string, DeviceIdentity> identities;
 
     void setPort(const PortAddress& address) override;

@@ -12,8 +12,8 @@
 #endif
 
 #include "app/CommandLine.h"
+#include "tests/support/ChildProcesses.h"
 #include "tests/support/DevicePaths.h"
-#include "tests/support/EndWithTheTest.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"
 

@@ -15,9 +15,8 @@
 #include <unistd.h>
 #endif
 
+#include "tests/support/ChildProcesses.h"
 #include "tests/support/EncodedPicture.h"
-#include "tests/support/EndWithTheTest.h"
-#include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"

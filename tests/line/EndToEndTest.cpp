@@ -20,7 +20,7 @@
 #include "platform/qt/QtExportEncoder.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "platform/qt/QtSerialPort.h"
-#include "tests/support/EndWithTheTest.h"
+#include "tests/support/ChildProcesses.h"
 #include "tests/support/FakeServices.h"
 #include "tests/support/FormRig.h"
 #include "tests/support/PseudoTerminal.h"

@@ -5,8 +5,8 @@
 #include <QTest>
 
 #include "platform/qt/QtPictureLoader.h"
+#include "tests/support/ChildProcesses.h"
 #include "tests/support/FormRig.h"
-#include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestMain.h"
 #include "windows/Form2Printer.h"

@@ -3,8 +3,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include "tests/support/ChildProcesses.h"
 #include "tests/support/FormRig.h"
-#include "tests/support/Poppler.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"

@@ -11,7 +11,7 @@
 #endif
 
 #include "files/ScreenshotFolder.h"
-#include "tests/support/DiskWorkerInPlace.h"
+#include "tests/support/FakeServices.h"
 #include "tests/support/TestBitmap.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestMain.h"

@@ -10,16 +10,23 @@
 
 #include "flows/ArrivalPump.h"
 #include "flows/HeldServices.h"
+#include "platform/DiskWorker.h"
 #include "platform/StdFileSystem.h"
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialPort.h"
-#include "tests/support/DiskWorkerInPlace.h"
 
-namespace kvd::test {
+namespace kvd {
 
-// "Encodes" a picture of the fake loader (its bytes) as those bytes with the
-// scale after them, so that an export's files tell which picture they hold; a
-// PDF is only its first line.
+// Runs the write where it is called.
+class DiskWorkerInPlace final : public DiskWorker {
+public:
+    void run(const std::function<void()>& write) override { write(); }
+};
+
+namespace test {
+
+// "Encodes" a fake loader's picture (its bytes) as those bytes and the scale,
+// so an export's files tell which picture they hold; a PDF is its first line.
 class FakeExportEncoder final : public ExportEncoder {
 public:
     std::optional<std::string> png(const Picture& picture, int scale, std::string&) override {
@@ -31,11 +38,9 @@ public:
     static constexpr std::string_view PdfStart = "%PDF-1.4\n";
 };
 
-// Every service the flows run on, assembled as the program assembles them
-// (each dialog holding arrivals while it is open), with scripted dialogs and
-// the real file system. The tests, the fuzz targets and the benchmarks build
-// on this one: the window's tests with the real picture loader and encoder,
-// the line's with a real port. No temporary file until a test names one.
+// Every service the flows run on, assembled as the program does (each dialog
+// holding arrivals while open), with scripted dialogs and the real file system.
+// No temporary file until a test names one.
 template <typename Pictures = FakePictureLoader, typename Encoder = FakeExportEncoder,
           typename Port = FakeSerialPort, typename Disk = DiskWorkerInPlace>
 struct ServicesOf {
@@ -70,8 +75,8 @@ struct ServicesOf {
                       hold};
     Services& services = held.services();
 
-    // The event loop, as far as the pump needs one: the steps it leaves wait
-    // here until the test runs them, each followed by `afterEach`.
+    // The pump's event loop: steps wait here until runLater, each then followed
+    // by `afterEach`.
     std::deque<std::function<void()>> later;
     ArrivalPump::Later queueLater() {
         return [this](std::function<void()> step) { later.push_back(std::move(step)); };
@@ -89,4 +94,5 @@ struct ServicesOf {
 
 using FakeServices = ServicesOf<>;
 
-} // namespace kvd::test
+} // namespace test
+} // namespace kvd

@@ -1,8 +1,7 @@
 #pragma once
 
-// Serial devices as this system names them, for the tests that type or give
-// one: a long one, the shorter one it passes through as it is typed, and one
-// that no test port has.
+// Serial devices as this system names them: a long one, the shorter one typed
+// on the way to it, and one that no test port has.
 namespace kvd::test {
 #ifdef _WIN32
 constexpr const char* LongDevice = "COM10";

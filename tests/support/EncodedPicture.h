@@ -5,7 +5,6 @@
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace kvd::test {
 
@@ -30,16 +29,11 @@ inline QImage OneGrey(int width, int height, int grey) {
 inline QImage PhotoLike(int width, int height, int nth = 0) {
     QImage photo(width, height, QImage::Format_RGB32);
     QRandomGenerator random(quint32(nth + 1));
-    std::vector<double> across(static_cast<std::size_t>(width)),
-        down(static_cast<std::size_t>(height));
-    for (int x = 0; x < width; ++x)
-        across[std::size_t(x)] = std::sin((x + 97.0 * nth) / (width / 9.7));
-    for (int y = 0; y < height; ++y)
-        down[std::size_t(y)] = std::cos((y + 53.0 * nth) / (height / 10.5));
     for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+        const double d = std::cos((y + 53.0 * nth) / (height / 10.5));
         for (int x = 0; x < width; ++x) {
-            const double a = across[std::size_t(x)], d = down[std::size_t(y)];
+            const double a = std::sin((x + 97.0 * nth) / (width / 9.7));
             const int grain = int(random.bounded(25)) - 12;
             const auto level = [grain](double value) {
                 return std::clamp(int(128 + 100 * value) + grain, 0, 255);

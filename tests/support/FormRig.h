@@ -7,6 +7,7 @@
 #include "platform/qt/QtExportEncoder.h"
 #include "platform/qt/QtPictureLoader.h"
 #include "tests/support/FakeServices.h"
+#include "tests/support/TestFiles.h"
 #include "windows/Form1.h"
 #include "windows/PictureControl.h"
 
@@ -14,12 +15,12 @@ namespace kvd::test {
 
 // The picture a screenshot's bytes decode to.
 inline QImage Decoded(const std::string& frame) {
-    return QImage::fromData(QByteArray(frame.data(), qsizetype(frame.size())));
+    return QImage::fromData(AsBytes(frame));
 }
 
-// The main window on the fake services, with the real picture loader and
-// encoder, its temporary file in a folder of its own (`tempImage` names it
-// there). The poll timer is stopped: tests run the ticks themselves.
+// The main window on the fake services with the real picture loader and encoder,
+// its temporary file `tempImage` in a folder of its own. The poll timer is
+// stopped: tests run the ticks.
 template <typename Pictures = QtPictureLoader, typename Port = FakeSerialPort>
 struct FormRigOf : ServicesOf<Pictures, QtExportEncoder, Port> {
     QTemporaryDir dir;
@@ -29,7 +30,7 @@ struct FormRigOf : ServicesOf<Pictures, QtExportEncoder, Port> {
     explicit FormRigOf(std::set<int> ports = {1, 2}, std::string tempImageName = "kvd62temp.bmp")
         : tempImage(std::move(tempImageName)) {
         form.Timer1->stop();
-        this->services.tempImagePath = dir.path().toStdString() + "/" + tempImage;
+        this->services.tempImagePath = path(tempImage.c_str());
         if constexpr (std::is_same_v<Port, FakeSerialPort>)
             this->comm.present = std::move(ports);
     }
@@ -40,8 +41,7 @@ struct FormRigOf : ServicesOf<Pictures, QtExportEncoder, Port> {
 
     // Opens port 1 as start-up does.
     void startUp() { form.StartUp(); }
-    // One poll tick with these bytes arriving on the line just before it, and
-    // what the tick left for the event loop.
+    // One poll tick with these bytes arriving just before it, then the event loop.
     void tick(const std::string& bytes = {}) {
         this->comm.arrive(bytes);
         form.OnPollTick();

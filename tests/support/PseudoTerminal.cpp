@@ -12,30 +12,18 @@
 
 namespace kvd::test {
 
-namespace {
-
-// How long a write may wait for the program's end to make room before the
-// cable counts as stuck.
+// A write that waits longer than this for room finds the cable stuck.
 constexpr int StuckMs = 5000;
-
-// The path of the program's end, written by the system into a string sized
-// for any path.
-std::string DevicePath(int instrument) {
-    std::string path(PATH_MAX, '\0');
-    if (ptsname_r(instrument, path.data(), path.size()) != 0)
-        return {};
-    path.resize(std::strlen(path.c_str()));
-    return path;
-}
-
-} // namespace
 
 PseudoTerminal::PseudoTerminal() {
     if (openpty(&instrument_, &program_, nullptr, nullptr, nullptr) != 0) {
         instrument_ = program_ = -1;
         return;
     }
-    device_ = DevicePath(instrument_);
+    device_.assign(PATH_MAX, '\0');
+    if (ptsname_r(instrument_, device_.data(), device_.size()) != 0)
+        device_.clear();
+    device_.resize(std::strlen(device_.c_str()));
     // Neither end goes to a program the test starts: a program that held the
     // instrument's end of its own line lost screenshots with Qt 6.8.
     fcntl(instrument_, F_SETFD, FD_CLOEXEC);

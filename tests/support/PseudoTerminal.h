@@ -20,9 +20,8 @@ public:
     // A descriptor of the program's end, for reading back its line settings.
     int programEnd() const { return program_; }
 
-    // Writes the bytes as a 57600 bit/s line delivers them (ten bits a byte),
-    // in small bursts; returns false when the far end refused them or stopped
-    // taking them for several seconds.
+    // Writes the bytes at the line's pace (ten bits a byte) in small bursts; false
+    // when the far end refused them or stopped taking them for seconds.
     bool send(const std::string& bytes, int bitsPerSecond = 57600);
     // How many bytes sent wait in the system for the program to take them.
     int unread() const;

@@ -12,9 +12,8 @@ namespace kvd::test {
 // A block that starts like a screenshot but is no bitmap.
 inline const std::string Unreadable = PlainFrame('\x7f');
 
-// A capture session on the fake services with the flows that deal with what it
-// hands out, pumped as the window pumps them; the temporary file in a folder of
-// its own.
+// A capture session on the fake services with the flows that take what it hands
+// out, pumped as the window pumps them; the temporary file in a folder of its own.
 struct SessionRig : FakeServices {
     QTemporaryDir dir;
     FakeCaptureView view;
@@ -38,15 +37,13 @@ struct SessionRig : FakeServices {
     std::string path(const std::string& name) const {
         return dir.path().toStdString() + "/" + name;
     }
-    // One poll tick with these bytes arriving just before it, then everything
-    // ready dealt with, as the event loop deals with it.
+    // One poll tick with these bytes arriving just before it, then the event loop.
     void tick(const std::string& bytes = {}) {
         comm.arrive(bytes);
         pump.poll(++clock);
         runLater();
     }
-    // The bytes of the picture the view shows (the fake loader's picture is
-    // the file's bytes).
+    // The bytes of the picture the view shows (the fake loader's picture).
     std::string shown() const {
         return view.picture ? std::any_cast<std::string>(view.picture->image) : std::string{};
     }

@@ -24,9 +24,8 @@ inline std::set<std::string> FilesIn(const std::filesystem::path& folder) {
     return names;
 }
 
-// Removes a folder and what is in it when it goes out of scope, by its name's
-// bytes: QTemporaryDir cannot remove what Qt cannot name (a Latin-1 name on
-// Linux).
+// Removes a folder and its contents at scope end, by its name's bytes:
+// QTemporaryDir cannot remove what Qt cannot name (a Latin-1 name on Linux).
 struct RemovedAtEnd {
     std::filesystem::path folder;
     ~RemovedAtEnd() {

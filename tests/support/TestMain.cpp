@@ -55,12 +55,12 @@ void SetDefault(const char* name, const QByteArray& value) {
         qputenv(name, value);
 }
 
-} // namespace
-
 std::vector<TestFactory>& Registry() {
     static std::vector<TestFactory> factories;
     return factories;
 }
+
+} // namespace
 
 bool Register(TestFactory factory) {
     Registry().push_back(std::move(factory));

@@ -12,12 +12,9 @@ namespace kvd::test {
 
 using TestFactory = std::function<std::unique_ptr<QObject>()>;
 
-std::vector<TestFactory>& Registry();
 bool Register(TestFactory factory);
-// What a test program sets up before its application object: a watchdog that
-// stops a hanging test function after the given time, no debugger attached to
-// a failing test (unless the environment already says otherwise), and a fresh
-// settings folder of its own for the run.
+// Set up before the application object: a watchdog for hanging test functions,
+// no debugger on a failure, and a fresh settings folder for the run.
 class TestEnvironment {
 public:
     explicit TestEnvironment(int functionTimeoutMs);
@@ -39,7 +36,5 @@ int RunRegisteredTests(int argc, char** argv);
 #ifdef _WIN32
 #define KVD_SKIP_ON_WINDOWS(reason) QSKIP(reason)
 #else
-#define KVD_SKIP_ON_WINDOWS(reason)                                                                \
-    do {                                                                                           \
-    } while (false)
+#define KVD_SKIP_ON_WINDOWS(reason) static_cast<void>(0)
 #endif
